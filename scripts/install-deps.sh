@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs to build, run and test.
+# Idempotent: does nothing when everything is already installed.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qtbase5-dev qtdeclarative5-dev libqt5serialport5-dev libqt5svg5-dev qtquickcontrols2-5-dev
+  qml-module-qtquick2 qml-module-qtquick-controls2 qml-module-qtquick-window2
+  qml-module-qtquick-layouts qml-module-qtquick-dialogs qml-module-qtquick-shapes
+  qml-module-qtgraphicaleffects
+  libbenchmark-dev
+  openssl
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,449 @@
+#include "EWNet/Core/RegRoutr.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "EWNet/Core/ErrLog.h"
+#include "EWNet/Core/SysBuild.h"
+#include "EWNet/Core/Syscall.h"
+
+namespace {
+
+std::atomic<cRegistryRouter*> gRegistryRouter{nullptr};
+
+int CompareNames(const char* a, const char* b) { return std::strcmp(a, b); }
+
+}  // namespace
+
+cRegistryRouter* GetRegistryRouter() { return gRegistryRouter.load(); }
+void SetRegistryRouter(cRegistryRouter* router) { gRegistryRouter.store(router); }
+
+// ---------------------------------------------------------------------------
+// Name index
+
+cNetObjectHashMap::cNetObjectHashMap(ULONG buckets)
+    : mBuckets(new sEntry*[buckets]()),
+      mBucketCount(buckets),
+      mHash(&cNetObjectHashMap::Hash),
+      mCompare(&CompareNames),
+      mThreshold(ULONG(float(buckets) * mLoadFactor)) {}
+
+cNetObjectHashMap::~cNetObjectHashMap() {
+  for (ULONG b = 0; b < mBucketCount; ++b) {
+    for (sEntry* e = mBuckets[b]; e != nullptr;) {
+      sEntry* next = e->mNext;
+      delete e;
+      e = next;
+    }
+  }
+  delete[] mBuckets;
+}
+
+ULONG cNetObjectHashMap::Hash(const char* name) {
+  ULONG h = 0;
+  for (const char* c = name; *c != '\0'; ++c) h = h * 31u + ULONG(int(static_cast<signed char>(*c)));
+  return h;
+}
+
+cNetObject* cNetObjectHashMap::Find(const char* key) const {
+  for (sEntry* e = mBuckets[mHash(key) % mBucketCount]; e != nullptr; e = e->mNext) {
+    if (mCompare(e->mKey, key) == 0) return e->mValue;
+  }
+  return nullptr;
+}
+
+bool cNetObjectHashMap::Insert(const char* key, cNetObject* value) {
+  sEntry** link = &mBuckets[mHash(key) % mBucketCount];
+  for (; *link != nullptr; link = &(*link)->mNext) {
+    if (mCompare((*link)->mKey, key) == 0) return false;
+  }
+  *link = new sEntry{key, value, nullptr};
+  if (++mEntryCount > mThreshold) Grow();
+  return true;
+}
+
+bool cNetObjectHashMap::Remove(const char* key) {
+  for (sEntry** link = &mBuckets[mHash(key) % mBucketCount]; *link != nullptr; link = &(*link)->mNext) {
+    if (mCompare((*link)->mKey, key) == 0) {
+      sEntry* gone = *link;
+      *link = gone->mNext;
+      delete gone;
+      --mEntryCount;
+      return true;
+    }
+  }
+  return false;
+}
+
+void cNetObjectHashMap::Grow() {
+  const ULONG newCount = mBucketCount * 2 + 1;
+  sEntry** grown = new sEntry*[newCount]();
+  for (ULONG b = 0; b < mBucketCount; ++b) {
+    for (sEntry* e = mBuckets[b]; e != nullptr;) {
+      sEntry* next = e->mNext;
+      sEntry** link = &grown[mHash(e->mKey) % newCount];
+      while (*link != nullptr) link = &(*link)->mNext;
+      // The node moves rather than being copied: same contents, same order.
+      e->mNext = nullptr;
+      *link = e;
+      e = next;
+    }
+  }
+  delete[] mBuckets;
+  mBuckets = grown;
+  mBucketCount = newCount;
+  mThreshold = ULONG(float(newCount) * mLoadFactor);
+}
+
+// ---------------------------------------------------------------------------
+// Router
+
+cRegistryRouter::cRegistryRouter()
+    : mNameIndex(new cNetObjectHashMap(800)), mRing(1024, nullptr), mMessagePool(new cEWNetMessagePool) {
+  mObjects.fill(nullptr);
+  for (size_t i = 0; i < kMaxHandle; ++i) {
+    mSlots[i] = EW_NET_DATA_SCALE(i + 1);
+    mNames[i][0] = '\0';
+  }
+  mReplyMessage.mConnectionId = 0;
+  mReplyMessage.mSource = 0;
+}
+
+cRegistryRouter::~cRegistryRouter() {
+  std::lock_guard<std::recursive_mutex> guard(mBufferLock);
+  while (mQueuedCount.load() > 0) mMessagePool->ReturnEWNetMessage(PopFront());
+}
+
+void cRegistryRouter::RegisterNetworkObject(cNetObject* object, const char* name) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  const size_t length = std::strlen(name);
+  if (length > kMaxNameLength) {
+    EW_REPORT_ERROR("ObjectName length too long: %d", int(length));
+    EW_REPORT_ERROR("Name: \"%s\"", name);
+    return;
+  }
+  const EW_NET_DATA_SCALE handle = TakeHandle();
+  if (handle == 0xFFFF) {
+    EW_REPORT_ERROR("Registry is full - Handle = %d", int(handle));
+    return;
+  }
+  char* slot = mNames[handle - 1].data();
+  std::memcpy(slot, name, length + 1);
+  if (!mNameIndex->Insert(slot, object)) {
+    ReleaseHandle(handle);
+    EW_REPORT_ERROR("Net object name is not unique, %s", name);
+    return;
+  }
+  object->mName = slot;
+  object->mHandle = handle;
+  object->mSystemMessage.mSource = handle;
+  mObjects[handle] = object;
+}
+
+void cRegistryRouter::UnregisterNetworkObject(cNetObject* object) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  auto removeFirst = [object](std::vector<cNetObject*>& list) {
+    auto it = std::find(list.begin(), list.end(), object);
+    if (it != list.end()) list.erase(it);
+  };
+  removeFirst(mTickList);
+  removeFirst(mTockList);
+  const EW_NET_DATA_SCALE handle = object->mHandle;
+  if (handle == 0 || handle > kMaxHandle || mObjects[handle] != object) return;
+  mNameIndex->Remove(mNames[handle - 1].data());
+  mObjects[handle] = nullptr;
+  ReleaseHandle(handle);
+  object->mHandle = 0xFFFF;
+}
+
+void cRegistryRouter::AddToTickList(cNetObject* object) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  mTickList.push_back(object);
+}
+
+void cRegistryRouter::AddToTockList(cNetObject* object) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  mTockList.push_back(object);
+}
+
+size_t cRegistryRouter::GetTickListLength() {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  return mTickList.size();
+}
+
+EW_NET_DATA_SCALE cRegistryRouter::TakeHandle() {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  const size_t next = (mSlotsHead + 1) % kMaxHandle;
+  if (next == mSlotsTail) {
+    EW_REPORT_ERROR("Not enough handles available! *mSlotsHead = %d", int(mSlots[mSlotsHead]));
+    return 0xFFFF;
+  }
+  const EW_NET_DATA_SCALE handle = mSlots[mSlotsHead];
+  mSlotsHead = next;
+  return handle;
+}
+
+void cRegistryRouter::ReleaseHandle(EW_NET_DATA_SCALE handle) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  if (mSlotsHead == mSlotsTail) {
+    EW_REPORT_ERROR("There are no used handles to release!");
+    return;
+  }
+  mSlots[mSlotsTail] = handle;
+  mSlotsTail = (mSlotsTail + 1) % kMaxHandle;
+}
+
+const char* cRegistryRouter::GetObjectName(EW_NET_DATA_SCALE handle) {
+  if (handle == 0 || handle > kMaxHandle) {
+    EW_REPORT_ERROR("Invalid Handle %d", int(handle));
+    return nullptr;
+  }
+  return mNames[handle - 1].data();
+}
+
+EW_NET_DATA_SCALE cRegistryRouter::FindHandle(const char* name) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  const cNetObject* object = mNameIndex->Find(name);
+  return object != nullptr ? object->mHandle : EW_NET_DATA_SCALE(0xFFFF);
+}
+
+cNetObject* cRegistryRouter::GetObject(EW_NET_DATA_SCALE handle) {
+  if (handle == 0 || handle > kMaxHandle) return nullptr;
+  return mObjects[handle];
+}
+
+void cRegistryRouter::InformConnectionClosed(UWORD connectionId, bool lostComms) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  for (size_t h = 1; h <= kMaxHandle; ++h) {
+    if (mObjects[h] != nullptr) mObjects[h]->ConnectionClosed(connectionId, lostComms);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Message buffer
+
+void cRegistryRouter::GrowRing() {
+  std::vector<cEWNetMessage*> grown(mRing.size() * 2, nullptr);
+  const size_t count = mQueuedCount.load();
+  for (size_t i = 0; i < count; ++i) grown[i] = mRing[(mRingHead + i) % mRing.size()];
+  mRing.swap(grown);
+  mRingHead = 0;
+}
+
+void cRegistryRouter::PushBack(cEWNetMessage* message) {
+  if (mQueuedCount.load() == mRing.size()) GrowRing();
+  mRing[(mRingHead + mQueuedCount.load()) % mRing.size()] = message;
+  mQueuedCount.fetch_add(1);
+}
+
+void cRegistryRouter::PushFront(cEWNetMessage* message) {
+  if (mQueuedCount.load() == mRing.size()) GrowRing();
+  mRingHead = (mRingHead + mRing.size() - 1) % mRing.size();
+  mRing[mRingHead] = message;
+  mQueuedCount.fetch_add(1);
+}
+
+cEWNetMessage* cRegistryRouter::PopFront() {
+  cEWNetMessage* message = mRing[mRingHead];
+  mRing[mRingHead] = nullptr;
+  mRingHead = (mRingHead + 1) % mRing.size();
+  mQueuedCount.fetch_sub(1);
+  return message;
+}
+
+cEWNetMessage* cRegistryRouter::TakePooledCopy(const cEWNetMessage& message) {
+  cEWNetMessage* pooled = mMessagePool->GetEWNetMessage(message.mLength);
+  if (pooled != nullptr) *pooled = message;
+  return pooled;
+}
+
+void cRegistryRouter::AddMessageToMessageBuffer(const cEWNetMessage& message) {
+  bool reportFull = false;
+  {
+    std::lock_guard<std::recursive_mutex> guard(mBufferLock);
+    if (cEWNetMessage* pooled = TakePooledCopy(message)) {
+      PushBack(pooled);
+    } else if (!mPoolsFullReported) {
+      mPoolsFullReported = reportFull = true;
+    }
+  }
+  // Reported outside the buffer lock: the report asks the system builder, whose
+  // lock ranks above the buffer lock.
+  if (reportFull) ReportPoolsFull(message);
+}
+
+void cRegistryRouter::AddMessageToStartOfMessageBuffer(const cEWNetMessage& message) {
+  bool reportFull = false;
+  {
+    std::lock_guard<std::recursive_mutex> guard(mBufferLock);
+    if (cEWNetMessage* pooled = TakePooledCopy(message)) {
+      PushFront(pooled);
+    } else if (!mPoolsFullReported) {
+      mPoolsFullReported = reportFull = true;
+    }
+  }
+  if (reportFull) ReportPoolsFull(message);
+}
+
+void cRegistryRouter::ReportPoolsFull(const cEWNetMessage& message) {
+  EW_REPORT_ERROR("Message Pools Full, Length: %d,  CID:%d, S:%d, D:%d, M:%d", int(message.mLength),
+                  int(message.mConnectionId), int(message.mSource), int(message.mDestination),
+                  int(message.mMethod));
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  if (message.mSource != 0 && GetObject(message.mSource) != nullptr) {
+    EW_REPORT_ERROR("Possible Local Source = 0x%X :- \"%s\"", unsigned(message.mSource),
+                    GetObject(message.mSource)->GetName());
+  }
+  if (message.mDestination != 0 && GetObject(message.mDestination) != nullptr) {
+    EW_REPORT_ERROR("Possible Local Destination = 0x%X :- \"%s\"", unsigned(message.mDestination),
+                    GetObject(message.mDestination)->GetName());
+  }
+  if (cSystemBuilder* builder = GetSystemBuilder()) {
+    const sLinkPerformance performance = builder->GetLinkPerformance();
+    if (performance.mBusy) {
+      EW_REPORT_ERROR("SysBuild is busy. Current link is:");
+      builder->ReportCurrentLinkAsAnError();
+    }
+    EW_REPORT_ERROR("SysBuild LinkPerformance:-  Requested: %lu   Made: %lu   Queued: %lu",
+                    static_cast<unsigned long>(performance.mRequested),
+                    static_cast<unsigned long>(performance.mMade), static_cast<unsigned long>(performance.mQueued));
+  }
+}
+
+void cRegistryRouter::SetProcessingEnabled(bool enabled) {
+  std::lock_guard<std::recursive_mutex> guard(mBufferLock);
+  mProcessingEnabled = enabled;
+}
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+void cRegistryRouter::DoWork() {
+  std::unique_lock<std::recursive_mutex> lock(mBufferLock);
+  while (mProcessingEnabled && mQueuedCount.load() > 0) {
+    cEWNetMessage* message = PopFront();
+    lock.unlock();
+    DeliverMessage(*message);
+    lock.lock();
+    mMessagePool->ReturnEWNetMessage(message);
+  }
+}
+
+void cRegistryRouter::DeliverMessage(cEWNetMessage& message) {
+  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  message.mReadPosition = 0;
+  if (message.mDestination == 0) {
+    EntrypointMessage(message);
+    return;
+  }
+  if (cNetObject* object = GetObject(message.mDestination)) object->EntrypointMessage(message);
+}
+
+void cRegistryRouter::EntrypointMessage(cEWNetMessage& message) {
+  switch (message.mMethod) {
+    case M_REG_TICK: {
+      // Index loop: a ticking object may register or unregister others.
+      for (size_t i = 0; i < mTickList.size(); ++i) mTickList[i]->ActionTick();
+      mReplyMessage.SetLength(0);
+      mReplyMessage.mConnectionId = 0;
+      mReplyMessage.mDestination = 0;
+      mReplyMessage.mSource = 0;
+      mReplyMessage.mMethod = M_REG_TOCK;
+      SendMessage(mReplyMessage);
+      return;
+    }
+    case M_REG_TOCK:
+      for (size_t i = 0; i < mTockList.size(); ++i) mTockList[i]->ActionTock();
+      return;
+    case M_REG_FIND_OBJECT:
+      FindObject(message);
+      return;
+    case M_TEST_PRINT_MESS_POOLS:
+      PrintMesspools();
+      return;
+    case M_TEST_PRINT_REGISTRY:
+    case M_REG_DO_WORK:
+      return;
+    default:
+      EW_REPORT_ERROR("Reg EntrypointMessage unknown method 0x%X, Message->mSource = 0x%X, "
+                      "Message->mConnectionId = 0x%X",
+                      unsigned(message.mMethod), unsigned(message.mSource), unsigned(message.mConnectionId));
+  }
+}
+
+void cRegistryRouter::FindObject(cEWNetMessage& request) {
+  // The path must be a NUL-terminated text inside the payload; anything else
+  // can only fail.
+  const char* path = "";
+  if (request.mLength > 0 && std::memchr(request.mData, 0, request.mLength) != nullptr) {
+    path = reinterpret_cast<const char*>(request.mData);
+  }
+  mReplyMessage.mConnectionId = request.mConnectionId;
+  mReplyMessage.mDestination = request.mSource;
+  mReplyMessage.mSource = 0;
+  mReplyMessage.SetLength(0);
+
+  if (const char* slash = std::strchr(path, '/')) {
+    const std::string host(path, size_t(slash - path));
+    const UWORD connection = GetConnectionManager()->ConnectToHost(host);
+    if (connection != 0xFFFF) {
+      const size_t rest = std::strlen(slash + 1) + 1;
+      std::memmove(request.mData, slash + 1, rest);
+      request.mLength = EW_NET_DATA_SCALE(rest);
+      request.mConnectionId = connection;
+      GetConnectionManager()->SendMessageToConnection(request);
+      return;
+    }
+    mReplyMessage.mMethod = M_REPLY_FAIL;
+  } else if (const cNetObject* object = mNameIndex->Find(path)) {
+    mReplyMessage.mMethod = M_REPLY_OK;
+    if (GetConnectionManager()->UsesVersion2Messages(request.mConnectionId)) {
+      mReplyMessage.SetLength(4);
+      mReplyMessage.SetULONG(0, object->mHandle);
+    } else {
+      mReplyMessage.SetLength(2);
+      mReplyMessage.SetUWORD(0, object->mHandle);
+    }
+  } else {
+    mReplyMessage.mMethod = M_REPLY_FAIL;
+  }
+  SendMessage(mReplyMessage);
+}
+
+// ---------------------------------------------------------------------------
+// Routing
+
+void SendMessage(const cEWNetMessage& message) {
+  if (message.mConnectionId != 0) {
+    GetConnectionManager()->SendMessageToConnection(message);
+    return;
+  }
+  cRegistryRouter* router = GetRegistryRouter();
+  if (router == nullptr) return;
+  router->AddMessageToMessageBuffer(message);
+  WakeDispatchThread();
+}
+
+void SendDatagram(const cEWNetMessage& message) {
+  if (message.mConnectionId != 0) {
+    GetConnectionManager()->SendDatagramToConnection(message);
+    return;
+  }
+  cRegistryRouter* router = GetRegistryRouter();
+  if (router == nullptr) return;
+  router->AddMessageToMessageBuffer(message);
+  WakeDispatchThread();
+}
+
+void LockRegistry() {
+  if (cRegistryRouter* router = GetRegistryRouter()) router->LockRegistry();
+}
+
+void UnlockRegistry() {
+  if (cRegistryRouter* router = GetRegistryRouter()) router->UnlockRegistry();
+}
+
+ULONG GetNumberOfQueuedMessages() {
+  cRegistryRouter* router = GetRegistryRouter();
+  return router != nullptr ? router->GetNumberOfQueuedMessages() : 0;
+}

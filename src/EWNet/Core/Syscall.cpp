@@ -1,0 +1,175 @@
+#include "EWNet/Core/Syscall.h"
+
+#include <QTimerEvent>
+#include <QWaitCondition>
+#include <mutex>
+
+#include "EWNet/Core/ErrLog.h"
+#include "EWNet/Core/RegRoutr.h"
+#include "EWNet/Core/SysBuild.h"
+
+namespace {
+
+std::atomic<cSystemBuilder*> gSystemBuilder{nullptr};
+
+std::mutex gSystemRunningLock;
+bool gSystemRunning = false;
+
+// The process-wide wait condition of the dispatch thread. Posters only take its
+// lock when the dispatch thread has announced that it is about to sleep, so a
+// busy dispatch thread costs posters nothing, and no wake can fall between the
+// dispatch thread's last look at the buffer and its wait.
+struct sDispatchWaker {
+  QMutex* mLock;
+  QWaitCondition mCondition;
+  std::atomic<bool> mSleeping{false};
+};
+std::atomic<sDispatchWaker*> gWaker{nullptr};
+
+}  // namespace
+
+void SetSystemBuilder(cSystemBuilder* builder) {
+  cSystemBuilder* expected = nullptr;
+  if (!gSystemBuilder.compare_exchange_strong(expected, builder)) {
+    EW_REPORT_ERROR("SystemBuilder allready set!");
+  }
+}
+
+cSystemBuilder* GetSystemBuilder() { return gSystemBuilder.load(); }
+
+cEWNetConnectionManagerBase* StartEWNet(int defaultConnectionLossPolicy, bool createSystemBuilder) {
+  SetRegistryRouter(new cRegistryRouter);
+  if (createSystemBuilder) {
+    SetSystemBuilder(new cSystemBuilder(cSystemBuilder::kName, defaultConnectionLossPolicy, 10));
+  }
+  return GetConnectionManager();
+}
+
+void StopEWNet() {
+  delete gSystemBuilder.exchange(nullptr);
+  cRegistryRouter* router = GetRegistryRouter();
+  SetRegistryRouter(nullptr);
+  delete router;
+}
+
+void SetSystemRunning(bool running) {
+  std::lock_guard<std::mutex> guard(gSystemRunningLock);
+  gSystemRunning = running;
+}
+
+bool IsSystemRunning() {
+  std::lock_guard<std::mutex> guard(gSystemRunningLock);
+  return gSystemRunning;
+}
+
+void WakeDispatchThread() {
+  sDispatchWaker* waker = gWaker.load();
+  if (waker == nullptr || !waker->mSleeping.load()) return;
+  waker->mLock->lock();
+  waker->mCondition.wakeAll();
+  waker->mLock->unlock();
+}
+
+// ---------------------------------------------------------------------------
+// Dispatch thread
+
+cSyscallThread::cSyscallThread() {
+  setObjectName("SyscallThread");
+  auto* waker = new sDispatchWaker;
+  waker->mLock = &mLock;
+  sDispatchWaker* previous = gWaker.exchange(waker);
+  delete previous;
+}
+
+cSyscallThread::~cSyscallThread() {
+  Stop();
+  sDispatchWaker* waker = gWaker.load();
+  if (waker != nullptr && waker->mLock == &mLock) delete gWaker.exchange(nullptr);
+}
+
+void cSyscallThread::Start() {
+  if (mRunning.load()) return;
+  if (cRegistryRouter* router = GetRegistryRouter()) router->SetProcessingEnabled(true);
+  mRunning.store(true);
+  start(QThread::NormalPriority);
+}
+
+void cSyscallThread::run() {
+  sDispatchWaker* waker = gWaker.load();
+  while (mRunning.load()) {
+    cRegistryRouter* router = GetRegistryRouter();
+    if (router != nullptr) router->DoWork();
+    mLock.lock();
+    waker->mSleeping.store(true);
+    if (mRunning.load() && (router == nullptr || router->GetNumberOfQueuedMessages() == 0)) {
+      waker->mCondition.wait(&mLock);
+    }
+    waker->mSleeping.store(false);
+    mLock.unlock();
+  }
+}
+
+void cSyscallThread::Stop() {
+  const bool wasRunning = mRunning.exchange(false);
+  if (cRegistryRouter* router = GetRegistryRouter()) router->SetProcessingEnabled(false);
+  if (sDispatchWaker* waker = gWaker.load()) {
+    mLock.lock();
+    waker->mCondition.wakeAll();
+    mLock.unlock();
+  }
+  wait();
+  if (wasRunning) {
+    if (cSystemBuilder* builder = GetSystemBuilder()) builder->AbortAllLinks();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Tick thread
+
+cActionTickObject::cActionTickObject(cActionTickDriver* driver) : mDriver(driver) {
+  mTimerId = startTimer(cActionTickDriver::kTickMs, Qt::PreciseTimer);
+}
+
+void cActionTickObject::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == mTimerId) mDriver->Beat();
+}
+
+cActionTickDriver::cActionTickDriver(cActionTickParent* parent)
+    : QThread(nullptr), cNetObject("Action Tick Driver", 0, true, false), mTickParent(parent) {
+  mTickMessage.mConnectionId = 0;
+  mTickMessage.mDestination = 0;
+  mTickMessage.mSource = 0xFFFF;
+  mTickMessage.mMethod = M_REG_TICK;
+  moveToThread(this);
+  setObjectName("ActionTickThread");
+  mTicksInFlight.store(1);
+  SendMessage(mTickMessage);
+}
+
+cActionTickDriver::~cActionTickDriver() {
+  mStopping.store(true);
+  quit();
+  wait();
+  Unregister();
+}
+
+void cActionTickDriver::run() {
+  setPriority(QThread::HighPriority);
+  auto* beat = new cActionTickObject(this);
+  exec();
+  delete beat;
+}
+
+void cActionTickDriver::Beat() {
+  if (mStopping.load()) return;
+  if (mTickParent != nullptr) mTickParent->ActionTickHook();
+  if (IsSystemRunning()) PostTick();
+}
+
+void cActionTickDriver::PostTick() {
+  if (mTicksInFlight.load() > 1 || GetNumberOfQueuedMessages() >= kMaxQueuedForTick) return;
+  mTicksInFlight.fetch_add(1);
+  SendMessage(mTickMessage);
+}
+
+void cActionTickDriver::ActionTick() { mTicksInFlight.fetch_sub(1); }

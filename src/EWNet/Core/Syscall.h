@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QMutex>
+#include <QThread>
+#include <atomic>
+
+#include "EWNet/Core/ConnMgr.h"
+#include "EWNet/Core/NetObjct.h"
+
+class cSystemBuilder;
+
+// Network start and stop. StartEWNet creates the router (and, when asked, the
+// system builder "EWNet System Builder") and returns the connection manager.
+cEWNetConnectionManagerBase* StartEWNet(int defaultConnectionLossPolicy, bool createSystemBuilder);
+void StopEWNet();
+
+void SetSystemBuilder(cSystemBuilder* builder);
+cSystemBuilder* GetSystemBuilder();
+
+void SetSystemRunning(bool running);
+bool IsSystemRunning();
+
+// Wakes the dispatch thread after a local post; cheap when it is not asleep.
+void WakeDispatchThread();
+
+// The dispatch thread: empties the router's message buffer whenever woken.
+class cSyscallThread : public QThread {
+  Q_OBJECT
+ public:
+  cSyscallThread();
+  ~cSyscallThread() override;
+  void Start();
+  void Stop();
+  bool IsRunning() const { return mRunning.load(); }
+
+ protected:
+  void run() override;
+
+ private:
+  QMutex mLock;
+  std::atomic<bool> mRunning{false};
+};
+
+// Implemented by the application: called in the tick thread on every beat.
+class cActionTickParent {
+ public:
+  virtual ~cActionTickParent() = default;
+  virtual void ActionTickHook() = 0;
+};
+
+class cActionTickDriver;
+
+class cActionTickObject : public QObject {
+  Q_OBJECT
+ public:
+  explicit cActionTickObject(cActionTickDriver* driver);
+
+ protected:
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  cActionTickDriver* mDriver;
+  int mTimerId;
+};
+
+// The tick thread: beats every 20 ms, runs the tick hook and posts M_REG_TICK
+// with back-pressure (at most two ticks in flight, none while 5000 messages wait).
+class cActionTickDriver : public QThread, public cNetObject {
+  Q_OBJECT
+ public:
+  static constexpr int kTickMs = 20;
+  static constexpr ULONG kMaxQueuedForTick = 5000;
+
+  explicit cActionTickDriver(cActionTickParent* parent);
+  ~cActionTickDriver() override;
+
+  void ActionTick() override;
+  void Beat();
+  int TicksInFlight() const { return mTicksInFlight.load(); }
+
+ protected:
+  void run() override;
+
+ private:
+  void PostTick();
+
+  cEWNetMessage mTickMessage;
+  cActionTickParent* mTickParent;
+  std::atomic<int> mTicksInFlight{0};
+  std::atomic<bool> mStopping{false};
+};

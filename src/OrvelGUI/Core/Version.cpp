@@ -1,0 +1,1 @@
+#include "OrvelGUI/Core/Version.h"

@@ -61,11 +61,16 @@ cNetObject::~cNetObject() {
 }
 
 void cNetObject::Unregister() {
+  // The deletion notices must carry the handle the linked objects know, so it
+  // is kept until they have been sent.
+  const EW_NET_DATA_SCALE handle = mHandle;
   if (mRegistered) {
     if (cRegistryRouter* router = GetRegistryRouter()) router->UnregisterNetworkObject(this);
     mRegistered = false;
   }
+  mHandle = handle;
   for (const sDeleteListEntry& entry : mDeleteList) SendBookkeeping(entry.mConnectionId, entry.mHandle, M_OBJECT_DELETED);
+  mHandle = 0xFFFF;
   mDeleteList.clear();
   mInformLists.reset();
   mNumberOfParameters = 0;

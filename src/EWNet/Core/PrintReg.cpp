@@ -48,7 +48,7 @@ void cRegistryRouter::PrintMesspools() {
     std::lock_guard<std::recursive_mutex> buffer(mBufferLock);
     const size_t count = mQueuedCount.load();
     for (size_t i = 0; i < count; ++i) {
-      const cEWNetMessage& m = *mRing[(mRingHead + i) % mRing.size()];
+      const cEWNetMessage& m = *mRing[(mRingHead + i) & (mRing.size() - 1)];
       int adjusted = 0;
       const std::string method = MethodText(m.mMethod, adjusted);
       const std::string source = m.mConnectionId != 0 ? "Remote Object - Handle " + std::to_string(m.mSource)

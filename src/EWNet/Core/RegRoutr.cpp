@@ -222,32 +222,35 @@ void cRegistryRouter::InformConnectionClosed(UWORD connectionId, bool lostComms)
 // ---------------------------------------------------------------------------
 // Message buffer
 
+// The ring's size is a power of two so positions wrap with a mask.
 void cRegistryRouter::GrowRing() {
   std::vector<cEWNetMessage*> grown(mRing.size() * 2, nullptr);
   const size_t count = mQueuedCount.load();
-  for (size_t i = 0; i < count; ++i) grown[i] = mRing[(mRingHead + i) % mRing.size()];
+  const size_t mask = mRing.size() - 1;
+  for (size_t i = 0; i < count; ++i) grown[i] = mRing[(mRingHead + i) & mask];
   mRing.swap(grown);
   mRingHead = 0;
 }
 
 void cRegistryRouter::PushBack(cEWNetMessage* message) {
-  if (mQueuedCount.load() == mRing.size()) GrowRing();
-  mRing[(mRingHead + mQueuedCount.load()) % mRing.size()] = message;
-  mQueuedCount.fetch_add(1);
+  const size_t count = mQueuedCount.load(std::memory_order_relaxed);
+  if (count == mRing.size()) GrowRing();
+  mRing[(mRingHead + count) & (mRing.size() - 1)] = message;
+  mQueuedCount.store(count + 1);
 }
 
 void cRegistryRouter::PushFront(cEWNetMessage* message) {
-  if (mQueuedCount.load() == mRing.size()) GrowRing();
-  mRingHead = (mRingHead + mRing.size() - 1) % mRing.size();
+  const size_t count = mQueuedCount.load(std::memory_order_relaxed);
+  if (count == mRing.size()) GrowRing();
+  mRingHead = (mRingHead - 1) & (mRing.size() - 1);
   mRing[mRingHead] = message;
-  mQueuedCount.fetch_add(1);
+  mQueuedCount.store(count + 1);
 }
 
 cEWNetMessage* cRegistryRouter::PopFront() {
   cEWNetMessage* message = mRing[mRingHead];
-  mRing[mRingHead] = nullptr;
-  mRingHead = (mRingHead + 1) % mRing.size();
-  mQueuedCount.fetch_sub(1);
+  mRingHead = (mRingHead + 1) & (mRing.size() - 1);
+  mQueuedCount.store(mQueuedCount.load(std::memory_order_relaxed) - 1);
   return message;
 }
 
@@ -318,15 +321,19 @@ void cRegistryRouter::SetProcessingEnabled(bool enabled) {
 // ---------------------------------------------------------------------------
 // Dispatch
 
-void cRegistryRouter::DoWork() {
+void cRegistryRouter::DoWork(ULONG maxMessages) {
+  // Each delivered message goes back to its pool in the same hold of the
+  // buffer lock that takes the next one, halving the lock traffic with posters.
+  cEWNetMessage* delivered = nullptr;
   std::unique_lock<std::recursive_mutex> lock(mBufferLock);
-  while (mProcessingEnabled && mQueuedCount.load() > 0) {
-    cEWNetMessage* message = PopFront();
+  for (ULONG count = 0; count < maxMessages && mProcessingEnabled && mQueuedCount.load() > 0; ++count) {
+    if (delivered != nullptr) mMessagePool->ReturnEWNetMessage(delivered);
+    delivered = PopFront();
     lock.unlock();
-    DeliverMessage(*message);
+    DeliverMessage(*delivered);
     lock.lock();
-    mMessagePool->ReturnEWNetMessage(message);
   }
+  if (delivered != nullptr) mMessagePool->ReturnEWNetMessage(delivered);
 }
 
 void cRegistryRouter::DeliverMessage(cEWNetMessage& message) {

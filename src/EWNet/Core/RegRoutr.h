@@ -81,7 +81,8 @@ class cRegistryRouter {
   cEWNetMessagePool& MessagePool() { return *mMessagePool; }
 
   // Dispatch (dispatch thread).
-  void DoWork();
+  // Delivers until the buffer is empty (or, when given, that many messages).
+  void DoWork(ULONG maxMessages = 0xFFFFFFFFu);
   void DeliverMessage(cEWNetMessage& message);
   void EntrypointMessage(cEWNetMessage& message);
   void PrintMesspools();

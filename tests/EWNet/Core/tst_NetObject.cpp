@@ -1,0 +1,221 @@
+#include <QtTest>
+
+#include "NetTestObjects.h"
+#include "TestSupport.h"
+
+namespace {
+
+std::vector<UBYTE> AddPayload(UWORD connection, EW_NET_DATA_SCALE handle, UWORD destMethod, UWORD sourceMethod,
+                              UBYTE datagram = 0, UBYTE sync = 0) {
+  return {UBYTE(connection >> 8), UBYTE(connection), UBYTE(handle >> 8),     UBYTE(handle),
+          UBYTE(destMethod >> 8), UBYTE(destMethod), UBYTE(sourceMethod >> 8), UBYTE(sourceMethod),
+          datagram,               sync};
+}
+
+std::vector<UBYTE> RemovePayload(UWORD connection, EW_NET_DATA_SCALE handle, UWORD destMethod, UWORD sourceMethod) {
+  auto p = AddPayload(connection, handle, destMethod, sourceMethod);
+  p.resize(8);
+  return p;
+}
+
+int DeleteCount(const cNetObject& object, EW_NET_DATA_SCALE handle) {
+  for (const auto& e : object.GetDeleteList()) {
+    if (e.mHandle == handle) return e.mCount;
+  }
+  return 0;
+}
+
+}  // namespace
+
+class tst_NetObject : public QObject {
+  Q_OBJECT
+ private slots:
+  void zeroParameters();
+  void outOfRangeSourceMethod_data();
+  void outOfRangeSourceMethod();
+  void duplicateLinkRefused();
+  void deleteListCountsAndPurgeOnDelete();
+  void echoSuppressedAndOrderHeadFirst();
+  void syncSendsCurrentValue();
+  void unknownAndUnimplementedMethods();
+  void shortBookkeepingPayload();
+  void connectionClosedPurgesOnlyThatConnection();
+  void handleReuseDoesNotInheritStaleLinks();
+  void tickAndTockDefaultsReport();
+};
+
+void tst_NetObject::zeroParameters() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cRecordingObject a("A", 0);
+  QVERIFY(a.GetInformList(0) == nullptr);
+  QCOMPARE(a.GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(0));
+  QCOMPARE(reports.Count("Parameter out of range Object Name: \"A\" Parameter: 0"), 1);
+  a.Publish(0, 1);  // nothing to publish to, and no crash
+}
+
+void tst_NetObject::outOfRangeSourceMethod_data() {
+  QTest::addColumn<int>("sourceMethod");
+  QTest::newRow("4095 wraps below the parameters") << 4095;
+  QTest::newRow("one past the last") << 4096 + 4;
+  QTest::newRow("system method") << 9;
+}
+
+void tst_NetObject::outOfRangeSourceMethod() {
+  QFETCH(int, sourceMethod);
+  cNetworkScope net;
+  cReportCapture reports;
+  cRecordingObject a("A", 4);
+  QVERIFY(!a.AddObjectToInformList(0, 7, 4096, EW_NET_DATA_SCALE(sourceMethod), 0, 0, true));
+  QCOMPARE(reports.Count("Add Parameter out of range Object Name: \"A\""), 1);
+  QCOMPARE(reports.Count("ConnectionId: 0, Handle: 7, DestinationMethod: 0x1000"), 1);
+  QVERIFY(!a.RemoveObjectFromInformList(0, 7, 4096, EW_NET_DATA_SCALE(sourceMethod), true));
+  QCOMPARE(reports.Count("Remove Parameter out of range Object Name: \"A\""), 1);
+  for (EW_NET_DATA_SCALE p = 0; p < 4; ++p) QVERIFY(a.GetInformList(p)->empty());
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(0));
+}
+
+void tst_NetObject::duplicateLinkRefused() {
+  cNetworkScope net;
+  cRecordingObject a("A"), b("B");
+  QVERIFY(a.AddObjectToInformList(0, b.GetHandle(), 4097, 4096, 0, 0, true));
+  QVERIFY(!a.AddObjectToInformList(0, b.GetHandle(), 4097, 4096, 0, 0, true));
+  Deliver();
+  QCOMPARE(b.CountMethod(M_OBJECT_ADD_TO_DELETE_LIST), 1);
+  QCOMPARE(DeleteCount(b, a.GetHandle()), 1);
+  QCOMPARE(a.GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(1));
+}
+
+void tst_NetObject::deleteListCountsAndPurgeOnDelete() {
+  cNetworkScope net;
+  cRecordingObject a("A");
+  auto* b = new cRecordingObject("B");
+  const EW_NET_DATA_SCALE bHandle = b->GetHandle();
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, AddPayload(0, bHandle, 4097, 4096));
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, AddPayload(0, bHandle, 4098, 4096));
+  Deliver();
+  QCOMPARE(a.GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(2));
+  QCOMPARE(DeleteCount(*b, a.GetHandle()), 2);
+
+  Post(0, a.GetHandle(), M_OBJECT_REMOVE_FROM_INFORM_LIST, RemovePayload(0, bHandle, 4098, 4096));
+  Deliver();
+  QCOMPARE(a.GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(1));
+  QCOMPARE(DeleteCount(*b, a.GetHandle()), 1);
+
+  // Removing a link that is not there changes nothing and tells nobody.
+  Post(0, a.GetHandle(), M_OBJECT_REMOVE_FROM_INFORM_LIST, RemovePayload(0, bHandle, 4098, 4096));
+  Deliver();
+  QCOMPARE(DeleteCount(*b, a.GetHandle()), 1);
+  QCOMPARE(b->CountMethod(M_OBJECT_REMOVE_FROM_DELETE_LIST), 1);
+
+  a.AddObjectToInformList(0, bHandle, 4099, 4097, 0, 0, true);
+  Deliver();
+  delete b;
+  Deliver();
+  QCOMPARE(a.CountMethod(M_OBJECT_DELETED), 1);
+  QCOMPARE(a.GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(0));
+  QCOMPARE(a.GetNumberOfInformListItems(4097), EW_NET_DATA_SCALE(0));
+}
+
+void tst_NetObject::echoSuppressedAndOrderHeadFirst() {
+  cNetworkScope net;
+  cRecordingObject a("A"), b("B"), c("C");
+  a.mForward = true;
+  a.AddObjectToInformList(0, b.GetHandle(), 4097, 4096, 0, 0, false);
+  a.AddObjectToInformList(0, c.GetHandle(), 4098, 4096, 1, 0, false);  // datagram, still local
+  // B sends a value to A.p0; A forwards it to its links but not back to B.
+  Post(b.GetHandle(), a.GetHandle(), 4096, {0x12, 0x34});
+  Deliver();
+  QCOMPARE(b.CountMethod(4097), 0);
+  QCOMPARE(c.CountMethod(4098), 1);
+  QCOMPARE(c.mValues[2], UWORD(0x1234));
+  QCOMPARE(c.mReceived.back().mSource, a.GetHandle());
+
+  // A value A publishes itself reaches both, the later link first.
+  std::vector<EW_NET_DATA_SCALE> order;
+  a.Publish(0, 7);
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(2));
+  Deliver();
+  QCOMPARE(b.mValues[1], UWORD(7));
+  QCOMPARE(c.mValues[2], UWORD(7));
+  QCOMPARE(c.mReceived.size(), size_t(2));
+}
+
+void tst_NetObject::syncSendsCurrentValue() {
+  cNetworkScope net;
+  cRecordingObject a("A"), b("B");
+  a.mValues[1] = 555;
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, AddPayload(0, b.GetHandle(), 4099, 4097, 0, 1));
+  Deliver();
+  QCOMPARE(b.mValues[3], UWORD(555));
+}
+
+void tst_NetObject::unknownAndUnimplementedMethods() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cNetObjectPlain plain("Plain");
+  cRecordingObject asker("Asker");
+  Post(asker.GetHandle(), plain.GetHandle(), 10);
+  Post(asker.GetHandle(), plain.GetHandle(), M_ALL_ABSOLUTE_UPDATE_CURRENT_STORE);
+  Post(asker.GetHandle(), plain.GetHandle(), M_ALL_RELATIVE_UPDATE_CURRENT_STORE);
+  Deliver();
+  const QString expected =
+      QString::asprintf("Unknown Method: 0xA  Source: 0x%X, ConnId: 0 ObjectName: \"Plain\", mHandle = 0x%X",
+                        unsigned(asker.GetHandle()), unsigned(plain.GetHandle()));
+  QVERIFY2(reports.Contains(expected.toStdString()), qPrintable(reports.Dump()));
+  QCOMPARE(reports.Count("NYI - M_ALL_ABSOLUTE_UPDATE_CURRENT_STORE for Plain on 15"), 1);
+  QCOMPARE(reports.Count("NYI - M_ALL_RELATIVE_UPDATE_CURRENT_STORE for Plain on 19"), 1);
+  QCOMPARE(asker.CountMethod(M_REPLY_FAIL), 2);
+}
+
+void tst_NetObject::shortBookkeepingPayload() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cRecordingObject a("A");
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, {0, 0, 0, 2});
+  Post(0, a.GetHandle(), M_OBJECT_REMOVE_FROM_INFORM_LIST, {0});
+  Deliver();
+  QCOMPARE(reports.Count("Short payload for method"), 2);
+  QVERIFY(a.GetInformList(0)->empty());
+}
+
+void tst_NetObject::connectionClosedPurgesOnlyThatConnection() {
+  cNetworkScope net;
+  cRecordingObject a("A"), b("B");
+  a.AddObjectToInformList(3, 20, 4096, 4096, 0, 0, false);
+  a.AddObjectToInformList(4, 20, 4096, 4096, 0, 0, false);
+  a.AddObjectToInformList(0, b.GetHandle(), 4096, 4096, 0, 0, false);
+  Post(20, a.GetHandle(), M_OBJECT_ADD_TO_DELETE_LIST, {}, 3);
+  Deliver();
+  GetRegistryRouter()->InformConnectionClosed(3, true);
+  QCOMPARE(a.GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(2));
+  for (const auto& e : *a.GetInformList(0)) QVERIFY(e.mConnectionId != 3);
+  QVERIFY(a.GetDeleteList().empty());
+}
+
+void tst_NetObject::handleReuseDoesNotInheritStaleLinks() {
+  // Handles are reused after release; M_OBJECT_DELETED is what keeps a later
+  // object with the old handle from receiving the old links' values.
+  cNetworkScope net;
+  cRecordingObject a("A");
+  auto* b = new cRecordingObject("B");
+  a.AddObjectToInformList(0, b->GetHandle(), 4096, 4096, 0, 0, true);
+  Deliver();
+  delete b;
+  Deliver();
+  a.Publish(0, 9);
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(0));
+}
+
+void tst_NetObject::tickAndTockDefaultsReport() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cNetObjectPlain plain("Plain", true, true);
+  Post(0, 0, M_REG_TICK);
+  Deliver();
+  QCOMPARE(reports.Count("Object Plain, scanned with no ActionTick?"), 1);
+  QCOMPARE(reports.Count("Object Plain, tock scanned with no ActionTock?"), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_NetObject)
+#include "tst_NetObject.moc"

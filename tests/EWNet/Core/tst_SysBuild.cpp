@@ -1,0 +1,223 @@
+#include <QtTest>
+#include <memory>
+
+#include "NetTestObjects.h"
+#include "TestSupport.h"
+
+namespace {
+
+// A transport stand-in: the host "unit2" is connection 5; forwarded finds and
+// link messages are recorded instead of sent.
+class cFakeConnections : public cEWNetConnectionManagerBase {
+ public:
+  void SendMessageToConnection(const cEWNetMessage& message) override { mSent.push_back(message); }
+  UWORD ConnectToHost(const std::string& hostName) override { return hostName == "unit2" ? 5 : 0xFFFF; }
+  std::string HostNameOfConnection(UWORD connectionId) override { return connectionId == 5 ? "unit2" : ""; }
+  int CountMethod(UWORD method) const {
+    int n = 0;
+    for (const auto& m : mSent) n += m.mMethod == method ? 1 : 0;
+    return n;
+  }
+  std::vector<cEWNetMessage> mSent;
+};
+
+void Queue(const char* source, UWORD sourceParam, const char* destination, UWORD destParam, bool sync = true,
+           bool remove = false, bool bidirect = false) {
+  GetSystemBuilder()->AddLinkCommandToList(
+      MakeLinkCommand(source, sourceParam, destination, destParam, sync, remove, bidirect), bidirect);
+}
+
+bool HasLink(const cNetObject& from, UWORD sourceParam, EW_NET_DATA_SCALE toHandle, UWORD destMethod) {
+  for (const auto& e : *from.GetInformList(EW_NET_DATA_SCALE(sourceParam - PARAMETER_BASE))) {
+    if (e.mHandle == toHandle && e.mDestinationMethod == destMethod) return true;
+  }
+  return false;
+}
+
+// The remote unit's router answering a forwarded find.
+void RemoteReply(EW_NET_DATA_SCALE handle) {
+  cEWNetMessage reply(2);
+  reply.SetUWORD(0, handle);
+  reply.mConnectionId = 5;
+  reply.mSource = 0;
+  reply.mDestination = GetRegistryRouter()->FindHandle(cSystemBuilder::kName);
+  reply.mMethod = M_REPLY_OK;
+  GetRegistryRouter()->AddMessageToMessageBuffer(reply);
+}
+
+}  // namespace
+
+class tst_SysBuild : public QObject {
+  Q_OBJECT
+ private slots:
+  void commandsInOrderWithCounters();
+  void missingObjectRetriedUntilRegistered();
+  void removalOfMissingObjectDropped();
+  void bidirectionalLinkSyncsSourceOnly();
+  void removeLink();
+  void remoteNameCachedWithinBatch();
+  void closedConnectionDropsItsCommand();
+  void abortAllLinks();
+  void secondBuilderRefused();
+};
+
+void tst_SysBuild::commandsInOrderWithCounters() {
+  cNetworkScope net;
+  cRecordingObject a("A"), b("B"), c("C");
+  a.mValues[0] = 11;
+  b.mValues[1] = 22;
+  Queue("A", 4096, "B", 4097);
+  Queue("B", 4097, "C", 4098);
+  QVERIFY(GetSystemBuilder()->IsBusy());
+  Deliver();
+  QVERIFY(HasLink(a, 4096, b.GetHandle(), 4097));
+  QVERIFY(HasLink(b, 4097, c.GetHandle(), 4098));
+  // Sync: B got A's value, then C got B's (which by then was A's).
+  QCOMPARE(c.mValues[2], UWORD(11));
+  const sLinkPerformance perf = GetSystemBuilder()->GetLinkPerformance();
+  QCOMPARE(perf.mRequested, ULONG(2));
+  QCOMPARE(perf.mMade, ULONG(2));
+  QCOMPARE(perf.mQueued, UWORD(0));
+  QVERIFY(!perf.mBusy);
+  QCOMPARE(GetSystemBuilder()->GetState(), SB_IDLE);
+}
+
+void tst_SysBuild::missingObjectRetriedUntilRegistered() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cRecordingObject a("A"), x("X"), y("Y");
+  Queue("A", 4096, "Later", 4097);
+  Queue("X", 4096, "Y", 4096);  // waits behind the blocked command
+  GetRegistryRouter()->DoWork(500);  // 500 messages: many retries
+  QCOMPARE(reports.Count("Can't find = \"Later\""), 1);
+  QCOMPARE(reports.Count("mSourcePath = \"A\", mDestinationPath = \"Later\""), 1);
+  QCOMPARE(reports.Count("SourceParam: 4096,  DestParam: 4097,  Remove: False,  Sync: True,  Bidirect: False,  DataGram: False,"), 1);
+  QVERIFY(GetSystemBuilder()->IsBusy());
+  QVERIFY(!HasLink(x, 4096, y.GetHandle(), 4096));
+
+  cRecordingObject later("Later");
+  Deliver();
+  QVERIFY(HasLink(a, 4096, later.GetHandle(), 4097));
+  QVERIFY(HasLink(x, 4096, y.GetHandle(), 4096));
+  QVERIFY(!GetSystemBuilder()->IsBusy());
+  QCOMPARE(reports.Count("Can't find"), 1);
+}
+
+void tst_SysBuild::removalOfMissingObjectDropped() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cRecordingObject a("A"), b("B");
+  Queue("Ghost", 4096, "B", 4096, false, true);
+  Queue("A", 4096, "B", 4096);
+  Deliver();
+  QCOMPARE(reports.Count("Can't find = \"Ghost\""), 1);
+  QVERIFY(HasLink(a, 4096, b.GetHandle(), 4096));
+  QCOMPARE(GetSystemBuilder()->GetLinkPerformance().mMade, ULONG(2));
+  QVERIFY(!GetSystemBuilder()->IsBusy());
+}
+
+void tst_SysBuild::bidirectionalLinkSyncsSourceOnly() {
+  cNetworkScope net;
+  cRecordingObject a("A"), b("B");
+  a.mValues[0] = 100;
+  b.mValues[1] = 200;
+  Queue("A", 4096, "B", 4097, true, false, true);
+  Deliver();
+  QVERIFY(HasLink(a, 4096, b.GetHandle(), 4097));
+  QVERIFY(HasLink(b, 4097, a.GetHandle(), 4096));
+  QCOMPARE(b.mValues[1], UWORD(100));
+  QCOMPARE(a.mValues[0], UWORD(100));  // B never sent its 200 back
+  QCOMPARE(a.CountMethod(4096), 0);
+  // Two links between the pair: each counts the other once.
+  QCOMPARE(a.GetDeleteList().front().mCount, UWORD(1));
+  QCOMPARE(b.GetDeleteList().front().mCount, UWORD(1));
+}
+
+void tst_SysBuild::removeLink() {
+  cNetworkScope net;
+  cRecordingObject a("A"), b("B");
+  Queue("A", 4096, "B", 4097, false, false, true);
+  Deliver();
+  Queue("A", 4096, "B", 4097, false, true, true);
+  Deliver();
+  QCOMPARE(a.GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(0));
+  QCOMPARE(b.GetNumberOfInformListItems(4097), EW_NET_DATA_SCALE(0));
+  QVERIFY(a.GetDeleteList().empty());
+  QVERIFY(b.GetDeleteList().empty());
+}
+
+void tst_SysBuild::remoteNameCachedWithinBatch() {
+  cNetworkScope net;
+  cFakeConnections remote;
+  SetConnectionManager(&remote);
+  cRecordingObject b("B"), c("C");
+  Queue("unit2/Fader", 4096, "B", 4096);
+  Queue("unit2/Fader", 4096, "C", 4096);
+  Deliver();
+  QCOMPARE(remote.CountMethod(M_REG_FIND_OBJECT), 1);
+  RemoteReply(40);
+  Deliver();
+  // Both links went to the remote object; its name was asked for once.
+  QCOMPARE(remote.CountMethod(M_REG_FIND_OBJECT), 1);
+  QCOMPARE(remote.CountMethod(M_OBJECT_ADD_TO_INFORM_LIST), 2);
+  for (const auto& m : remote.mSent) {
+    if (m.mMethod == M_OBJECT_ADD_TO_INFORM_LIST) QCOMPARE(m.mDestination, EW_NET_DATA_SCALE(40));
+  }
+  QVERIFY(!GetSystemBuilder()->IsBusy());
+
+  // A new batch starts with an empty cache.
+  Queue("unit2/Fader", 4096, "B", 4097);
+  Deliver();
+  QCOMPARE(remote.CountMethod(M_REG_FIND_OBJECT), 2);
+  SetConnectionManager(nullptr);
+}
+
+void tst_SysBuild::closedConnectionDropsItsCommand() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cFakeConnections remote;
+  SetConnectionManager(&remote);
+  cRecordingObject a("A"), b("B");
+  Queue("unit2/Fader", 4096, "B", 4096);
+  Queue("A", 4096, "B", 4097);
+  Deliver();
+  QCOMPARE(remote.CountMethod(M_REG_FIND_OBJECT), 1);
+  GetRegistryRouter()->InformConnectionClosed(5, true);
+  Deliver();
+  QVERIFY(HasLink(a, 4096, b.GetHandle(), 4097));
+  QVERIFY(!GetSystemBuilder()->IsBusy());
+  QCOMPARE(reports.Count("Can't find"), 0);
+  SetConnectionManager(nullptr);
+}
+
+void tst_SysBuild::abortAllLinks() {
+  cNetworkScope net;
+  cRecordingObject a("A");
+  Queue("A", 4096, "Nowhere", 4096);
+  Queue("A", 4096, "Nowhere2", 4096);
+  GetRegistryRouter()->DoWork(50);
+  GetSystemBuilder()->AbortAllLinks();
+  QVERIFY(!GetSystemBuilder()->IsBusy());
+  QCOMPARE(GetSystemBuilder()->GetListLength(), size_t(0));
+  QCOMPARE(GetSystemBuilder()->GetLinkPerformance().mQueued, UWORD(0));
+  Deliver();  // the last outstanding reply is ignored; the queue drains
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(0));
+  // The builder takes new work afterwards.
+  cRecordingObject b("B");
+  Queue("A", 4096, "B", 4096);
+  Deliver();
+  QVERIFY(HasLink(a, 4096, b.GetHandle(), 4096));
+}
+
+void tst_SysBuild::secondBuilderRefused() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cSystemBuilder* first = GetSystemBuilder();
+  auto other = std::make_unique<cSystemBuilder>("Other Builder", 0);
+  SetSystemBuilder(other.get());
+  QCOMPARE(reports.Count("SystemBuilder allready set!"), 1);
+  QCOMPARE(GetSystemBuilder(), first);
+}
+
+QTEST_GUILESS_MAIN(tst_SysBuild)
+#include "tst_SysBuild.moc"

@@ -260,31 +260,26 @@ cEWNetMessage* cRegistryRouter::TakePooledCopy(const cEWNetMessage& message) {
   return pooled;
 }
 
-void cRegistryRouter::AddMessageToMessageBuffer(const cEWNetMessage& message) {
+void cRegistryRouter::AddMessageToMessageBuffer(const cEWNetMessage& message) { Enqueue(message, false); }
+
+void cRegistryRouter::AddMessageToStartOfMessageBuffer(const cEWNetMessage& message) { Enqueue(message, true); }
+
+void cRegistryRouter::Enqueue(const cEWNetMessage& message, bool atFront) {
   bool reportFull = false;
   {
     std::lock_guard<std::recursive_mutex> guard(mBufferLock);
     if (cEWNetMessage* pooled = TakePooledCopy(message)) {
-      PushBack(pooled);
+      if (atFront) {
+        PushFront(pooled);
+      } else {
+        PushBack(pooled);
+      }
     } else if (!mPoolsFullReported) {
       mPoolsFullReported = reportFull = true;
     }
   }
   // Reported outside the buffer lock: the report asks the system builder, whose
   // lock ranks above the buffer lock.
-  if (reportFull) ReportPoolsFull(message);
-}
-
-void cRegistryRouter::AddMessageToStartOfMessageBuffer(const cEWNetMessage& message) {
-  bool reportFull = false;
-  {
-    std::lock_guard<std::recursive_mutex> guard(mBufferLock);
-    if (cEWNetMessage* pooled = TakePooledCopy(message)) {
-      PushFront(pooled);
-    } else if (!mPoolsFullReported) {
-      mPoolsFullReported = reportFull = true;
-    }
-  }
   if (reportFull) ReportPoolsFull(message);
 }
 
@@ -420,26 +415,31 @@ void cRegistryRouter::FindObject(cEWNetMessage& request) {
 // ---------------------------------------------------------------------------
 // Routing
 
-void SendMessage(const cEWNetMessage& message) {
-  if (message.mConnectionId != 0) {
-    GetConnectionManager()->SendMessageToConnection(message);
-    return;
-  }
+namespace {
+
+void PostLocally(const cEWNetMessage& message) {
   cRegistryRouter* router = GetRegistryRouter();
   if (router == nullptr) return;
   router->AddMessageToMessageBuffer(message);
   WakeDispatchThread();
 }
 
+}  // namespace
+
+void SendMessage(const cEWNetMessage& message) {
+  if (message.mConnectionId != 0) {
+    GetConnectionManager()->SendMessageToConnection(message);
+  } else {
+    PostLocally(message);
+  }
+}
+
 void SendDatagram(const cEWNetMessage& message) {
   if (message.mConnectionId != 0) {
     GetConnectionManager()->SendDatagramToConnection(message);
-    return;
+  } else {
+    PostLocally(message);
   }
-  cRegistryRouter* router = GetRegistryRouter();
-  if (router == nullptr) return;
-  router->AddMessageToMessageBuffer(message);
-  WakeDispatchThread();
 }
 
 void LockRegistry() {

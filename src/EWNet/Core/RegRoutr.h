@@ -89,6 +89,7 @@ class cRegistryRouter {
 
  private:
   cEWNetMessage* TakePooledCopy(const cEWNetMessage& message);
+  void Enqueue(const cEWNetMessage& message, bool atFront);
   void ReportPoolsFull(const cEWNetMessage& message);
   void FindObject(cEWNetMessage& request);
   void PushBack(cEWNetMessage* message);

@@ -1,0 +1,125 @@
+#include "EWNet/Core/MeterNet.h"
+
+#include "EWNet/Core/ContCtrl.h"
+#include "EWNet/Core/ErrLog.h"
+
+namespace {
+
+// The core cannot reach the conversion helpers of the product libraries,
+// which are built on top of it; this one reports like them.
+bool MeterUBYTEToBool(UBYTE value) {
+  if (value > 1) EW_REPORT_ERROR("Bad conversion to boolean for UBYTE with value 0x%X", value);
+  return value != 0;
+}
+
+}  // namespace
+
+cMeterNet::cMeterNet(const char* name, cMeterDisplayDriverBase* driver, GAIN attackStep, GAIN decayStep,
+                     bool peakHoldOn, UBYTE peakHoldTime)
+    : cNetObject(name, 7, false, false),
+      mDriver(driver),
+      mLevel(kMeterMinusInfinity),
+      mAttackStep(attackStep),
+      mDecayStep(decayStep),
+      mPeak(kMeterMinusInfinity),
+      mPeakHoldOn(peakHoldOn ? 1 : 0),
+      mPeakHoldTime(peakHoldTime),
+      mHoldCounter(0),
+      mTakeNextAsIs(true) {}
+
+cMeterNet::~cMeterNet() { Unregister(); }
+
+GAIN cMeterNet::StepFromUWORD(UWORD value) {
+  return value == 0 ? kMeterMinusInfinity : static_cast<GAIN>(static_cast<int>(value) - 32768);
+}
+
+void cMeterNet::ApplyReading(GAIN reading) {
+  // Computed in int: b + a and b + d are only stored when they lie between
+  // the old level and the reading, so they always fit a GAIN.
+  const int b = mLevel;
+  const int c = reading;
+  if (b < c) {
+    mLevel = (mAttackStep == kInstantAttack || c < b + mAttackStep) ? reading : static_cast<GAIN>(b + mAttackStep);
+  } else {
+    mLevel = (mDecayStep == kInstantDecay || b + mDecayStep < c) ? reading : static_cast<GAIN>(b + mDecayStep);
+  }
+
+  if (mPeakHoldOn == 0) {
+    mPeak = mLevel;
+    return;
+  }
+  if (reading > mPeak) {
+    mPeak = reading;
+    mHoldCounter = mPeakHoldTime;
+  } else if (mHoldCounter != 0) {
+    --mHoldCounter;
+    if (mHoldCounter == 0) {
+      mPeak = reading;
+      mHoldCounter = mPeakHoldTime;
+    }
+  }
+}
+
+void cMeterNet::EntrypointMessage(cEWNetMessage& message) {
+  switch (message.mMethod) {
+    case M_METER_READING: {
+      if (!EWNetPayloadLongEnough(*this, message, 3)) return;
+      const GAIN reading = static_cast<GAIN>(message.GetUWORD(0));
+      if (message.GetUBYTE(2) != 0 || mTakeNextAsIs) {
+        mLevel = reading;
+        mPeak = reading;
+        mTakeNextAsIs = false;
+      } else {
+        ApplyReading(reading);
+      }
+      mDriver->SetLevels(mLevel, mPeak);
+      break;
+    }
+    case M_METER_LEVEL_AND_PEAK:
+      if (!EWNetPayloadLongEnough(*this, message, 4)) return;
+      mLevel = static_cast<GAIN>(message.GetUWORD(0));
+      mPeak = static_cast<GAIN>(message.GetUWORD(2));
+      mDriver->SetLevels(mLevel, mPeak);
+      break;
+    case M_METER_ATTACK_STEP:
+      if (!EWNetPayloadLongEnough(*this, message, 2)) return;
+      mAttackStep = StepFromUWORD(message.GetUWORD(0));
+      mDriver->SetAttackStep(mAttackStep);
+      break;
+    case M_METER_DECAY_STEP:
+      if (!EWNetPayloadLongEnough(*this, message, 2)) return;
+      mDecayStep = StepFromUWORD(message.GetUWORD(0));
+      mDriver->SetDecayStep(mDecayStep);
+      break;
+    case M_METER_PEAK_HOLD_TIME:
+      if (!EWNetPayloadLongEnough(*this, message, 1)) return;
+      mPeakHoldTime = message.GetUBYTE(0);
+      break;
+    case M_METER_PEAK_HOLD_ON:
+      if (!EWNetPayloadLongEnough(*this, message, 1)) return;
+      mPeakHoldOn = MeterUBYTEToBool(message.GetUBYTE(0)) ? 1 : 0;
+      break;
+    case M_METER_FLAG:
+      if (!EWNetPayloadLongEnough(*this, message, 1)) return;
+      mDriver->SetFlag(MeterUBYTEToBool(message.GetUBYTE(0)));
+      break;
+    default:
+      cNetObject::EntrypointMessage(message);
+      return;
+  }
+  SendToInformList(message);
+}
+
+cMeterDisplayDriverBase::cMeterDisplayDriverBase(const char* name, GAIN attackStep, GAIN decayStep, bool peakHoldOn,
+                                                 UBYTE peakHoldTime)
+    : mAttackStep(attackStep), mDecayStep(decayStep) {
+  if (name != nullptr) mAudioObject = new cMeterNet(name, this, attackStep, decayStep, peakHoldOn, peakHoldTime);
+}
+
+cMeterDisplayDriverBase::~cMeterDisplayDriverBase() { DestroyAudioObject(); }
+
+void cMeterDisplayDriverBase::SetFlag(bool flag) { (void)flag; }
+
+void cMeterDisplayDriverBase::SetAttackStep(GAIN step) { mAttackStep = step; }
+
+void cMeterDisplayDriverBase::SetDecayStep(GAIN step) { mDecayStep = step; }

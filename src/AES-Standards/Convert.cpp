@@ -1,0 +1,61 @@
+#include "AES-Standards/Convert.h"
+
+#include <cmath>
+
+#include "EWNet/Core/ErrLog.h"
+
+namespace {
+
+constexpr double kFrequencyCodesPerOctave = 4608.0;
+constexpr double kLowestFrequency = 4.0;
+constexpr double kLog10Of2 = 0.3010299956639812;
+constexpr double kTimeDecadesPerCode = 11.0 / 65536.0;
+constexpr double kTimeUnit = 1e-6;
+
+// Rounding noise of log and pow is far below this many codes. A value this
+// close below a whole code is that code, so that code -> value -> code holds
+// where plain truncation would drop one (about one frequency code in ten).
+constexpr double kCodeTolerance = 1e-7;
+
+// Truncation toward zero into the code range; NaN gives 0.
+UWORD TruncateToUWORD(double value) {
+  value += kCodeTolerance;
+  if (!(value > 0.0)) return 0;
+  if (value >= 65535.0) return 65535;
+  return static_cast<UWORD>(value);
+}
+
+}  // namespace
+
+bool UBYTEToBool(UBYTE value) {
+  if (value > 1) EW_REPORT_ERROR("Bad conversion to boolean for UBYTE with value 0x%X", static_cast<unsigned>(value));
+  return value != 0;
+}
+
+GAIN UWORDToGain(UWORD code) {
+  if (code == 0) return kGainMinusInfinity;
+  return static_cast<GAIN>(static_cast<int>(code) - kGainOffset);
+}
+
+UWORD GainToUWORD(GAIN gain) {
+  if (gain == kGainMinusInfinity) return 0;
+  return static_cast<UWORD>(static_cast<int>(gain) + kGainOffset);
+}
+
+double UWORDToFrequency(UWORD code) {
+  return kLowestFrequency * std::pow(2.0, static_cast<double>(code) / kFrequencyCodesPerOctave);
+}
+
+UWORD FrequencyToUWORD(double frequency) {
+  return TruncateToUWORD(std::log10(frequency * 0.25) / kLog10Of2 * kFrequencyCodesPerOctave);
+}
+
+double UWORDToTime(UWORD code) {
+  if (code == 0) return 0.0;
+  return std::pow(10.0, (static_cast<double>(code) - 1.0) * kTimeDecadesPerCode) * kTimeUnit;
+}
+
+UWORD TimeToUWORD(double seconds) {
+  if (seconds == 0.0) return 0;
+  return TruncateToUWORD(std::log10(seconds / kTimeUnit) / kTimeDecadesPerCode + 1.0);
+}

@@ -1,0 +1,126 @@
+#include "OrvelGUI/Core/SerialConnectDriver.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <algorithm>
+#include <cstring>
+
+#include "AES-Standards/Convert.h"
+#include "EWNet/Core/ErrLog.h"
+#include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Core/SerialInterface.h"
+
+namespace {
+
+constexpr EW_NET_DATA_SCALE kConnect = PARAMETER_BASE + 0;
+constexpr EW_NET_DATA_SCALE kPortList = PARAMETER_BASE + 1;
+constexpr EW_NET_DATA_SCALE kVersion = PARAMETER_BASE + 2;
+constexpr EW_NET_DATA_SCALE kStatus = PARAMETER_BASE + 3;
+constexpr EW_NET_DATA_SCALE kSyncDone = PARAMETER_BASE + 4;
+constexpr int kMaxPorts = 255;
+
+// Text in a fixed slot: cut to fit, always NUL-terminated.
+void PutSlot(cEWNetMessage& message, EW_NET_DATA_SCALE at, const QByteArray& text, int slotBytes) {
+  const int length = std::min<int>(text.size(), slotBytes - 1);
+  std::memset(message.GetPointer(at), 0, std::size_t(slotBytes));
+  std::memcpy(message.GetPointer(at), text.constData(), std::size_t(length));
+}
+
+}  // namespace
+
+cSerialConnectDriver::cSerialConnectDriver(cSerialInterface* serialInterface)
+    : cNetObject(kObjectName, kParameterCount, false, false), mInterface(serialInterface) {}
+
+cSerialConnectDriver::~cSerialConnectDriver() { Unregister(); }
+
+bool cSerialConnectDriver::FillParameter(EW_NET_DATA_SCALE method) {
+  switch (method) {
+    case kConnect:
+      mSystemMessage.SetLength(1);
+      mSystemMessage.SetUBYTE(0, mInterface->GetState());
+      break;
+    case kPortList: {
+      QStringList names = mInterface->GetPortNames();
+      for (const QString& name : names) {
+        if (name.toUtf8().size() >= kSlotBytes) {
+          // The slot carries the first 7 characters; the link accepts them
+          // back as long as they name only this port.
+          EW_REPORT_NOTIFICATION("Port name %s is listed as its first %d characters", qPrintable(name),
+                                 kSlotBytes - 1);
+        }
+      }
+      if (names.size() > kMaxPorts) names = names.mid(0, kMaxPorts);
+      mSystemMessage.SetLength(EW_NET_DATA_SCALE(1 + kSlotBytes * names.size()));
+      mSystemMessage.SetUBYTE(0, UBYTE(names.size()));
+      for (int i = 0; i < names.size(); ++i) {
+        PutSlot(mSystemMessage, EW_NET_DATA_SCALE(1 + kSlotBytes * i), names.at(i).toUtf8(), kSlotBytes);
+      }
+      break;
+    }
+    case kVersion:
+      mSystemMessage.SetLength(kSlotBytes);
+      PutSlot(mSystemMessage, 0, mInterface->GetVersionText().toUtf8(), kSlotBytes);
+      break;
+    case kStatus:
+      mSystemMessage.SetLength(2);
+      mSystemMessage.SetUBYTE(0, mInterface->GetState());
+      mSystemMessage.SetUBYTE(1, mInterface->TakeLastError());
+      break;
+    default:
+      return false;
+  }
+  mSystemMessage.mMethod = method;
+  return true;
+}
+
+void cSerialConnectDriver::Publish(EW_NET_DATA_SCALE method) {
+  if (!FillParameter(method)) return;
+  mSystemMessage.mConnectionId = EW_INVALID_CONNECTION;
+  mSystemMessage.mDestination = EW_INVALID_HANDLE;
+  SendToInformList(mSystemMessage);
+}
+
+void cSerialConnectDriver::EntrypointMessage(cEWNetMessage& message) {
+  switch (message.mMethod) {
+    case kConnect: {
+      if (message.mLength < 1) {
+        EW_REPORT_ERROR("Connect request without payload ignored");
+        return;
+      }
+      const bool connect = UBYTEToBool(message.GetUBYTE(0));
+      // The name ends at its NUL or at the end of the payload, whichever
+      // comes first.
+      const char* name = reinterpret_cast<const char*>(message.GetPointer(1));
+      const std::size_t room = std::size_t(message.mLength - 1);
+      const QString portName = QString::fromUtf8(name, int(strnlen(name, room)));
+      mInterface->RequestConnection(connect, portName);
+      FillParameter(kConnect);
+      mSystemMessage.mConnectionId = message.mConnectionId;
+      mSystemMessage.mDestination = message.mSource;
+      SendMessage(mSystemMessage);
+      return;
+    }
+    case kPortList:
+    case kVersion:
+    case kStatus:
+      Publish(message.mMethod);
+      return;
+    case kSyncDone:
+      mInterface->SetConnected();
+      return;
+    default:
+      cNetObject::EntrypointMessage(message);
+  }
+}
+
+void cSerialConnectDriver::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle,
+                                           EW_NET_DATA_SCALE destinationMethod, EW_NET_DATA_SCALE sourceMethod) {
+  if (!FillParameter(sourceMethod)) {
+    cNetObject::UpdateNewObject(connectionId, handle, destinationMethod, sourceMethod);
+    return;
+  }
+  mSystemMessage.mConnectionId = connectionId;
+  mSystemMessage.mDestination = handle;
+  mSystemMessage.mMethod = destinationMethod;
+  SendMessage(mSystemMessage);
+}

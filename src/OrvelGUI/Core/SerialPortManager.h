@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "EWNet/Core/Types.h"
+#include "OrvelGUI/Core/SerialPortList.h"
+
+// One filter record of the device's sync answer, as the units read it.
+struct sFilter {
+  UWORD mFrequency;
+  UWORD mWidth;
+  GAIN mGain;
+  UWORD mType;
+  UWORD mVariant;  // low byte used
+  UWORD mFlags;    // bit 0 bypass, bit 7 gang
+};
+
+// One control strip of the device's sync answer.
+struct sControlStripRecord {
+  std::int16_t mMute;
+  std::int16_t mGain;
+  std::int16_t mPolarity;
+};
+
+// Finds the processor among the serial ports, opens it, writes command
+// packets and reads replies into the reply areas. Port access belongs to the
+// thread that runs the link (the tick thread); the reply areas are also read
+// from other threads and have a lock of their own.
+class cSerialPortManager : public QObject {
+  Q_OBJECT
+  friend class cSerialInterface;
+
+ public:
+  static constexpr int kBaudRate = 921600;
+  static constexpr std::size_t kHeaderSize = 8;
+  static constexpr std::size_t kTransmitBufferSize = 520;
+  static constexpr ULONG kMaxReplyPayload = 48;
+  static constexpr int kFilterRecordCount = 36;
+  static constexpr int kMeterCount = 8;
+  static constexpr int kStripCount = 8;
+  static constexpr int kDelayCount = 6;
+  // Port names travel in 8-byte slots: 7 characters and the terminating NUL.
+  static constexpr int kPortNameSlotChars = 7;
+
+  // Command numbers; a reply carries the number of the command it answers.
+  enum ePacketType : UBYTE {
+    PACKET_VERSION = 0,
+    PACKET_FILTER = 2,
+    PACKET_FILTER_SYNC = 3,  // answered by one filter record per reply
+    PACKET_METERS = 4,
+    PACKET_STRIP = 6,
+    PACKET_STRIP_SYNC = 7,
+    PACKET_DELAY = 8,
+    PACKET_DELAY_SYNC = 9,
+    PACKET_DISCONNECT = 15,
+  };
+
+  explicit cSerialPortManager(QObject* parent = nullptr);
+  ~cSerialPortManager() override;
+
+  void ScanPorts();
+  QStringList PortNames() const;
+  // Opens the named accepted port, or the first one when the name is empty.
+  bool AutoConnectPort(const QString& portName = QString());
+  bool IsOpen() const { return mOpen.load(); }
+  // Why the last AutoConnectPort failed.
+  QSerialPort::SerialPortError OpenError() const { return mOpenError; }
+  // The port reported that it is gone (unplugged, hung up).
+  bool PortLost() const;
+
+  void WriteToPort(const UBYTE* bytes, qint64 length);
+  void WriteToPort(const QByteArray& bytes);
+  qint64 ReadFromPort(char* buffer, qint64 length);
+  bool ErrorCheck();
+  void ClosePort();
+  // Reads what has arrived and applies at most one whole reply.
+  void ProcessReply();
+  // Sends one command packet built in the transmit buffer.
+  bool SendPacket(UBYTE command, const UBYTE* payload, ULONG length);
+
+  QString VersionText() const;
+
+ private:
+  // Everything that describes a session with the device: forgotten when
+  // the port closes and when a port is opened.
+  void ResetSessionLocked();
+  int FindPort(const QString& portName) const;
+  void TopUpReceiveBuffer();
+  void DropReceived(std::size_t count);
+  void ApplyReply(UBYTE type, const UBYTE* payload, ULONG length);
+
+  QSerialPort* mPort;  // owned as a Qt child
+  std::vector<sSerialPortEntry> mPorts;
+  qint64 mLastWriteResult = 0;
+  qint64 mLastReadResult = 0;
+  std::recursive_mutex mPortLock;
+  std::atomic<bool> mOpen{false};
+  bool mHungUp = false;
+  QSerialPort::SerialPortError mOpenError = QSerialPort::NoError;
+  std::array<UBYTE, kTransmitBufferSize> mTransmit{};
+  // Room for a whole reply of the largest size plus noise in front of it.
+  std::array<UBYTE, 512> mReceive{};
+  std::size_t mReceiveFill = 0;
+
+  // Reply areas and the flags the link's supervision works with.
+  mutable std::mutex mAreaLock;
+  QString mVersion;
+  std::array<ULONG, kMeterCount> mMeters{};
+  bool mMeterPending = false;
+  bool mSyncOutstanding = false;
+  bool mStripsReceived = false;
+  bool mDelaysReceived = false;
+  int mRecordCount = 0;
+  std::array<sFilter, kFilterRecordCount> mRecords{};
+  std::array<sControlStripRecord, kStripCount> mStrips{};
+  std::array<std::int32_t, kDelayCount> mDelays{};
+  UBYTE mMissCount = 0;
+};

@@ -1,0 +1,119 @@
+// orvel-cli: command-line access to the program's library functions. Each
+// command is one entry of the table below and stays a thin call into the
+// library; reports of the library go to standard error.
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+
+#include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/Core/SerialDeviceQuery.h"
+#include "OrvelGUI/Core/Version.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+struct sCliCommand {
+  const char* mName;
+  const char* mArguments;
+  const char* mDescription;
+  int mArgumentCount;  // -1: the command checks its arguments itself
+  int (*mRun)(const QStringList& arguments);
+};
+
+int RunCipher(const QStringList& arguments, bool encrypt) {
+  if (!cSavesManager::CipherFile(arguments.at(0), arguments.at(1), encrypt)) {
+    std::fprintf(stderr, "orvel-cli: %s of %s failed\n", encrypt ? "encryption" : "decryption",
+                 qPrintable(arguments.at(0)));
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int RunEncrypt(const QStringList& arguments) { return RunCipher(arguments, true); }
+int RunDecrypt(const QStringList& arguments) { return RunCipher(arguments, false); }
+
+int RunPorts(const QStringList&) {
+  for (const QString& name : ListDevicePorts()) std::printf("%s\n", qPrintable(name));
+  return kExitOk;
+}
+
+int RunVersion(const QStringList& arguments) {
+  if (!arguments.isEmpty() && (arguments.size() != 2 || arguments.at(0) != QLatin1String("--port"))) {
+    std::fprintf(stderr, "orvel-cli: usage: orvel-cli version [--port NAME]\n");
+    return kExitUsage;
+  }
+  QString version;
+  QString error;
+  if (!QueryDeviceVersion(arguments.isEmpty() ? QString() : arguments.at(1), 2000, version, error)) {
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return kExitFailed;
+  }
+  std::printf("%s\n", qPrintable(version));
+  return kExitOk;
+}
+
+const sCliCommand kCommands[] = {
+    {"encrypt", "IN OUT",
+     "Encipher file IN into OUT with the program's key, exactly as a saved configuration (the last block is "
+     "zero-padded to 8 bytes).",
+     2, RunEncrypt},
+    {"decrypt", "IN OUT",
+     "Decipher file IN into OUT as a recall does; the length of IN must be a multiple of 8. OUT keeps the "
+     "padding bytes.",
+     2, RunDecrypt},
+    {"ports", "", "List the device's serial ports, one name a line (ORVEL_SERIAL_PORTS=PATH:PATH adds ports).", 0,
+     RunPorts},
+    {"version", "[--port NAME]",
+     "Connect to the device (the first listed port unless named), print its firmware version and disconnect; "
+     "fails when no version reply comes within 2 seconds.",
+     -1, RunVersion},
+};
+
+void PrintHelp(std::FILE* to) {
+  std::fprintf(to, "Usage: orvel-cli COMMAND [ARGUMENTS]\n       orvel-cli --help\n\n%s %s command-line tool.\n\n"
+               "Commands:\n", kOrvelApplicationName, kOrvelVersionText);
+  for (const sCliCommand& command : kCommands) {
+    std::fprintf(to, "  %s %s\n      %s\n", command.mName, command.mArguments, command.mDescription);
+  }
+  std::fprintf(to, "\nErrors are written to standard error; the exit status is 0 on success, %d when the command "
+               "failed and %d for a usage error.\n", kExitFailed, kExitUsage);
+}
+
+const sCliCommand* FindCommand(const QString& name) {
+  for (const sCliCommand& command : kCommands) {
+    if (name == QLatin1String(command.mName)) return &command;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication application(argc, argv);
+  QStringList arguments = QCoreApplication::arguments();
+  arguments.removeFirst();
+  if (arguments.isEmpty()) {
+    PrintHelp(stderr);
+    return kExitUsage;
+  }
+  const QString name = arguments.takeFirst();
+  if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
+    PrintHelp(stdout);
+    return kExitOk;
+  }
+  const sCliCommand* command = FindCommand(name);
+  if (command == nullptr) {
+    std::fprintf(stderr, "orvel-cli: unknown command '%s' (see orvel-cli --help)\n", qPrintable(name));
+    return kExitUsage;
+  }
+  if (command->mArgumentCount >= 0 && arguments.size() != command->mArgumentCount) {
+    std::fprintf(stderr, "orvel-cli: usage: orvel-cli %s %s\n", command->mName, command->mArguments);
+    return kExitUsage;
+  }
+  return command->mRun(arguments);
+}

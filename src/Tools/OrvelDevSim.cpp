@@ -1,0 +1,122 @@
+// orvel-devsim: a stand-in for the audio processor on a pseudo-terminal, for
+// tests and for anyone without the hardware.
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstdio>
+
+#include "DevSim/DeviceSimulator.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t ignored = ::write(gSignalPipe[1], &byte, 1);
+}
+
+const char* kDescription =
+    "Simulates the audio processor on a pseudo-terminal. The first line of standard output is the device\n"
+    "path to open (the --link path when given). The program answers the packet protocol: the version\n"
+    "request, acknowledgements of filter, strip and delay commands, the three sync requests from what it\n"
+    "was sent, and meter requests with levels that follow the strip gains and mutes.\n"
+    "\n"
+    "It runs until SIGTERM or SIGINT (exit 0), until standard input closes when --exit-on-eof is given\n"
+    "(exit 0), or until it hangs up on purpose with --hangup-after (exit 0). Start-up failures exit 1.\n"
+    "\n"
+    "--log writes one JSON object per line: {\"t\":ms,\"dir\":\"rx\"|\"tx\",\"type\":n,\"len\":n,\n"
+    "\"payload\":\"hex\",\"fields\":{...}}; rx is a command received, tx a reply sent. Deliberate faults\n"
+    "are logged with \"fault\", the hang-up as {\"t\":ms,\"event\":\"hangup\"}.";
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication application(argc, argv);
+  QCoreApplication::setApplicationName("orvel-devsim");
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(kDescription);
+  parser.addHelpOption();
+  const QCommandLineOption link("link", "Also make a symbolic link PATH to the device.", "PATH");
+  const QCommandLineOption firmware("firmware", "Firmware version MAJOR.MINOR to report (default 1.4).", "VERSION",
+                                    "1.4");
+  const QCommandLineOption log("log", "Write the JSON packet log to FILE.", "FILE");
+  const QCommandLineOption noReply("no-reply", "Read every command, answer none.");
+  const QCommandLineOption split("split-bytes", "Write every reply one byte at a time.");
+  const QCommandLineOption splitPause("split-pause", "Pause between single bytes (default 1).", "MS", "1");
+  const QCommandLineOption garbage("garbage", "Send noise bytes before every reply.");
+  const QCommandLineOption oversize("oversize", "Send a header with an impossible length before every reply.");
+  const QCommandLineOption unknown("unknown-types", "Send replies of types 5 and 10 before every reply.");
+  const QCommandLineOption hangUp("hangup-after",
+                                  "Cut the reply to command N in half and close the line, then exit.", "N");
+  const QCommandLineOption eof("exit-on-eof", "Exit when standard input is closed.");
+  parser.addOptions({link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, eof});
+  parser.process(application);
+
+  devsim::sSimulatorOptions options;
+  const QRegularExpressionMatch version =
+      QRegularExpression("^(\\d{1,3})\\.(\\d{1,3})$").match(parser.value(firmware));
+  if (!version.hasMatch() || version.captured(1).toInt() > 255 || version.captured(2).toInt() > 255) {
+    std::fprintf(stderr, "orvel-devsim: --firmware wants MAJOR.MINOR with numbers up to 255\n");
+    return 1;
+  }
+  options.mFirmwareMajor = static_cast<std::uint8_t>(version.captured(1).toInt());
+  options.mFirmwareMinor = static_cast<std::uint8_t>(version.captured(2).toInt());
+  options.mLinkPath = parser.value(link).toStdString();
+  options.mLogPath = parser.value(log).toStdString();
+  options.mFaults.mNoReply = parser.isSet(noReply);
+  options.mFaults.mSplitBytes = parser.isSet(split);
+  options.mFaults.mSplitPauseMs = parser.value(splitPause).toInt();
+  options.mFaults.mGarbage = parser.isSet(garbage);
+  options.mFaults.mOversize = parser.isSet(oversize);
+  options.mFaults.mUnknownTypes = parser.isSet(unknown);
+  if (parser.isSet(hangUp)) {
+    bool ok = false;
+    options.mFaults.mHangUpAfter = parser.value(hangUp).toInt(&ok);
+    if (!ok || options.mFaults.mHangUpAfter < 1) {
+      std::fprintf(stderr, "orvel-devsim: --hangup-after wants a packet count of at least 1\n");
+      return 1;
+    }
+  }
+
+  if (::pipe(gSignalPipe) != 0) {
+    std::perror("orvel-devsim: pipe");
+    return 1;
+  }
+  struct sigaction action{};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGINT, &action, nullptr);
+
+  devsim::cDeviceSimulator simulator(options);
+  std::string error;
+  if (!simulator.Start(error)) {
+    std::fprintf(stderr, "orvel-devsim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", simulator.DevicePath().c_str());
+  std::fflush(stdout);
+
+  const bool watchStdin = parser.isSet(eof);
+  for (;;) {
+    pollfd fds[2] = {{gSignalPipe[0], POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, 100);
+    if (ready < 0 && errno != EINTR) break;
+    if (fds[0].revents & POLLIN) break;
+    if (fds[1].revents & (POLLIN | POLLHUP)) {
+      char buffer[256];
+      if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) break;
+    }
+    if (simulator.HasHungUp()) break;
+  }
+  simulator.Stop();
+  return 0;
+}

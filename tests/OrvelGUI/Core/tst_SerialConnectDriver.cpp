@@ -1,0 +1,261 @@
+// The connect driver as the user interface reaches it: messages 4096 to 4100
+// over the object network, with the link talking to the simulated device.
+
+#include <QtTest>
+
+#include "DevSim/SimFixture.h"
+#include "NetTestObjects.h"
+#include "OrvelGUI/Core/SerialConnectDriver.h"
+#include "OrvelGUI/Core/SerialInterface.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr UWORD kConnect = 4096, kPortList = 4097, kVersion = 4098, kStatus = 4099, kSyncDone = 4100;
+
+std::vector<UBYTE> ConnectPayload(bool connect, const QByteArray& name, bool terminate = true) {
+  std::vector<UBYTE> payload{UBYTE(connect ? 1 : 0)};
+  payload.insert(payload.end(), name.begin(), name.end());
+  if (terminate) payload.push_back(0);
+  return payload;
+}
+
+// A stand-in for the front end's backend, linked to all published parameters.
+struct sDriverUnderTest {
+  cNetworkScope mNetwork;
+  std::unique_ptr<cSerialInterface> mLink;
+  std::unique_ptr<cSerialConnectDriver> mDriver;
+  std::unique_ptr<cRecordingObject> mFront;
+
+  explicit sDriverUnderTest(QObject* threadOwner = nullptr) {
+    mLink = std::make_unique<cSerialInterface>(threadOwner);
+    mLink->SetMeterPolling(false);
+    mDriver = std::make_unique<cSerialConnectDriver>(mLink.get());
+    mFront = std::make_unique<cRecordingObject>("Front End", 5);
+    for (UWORD method : {kPortList, kVersion, kStatus}) {
+      mDriver->AddObjectToInformList(0, mFront->GetHandle(), method, method, 0, 0, false);
+    }
+  }
+  ~sDriverUnderTest() {
+    mFront.reset();
+    mDriver.reset();
+    mLink.reset();
+  }
+  void Send(UWORD method, std::vector<UBYTE> payload = {}) {
+    Post(mFront->GetHandle(), mDriver->GetHandle(), method, std::move(payload));
+    Deliver();
+  }
+  // The payload of the newest message the front end received on `method`.
+  QByteArray Last(UWORD method) const {
+    for (auto it = mFront->mReceived.rbegin(); it != mFront->mReceived.rend(); ++it) {
+      if (it->mMethod == method) return Bytes(it->mPayload);
+    }
+    return QByteArray("<none>");
+  }
+  bool TickUntilState(cSerialInterface::LinkState state) {
+    return TickUntil([this] { mLink->Service(); }, [&] { return mLink->GetState() == state; });
+  }
+};
+
+class cTickHook : public cActionTickParent {
+ public:
+  void ActionTickHook() override {
+    if (cSerialInterface* link = mLink.load()) link->Service();
+  }
+  std::atomic<cSerialInterface*> mLink{nullptr};
+};
+
+}  // namespace
+
+class tst_SerialConnectDriver : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { qunsetenv("ORVEL_SERIAL_PORTS"); }
+
+  void connectAndDisconnect() {
+    auto device = StartSimulator();
+    QVERIFY(device);
+    const QString path = QString::fromStdString(device->DevicePath());
+    UseDevicePorts({path});
+    sDriverUnderTest t;
+    QCOMPARE(QString(t.mDriver->GetName()), QString("Serial Connection Driver NetObject"));
+
+    // The request is answered with the state it finds: still disconnected.
+    t.Send(kConnect, ConnectPayload(true, path.section('/', -1).toUtf8()));
+    QCOMPARE(t.Last(kConnect), QByteArray(1, '\0'));
+    QVERIFY(t.TickUntilState(cSerialInterface::CONNECTED));
+    t.Send(kStatus);
+    QCOMPARE(t.Last(kStatus), QByteArray("\x02\x00", 2));
+    t.Send(kVersion);
+    QCOMPARE(t.Last(kVersion), QByteArray("V1.4\0\0\0\0", 8));
+
+    t.Send(kConnect, ConnectPayload(false, QByteArray()));
+    QCOMPARE(t.Last(kConnect), QByteArray(1, '\x02'));
+    QVERIFY(t.TickUntilState(cSerialInterface::DISCONNECTED));
+    QVERIFY(device->WaitForReceived(2, 2000));
+    QCOMPARE(ReceivedTypes(*device), QString("0,15"));
+    t.Send(kStatus);
+    QCOMPARE(t.Last(kStatus), QByteArray("\x00\x00", 2));
+    t.Send(kVersion);
+    QCOMPARE(t.Last(kVersion), QByteArray(8, '\0'));
+  }
+
+  void connectRequestPayloads_data() {
+    QTest::addColumn<bool>("terminated");
+    QTest::newRow("NUL-terminated name") << true;
+    QTest::newRow("name running to the end of the payload") << false;
+  }
+  void connectRequestPayloads() {
+    QFETCH(bool, terminated);
+    auto device = StartSimulator();
+    QVERIFY(device);
+    const QString path = QString::fromStdString(device->DevicePath());
+    UseDevicePorts({"/nonexistent-orvel-dir/ttyFIRST", path});
+    sDriverUnderTest t;
+    t.Send(kConnect, ConnectPayload(true, path.section('/', -1).toUtf8(), terminated));
+    QVERIFY(t.TickUntilState(cSerialInterface::CONNECTED));
+  }
+
+  void malformedConnectRequest() {
+    cReportCapture reports;
+    sDriverUnderTest t;
+    t.Send(kConnect);
+    QVERIFY(reports.Contains("without payload"));
+    QCOMPARE(t.Last(kConnect), QByteArray("<none>"));
+    t.mLink->Service();
+    QCOMPARE(t.mLink->GetState(), cSerialInterface::DISCONNECTED);
+    QCOMPARE(t.mLink->TakeLastError(), UBYTE(0));
+  }
+
+  void errorIsPublishedOnce() {
+    UseDevicePorts({"/nonexistent-orvel-dir/ttyGONE"});
+    sDriverUnderTest t;
+    t.Send(kConnect, ConnectPayload(true, "ttyGONE"));
+    t.mLink->Service();
+    t.Send(kStatus);
+    QCOMPARE(t.Last(kStatus), QByteArray("\x00\x02", 2));
+    t.Send(kStatus);
+    QCOMPARE(t.Last(kStatus), QByteArray("\x00\x00", 2));
+  }
+
+  void portListSlots_data() {
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("none") << QStringList() << QByteArray(1, '\0');
+    QTest::newRow("seven characters fit")
+        << QStringList{"/dev/ttyORV0", "/x/ttyACM1"} << QByteArray("\x02ttyORV0\0ttyACM1\0", 17);
+    QTest::newRow("longer names are cut to the slot")
+        << QStringList{"/x/ttyORVLONG1", "/x/a"} << QByteArray("\x02ttyORVL\0a\0\0\0\0\0\0\0", 17);
+  }
+  void portListSlots() {
+    QFETCH(QStringList, paths);
+    QFETCH(QByteArray, expected);
+    sDriverUnderTest t;
+    UseDevicePorts(paths);  // read on every request, not only at start
+    t.Send(kPortList);
+    QCOMPARE(t.Last(kPortList), expected);
+  }
+
+  void longVersionTextIsCut() {
+    auto device = StartSimulator({255, 255, {}, {}, {}});
+    QVERIFY(device);
+    UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    sDriverUnderTest t;
+    t.Send(kConnect, ConnectPayload(true, QByteArray()));
+    QVERIFY(t.TickUntilState(cSerialInterface::CONNECTED));
+    QCOMPARE(t.mLink->GetVersionText(), QString("V255.255"));
+    t.Send(kVersion);
+    QCOMPARE(t.Last(kVersion), QByteArray("V255.25\0", 8));
+  }
+
+  void syncDoneReturnsToConnected() {
+    auto device = StartSimulator();
+    QVERIFY(device);
+    UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    sDriverUnderTest t;
+    t.Send(kSyncDone);  // no port: ignored
+    QCOMPARE(t.mLink->GetState(), cSerialInterface::DISCONNECTED);
+    t.Send(kConnect, ConnectPayload(true, QByteArray()));
+    QVERIFY(t.TickUntilState(cSerialInterface::CONNECTED));
+    QVERIFY(t.mLink->StartSync());
+    QVERIFY(t.TickUntilState(cSerialInterface::SYNCING));
+    t.Send(kSyncDone);
+    QCOMPARE(t.mLink->GetState(), cSerialInterface::CONNECTED);
+  }
+
+  void newLinkGetsCurrentValues() {
+    UseDevicePorts({"/x/ttyORV0"});
+    sDriverUnderTest t;
+    cRecordingObject late("Late Front End", 5);
+    Post(late.GetHandle(), t.mDriver->GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST,
+         {0, 0, UBYTE(late.GetHandle() >> 8), UBYTE(late.GetHandle()), 0x10, 0x01, 0x10, 0x01, 0, 1});
+    Deliver();
+    QCOMPARE(late.CountMethod(kPortList), 1);
+    QCOMPARE(Bytes(late.mReceived.back().mPayload), QByteArray("\x01ttyORV0\0", 9));
+  }
+
+  // The real arrangement: the link serviced by the tick thread, the driver
+  // reached through the dispatch thread.
+  void runsOnTheFrameworkThreads() {
+    auto device = StartSimulator();
+    QVERIFY(device);
+    UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    cNetworkScope network;
+    cTickHook hook;
+    auto ticker = std::make_unique<cActionTickDriver>(&hook);
+    auto link = std::make_unique<cSerialInterface>(ticker.get());
+    auto driver = std::make_unique<cSerialConnectDriver>(link.get());
+    auto front = std::make_unique<cRecordingObject>("Front End", 5);
+    driver->AddObjectToInformList(0, front->GetHandle(), kStatus, kStatus, 0, 0, false);
+    hook.mLink = link.get();
+    cSyscallThread dispatch;
+    dispatch.Start();
+    ticker->start();
+    SetSystemRunning(true);
+
+    auto send = [&](UWORD method, std::vector<UBYTE> payload) {
+      cEWNetMessage m(EW_NET_DATA_SCALE(payload.size()));
+      for (std::size_t i = 0; i < payload.size(); ++i) m.SetUBYTE(EW_NET_DATA_SCALE(i), payload[i]);
+      m.mSource = front->GetHandle();
+      m.mDestination = driver->GetHandle();
+      m.mMethod = method;
+      m.mConnectionId = 0;
+      SendMessage(m);
+    };
+    auto stateSeen = [&](UBYTE state) {
+      send(kStatus, {});
+      QThread::msleep(20);
+      cRegistryLocker lock;
+      for (const auto& r : front->mReceived) {
+        if (r.mMethod == kStatus && !r.mPayload.empty() && r.mPayload[0] == state) return true;
+      }
+      return false;
+    };
+    send(kConnect, ConnectPayload(true, QByteArray()));
+    QVERIFY(TickUntil([] {}, [&] { return stateSeen(cSerialInterface::CONNECTED); }, 5000));
+    {
+      cRegistryLocker lock;  // as a driver on the dispatch thread would
+      link->QueueControlStripMessage(6, 42, 7, 0, 0);
+    }
+    QVERIFY(TickUntil([] {}, [&] { return device->Model().Strips()[6].mLinear == 42; }, 2000));
+    {
+      cRegistryLocker lock;
+      front->mReceived.clear();  // forget the states seen before connecting
+    }
+    send(kConnect, ConnectPayload(false, QByteArray()));
+    QVERIFY(TickUntil([] {}, [&] { return stateSeen(cSerialInterface::DISCONNECTED); }, 5000));
+
+    SetSystemRunning(false);
+    dispatch.Stop();
+    ticker.reset();
+    hook.mLink = nullptr;
+    front.reset();
+    driver.reset();
+    link.reset();
+    QVERIFY(TickUntil([] {}, [&] { return ReceivedTypes(*device).endsWith(",15"); }, 2000));
+  }
+};
+
+QTEST_GUILESS_MAIN(tst_SerialConnectDriver)
+#include "tst_SerialConnectDriver.moc"

@@ -1,0 +1,203 @@
+// orvel-cli's device commands against the orvel-devsim program, both run as
+// the separate processes a user would start.
+
+#include <signal.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QString kBin = QStringLiteral(ORVEL_BIN_DIR);
+
+struct sRun {
+  int mExit = -1;
+  QString mOut;
+  QString mErr;
+};
+
+// A running orvel-devsim and the device path from its first output line.
+struct sSimProcess {
+  std::unique_ptr<QProcess> mProcess = std::make_unique<QProcess>();
+  QString mPath;
+
+  ~sSimProcess() {
+    if (mProcess->state() != QProcess::NotRunning) {
+      mProcess->kill();
+      mProcess->waitForFinished(5000);
+    }
+  }
+};
+
+std::unique_ptr<sSimProcess> StartDevSim(const QStringList& arguments) {
+  auto sim = std::make_unique<sSimProcess>();
+  sim->mProcess->start(kBin + "/orvel-devsim", arguments);
+  if (!sim->mProcess->waitForStarted(5000)) return nullptr;
+  QElapsedTimer timer;
+  timer.start();
+  while (!sim->mProcess->canReadLine() && timer.elapsed() < 5000) sim->mProcess->waitForReadyRead(100);
+  if (!sim->mProcess->canReadLine()) return nullptr;
+  sim->mPath = QString::fromLocal8Bit(sim->mProcess->readLine()).trimmed();
+  return sim;
+}
+
+sRun RunCli(const QStringList& arguments, const QString& ports) {
+  QProcess cli;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("ORVEL_SERIAL_PORTS", ports);
+  cli.setProcessEnvironment(env);
+  cli.start(kBin + "/orvel-cli", arguments);
+  sRun run;
+  if (!cli.waitForFinished(15000)) {
+    cli.kill();
+    cli.waitForFinished(5000);
+    return run;
+  }
+  run.mExit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+  run.mOut = QString::fromLocal8Bit(cli.readAllStandardOutput());
+  run.mErr = QString::fromLocal8Bit(cli.readAllStandardError());
+  return run;
+}
+
+bool WaitForExit(QProcess& process, int& exitCode) {
+  if (!process.waitForFinished(5000)) return false;
+  exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  return true;
+}
+
+}  // namespace
+
+class tst_cli_device : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void versionOfTheSimulator_data() {
+    QTest::addColumn<QString>("firmware");
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("default firmware, first port") << QString() << false << "V1.4\n";
+    QTest::newRow("other firmware, named port") << "3.12" << true << "V3.12\n";
+  }
+  void versionOfTheSimulator() {
+    QFETCH(QString, firmware);
+    QFETCH(bool, named);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath("ttyORV0");
+    const QString log = dir.filePath("packets.jsonl");
+    QStringList arguments{"--link", link, "--log", log};
+    if (!firmware.isEmpty()) arguments << "--firmware" << firmware;
+    auto sim = StartDevSim(arguments);
+    QVERIFY(sim);
+    QCOMPARE(sim->mPath, link);
+
+    // A port listed first that does not exist must not be the one opened
+    // when the simulator's port is named.
+    const QString ports = named ? "/nonexistent-orvel-dir/ttyNONE:" + link : link;
+    const sRun run = RunCli(named ? QStringList{"version", "--port", "ttyORV0"} : QStringList{"version"}, ports);
+    QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
+    QCOMPARE(run.mOut, expected);
+
+    // The packet log tells the whole conversation, one JSON object a line.
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList seen;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      if (line.isEmpty()) continue;
+      QJsonParseError error{};
+      const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+      QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+      QVERIFY(object.contains("t") && object.contains("len") && object.contains("payload"));
+      seen << object["dir"].toString() + QString::number(object["type"].toInt());
+      if (object["dir"] == "tx" && object["type"].toInt() == 0) {
+        QCOMPARE(object["fields"].toObject()["version"].toString() + "\n", expected);
+      }
+    }
+    QCOMPARE(seen.join(' '), QString("rx0 tx0 rx15"));
+
+    sim->mProcess->terminate();
+    int exitCode = -1;
+    QVERIFY(WaitForExit(*sim->mProcess, exitCode));
+    QCOMPARE(exitCode, 0);
+    QVERIFY(!QFileInfo::exists(link));
+  }
+
+  void portsListed() {
+    const sRun run = RunCli({"ports"}, "/tmp/none/ttyORV0::/dev/ttyORV9");
+    QCOMPARE(run.mExit, 0);
+    QVERIFY2(run.mOut.startsWith("ttyORV0\nttyORV9\n"), qPrintable(run.mOut));
+  }
+
+  void versionFailures_data() {
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("port does not exist") << "missing" << "Device connection failure.";
+    QTest::newRow("named port not listed") << "unlisted" << "Device connection failure.";
+    QTest::newRow("port held by another program") << "busy" << "Device already in use.";
+    QTest::newRow("device never answers") << "silent" << "Timeout occured. Please try again.";
+    QTest::newRow("device hangs up") << "hangup" << "Device connection failure.";
+  }
+  void versionFailures() {
+    QFETCH(QString, situation);
+    QFETCH(QString, message);
+    QStringList simArguments;
+    if (situation == "silent") simArguments << "--no-reply";
+    if (situation == "hangup") simArguments << "--hangup-after" << "1";
+    auto sim = StartDevSim(simArguments);
+    QVERIFY(sim);
+    QSerialPort holder(sim->mPath);
+    if (situation == "busy") QVERIFY(holder.open(QIODevice::ReadWrite));
+    const QString ports = situation == "missing" ? "/nonexistent-orvel-dir/ttyNONE" : sim->mPath;
+    const QStringList arguments =
+        situation == "unlisted" ? QStringList{"version", "--port", "ttyOTHER"} : QStringList{"version"};
+    QElapsedTimer timer;
+    timer.start();
+    const sRun run = RunCli(arguments, ports);
+    QVERIFY2(run.mExit == 1, qPrintable(run.mErr));
+    QCOMPARE(run.mOut, QString());
+    QVERIFY2(run.mErr.contains(message), qPrintable(run.mErr));
+    QVERIFY(timer.elapsed() < 10000);
+  }
+
+  void simulatorProgram() {
+    // Documented ways to end it.
+    QProcess help;
+    help.start(kBin + "/orvel-devsim", {"--help"});
+    QVERIFY(help.waitForFinished(5000));
+    const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
+    for (const char* option : {"--link", "--firmware", "--log", "--no-reply", "--split-bytes", "--garbage",
+                               "--oversize", "--unknown-types", "--hangup-after", "--exit-on-eof", "SIGTERM"}) {
+      QVERIFY2(text.contains(option), option);
+    }
+
+    auto eof = StartDevSim({"--exit-on-eof"});
+    QVERIFY(eof);
+    QVERIFY(QFileInfo::exists(eof->mPath));
+    eof->mProcess->closeWriteChannel();
+    int exitCode = -1;
+    QVERIFY(WaitForExit(*eof->mProcess, exitCode));
+    QCOMPARE(exitCode, 0);
+
+    auto interrupted = StartDevSim({});
+    QVERIFY(interrupted);
+    ::kill(pid_t(interrupted->mProcess->processId()), SIGINT);
+    QVERIFY(WaitForExit(*interrupted->mProcess, exitCode));
+    QCOMPARE(exitCode, 0);
+
+    QProcess bad;
+    bad.start(kBin + "/orvel-devsim", {"--firmware", "1.256"});
+    QVERIFY(bad.waitForFinished(5000));
+    QCOMPARE(bad.exitCode(), 1);
+    QVERIFY(bad.readAllStandardOutput().isEmpty());
+  }
+};
+
+QTEST_GUILESS_MAIN(tst_cli_device)
+#include "tst_cli_device.moc"

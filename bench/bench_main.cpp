@@ -29,11 +29,18 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   cRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const auto router = reporter.mItemsPerSecond.find("BM_RouterPostDeliver/min_time:1.000/real_time");
-  const auto qt = reporter.mItemsPerSecond.find("BM_QtQueuedSignalSlot/min_time:1.000/real_time");
-  if (router != reporter.mItemsPerSecond.end() && qt != reporter.mItemsPerSecond.end() && qt->second > 0) {
-    std::printf("Router messages/s: %.0f  Queued signal-slot calls/s: %.0f  Ratio: %.2f\n", router->second,
-                qt->second, router->second / qt->second);
+  const auto rate = [&](const char* name) {
+    const auto it = reporter.mItemsPerSecond.find(std::string(name) + "/min_time:1.000/real_time");
+    return it != reporter.mItemsPerSecond.end() ? it->second : 0.0;
+  };
+  const double qt = rate("BM_QtQueuedSignalSlot");
+  if (qt > 0) {
+    for (const char* name : {"BM_RouterPostDeliver", "BM_RouterPostFromOtherThread"}) {
+      if (rate(name) > 0) {
+        std::printf("%s: %.0f messages/s, queued signal-slot: %.0f calls/s, ratio %.2f\n", name, rate(name), qt,
+                    rate(name) / qt);
+      }
+    }
   }
   benchmark::Shutdown();
   return 0;

@@ -46,9 +46,13 @@ void cRegistryRouter::PrintMesspools() {
   {
     std::lock_guard<std::recursive_mutex> registry(mRegistryLock);
     std::lock_guard<std::recursive_mutex> buffer(mBufferLock);
-    const size_t count = mQueuedCount.load();
-    for (size_t i = 0; i < count; ++i) {
-      const cEWNetMessage& m = *mRing[(mRingHead + i) & (mRing.size() - 1)];
+    // Queue order: what the dispatcher has taken but not yet delivered comes
+    // first (when printed from a delivery), then the ring.
+    std::vector<const cEWNetMessage*> queued;
+    for (size_t i = mBatchNext.load(); i < mBatchEnd; ++i) queued.push_back(mBatch[i]);
+    for (size_t i = 0; i < mRingCount; ++i) queued.push_back(mRing[(mRingHead + i) & (mRing.size() - 1)]);
+    for (const cEWNetMessage* queuedMessage : queued) {
+      const cEWNetMessage& m = *queuedMessage;
       int adjusted = 0;
       const std::string method = MethodText(m.mMethod, adjusted);
       const std::string source = m.mConnectionId != 0 ? "Remote Object - Handle " + std::to_string(m.mSource)

@@ -111,7 +111,7 @@ cRegistryRouter::cRegistryRouter()
 
 cRegistryRouter::~cRegistryRouter() {
   std::lock_guard<std::recursive_mutex> guard(mBufferLock);
-  while (mQueuedCount.load() > 0) mMessagePool->ReturnEWNetMessage(PopFront());
+  while (mRingCount > 0) mMessagePool->ReturnEWNetMessage(PopFront());
 }
 
 void cRegistryRouter::RegisterNetworkObject(cNetObject* object, const char* name) {
@@ -222,35 +222,34 @@ void cRegistryRouter::InformConnectionClosed(UWORD connectionId, bool lostComms)
 // ---------------------------------------------------------------------------
 // Message buffer
 
-// The ring's size is a power of two so positions wrap with a mask.
+// The ring's size is a power of two so positions wrap with a mask. The ring
+// holds what the dispatcher has not taken yet; mQueuedCount also counts the
+// taken batch until each of its messages is delivered.
 void cRegistryRouter::GrowRing() {
   std::vector<cEWNetMessage*> grown(mRing.size() * 2, nullptr);
-  const size_t count = mQueuedCount.load();
   const size_t mask = mRing.size() - 1;
-  for (size_t i = 0; i < count; ++i) grown[i] = mRing[(mRingHead + i) & mask];
+  for (size_t i = 0; i < mRingCount; ++i) grown[i] = mRing[(mRingHead + i) & mask];
   mRing.swap(grown);
   mRingHead = 0;
 }
 
 void cRegistryRouter::PushBack(cEWNetMessage* message) {
-  const size_t count = mQueuedCount.load(std::memory_order_relaxed);
-  if (count == mRing.size()) GrowRing();
-  mRing[(mRingHead + count) & (mRing.size() - 1)] = message;
-  mQueuedCount.store(count + 1);
+  if (mRingCount == mRing.size()) GrowRing();
+  mRing[(mRingHead + mRingCount) & (mRing.size() - 1)] = message;
+  ++mRingCount;
 }
 
 void cRegistryRouter::PushFront(cEWNetMessage* message) {
-  const size_t count = mQueuedCount.load(std::memory_order_relaxed);
-  if (count == mRing.size()) GrowRing();
+  if (mRingCount == mRing.size()) GrowRing();
   mRingHead = (mRingHead - 1) & (mRing.size() - 1);
   mRing[mRingHead] = message;
-  mQueuedCount.store(count + 1);
+  ++mRingCount;
 }
 
 cEWNetMessage* cRegistryRouter::PopFront() {
   cEWNetMessage* message = mRing[mRingHead];
   mRingHead = (mRingHead + 1) & (mRing.size() - 1);
-  mQueuedCount.store(mQueuedCount.load(std::memory_order_relaxed) - 1);
+  --mRingCount;
   return message;
 }
 
@@ -271,9 +270,12 @@ void cRegistryRouter::Enqueue(const cEWNetMessage& message, bool atFront) {
     if (cEWNetMessage* pooled = TakePooledCopy(message)) {
       if (atFront) {
         PushFront(pooled);
+        ++mFrontInserts;
+        mFrontInserted.store(true);
       } else {
         PushBack(pooled);
       }
+      mQueuedCount.fetch_add(1);
     } else if (!mPoolsFullReported) {
       mPoolsFullReported = reportFull = true;
     }
@@ -310,25 +312,60 @@ void cRegistryRouter::ReportPoolsFull(const cEWNetMessage& message) {
 
 void cRegistryRouter::SetProcessingEnabled(bool enabled) {
   std::lock_guard<std::recursive_mutex> guard(mBufferLock);
-  mProcessingEnabled = enabled;
+  mProcessingEnabled.store(enabled);
 }
 
 // ---------------------------------------------------------------------------
 // Dispatch
 
+// The dispatcher takes up to kBatch messages per hold of the buffer lock and
+// gives the delivered ones back to the pools at its next hold, so posters and
+// the dispatcher rarely meet on the lock. Delivery order is that of a one-by-
+// one loop: a message put at the front while a batch is out is delivered
+// next, and a stop leaves every undelivered message queued in order.
 void cRegistryRouter::DoWork(ULONG maxMessages) {
-  // Each delivered message goes back to its pool in the same hold of the
-  // buffer lock that takes the next one, halving the lock traffic with posters.
-  cEWNetMessage* delivered = nullptr;
+  ULONG done = 0;
   std::unique_lock<std::recursive_mutex> lock(mBufferLock);
-  for (ULONG count = 0; count < maxMessages && mProcessingEnabled && mQueuedCount.load() > 0; ++count) {
-    if (delivered != nullptr) mMessagePool->ReturnEWNetMessage(delivered);
-    delivered = PopFront();
+  while (done < maxMessages && mProcessingEnabled.load()) {
+    ReturnDelivered();
+    const size_t take = std::min<size_t>({kBatch, mRingCount, size_t(maxMessages - done)});
+    if (take == 0) break;
+    for (size_t i = 0; i < take; ++i) mBatch[i] = PopFront();
+    mBatchEnd = take;
+    mBatchNext.store(0);
+    mFrontInserts = 0;
+    mFrontInserted.store(false);
     lock.unlock();
-    DeliverMessage(*delivered);
+
+    size_t next = 0;
+    while (next < take && !mFrontInserted.load() && mProcessingEnabled.load()) {
+      cEWNetMessage* message = mBatch[next];
+      mBatchNext.store(++next);
+      mQueuedCount.fetch_sub(1);
+      DeliverMessage(*message);
+      mDelivered[mDeliveredCount++] = message;
+      ++done;
+    }
+
     lock.lock();
+    if (next < take) {
+      // Interrupted: the rest goes back behind whatever was put at the front.
+      std::array<cEWNetMessage*, kBatch> front;
+      const size_t frontCount = mFrontInserts;
+      for (size_t i = 0; i < frontCount; ++i) front[i] = PopFront();
+      for (size_t i = take; i-- > next;) PushFront(mBatch[i]);
+      for (size_t i = frontCount; i-- > 0;) PushFront(front[i]);
+    }
+    mBatchEnd = 0;
+    mBatchNext.store(0);
+    mFrontInserts = 0;
   }
-  if (delivered != nullptr) mMessagePool->ReturnEWNetMessage(delivered);
+  ReturnDelivered();
+}
+
+void cRegistryRouter::ReturnDelivered() {
+  for (size_t i = 0; i < mDeliveredCount; ++i) mMessagePool->ReturnEWNetMessage(mDelivered[i]);
+  mDeliveredCount = 0;
 }
 
 void cRegistryRouter::DeliverMessage(cEWNetMessage& message) {

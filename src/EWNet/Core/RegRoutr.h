@@ -96,6 +96,7 @@ class cRegistryRouter {
   void PushFront(cEWNetMessage* message);
   cEWNetMessage* PopFront();
   void GrowRing();
+  void ReturnDelivered();
 
   std::recursive_mutex mRegistryLock;
   std::recursive_mutex mBufferLock;
@@ -112,9 +113,20 @@ class cRegistryRouter {
   // nothing once it has reached its working size.
   std::vector<cEWNetMessage*> mRing;
   size_t mRingHead = 0;
+  size_t mRingCount = 0;
   std::atomic<ULONG> mQueuedCount{0};
   std::unique_ptr<cEWNetMessagePool> mMessagePool;
-  bool mProcessingEnabled = true;
+  std::atomic<bool> mProcessingEnabled{true};
+
+  // The dispatcher's batch (dispatch thread only, filled under the buffer lock).
+  static constexpr size_t kBatch = 64;
+  std::array<cEWNetMessage*, kBatch> mBatch{};
+  size_t mBatchEnd = 0;
+  std::atomic<size_t> mBatchNext{0};
+  std::array<cEWNetMessage*, kBatch> mDelivered{};
+  size_t mDeliveredCount = 0;
+  size_t mFrontInserts = 0;  // front insertions since the batch was taken
+  std::atomic<bool> mFrontInserted{false};
   bool mPoolsFullReported = false;
 };
 

@@ -73,6 +73,21 @@ void WakeDispatchThread() {
 // ---------------------------------------------------------------------------
 // Dispatch thread
 
+namespace {
+
+bool AwaitMoreWork(cRegistryRouter& router) {
+  constexpr int kPolls = 1000;
+  for (int i = 0; i < kPolls; ++i) {
+    if (router.GetNumberOfQueuedMessages() > 0) return true;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+  return false;
+}
+
+}  // namespace
+
 cSyscallThread::cSyscallThread() {
   setObjectName("SyscallThread");
   auto* waker = new sDispatchWaker;
@@ -99,6 +114,9 @@ void cSyscallThread::run() {
   while (mRunning.load()) {
     cRegistryRouter* router = GetRegistryRouter();
     if (router != nullptr) router->DoWork();
+    // Traffic comes in bursts: look again for a few microseconds before paying
+    // for a sleep and a wake.
+    if (router != nullptr && AwaitMoreWork(*router)) continue;
     mLock.lock();
     waker->mSleeping.store(true);
     if (mRunning.load() && (router == nullptr || router->GetNumberOfQueuedMessages() == 0)) {

@@ -36,6 +36,8 @@ class tst_RegRoutr : public QObject {
   void findObjectOnRemoteUnit();
   void tickPhaseThenQueuedThenTock();
   void startOfBufferDeliveredFirst();
+  void frontInsertDuringDeliveryComesNext();
+  void disablingDuringDeliveryKeepsRestInOrder();
   void messagesToMissingObjectsDropped();
   void processingDisabledKeepsQueue();
   void messpoolsPrintout();
@@ -258,6 +260,60 @@ void tst_RegRoutr::startOfBufferDeliveredFirst() {
   Deliver();
   QCOMPARE(a.mReceived.size(), size_t(4));
   for (UWORD i = 0; i < 4; ++i) QCOMPARE(a.mReceived[i].mMethod, UWORD(4096 + i));
+}
+
+// An object that, on its first message, puts one message at the front of the
+// buffer or stops processing, while many more are already queued.
+class cInterrupter : public cRecordingObject {
+ public:
+  cInterrupter(const char* name, bool stop) : cRecordingObject(name, 8), mStop(stop) {}
+  void EntrypointMessage(cEWNetMessage& m) override {
+    cRecordingObject::EntrypointMessage(m);
+    if (mReceived.size() != 1) return;
+    if (mStop) {
+      GetRegistryRouter()->SetProcessingEnabled(false);
+      return;
+    }
+    cEWNetMessage urgent;
+    urgent.mConnectionId = 0;
+    urgent.mSource = 0;
+    urgent.mDestination = mHandle;
+    urgent.mMethod = 4096 + 7;
+    GetRegistryRouter()->AddMessageToStartOfMessageBuffer(urgent);
+    GetRegistryRouter()->AddMessageToStartOfMessageBuffer(urgent);
+  }
+  bool mStop;
+};
+
+void tst_RegRoutr::frontInsertDuringDeliveryComesNext() {
+  cNetworkScope net;
+  cInterrupter a("A", false);
+  for (int i = 0; i < 300; ++i) Post(0, a.GetHandle(), UWORD(4096 + i % 7), {UBYTE(i >> 8), UBYTE(i)});
+  Deliver();
+  QCOMPARE(a.mReceived.size(), size_t(302));
+  QCOMPARE(a.mReceived[1].mMethod, UWORD(4096 + 7));
+  QCOMPARE(a.mReceived[2].mMethod, UWORD(4096 + 7));
+  for (int i = 1; i < 300; ++i) {
+    const auto& r = a.mReceived[size_t(i + 2)];
+    QCOMPARE(int(r.mPayload[0] << 8 | r.mPayload[1]), i);
+  }
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(0));
+}
+
+void tst_RegRoutr::disablingDuringDeliveryKeepsRestInOrder() {
+  cNetworkScope net;
+  cInterrupter a("A", true);
+  for (int i = 0; i < 300; ++i) Post(0, a.GetHandle(), 4096, {UBYTE(i >> 8), UBYTE(i)});
+  Deliver();
+  QCOMPARE(a.mReceived.size(), size_t(1));
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(299));
+  GetRegistryRouter()->SetProcessingEnabled(true);
+  Deliver();
+  QCOMPARE(a.mReceived.size(), size_t(300));
+  for (int i = 0; i < 300; ++i) {
+    const auto& r = a.mReceived[size_t(i)];
+    QCOMPARE(int(r.mPayload[0] << 8 | r.mPayload[1]), i);
+  }
 }
 
 void tst_RegRoutr::messagesToMissingObjectsDropped() {

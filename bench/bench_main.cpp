@@ -42,6 +42,12 @@ int main(int argc, char** argv) {
       }
     }
   }
+  // Like for like: posting and delivery both in one thread.
+  const double qtSame = rate("BM_QtQueuedSignalSlotSameThread");
+  if (qtSame > 0 && rate("BM_RouterPostDeliver") > 0) {
+    std::printf("BM_RouterPostDeliver: %.0f messages/s, same-thread queued signal-slot: %.0f calls/s, ratio %.2f\n",
+                rate("BM_RouterPostDeliver"), qtSame, rate("BM_RouterPostDeliver") / qtSame);
+  }
   benchmark::Shutdown();
   return 0;
 }

@@ -186,4 +186,48 @@ static void BM_QtQueuedSignalSlot(benchmark::State& state) {
 }
 BENCHMARK(BM_QtQueuedSignalSlot)->UseRealTime()->MinTime(1.0);
 
+// Baseline for the traffic of BM_RouterPostDeliver: the sender lives in the
+// receiving thread too, so every call is queued and delivered by one event
+// loop, with no thread hand-off per message.
+class cQtBatchSender : public QObject {
+  Q_OBJECT
+ public slots:
+  void Go() {
+    for (int i = 0; i < kBatch; ++i) emit Value(quint32(mPosted++));
+  }
+ signals:
+  void Value(quint32 value);
+
+ public:
+  std::uint64_t mPosted = 0;
+};
+
+static void BM_QtQueuedSignalSlotSameThread(benchmark::State& state) {
+  QThread thread;
+  auto* sender = new cQtBatchSender;
+  auto* receiver = new cQtReceiver;
+  sender->moveToThread(&thread);
+  receiver->moveToThread(&thread);
+  QObject::connect(sender, &cQtBatchSender::Value, receiver, &cQtReceiver::OnValue, Qt::QueuedConnection);
+  QObject::connect(&thread, &QThread::finished, sender, &QObject::deleteLater);
+  QObject::connect(&thread, &QThread::finished, receiver, &QObject::deleteLater);
+  thread.start();
+
+  std::uint64_t expected = 0;
+  auto runBatch = [&] {
+    expected += kBatch;
+    QMetaObject::invokeMethod(sender, "Go", Qt::QueuedConnection);
+    WaitFor(receiver->mCount, expected);
+  };
+  for (int i = 0; i < 20; ++i) runBatch();
+
+  const std::uint64_t allocationsBefore = HeapAllocationCount();
+  const std::uint64_t before = expected;
+  for (auto _ : state) runBatch();
+  ReportItems(state, expected - before, HeapAllocationCount() - allocationsBefore);
+  thread.quit();
+  thread.wait();
+}
+BENCHMARK(BM_QtQueuedSignalSlotSameThread)->UseRealTime()->MinTime(1.0);
+
 #include "bench_router.moc"

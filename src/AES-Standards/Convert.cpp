@@ -12,14 +12,11 @@ constexpr double kLog10Of2 = 0.3010299956639812;
 constexpr double kTimeDecadesPerCode = 11.0 / 65536.0;
 constexpr double kTimeUnit = 1e-6;
 
-// Rounding noise of log and pow is far below this many codes. A value this
-// close below a whole code is that code, so that code -> value -> code holds
-// where plain truncation would drop one (about one frequency code in ten).
-constexpr double kCodeTolerance = 1e-7;
-
-// Truncation toward zero into the code range; NaN gives 0.
+// Plain truncation toward zero into the code range; NaN gives 0. There is
+// deliberately no rounding allowance: a code must be what the formula gives,
+// so a value a hair below a whole code is the code below, even though that
+// makes code -> value -> code come back one lower for some codes.
 UWORD TruncateToUWORD(double value) {
-  value += kCodeTolerance;
   if (!(value > 0.0)) return 0;
   if (value >= 65535.0) return 65535;
   return static_cast<UWORD>(value);

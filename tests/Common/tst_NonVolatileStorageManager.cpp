@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Common/FileSupport.h"
 #include "Common/Qt/NonVolatileStorageManager.h"
 #include "TestSupport.h"
 
@@ -208,6 +209,31 @@ class tst_NonVolatileStorageManager : public QObject {
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(first), 16), QByteArray(16, '\0'));
     QVERIFY(!storage.IsInRegion(first, 1));
     QVERIFY2(reports.Lines().empty(), qPrintable(reports.Dump()));
+  }
+
+  // A file that cannot be grown to the region's size is not mapped: touching
+  // the pages past its end would crash the program.
+  void fileThatCannotGrow_data() {
+    QTest::addColumn<qint64>("existing");
+    QTest::newRow("new file") << qint64(-1);
+    QTest::newRow("short file") << kSize / 4;
+  }
+  void fileThatCannotGrow() {
+    QFETCH(qint64, existing);
+    const QString path = mDir.filePath(QTest::currentDataTag());
+    if (existing >= 0) WriteFile(path, Pattern(existing));
+    cReportCapture reports;
+    {
+      cFileSizeLimit limit(kSize / 2);
+      cNonVolatileStorageManager storage(path, kSize, false, false);
+      QVERIFY(!storage.HasRegion());
+      QCOMPARE(reports.Count("SRAM Mapping Failed"), 1);
+      UBYTE* block = storage.AllocateBBSRAM(std::size_t(kSize));
+      std::memset(block, 0x5A, std::size_t(kSize));
+      storage.ClearAll();
+      QCOMPARE(QByteArray(reinterpret_cast<const char*>(block), int(kSize)), QByteArray(int(kSize), '\0'));
+    }
+    QVERIFY(QFileInfo(path).size() < kSize);
   }
 
  private:

@@ -50,7 +50,9 @@ cNonVolatileStorageManager::~cNonVolatileStorageManager() {
 }
 
 bool cNonVolatileStorageManager::MapRegion() {
-  UBYTE* mapped = mSizeOfSRAM > 0 ? mFile->map(0, mSizeOfSRAM) : nullptr;
+  // A file that could not be grown (resize failed) must not be mapped: the
+  // pages past its end would fault on first touch.
+  UBYTE* mapped = mSizeOfSRAM > 0 && mFile->size() >= mSizeOfSRAM ? mFile->map(0, mSizeOfSRAM) : nullptr;
   if (mapped == nullptr) {
     EW_REPORT_ERROR("SRAM Mapping Failed");
     return false;

@@ -33,15 +33,27 @@ GAIN cMeterNet::StepFromUWORD(UWORD value) {
   return value == 0 ? kMeterMinusInfinity : static_cast<GAIN>(static_cast<int>(value) - 32768);
 }
 
+namespace {
+
+// A step of the wrong sign (an attack step received as 0 is -32767) moves the
+// level away from the reading; it stops at the end of the range instead of
+// wrapping round to the other one.
+GAIN StepLevel(int level) {
+  if (level > 0x7FFF) return 0x7FFF;
+  if (level < kMeterMinusInfinity) return kMeterMinusInfinity;
+  return static_cast<GAIN>(level);
+}
+
+}  // namespace
+
 void cMeterNet::ApplyReading(GAIN reading) {
-  // Computed in int: b + a and b + d are only stored when they lie between
-  // the old level and the reading, so they always fit a GAIN.
+  // Computed in int, so that sums beyond 16 bits compare as numbers.
   const int b = mLevel;
   const int c = reading;
   if (b < c) {
-    mLevel = (mAttackStep == kInstantAttack || c < b + mAttackStep) ? reading : static_cast<GAIN>(b + mAttackStep);
+    mLevel = (mAttackStep == kInstantAttack || c < b + mAttackStep) ? reading : StepLevel(b + mAttackStep);
   } else {
-    mLevel = (mDecayStep == kInstantDecay || b + mDecayStep < c) ? reading : static_cast<GAIN>(b + mDecayStep);
+    mLevel = (mDecayStep == kInstantDecay || b + mDecayStep < c) ? reading : StepLevel(b + mDecayStep);
   }
 
   if (mPeakHoldOn == 0) {

@@ -350,11 +350,16 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
     lock.lock();
     if (next < take) {
       // Interrupted: the rest goes back behind whatever was put at the front.
-      std::array<cEWNetMessage*, kBatch> front;
+      // One delivery may put any number of messages at the front, so they are
+      // moved ahead in the ring rather than copied out into a batch-sized array.
+      const size_t rest = take - next;
       const size_t frontCount = mFrontInserts;
-      for (size_t i = 0; i < frontCount; ++i) front[i] = PopFront();
-      for (size_t i = take; i-- > next;) PushFront(mBatch[i]);
-      for (size_t i = frontCount; i-- > 0;) PushFront(front[i]);
+      while (mRingCount + rest > mRing.size()) GrowRing();
+      const size_t mask = mRing.size() - 1;
+      mRingHead = (mRingHead - rest) & mask;
+      mRingCount += rest;
+      for (size_t i = 0; i < frontCount; ++i) mRing[(mRingHead + i) & mask] = mRing[(mRingHead + rest + i) & mask];
+      for (size_t i = 0; i < rest; ++i) mRing[(mRingHead + frontCount + i) & mask] = mBatch[next + i];
     }
     mBatchEnd = 0;
     mBatchNext.store(0);

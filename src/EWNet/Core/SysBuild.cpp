@@ -92,7 +92,8 @@ void cSeekObject::SeekObject(const char* path) {
   CopyPath(mSoughtName, path);
   UWORD connection = 0xFFFF;
   EW_NET_DATA_SCALE handle = 0xFFFF;
-  if (LookUpCache(mSoughtName, connection, handle)) {
+  mSeekFromCache = LookUpCache(mSoughtName, connection, handle);
+  if (mSeekFromCache) {
     mSeekBusy = true;
     // The spare byte makes the length differ from a router's answer, so the
     // answer is not cached a second time.
@@ -360,7 +361,7 @@ void cSystemBuilder::ConnectionClosed(UWORD connectionId, bool lostComms) {
     if (!host.empty() && (HostOfPath(c.mSourcePath) == host || HostOfPath(c.mDestinationPath) == host)) {
       // An outstanding find on the closed connection never gets its answer; a
       // local one still will, and must not be taken for the next command's.
-      CancelSeek(HostOfPath(mSoughtName) != host);
+      CancelSeek(mSeekFromCache || HostOfPath(mSoughtName) != host);
       ObjectNotFound(mSoughtName, connectionId, 0xFFFF, true);
     }
   }
@@ -376,8 +377,14 @@ void cSystemBuilder::AbortAllLinks() {
   mSourceConnection = mDestinationConnection = 0xFFFF;
   mSourceHandle = mDestinationHandle = 0xFFFF;
   ClearBusy();
-  mSeekBusy = false;
-  mIgnoreNextReply = false;
+  // An answer that travels through the local buffer (a local find, a cached
+  // answer, one already being ignored) still arrives, possibly after the
+  // dispatch thread restarts; it must not be taken for the answer to the
+  // first seek of a command queued later.
+  const bool replyWillCome =
+      mSeekBusy && (mIgnoreNextReply || mSeekFromCache || std::strchr(mSoughtName, '/') == nullptr);
+  mSeekBusy = replyWillCome;
+  mIgnoreNextReply = replyWillCome;
   mDeferredSeek.clear();
   mClosedConnections.clear();
   mNotFoundReported = false;

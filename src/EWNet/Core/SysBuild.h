@@ -61,6 +61,9 @@ class cSeekObject : public cNetObject {
   size_t mCacheNext = 0;
   size_t mCacheLastHit = 0;
   bool mIgnoreNextReply = false;
+  // The outstanding answer was taken from the cache: it travels through the
+  // local buffer whatever happens to the connection it names.
+  bool mSeekFromCache = false;
   std::string mDeferredSeek;
 };
 

@@ -142,11 +142,19 @@ void cSerialInterface::Service() {
 }
 
 void cSerialInterface::OpenRequestedPort(const QString& portName) {
+  const bool wasOpen = mManager->IsOpen();
   if (mManager->AutoConnectPort(portName)) {
     mPortOpenedAt = std::chrono::steady_clock::now();
     SetState(PORT_OPEN);
     mManager->SendPacket(cSerialPortManager::PACKET_VERSION, nullptr, 0);
     return;
+  }
+  if (wasOpen && !mManager->IsOpen()) {
+    // The attempt closed the session's port before the new one refused to
+    // open: a link left "connected" would take entries nothing can send.
+    std::lock_guard<std::mutex> guard(mLock);
+    ClearQueuesLocked();
+    mState = DISCONNECTED;
   }
   switch (mManager->OpenError()) {
     case QSerialPort::DeviceNotFoundError:
@@ -175,7 +183,8 @@ void cSerialInterface::Disconnect() {
       // Nothing can drain them without a port.
       ClearQueuesLocked();
     }
-    mRequestPending = false;
+    // A connect request that came in since Service read this one must stay.
+    if (!mRequestConnect) mRequestPending = false;
   }
   mManager->SendPacket(cSerialPortManager::PACKET_DISCONNECT, nullptr, 0);
   mManager->ClosePort();

@@ -67,18 +67,17 @@ QStringList cSerialPortManager::PortNames() const {
 int cSerialPortManager::FindPort(const QString& portName) const {
   if (mPorts.empty()) return -1;
   if (portName.isEmpty()) return 0;
-  for (std::size_t i = 0; i < mPorts.size(); ++i) {
-    if (mPorts[i].mName == portName) return int(i);
-  }
   // The port list reaches the user in 7-character slots, so a longer name
-  // comes back cut short. It is accepted only when it names exactly one port.
-  if (portName.size() != kPortNameSlotChars) return -1;
+  // comes back cut short, and then it may also be another port's full name
+  // ("ttyACM1" for ttyACM10 and ttyACM1). A name is accepted only when it
+  // can mean exactly one port: opening the wrong device is worse than none.
+  const bool mayBeCut = portName.size() == kPortNameSlotChars;
   int found = -1;
   for (std::size_t i = 0; i < mPorts.size(); ++i) {
-    if (mPorts[i].mName.size() > kPortNameSlotChars && mPorts[i].mName.startsWith(portName)) {
+    const QString& name = mPorts[i].mName;
+    if (name == portName || (mayBeCut && name.size() > kPortNameSlotChars && name.startsWith(portName))) {
       if (found >= 0) {
-        EW_REPORT_ERROR("Port name %s is shared by several ports; name the port in full",
-                        qPrintable(portName));
+        EW_REPORT_ERROR("Port name %s is shared by several ports; none opened", qPrintable(portName));
         return -1;
       }
       found = int(i);

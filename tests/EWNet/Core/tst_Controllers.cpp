@@ -504,6 +504,14 @@ void tst_Controllers::meterBallistics_data() {
   QTest::newRow("large steps near the ends")
       << GAIN(0x7000) << GAIN(-0x7000) << false << UBYTE(0) << V{0x6000, 0x7F00, -0x7F00, -0x7F00, -0x7F00}
       << V{0x6000, 0x7F00, 3840, -24832, -0x7F00} << V{0x6000, 0x7F00, 3840, -24832, -0x7F00};
+  // Steps received as 0 and 0xFFFF are -32767 and 32767: the level moves away
+  // from the reading and must stop at the end of the range, not wrap round.
+  QTest::newRow("negative attack stops at minus infinity")
+      << GAIN(-32767) << GAIN(-128) << false << UBYTE(0) << V{-2560, -1280, -100} << V{-2560, -32767, -32767}
+      << V{-2560, -32767, -32767};
+  QTest::newRow("positive decay stops at the top") << GAIN(256) << GAIN(32767) << false << UBYTE(0)
+                                                   << V{1000, 500, 400} << V{1000, 32767, 32767}
+                                                   << V{1000, 32767, 32767};
   QTest::newRow("reset byte jumps") << GAIN(256) << GAIN(-128) << false << UBYTE(0) << V{-2560, 1, -100, -5000}
                                     << V{-2560, -100, -228} << V{-2560, -100, -228};
   QTest::newRow("peak hold counts down") << kInstantAttack << kInstantDecay << true << UBYTE(2)

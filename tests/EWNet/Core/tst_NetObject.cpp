@@ -132,9 +132,11 @@ void tst_NetObject::echoSuppressedAndOrderHeadFirst() {
   QCOMPARE(c.mReceived.back().mSource, a.GetHandle());
 
   // A value A publishes itself reaches both, the later link first.
-  std::vector<EW_NET_DATA_SCALE> order;
   a.Publish(0, 7);
   QCOMPARE(GetNumberOfQueuedMessages(), ULONG(2));
+  GetRegistryRouter()->DoWork(1);
+  QCOMPARE(c.mValues[2], UWORD(7));
+  QCOMPARE(b.mValues[1], UWORD(0));
   Deliver();
   QCOMPARE(b.mValues[1], UWORD(7));
   QCOMPARE(c.mValues[2], UWORD(7));

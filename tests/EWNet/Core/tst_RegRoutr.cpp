@@ -36,6 +36,7 @@ class tst_RegRoutr : public QObject {
   void findObjectOnRemoteUnit();
   void tickPhaseThenQueuedThenTock();
   void startOfBufferDeliveredFirst();
+  void frontInsertDuringDeliveryComesNext_data();
   void frontInsertDuringDeliveryComesNext();
   void disablingDuringDeliveryKeepsRestInOrder();
   void messagesToMissingObjectsDropped();
@@ -262,11 +263,12 @@ void tst_RegRoutr::startOfBufferDeliveredFirst() {
   for (UWORD i = 0; i < 4; ++i) QCOMPARE(a.mReceived[i].mMethod, UWORD(4096 + i));
 }
 
-// An object that, on its first message, puts one message at the front of the
+// An object that, on its first message, puts messages at the front of the
 // buffer or stops processing, while many more are already queued.
 class cInterrupter : public cRecordingObject {
  public:
-  cInterrupter(const char* name, bool stop) : cRecordingObject(name, 8), mStop(stop) {}
+  cInterrupter(const char* name, bool stop, int frontInserts = 2)
+      : cRecordingObject(name, 8), mStop(stop), mFrontInserts(frontInserts) {}
   void EntrypointMessage(cEWNetMessage& m) override {
     cRecordingObject::EntrypointMessage(m);
     if (mReceived.size() != 1) return;
@@ -274,27 +276,42 @@ class cInterrupter : public cRecordingObject {
       GetRegistryRouter()->SetProcessingEnabled(false);
       return;
     }
-    cEWNetMessage urgent;
+    cEWNetMessage urgent(2);
     urgent.mConnectionId = 0;
     urgent.mSource = 0;
     urgent.mDestination = mHandle;
     urgent.mMethod = 4096 + 7;
-    GetRegistryRouter()->AddMessageToStartOfMessageBuffer(urgent);
-    GetRegistryRouter()->AddMessageToStartOfMessageBuffer(urgent);
+    for (int i = 0; i < mFrontInserts; ++i) {
+      urgent.SetUWORD(0, UWORD(i));
+      GetRegistryRouter()->AddMessageToStartOfMessageBuffer(urgent);
+    }
   }
   bool mStop;
+  int mFrontInserts;
 };
 
+void tst_RegRoutr::frontInsertDuringDeliveryComesNext_data() {
+  QTest::addColumn<int>("frontInserts");
+  QTest::newRow("two") << 2;
+  // More than the dispatcher takes per hold of the buffer lock.
+  QTest::newRow("two hundred") << 200;
+}
+
 void tst_RegRoutr::frontInsertDuringDeliveryComesNext() {
+  QFETCH(int, frontInserts);
   cNetworkScope net;
-  cInterrupter a("A", false);
+  cInterrupter a("A", false, frontInserts);
   for (int i = 0; i < 300; ++i) Post(0, a.GetHandle(), UWORD(4096 + i % 7), {UBYTE(i >> 8), UBYTE(i)});
   Deliver();
-  QCOMPARE(a.mReceived.size(), size_t(302));
-  QCOMPARE(a.mReceived[1].mMethod, UWORD(4096 + 7));
-  QCOMPARE(a.mReceived[2].mMethod, UWORD(4096 + 7));
+  QCOMPARE(a.mReceived.size(), size_t(300 + frontInserts));
+  // Each front insertion goes before the previous one.
+  for (int k = 0; k < frontInserts; ++k) {
+    const auto& r = a.mReceived[size_t(1 + k)];
+    QCOMPARE(r.mMethod, UWORD(4096 + 7));
+    QCOMPARE(int(r.mPayload[0] << 8 | r.mPayload[1]), frontInserts - 1 - k);
+  }
   for (int i = 1; i < 300; ++i) {
-    const auto& r = a.mReceived[size_t(i + 2)];
+    const auto& r = a.mReceived[size_t(i + frontInserts)];
     QCOMPARE(int(r.mPayload[0] << 8 | r.mPayload[1]), i);
   }
   QCOMPARE(GetNumberOfQueuedMessages(), ULONG(0));

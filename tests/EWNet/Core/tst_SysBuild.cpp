@@ -21,6 +21,13 @@ class cFakeConnections : public cEWNetConnectionManagerBase {
   std::vector<cEWNetMessage> mSent;
 };
 
+// Installs the stand-in for the lifetime of a test, also when it fails early.
+struct cInstalledConnections {
+  cInstalledConnections() { SetConnectionManager(&mFake); }
+  ~cInstalledConnections() { SetConnectionManager(nullptr); }
+  cFakeConnections mFake;
+};
+
 void Queue(const char* source, UWORD sourceParam, const char* destination, UWORD destParam, bool sync = true,
            bool remove = false, bool bidirect = false) {
   GetSystemBuilder()->AddLinkCommandToList(
@@ -57,6 +64,8 @@ class tst_SysBuild : public QObject {
   void removeLink();
   void remoteNameCachedWithinBatch();
   void closedConnectionDropsItsCommand();
+  void closedConnectionWhileCachedAnswerQueued();
+  void newCommandAfterAbortWithFindQueued();
   void abortAllLinks();
   void secondBuilderRefused();
 };
@@ -148,8 +157,8 @@ void tst_SysBuild::removeLink() {
 
 void tst_SysBuild::remoteNameCachedWithinBatch() {
   cNetworkScope net;
-  cFakeConnections remote;
-  SetConnectionManager(&remote);
+  cInstalledConnections installed;
+  cFakeConnections& remote = installed.mFake;
   cRecordingObject b("B"), c("C");
   Queue("unit2/Fader", 4096, "B", 4096);
   Queue("unit2/Fader", 4096, "C", 4096);
@@ -169,14 +178,13 @@ void tst_SysBuild::remoteNameCachedWithinBatch() {
   Queue("unit2/Fader", 4096, "B", 4097);
   Deliver();
   QCOMPARE(remote.CountMethod(M_REG_FIND_OBJECT), 2);
-  SetConnectionManager(nullptr);
 }
 
 void tst_SysBuild::closedConnectionDropsItsCommand() {
   cNetworkScope net;
   cReportCapture reports;
-  cFakeConnections remote;
-  SetConnectionManager(&remote);
+  cInstalledConnections installed;
+  cFakeConnections& remote = installed.mFake;
   cRecordingObject a("A"), b("B");
   Queue("unit2/Fader", 4096, "B", 4096);
   Queue("A", 4096, "B", 4097);
@@ -187,7 +195,45 @@ void tst_SysBuild::closedConnectionDropsItsCommand() {
   QVERIFY(HasLink(a, 4096, b.GetHandle(), 4097));
   QVERIFY(!GetSystemBuilder()->IsBusy());
   QCOMPARE(reports.Count("Can't find"), 0);
-  SetConnectionManager(nullptr);
+}
+
+void tst_SysBuild::closedConnectionWhileCachedAnswerQueued() {
+  // The second lookup of the remote name is answered from the cache through
+  // the local buffer; that answer still arrives after the connection closed
+  // and must not be taken for the next command's lookup.
+  cNetworkScope net;
+  cInstalledConnections installed;
+  cFakeConnections& remote = installed.mFake;
+  cRecordingObject a("A"), b("B"), c("C"), d("D");
+  Queue("unit2/Fader", 4096, "B", 4096);
+  Queue("unit2/Fader", 4096, "C", 4096);
+  Queue("A", 4096, "D", 4096);
+  Deliver();
+  RemoteReply(40);
+  GetRegistryRouter()->DoWork(3);  // the reply, the find of "B" and its answer
+  QCOMPARE(remote.CountMethod(M_OBJECT_ADD_TO_INFORM_LIST), 1);
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(1));  // the cached answer
+  GetRegistryRouter()->InformConnectionClosed(5, true);
+  Deliver();
+  QVERIFY(HasLink(a, 4096, d.GetHandle(), 4096));
+  QCOMPARE(remote.CountMethod(M_OBJECT_ADD_TO_INFORM_LIST), 1);
+  QVERIFY(!GetSystemBuilder()->IsBusy());
+}
+
+void tst_SysBuild::newCommandAfterAbortWithFindQueued() {
+  // The dispatch thread stopped (and the builder aborted) while a find was
+  // queued; when delivery resumes, its answer must not complete a command
+  // queued after the abort.
+  cNetworkScope net;
+  cRecordingObject x("X"), a("A"), b("B");
+  Queue("X", 4096, "Nowhere", 4096);
+  GetSystemBuilder()->AbortAllLinks();
+  Queue("A", 4096, "B", 4097);
+  Deliver();
+  QVERIFY(HasLink(a, 4096, b.GetHandle(), 4097));
+  QVERIFY(x.GetInformList(0)->empty());
+  QVERIFY(a.GetDeleteList().empty());
+  QVERIFY(!GetSystemBuilder()->IsBusy());
 }
 
 void tst_SysBuild::abortAllLinks() {

@@ -5,10 +5,12 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <memory>
-#include <sys/resource.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <vector>
 
 #include "EWNet/Core/NetObjct.h"
@@ -95,24 +97,44 @@ QByteArray EncipherWithKey(const QByteArray& plain, const QByteArray& key) {
 
 int RoundUp8(int size) { return (size + 7) / 8 * 8; }
 
-// Restores the file size limit when it goes out of scope.
-class cFileSizeLimit {
+// Keeps entries from being added to or removed from a folder while it lives;
+// the files inside stay writable. Permissions alone do not stop a privileged
+// user, so the folder is also made immutable where the file system allows it.
+class cUnwritableFolder {
  public:
-  explicit cFileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &mSaved);
-    mSavedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = mSaved;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
+  explicit cUnwritableFolder(const QString& path) : mPath(path), mPermissions(QFile::permissions(path)) {
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+    mFolder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    if (mFolder >= 0 && ::ioctl(mFolder, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags |= FS_IMMUTABLE_FL;
+      mImmutable = ::ioctl(mFolder, FS_IOC_SETFLAGS, &flags) == 0;
+    }
   }
-  ~cFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &mSaved);
-    std::signal(SIGXFSZ, mSavedHandler);
+  ~cUnwritableFolder() {
+    int flags = 0;
+    if (mImmutable && ::ioctl(mFolder, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags &= ~FS_IMMUTABLE_FL;
+      ::ioctl(mFolder, FS_IOC_SETFLAGS, &flags);
+    }
+    if (mFolder >= 0) ::close(mFolder);
+    QFile::setPermissions(mPath, mPermissions);
+  }
+  cUnwritableFolder(const cUnwritableFolder&) = delete;
+  cUnwritableFolder& operator=(const cUnwritableFolder&) = delete;
+
+  bool IsUnwritable() const {
+    QFile probe(mPath + "/probe");
+    if (!probe.open(QIODevice::WriteOnly)) return true;
+    probe.remove();
+    return false;
   }
 
  private:
-  rlimit mSaved{};
-  void (*mSavedHandler)(int);
+  QString mPath;
+  QFile::Permissions mPermissions;
+  int mFolder = -1;
+  bool mImmutable = false;
 };
 
 const sValues kSaved[] = {{1234, -7654321, true}, {-2, 0x7FFFFFFF, false}, {-32768, 1, true}};
@@ -368,6 +390,30 @@ class tst_SavesManager : public QObject {
     QCOMPARE(QDir(mHome->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
              (QStringList{"folder", "previous.cfg", "Tessmark"}));
     QCOMPARE(SyncUp(cSavesManager::kMethodSave), streamOk);
+  }
+
+  // The existing file is writable, only its folder is not: the file must not
+  // be emptied in place when the new one cannot be written beside it.
+  void saveIntoUnwritableFolderKeepsFile() {
+    AddObject(0)->mValues = kSaved[0];
+    QVERIFY(QDir(mHome->path()).mkpath("locked"));
+    const QString previous = mHome->filePath("locked/previous.cfg");
+    QCOMPARE(Request(cSavesManager::kMethodSave, previous), 1);
+    const QByteArray previousBytes = ReadAll(previous);
+    mObjects[0]->mValues = kOther[0];
+    cReportCapture reports;
+    {
+      cUnwritableFolder locked(mHome->filePath("locked"));
+      if (!locked.IsUnwritable()) QSKIP("no way to make a folder unwritable here");
+      QVERIFY(QFileInfo(previous).isWritable());
+      QCOMPARE(Request(cSavesManager::kMethodSave, previous), 0);
+    }
+    QCOMPARE(reports.Count("Failed to open Save Stream!"), 1);
+    QCOMPARE(ReadAll(previous), previousBytes);
+    QCOMPARE(QDir(mHome->filePath("locked")).entryList(QDir::Files), QStringList{"previous.cfg"});
+    QCOMPARE(SyncUp(cSavesManager::kMethodSave), 0);
+    QCOMPARE(Request(cSavesManager::kMethodRecall, previous), 1);
+    QVERIFY(mObjects[0]->mValues == kSaved[0]);
   }
 
   void syncCallsEveryObjectInOrder_data() {

@@ -547,6 +547,96 @@ class tst_SerialInterface : public QObject {
       QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
       QCOMPARE(link.GetVersionText(), QString("V2.2"));
     }
+    {
+      // A cut name that is also another port's full name could mean either.
+      cReportCapture reports;
+      const QString pathShort = dir.filePath("ttyORV1");
+      const QString pathLong = dir.filePath("ttyORV10");
+      auto shortDevice = StartSimulator({3, 3, pathShort.toStdString(), {}, {}});
+      auto longDevice = StartSimulator({4, 4, pathLong.toStdString(), {}, {}});
+      QVERIFY(shortDevice && longDevice);
+      UseDevicePorts({pathShort, pathLong});
+      cSerialInterface link;
+      link.RequestConnection(true, "ttyORV1");
+      link.Service();
+      QCOMPARE(link.GetState(), cSerialInterface::DISCONNECTED);
+      QCOMPARE(int(link.TakeLastError()), 2);
+      QVERIFY2(reports.Contains("shared by several ports"), qPrintable(reports.Dump()));
+      QVERIFY(!shortDevice->WaitForReceived(1, 50));
+      QVERIFY(!longDevice->WaitForReceived(1, 50));
+      link.RequestConnection(true, "ttyORV10");
+      QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+      QCOMPARE(link.GetVersionText(), QString("V4.4"));
+    }
+  }
+
+  // A connect to another port that will not open has already closed the
+  // port of the running session.
+  void failedSwitchOfPortsDisconnects() {
+    auto first = StartSimulator({1, 1, {}, {}, {}});
+    auto second = StartSimulator({2, 2, {}, {}, {}});
+    QVERIFY(first && second);
+    const QString secondPath = QString::fromStdString(second->DevicePath());
+    UseDevicePorts({QString::fromStdString(first->DevicePath()), secondPath});
+    cSerialInterface link;
+    link.SetMeterPolling(false);
+    link.RequestConnection(true, QString());
+    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+    QSerialPort holder(secondPath);
+    QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
+
+    link.QueueDelayMessage(0, 1);
+    link.RequestConnection(true, secondPath.section('/', -1));
+    link.Service();
+    QCOMPARE(int(link.TakeLastError()), 1);
+    QCOMPARE(link.GetState(), cSerialInterface::DISCONNECTED);
+    QVERIFY(!link.GetMeterValues().has_value());
+    // Nothing is kept for a later session.
+    link.QueueDelayMessage(1, 2);
+    holder.close();
+    link.RequestConnection(true, secondPath.section('/', -1));
+    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+    for (int i = 0; i < 3; ++i) link.Service();
+    QVERIFY(!second->WaitForReceived(2, 100));
+    QCOMPARE(ReceivedTypes(*second), QString("0"));
+    QCOMPARE(ReceivedTypes(*first), QString("0"));
+  }
+
+  // Calls while a meter request is pending are counted; the 52nd of them
+  // gives up on the request and counts a miss. Replies do not reset the count.
+  void meterRequestSupervision() {
+    devsim::sFaultModes silent;
+    silent.mNoReply = true;
+    sLinkUnderTest t = ConnectedLink();
+    QVERIFY(t.mLink);
+    t.mDevice->SetFaults(silent);
+    auto meterRequests = [&] { return ReceivedTypes(*t.mDevice).count('4'); };
+
+    t.mLink->RequestMeters();
+    QVERIFY(t.mDevice->WaitForReceived(1, 2000));
+    for (int call = 1; call <= 51; ++call) t.mLink->RequestMeters();
+    QCOMPARE(t.mLink->GetMissCount(), UBYTE(0));
+    t.mLink->RequestMeters();  // the 52nd counted call
+    QCOMPARE(t.mLink->GetMissCount(), UBYTE(1));
+    QVERIFY(!t.mDevice->WaitForReceived(2, 100));
+    t.mLink->RequestMeters();  // no longer pending: asks again
+    QVERIFY(t.mDevice->WaitForReceived(2, 2000));
+
+    // Ten calls counted, then the device answers.
+    for (int call = 1; call <= 10; ++call) t.mLink->RequestMeters();
+    t.mDevice->Inject({0xA5, 0xA5, 0, 4, 32, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    QVERIFY(TickUntil([&] { t.Tick(); }, [&] { return t.mLink->GetMissCount() == 0; }));
+    QCOMPARE((*t.mLink->GetMeterValues())[0], 0x40000000u);
+    t.mLink->RequestMeters();
+    QVERIFY(t.mDevice->WaitForReceived(3, 2000));
+    // The count went on from ten: 41 more calls, and the 42nd is the miss.
+    for (int call = 1; call <= 41; ++call) t.mLink->RequestMeters();
+    QCOMPARE(t.mLink->GetMissCount(), UBYTE(0));
+    t.mLink->RequestMeters();
+    QCOMPARE(t.mLink->GetMissCount(), UBYTE(1));
+    QCOMPARE(meterRequests(), 3);
+    QCOMPARE(t.mLink->GetState(), cSerialInterface::CONNECTED);
   }
 };
 

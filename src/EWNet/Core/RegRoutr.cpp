@@ -337,7 +337,11 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
     mFrontInserted.store(false);
     lock.unlock();
 
+    // The registry lock is held for the whole batch (each delivery takes it
+    // again, recursively, at little cost); it is released before the buffer
+    // lock is taken, keeping the lock order.
     size_t next = 0;
+    mRegistryLock.lock();
     while (next < take && !mFrontInserted.load() && mProcessingEnabled.load()) {
       cEWNetMessage* message = mBatch[next];
       mBatchNext.store(++next);
@@ -346,6 +350,7 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
       mDelivered[mDeliveredCount++] = message;
       ++done;
     }
+    mRegistryLock.unlock();
 
     lock.lock();
     if (next < take) {

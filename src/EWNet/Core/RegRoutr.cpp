@@ -223,8 +223,8 @@ void cRegistryRouter::InformConnectionClosed(UWORD connectionId, bool lostComms)
 // Message buffer
 
 // The ring's size is a power of two so positions wrap with a mask. The ring
-// holds what the dispatcher has not taken yet; mQueuedCount also counts the
-// taken batch until each of its messages is delivered.
+// holds what the dispatcher has not taken yet; mQueuedCount counts the ring
+// (a taken batch is uncounted, and counted again if it is put back).
 void cRegistryRouter::GrowRing() {
   std::vector<cEWNetMessage*> grown(mRing.size() * 2, nullptr);
   const size_t mask = mRing.size() - 1;
@@ -331,6 +331,7 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
     const size_t take = std::min<size_t>({kBatch, mRingCount, size_t(maxMessages - done)});
     if (take == 0) break;
     for (size_t i = 0; i < take; ++i) mBatch[i] = PopFront();
+    mQueuedCount.fetch_sub(ULONG(take));
     mBatchEnd = take;
     mBatchNext.store(0);
     mFrontInserts = 0;
@@ -345,7 +346,6 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
     while (next < take && !mFrontInserted.load() && mProcessingEnabled.load()) {
       cEWNetMessage* message = mBatch[next];
       mBatchNext.store(++next);
-      mQueuedCount.fetch_sub(1);
       DeliverMessage(*message);
       mDelivered[mDeliveredCount++] = message;
       ++done;
@@ -359,6 +359,7 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
       // moved ahead in the ring rather than copied out into a batch-sized array.
       const size_t rest = take - next;
       const size_t frontCount = mFrontInserts;
+      mQueuedCount.fetch_add(ULONG(rest));
       while (mRingCount + rest > mRing.size()) GrowRing();
       const size_t mask = mRing.size() - 1;
       mRingHead = (mRingHead - rest) & mask;

@@ -1,5 +1,5 @@
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
+#include <QCoreApplication>
 #include <cstdio>
 #include <map>
 #include <string>

@@ -1,7 +1,7 @@
+#include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QThread>
 #include <atomic>
-#include <benchmark/benchmark.h>
 #include <memory>
 
 #include "AllocCounter.h"
@@ -57,7 +57,6 @@ class cBatchSender : public cNetObject {
 void WaitFor(const std::atomic<std::uint64_t>& count, std::uint64_t target) {
   while (count.load(std::memory_order_acquire) < target) QThread::yieldCurrentThread();
 }
-
 
 struct sRouterRig {
   sRouterRig() {

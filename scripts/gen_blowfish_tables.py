@@ -75,6 +75,8 @@ def render(words):
         "// Hexadecimal digits of pi after the point, 32 bits per word.",
         "#pragma once",
         "",
+        "// clang-format off",
+        "",
         "#include <array>",
         "",
         "#include \"EWNet/Core/Types.h\"",
@@ -91,6 +93,8 @@ def render(words):
         out.append(block(words[start:start + S_WORDS], "        "))
         out.append("    }},")
     out.append("}};")
+    out.append("")
+    out.append("// clang-format on")
     out.append("")
     return "\n".join(out)
 

@@ -18,9 +18,7 @@ struct sPanelLayout {
 };
 constexpr std::array<sPanelLayout, 3> kPanels{{{0, 4, 0}, {2, 6, 8}, {4, 8, 20}}};
 
-std::int32_t ReadLE32Signed(const std::uint8_t* bytes) {
-  return static_cast<std::int32_t>(ReadLE32(bytes));
-}
+std::int32_t ReadLE32Signed(const std::uint8_t* bytes) { return static_cast<std::int32_t>(ReadLE32(bytes)); }
 
 void AppendLE16Signed(std::vector<std::uint8_t>& out, std::int32_t value) {
   AppendLE16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));

@@ -9,9 +9,7 @@ std::uint32_t ReadLE32(const std::uint8_t* bytes) {
          (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
-std::uint16_t ReadLE16(const std::uint8_t* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
+std::uint16_t ReadLE16(const std::uint8_t* bytes) { return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)); }
 
 void AppendLE32(std::vector<std::uint8_t>& out, std::uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
@@ -65,7 +63,8 @@ bool cPacketParser::Next(sDevicePacket& packet) {
     }
     if (mBuffer.size() < kHeaderSize + length) return false;
     packet.mType = mBuffer[3];
-    packet.mPayload.assign(mBuffer.begin() + kHeaderSize, mBuffer.begin() + static_cast<std::ptrdiff_t>(kHeaderSize + length));
+    packet.mPayload.assign(mBuffer.begin() + kHeaderSize,
+                           mBuffer.begin() + static_cast<std::ptrdiff_t>(kHeaderSize + length));
     mBuffer.erase(mBuffer.begin(), mBuffer.begin() + static_cast<std::ptrdiff_t>(kHeaderSize + length));
     return true;
   }

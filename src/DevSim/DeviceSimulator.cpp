@@ -15,8 +15,8 @@ namespace {
 
 // Noise that holds every byte a terminal likes to interpret and near-misses
 // of a header, but never a whole header (0xA5 0xA5 0).
-constexpr std::array<std::uint8_t, 14> kNoise{0x00, 0xA5, 0x0A, 0x0D, 0xA5, 0xA5, 0x01, 0x11,
-                                              0x13, 0x03, 0xFF, 0x1A, 0x7F, 0xA5};
+constexpr std::array<std::uint8_t, 14> kNoise{0x00, 0xA5, 0x0A, 0x0D, 0xA5, 0xA5, 0x01,
+                                              0x11, 0x13, 0x03, 0xFF, 0x1A, 0x7F, 0xA5};
 // Stated lengths of the lying headers: just past the largest reply, and far past.
 constexpr std::array<std::uint32_t, 3> kBogusLengths{49, 0xFFFFFFFFu, 100000};
 
@@ -43,7 +43,7 @@ bool cDeviceSimulator::Start(std::string& error) {
   }
   if (!mLine.Open(error)) return false;
   if (!mOptions.mLinkPath.empty()) {
-    struct stat st{};
+    struct stat st {};
     // Only a stale link of an earlier run is replaced, never a real file.
     if (::lstat(mOptions.mLinkPath.c_str(), &st) == 0) {
       if (!S_ISLNK(st.st_mode)) {

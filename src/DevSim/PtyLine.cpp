@@ -91,7 +91,8 @@ bool cPtyLine::Write(const std::uint8_t* bytes, std::size_t count, int timeoutMs
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd pfd{mMaster, POLLOUT, 0};
     ::poll(&pfd, 1, static_cast<int>(left.count()));

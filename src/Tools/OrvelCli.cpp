@@ -75,14 +75,18 @@ const sCliCommand kCommands[] = {
 };
 
 void PrintHelp(std::FILE* to) {
-  std::fprintf(to, "Usage: orvel-cli COMMAND [ARGUMENTS]\n       orvel-cli --help\n\n%s %s command-line tool.\n\n"
-               "Commands:\n", kOrvelApplicationName, kOrvelVersionText);
+  std::fprintf(to,
+               "Usage: orvel-cli COMMAND [ARGUMENTS]\n       orvel-cli --help\n\n%s %s command-line tool.\n\n"
+               "Commands:\n",
+               kOrvelApplicationName, kOrvelVersionText);
   for (const sCliCommand& command : kCommands) {
     std::fprintf(to, "  %s%s%s\n      %s\n", command.mName, *command.mArguments ? " " : "", command.mArguments,
                  command.mDescription);
   }
-  std::fprintf(to, "\nErrors are written to standard error; the exit status is 0 on success, %d when the command "
-               "failed and %d for a usage error.\n", kExitFailed, kExitUsage);
+  std::fprintf(to,
+               "\nErrors are written to standard error; the exit status is 0 on success, %d when the command "
+               "failed and %d for a usage error.\n",
+               kExitFailed, kExitUsage);
 }
 
 const sCliCommand* FindCommand(const QString& name) {

@@ -54,15 +54,14 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption garbage("garbage", "Send noise bytes before every reply.");
   const QCommandLineOption oversize("oversize", "Send a header with an impossible length before every reply.");
   const QCommandLineOption unknown("unknown-types", "Send replies of types 5 and 10 before every reply.");
-  const QCommandLineOption hangUp("hangup-after",
-                                  "Cut the reply to command N in half and close the line, then exit.", "N");
+  const QCommandLineOption hangUp("hangup-after", "Cut the reply to command N in half and close the line, then exit.",
+                                  "N");
   const QCommandLineOption eof("exit-on-eof", "Exit when standard input is closed.");
   parser.addOptions({link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, eof});
   parser.process(application);
 
   devsim::sSimulatorOptions options;
-  const QRegularExpressionMatch version =
-      QRegularExpression("^(\\d{1,3})\\.(\\d{1,3})$").match(parser.value(firmware));
+  const QRegularExpressionMatch version = QRegularExpression("^(\\d{1,3})\\.(\\d{1,3})$").match(parser.value(firmware));
   if (!version.hasMatch() || version.captured(1).toInt() > 255 || version.captured(2).toInt() > 255) {
     std::fprintf(stderr, "orvel-devsim: --firmware wants MAJOR.MINOR with numbers up to 255\n");
     return 1;
@@ -90,7 +89,7 @@ int main(int argc, char* argv[]) {
     std::perror("orvel-devsim: pipe");
     return 1;
   }
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGTERM, &action, nullptr);

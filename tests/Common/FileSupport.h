@@ -1,10 +1,10 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <csignal>
-#include <sys/resource.h>
 
 // Whole-file helpers for tests that compare files byte for byte.
 inline QByteArray ReadAll(const QString& path) {

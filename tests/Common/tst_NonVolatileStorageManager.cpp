@@ -173,10 +173,11 @@ class tst_NonVolatileStorageManager : public QObject {
     QCOMPARE(storage.CheckBlockMarkers(reinterpret_cast<UWORD*>(startMarker), 0x1234,
                                        reinterpret_cast<UWORD*>(endMarker), 0xBEEF),
              valid);
-    const QByteArray expectedBlock = valid ? QByteArray(reinterpret_cast<const char*>(&start), 2) + QByteArray(5, '\x77')
-                                           : QByteArray(7, '\0');
+    const QByteArray expectedBlock =
+        valid ? QByteArray(reinterpret_cast<const char*>(&start), 2) + QByteArray(5, '\x77') : QByteArray(7, '\0');
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(startMarker), 7), expectedBlock);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(endMarker), 2), QByteArray(reinterpret_cast<const char*>(&end), 2));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(endMarker), 2),
+             QByteArray(reinterpret_cast<const char*>(&end), 2));
     QCOMPARE(*after, UBYTE(0x66));
   }
 

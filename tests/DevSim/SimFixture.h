@@ -20,8 +20,7 @@ inline std::unique_ptr<devsim::cDeviceSimulator> StartSimulator(devsim::sSimulat
   auto simulator = std::make_unique<devsim::cDeviceSimulator>(std::move(options));
   std::string error;
   if (!simulator->Start(error)) {
-    QTest::qFail(qPrintable(QString("simulator did not start: ") + QString::fromStdString(error)), __FILE__,
-                 __LINE__);
+    QTest::qFail(qPrintable(QString("simulator did not start: ") + QString::fromStdString(error)), __FILE__, __LINE__);
     return nullptr;
   }
   return simulator;

@@ -69,28 +69,63 @@ class tst_DeviceModel : public QObject {
   void syncAnswersFollowWhatWasSent() {
     cDeviceModel model(1, 4);
     // Mid R slot 2: record 16.
-    model.HandleCommand(Command(CMD_FILTER, "03020000" "01000000" "02000000" "03000000" "04000000" "05000000"
-                                            "3412" "7856" "00ff" "05" "02" "81"));
+    model.HandleCommand(Command(CMD_FILTER,
+                                "03020000"
+                                "01000000"
+                                "02000000"
+                                "03000000"
+                                "04000000"
+                                "05000000"
+                                "3412"
+                                "7856"
+                                "00ff"
+                                "05"
+                                "02"
+                                "81"));
     // Wrong length: not stored.
-    model.HandleCommand(Command(CMD_FILTER, "00000000" "3412"));
-    model.HandleCommand(Command(CMD_STRIP, "05000000" "feffffff" "0af40000" "01000000" "01000000"));
-    model.HandleCommand(Command(CMD_STRIP, "08000000" "01000000" "01000000" "01000000" "01000000"));  // no strip 8
-    model.HandleCommand(Command(CMD_DELAY, "03000000" "39300000"));
-    model.HandleCommand(Command(CMD_DELAY, "06000000" "39300000"));  // no delay 6
+    model.HandleCommand(Command(CMD_FILTER,
+                                "00000000"
+                                "3412"));
+    model.HandleCommand(Command(CMD_STRIP,
+                                "05000000"
+                                "feffffff"
+                                "0af40000"
+                                "01000000"
+                                "01000000"));
+    model.HandleCommand(Command(CMD_STRIP,
+                                "08000000"
+                                "01000000"
+                                "01000000"
+                                "01000000"
+                                "01000000"));  // no strip 8
+    model.HandleCommand(Command(CMD_DELAY,
+                                "03000000"
+                                "39300000"));
+    model.HandleCommand(Command(CMD_DELAY,
+                                "06000000"
+                                "39300000"));  // no delay 6
 
     std::vector<sDevicePacket> records = model.HandleCommand(Command(CMD_FILTER_SYNC));
     QCOMPARE(records.size(), std::size_t(36));
     for (std::size_t i = 0; i < records.size(); ++i) {
       QCOMPARE(int(records[i].mType), 3);
-      QCOMPARE(Payload(records[i]),
-               i == 16 ? QByteArray::fromHex("3412" "7856" "00ff" "0500" "0200" "8100") : QByteArray(12, '\0'));
+      QCOMPARE(Payload(records[i]), i == 16 ? QByteArray::fromHex("3412"
+                                                                  "7856"
+                                                                  "00ff"
+                                                                  "0500"
+                                                                  "0200"
+                                                                  "8100")
+                                            : QByteArray(12, '\0'));
     }
     QCOMPARE(model.Filters()[16].mCoefficients[4], 5);
 
     std::vector<sDevicePacket> strips = model.HandleCommand(Command(CMD_STRIP_SYNC));
     QCOMPARE(strips.size(), std::size_t(1));
     QByteArray expected(48, '\0');
-    expected.replace(30, 6, QByteArray::fromHex("0100" "0af4" "0100"));
+    expected.replace(30, 6,
+                     QByteArray::fromHex("0100"
+                                         "0af4"
+                                         "0100"));
     QCOMPARE(Payload(strips[0]), expected);
 
     std::vector<sDevicePacket> delays = model.HandleCommand(Command(CMD_DELAY_SYNC));
@@ -103,9 +138,24 @@ class tst_DeviceModel : public QObject {
     cDeviceModel model(1, 4);
     QCOMPARE(model.MeterLevels(0.5), (std::array<std::uint32_t, 8>{}));
     // Input L at full scale, output strip 4 at half scale, output 5 muted.
-    model.HandleCommand(Command(CMD_STRIP, "00000000" "00000080" "00000000" "00000000" "00000000"));
-    model.HandleCommand(Command(CMD_STRIP, "04000000" "000000c0" "00000000" "00000000" "00000000"));
-    model.HandleCommand(Command(CMD_STRIP, "05000000" "ffffff7f" "00000000" "00000000" "01000000"));
+    model.HandleCommand(Command(CMD_STRIP,
+                                "00000000"
+                                "00000080"
+                                "00000000"
+                                "00000000"
+                                "00000000"));
+    model.HandleCommand(Command(CMD_STRIP,
+                                "04000000"
+                                "000000c0"
+                                "00000000"
+                                "00000000"
+                                "00000000"));
+    model.HandleCommand(Command(CMD_STRIP,
+                                "05000000"
+                                "ffffff7f"
+                                "00000000"
+                                "00000000"
+                                "01000000"));
     std::array<std::uint32_t, 8> levels = model.MeterLevels(0.5);
     QCOMPARE(levels[0], 0x40000000u);  // |−2^31| passes the signal unchanged
     QCOMPARE(levels[1], 0u);

@@ -30,7 +30,9 @@ class cHostEnd {
   cHostEnd& operator=(const cHostEnd&) = delete;
 
   bool IsOpen() const { return mFd >= 0; }
-  bool Write(const QByteArray& bytes) { return ::write(mFd, bytes.constData(), std::size_t(bytes.size())) == bytes.size(); }
+  bool Write(const QByteArray& bytes) {
+    return ::write(mFd, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
+  }
   // Reads until `count` bytes are in, the data ends with `until`, or
   // `timeoutMs` passes; `largestRead` tells how the bytes came.
   QByteArray Read(int count, int timeoutMs, int* largestRead = nullptr, const QByteArray& until = QByteArray()) {
@@ -73,12 +75,29 @@ class tst_DeviceSimulator : public QObject {
     QVERIFY(host.IsOpen());
     // Every byte a cooked terminal would map, swallow or act on: LF, CR,
     // XON, XOFF, ^C, ^Z, ^D, DEL, ^\.
-    QVERIFY(host.Write(Hex("a5a5000614000000" "00000000" "0a0d1113" "031a047f" "1c000000" "0d000000")));
-    QVERIFY(host.Write(Hex("a5a5000808000000" "01000000" "130a110d")));
-    QVERIFY(host.Write(Hex("a5a5000000000000" "a5a5000700000000" "a5a5000900000000")));
-    const QByteArray expected = Hex("a5a5000600000000" "a5a5000800000000" "a5a50000020000000d0a") +
-                                Hex("a5a5000730000000") + Hex("0d00" "031a" "1c00") + QByteArray(42, '\0') +
-                                Hex("a5a5000918000000") + QByteArray(4, '\0') + Hex("130a110d") +
+    QVERIFY(
+        host.Write(Hex("a5a5000614000000"
+                       "00000000"
+                       "0a0d1113"
+                       "031a047f"
+                       "1c000000"
+                       "0d000000")));
+    QVERIFY(
+        host.Write(Hex("a5a5000808000000"
+                       "01000000"
+                       "130a110d")));
+    QVERIFY(
+        host.Write(Hex("a5a5000000000000"
+                       "a5a5000700000000"
+                       "a5a5000900000000")));
+    const QByteArray expected = Hex("a5a5000600000000"
+                                    "a5a5000800000000"
+                                    "a5a50000020000000d0a") +
+                                Hex("a5a5000730000000") +
+                                Hex("0d00"
+                                    "031a"
+                                    "1c00") +
+                                QByteArray(42, '\0') + Hex("a5a5000918000000") + QByteArray(4, '\0') + Hex("130a110d") +
                                 QByteArray(16, '\0');
     QCOMPARE(host.Read(expected.size(), 3000).toHex(), expected.toHex());
     QCOMPARE(device->Model().Strips()[0].mLinear, std::int32_t(0x13110D0A));
@@ -94,8 +113,9 @@ class tst_DeviceSimulator : public QObject {
       QVERIFY(host.IsOpen());
       // Each round stores a different delay and reads it back, so a reply
       // left over from an earlier round cannot pass for this one's.
-      QVERIFY(host.Write(Hex("a5a5000808000000" "00000000") + QByteArray(1, round) + QByteArray(3, '\0') +
-                         Hex("a5a5000900000000")));
+      QVERIFY(host.Write(Hex("a5a5000808000000"
+                             "00000000") +
+                         QByteArray(1, round) + QByteArray(3, '\0') + Hex("a5a5000900000000")));
       const QByteArray expected = Hex("a5a5000918000000") + QByteArray(1, round) + QByteArray(23, '\0');
       QVERIFY(host.Read(1000, 3000, nullptr, expected).endsWith(expected));
       // Leave a reply unread on the way out.
@@ -114,8 +134,7 @@ class tst_DeviceSimulator : public QObject {
       auto device = StartSimulator({1, 4, link, {}, {}});
       QVERIFY(device);
       QCOMPARE(device->DevicePath(), link);
-      QCOMPARE(QFileInfo(QString::fromStdString(link)).symLinkTarget(),
-               QString::fromStdString(device->SlavePath()));
+      QCOMPARE(QFileInfo(QString::fromStdString(link)).symLinkTarget(), QString::fromStdString(device->SlavePath()));
       cHostEnd host(link);
       QVERIFY(host.IsOpen());
     }
@@ -170,7 +189,8 @@ class tst_DeviceSimulator : public QObject {
       QCOMPARE(before.left(4), Hex("a5a50000"));
       QVERIFY(devsim::ReadLE32(reinterpret_cast<const std::uint8_t*>(before.constData()) + 4) > 48);
     } else if (mode == "unknown") {
-      QCOMPARE(before, Hex("a5a500050400000001020304" "a5a5000a00000000"));
+      QCOMPARE(before, Hex("a5a500050400000001020304"
+                           "a5a5000a00000000"));
     } else {
       QVERIFY(before.isEmpty());
       QVERIFY2(largestRead <= 2, qPrintable(QString::number(largestRead)));
@@ -207,8 +227,16 @@ class tst_DeviceSimulator : public QObject {
       auto device = StartSimulator({1, 4, {}, log.toStdString(), faults});
       QVERIFY(device);
       cHostEnd host(device->DevicePath());
-      QVERIFY(host.Write(Hex("a5a5000221000000" "03020000" "01000000feffffff030000000400000005000000"
-                             "3412" "0000" "00ff" "05" "02" "81")));
+      QVERIFY(
+          host.Write(Hex("a5a5000221000000"
+                         "03020000"
+                         "01000000feffffff030000000400000005000000"
+                         "3412"
+                         "0000"
+                         "00ff"
+                         "05"
+                         "02"
+                         "81")));
       QVERIFY(host.Write(Hex("a5a5000000000000")));
       QVERIFY(host.Read(1, 2000).size() > 0);
       QVERIFY(device->WaitForReceived(2, 2000));

@@ -44,8 +44,8 @@ sRun Cli(const QStringList& arguments) { return Run(QStringLiteral(ORVEL_BIN_DIR
 // The independent implementation: OpenSSL's command line, Blowfish from its
 // legacy provider, without padding of its own.
 sRun OpenSsl(bool encrypt, const QByteArray& input) {
-  QStringList arguments{"enc", encrypt ? "-e" : "-d", "-bf-ecb", "-nopad", "-K", kKeyHex,
-                        "-provider", "legacy", "-provider", "default"};
+  QStringList arguments{"enc",   encrypt ? "-e" : "-d", "-bf-ecb", "-nopad",    "-K",
+                        kKeyHex, "-provider",           "legacy",  "-provider", "default"};
   return Run(QStringLiteral("openssl"), arguments, input);
 }
 
@@ -117,11 +117,11 @@ class tst_cli_crypt : public QObject {
     QTest::newRow("missing argument") << QStringList{"encrypt", "@odd"} << 2 << "usage: orvel-cli encrypt IN OUT";
     QTest::newRow("too many arguments") << QStringList{"decrypt", "@odd", "@out", "x"} << 2
                                         << "usage: orvel-cli decrypt IN OUT";
-    QTest::newRow("length not a multiple of 8") << QStringList{"decrypt", "@odd", "@out"} << 1
-                                                << "Input file is incorrect size for decrpyting";
+    QTest::newRow("length not a multiple of 8")
+        << QStringList{"decrypt", "@odd", "@out"} << 1 << "Input file is incorrect size for decrpyting";
     QTest::newRow("missing input") << QStringList{"encrypt", "@missing", "@out"} << 1 << "Could not open";
-    QTest::newRow("output below a regular file") << QStringList{"encrypt", "@odd", "@odd/out"} << 1
-                                                 << "Could not create";
+    QTest::newRow("output below a regular file")
+        << QStringList{"encrypt", "@odd", "@odd/out"} << 1 << "Could not create";
   }
   void errors() {
     QFETCH(QStringList, arguments);

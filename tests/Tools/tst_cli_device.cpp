@@ -138,18 +138,25 @@ class tst_cli_device : public QObject {
   void versionFailures_data() {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("message");
-    QTest::newRow("port does not exist") << "missing" << "Device connection failure.";
-    QTest::newRow("named port not listed") << "unlisted" << "Device connection failure.";
-    QTest::newRow("port held by another program") << "busy" << "Device already in use.";
-    QTest::newRow("device never answers") << "silent" << "Timeout occured. Please try again.";
-    QTest::newRow("device hangs up") << "hangup" << "Device connection failure.";
+    QTest::newRow("port does not exist") << "missing"
+                                         << "Device connection failure.";
+    QTest::newRow("named port not listed") << "unlisted"
+                                           << "Device connection failure.";
+    QTest::newRow("port held by another program") << "busy"
+                                                  << "Device already in use.";
+    QTest::newRow("device never answers") << "silent"
+                                          << "Timeout occured. Please try again.";
+    QTest::newRow("device hangs up") << "hangup"
+                                     << "Device connection failure.";
   }
   void versionFailures() {
     QFETCH(QString, situation);
     QFETCH(QString, message);
     QStringList simArguments;
     if (situation == "silent") simArguments << "--no-reply";
-    if (situation == "hangup") simArguments << "--hangup-after" << "1";
+    if (situation == "hangup")
+      simArguments << "--hangup-after"
+                   << "1";
     auto sim = StartDevSim(simArguments);
     QVERIFY(sim);
     QSerialPort holder(sim->mPath);

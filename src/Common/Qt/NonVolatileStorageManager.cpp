@@ -10,9 +10,7 @@
 namespace {
 
 // The reports print addresses with %X; only the low 32 bits fit.
-unsigned int Low32(const void* address) {
-  return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(address));
-}
+unsigned int Low32(const void* address) { return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(address)); }
 
 }  // namespace
 

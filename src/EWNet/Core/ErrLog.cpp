@@ -19,8 +19,8 @@ Sink& CurrentSink() {
 
 }  // namespace
 
-void Report(eLevel level, const char* path, std::size_t pathLength, int line, const char* function,
-            const char* format, ...) {
+void Report(eLevel level, const char* path, std::size_t pathLength, int line, const char* function, const char* format,
+            ...) {
   (void)function;
   char text[kMaxMessageBytes];
   va_list args;

@@ -31,8 +31,8 @@ constexpr std::size_t SourcePathLength(const char* path) {
 
 enum class eLevel { Error, Notification };
 
-void Report(eLevel level, const char* path, std::size_t pathLength, int line, const char* function,
-            const char* format, ...) __attribute__((format(printf, 6, 7)));
+void Report(eLevel level, const char* path, std::size_t pathLength, int line, const char* function, const char* format,
+            ...) __attribute__((format(printf, 6, 7)));
 
 // Formats like a report and discards the text.
 void Silent(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -44,10 +44,10 @@ void SetSink(Sink sink);
 
 }  // namespace ewlog
 
-#define EW_REPORT_ERROR(...)                                                                    \
+#define EW_REPORT_ERROR(...)                                                                       \
   ::ewlog::Report(::ewlog::eLevel::Error, __FILE__, ::ewlog::SourcePathLength(__FILE__), __LINE__, \
                   __PRETTY_FUNCTION__, __VA_ARGS__)
-#define EW_REPORT_NOTIFICATION(...)                                                     \
-  ::ewlog::Report(::ewlog::eLevel::Notification, __FILE__, ::ewlog::SourcePathLength(__FILE__), \
-                  __LINE__, __PRETTY_FUNCTION__, __VA_ARGS__)
+#define EW_REPORT_NOTIFICATION(...)                                                                       \
+  ::ewlog::Report(::ewlog::eLevel::Notification, __FILE__, ::ewlog::SourcePathLength(__FILE__), __LINE__, \
+                  __PRETTY_FUNCTION__, __VA_ARGS__)
 #define EW_SILENT_NOTIFICATION(...) ::ewlog::Silent(__VA_ARGS__)

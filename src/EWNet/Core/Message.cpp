@@ -91,8 +91,8 @@ void cEWNetMessage::SetULONG(EW_NET_DATA_SCALE position, ULONG value) {
 }
 
 ULONG cEWNetMessage::GetULONG(EW_NET_DATA_SCALE position) const {
-  return (ULONG(mData[position]) << 24) | (ULONG(mData[position + 1]) << 16) |
-         (ULONG(mData[position + 2]) << 8) | ULONG(mData[position + 3]);
+  return (ULONG(mData[position]) << 24) | (ULONG(mData[position + 1]) << 16) | (ULONG(mData[position + 2]) << 8) |
+         ULONG(mData[position + 3]);
 }
 
 void cEWNetMessage::SetString(EW_NET_DATA_SCALE position, const char* text) {

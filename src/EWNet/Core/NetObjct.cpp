@@ -69,7 +69,8 @@ void cNetObject::Unregister() {
     mRegistered = false;
   }
   mHandle = handle;
-  for (const sDeleteListEntry& entry : mDeleteList) SendBookkeeping(entry.mConnectionId, entry.mHandle, M_OBJECT_DELETED);
+  for (const sDeleteListEntry& entry : mDeleteList)
+    SendBookkeeping(entry.mConnectionId, entry.mHandle, M_OBJECT_DELETED);
   mHandle = 0xFFFF;
   mDeleteList.clear();
   mInformLists.reset();
@@ -99,8 +100,8 @@ bool cNetObject::AddObjectToInformList(UWORD connectionId, EW_NET_DATA_SCALE han
                                        UBYTE datagram, UBYTE sync, bool informDeleteList) {
   const EW_NET_DATA_SCALE n = EW_NET_DATA_SCALE(sourceMethod - PARAMETER_BASE);
   if (n >= mNumberOfParameters || !mInformLists) {
-    EW_REPORT_ERROR("Add Parameter out of range Object Name: \"%s\" Parameter: %d, mNumberOfParameters: %d",
-                    GetName(), int(n), int(mNumberOfParameters));
+    EW_REPORT_ERROR("Add Parameter out of range Object Name: \"%s\" Parameter: %d, mNumberOfParameters: %d", GetName(),
+                    int(n), int(mNumberOfParameters));
     EW_REPORT_ERROR("ConnectionId: %d, Handle: %d, DestinationMethod: 0x%X, SourceMethod: 0x%X", int(connectionId),
                     int(handle), unsigned(destinationMethod), unsigned(sourceMethod));
     return false;
@@ -122,9 +123,10 @@ bool cNetObject::RemoveObjectFromInformList(UWORD connectionId, EW_NET_DATA_SCAL
                                             EW_NET_DATA_SCALE sourceMethod, bool informDeleteList) {
   const EW_NET_DATA_SCALE n = EW_NET_DATA_SCALE(sourceMethod - PARAMETER_BASE);
   if (n >= mNumberOfParameters || !mInformLists) {
-    EW_REPORT_ERROR("Remove Parameter out of range Object Name: \"%s\" Parameter: %d Adjusted: %d, "
-                    "mNumberOfParameters: %d",
-                    GetName(), int(sourceMethod), int(n), int(mNumberOfParameters));
+    EW_REPORT_ERROR(
+        "Remove Parameter out of range Object Name: \"%s\" Parameter: %d Adjusted: %d, "
+        "mNumberOfParameters: %d",
+        GetName(), int(sourceMethod), int(n), int(mNumberOfParameters));
     EW_REPORT_ERROR("ConnectionId: %d, Handle: %d, Method: %d", int(connectionId), int(handle), int(method));
     return false;
   }
@@ -177,13 +179,11 @@ void cNetObject::SendToInformList(const cEWNetMessage& message) {
 
 void cNetObject::PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle) {
   for (EW_NET_DATA_SCALE p = 0; mInformLists && p < mNumberOfParameters; ++p) {
-    mInformLists[p].remove_if([&](const sInformListEntry& e) {
-      return e.mConnectionId == connectionId && e.mHandle == handle;
-    });
+    mInformLists[p].remove_if(
+        [&](const sInformListEntry& e) { return e.mConnectionId == connectionId && e.mHandle == handle; });
   }
-  mDeleteList.remove_if([&](const sDeleteListEntry& e) {
-    return e.mConnectionId == connectionId && e.mHandle == handle;
-  });
+  mDeleteList.remove_if(
+      [&](const sDeleteListEntry& e) { return e.mConnectionId == connectionId && e.mHandle == handle; });
 }
 
 void cNetObject::EntrypointMessage(cEWNetMessage& message) {

@@ -55,8 +55,8 @@ void cRegistryRouter::PrintMesspools() {
       const cEWNetMessage& m = *queuedMessage;
       int adjusted = 0;
       const std::string method = MethodText(m.mMethod, adjusted);
-      const std::string source = m.mConnectionId != 0 ? "Remote Object - Handle " + std::to_string(m.mSource)
-                                                      : HandleText(*this, m.mSource);
+      const std::string source =
+          m.mConnectionId != 0 ? "Remote Object - Handle " + std::to_string(m.mSource) : HandleText(*this, m.mSource);
       const std::string destination = HandleText(*this, m.mDestination);
       std::fprintf(file,
                    "Message - Connection ID: %d   RawMethod: %d  Adjusted: %d  %s   Length: %d   Source: \"%s\"   "

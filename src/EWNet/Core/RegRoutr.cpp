@@ -287,8 +287,7 @@ void cRegistryRouter::Enqueue(const cEWNetMessage& message, bool atFront) {
 
 void cRegistryRouter::ReportPoolsFull(const cEWNetMessage& message) {
   EW_REPORT_ERROR("Message Pools Full, Length: %d,  CID:%d, S:%d, D:%d, M:%d", int(message.mLength),
-                  int(message.mConnectionId), int(message.mSource), int(message.mDestination),
-                  int(message.mMethod));
+                  int(message.mConnectionId), int(message.mSource), int(message.mDestination), int(message.mMethod));
   std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
   if (message.mSource != 0 && GetObject(message.mSource) != nullptr) {
     EW_REPORT_ERROR("Possible Local Source = 0x%X :- \"%s\"", unsigned(message.mSource),
@@ -305,8 +304,8 @@ void cRegistryRouter::ReportPoolsFull(const cEWNetMessage& message) {
       builder->ReportCurrentLinkAsAnError();
     }
     EW_REPORT_ERROR("SysBuild LinkPerformance:-  Requested: %lu   Made: %lu   Queued: %lu",
-                    static_cast<unsigned long>(performance.mRequested),
-                    static_cast<unsigned long>(performance.mMade), static_cast<unsigned long>(performance.mQueued));
+                    static_cast<unsigned long>(performance.mRequested), static_cast<unsigned long>(performance.mMade),
+                    static_cast<unsigned long>(performance.mQueued));
   }
 }
 
@@ -415,9 +414,10 @@ void cRegistryRouter::EntrypointMessage(cEWNetMessage& message) {
     case M_REG_DO_WORK:
       return;
     default:
-      EW_REPORT_ERROR("Reg EntrypointMessage unknown method 0x%X, Message->mSource = 0x%X, "
-                      "Message->mConnectionId = 0x%X",
-                      unsigned(message.mMethod), unsigned(message.mSource), unsigned(message.mConnectionId));
+      EW_REPORT_ERROR(
+          "Reg EntrypointMessage unknown method 0x%X, Message->mSource = 0x%X, "
+          "Message->mConnectionId = 0x%X",
+          unsigned(message.mMethod), unsigned(message.mSource), unsigned(message.mConnectionId));
   }
 }
 

@@ -159,8 +159,7 @@ void cSeekObject::EntrypointMessage(cEWNetMessage& message) {
     ObjectFound(mSoughtName, 0xFFFF, 0xFFFF);
     return;
   }
-  const EW_NET_DATA_SCALE handle =
-      version2 ? EW_NET_DATA_SCALE(message.GetULONG(0) & 0xFFFF) : message.GetUWORD(0);
+  const EW_NET_DATA_SCALE handle = version2 ? EW_NET_DATA_SCALE(message.GetULONG(0) & 0xFFFF) : message.GetUWORD(0);
   if (!mCache.empty() && message.mLength == size) AddToCache(mSoughtName, message.mConnectionId, handle);
   ObjectFound(mSoughtName, message.mConnectionId, handle);
 }
@@ -214,9 +213,7 @@ void cSystemBuilder::ProcessEvent(eSystemBuilderEvent event, UWORD connectionId,
       // SB_OBJECT_FOUND, SB_OBJECT_NOT_FOUND, SB_START_NEXT_LINK
       {{SB_IDLE, ACTION_ERROR}, {SB_IDLE, ACTION_ERROR}, {SB_SEEKING_SOURCE, SEEK_SOURCE}},
       {{SB_SEEKING_DESTINATION, STORE_SOURCE}, {SB_SEEKING_SOURCE, SEEK_SOURCE}, {SB_SEEKING_SOURCE, SEEK_SOURCE}},
-      {{SB_IDLE, STORE_DESTINATION},
-       {SB_SEEKING_DESTINATION, SEEK_DESTINATION},
-       {SB_SEEKING_SOURCE, SEEK_SOURCE}},
+      {{SB_IDLE, STORE_DESTINATION}, {SB_SEEKING_DESTINATION, SEEK_DESTINATION}, {SB_SEEKING_SOURCE, SEEK_SOURCE}},
   };
   std::lock_guard<std::recursive_mutex> guard(mLock);
   const sTransition transition = kTable[mState][event];
@@ -251,10 +248,9 @@ void cSystemBuilder::ProcessEvent(eSystemBuilderEvent event, UWORD connectionId,
   EW_REPORT_ERROR("Unhandle action in system builder, %d", int(transition.mAction));
 }
 
-void cSystemBuilder::SendLinkMessage(UWORD method, UWORD toConnection, EW_NET_DATA_SCALE toHandle,
-                                     UWORD destConnection, EW_NET_DATA_SCALE destHandle,
-                                     EW_NET_DATA_SCALE destMethod, EW_NET_DATA_SCALE sourceMethod, bool withFlags,
-                                     bool datagram, bool sync) {
+void cSystemBuilder::SendLinkMessage(UWORD method, UWORD toConnection, EW_NET_DATA_SCALE toHandle, UWORD destConnection,
+                                     EW_NET_DATA_SCALE destHandle, EW_NET_DATA_SCALE destMethod,
+                                     EW_NET_DATA_SCALE sourceMethod, bool withFlags, bool datagram, bool sync) {
   const bool version2 = GetConnectionManager()->UsesVersion2Messages(toConnection);
   mSystemMessage.SetLength(0);
   mSystemMessage.AppendUWORD(destConnection);

@@ -2,6 +2,8 @@
 // Hexadecimal digits of pi after the point, 32 bits per word.
 #pragma once
 
+// clang-format off
+
 #include <array>
 
 #include "EWNet/Core/Types.h"
@@ -194,3 +196,5 @@ constexpr std::array<std::array<ULONG, 256>, 4> kBlowfishInitialS = {{
         0xB74E6132, 0xCE77E25B, 0x578FDFE3, 0x3AC372E6,
     }},
 }};
+
+// clang-format on

@@ -45,8 +45,7 @@ bool cSerialConnectDriver::FillParameter(EW_NET_DATA_SCALE method) {
         if (name.toUtf8().size() >= kSlotBytes) {
           // The slot carries the first 7 characters; the link accepts them
           // back as long as they name only this port.
-          EW_REPORT_NOTIFICATION("Port name %s is listed as its first %d characters", qPrintable(name),
-                                 kSlotBytes - 1);
+          EW_REPORT_NOTIFICATION("Port name %s is listed as its first %d characters", qPrintable(name), kSlotBytes - 1);
         }
       }
       if (names.size() > kMaxPorts) names = names.mid(0, kMaxPorts);

@@ -272,9 +272,8 @@ void cSerialInterface::Enqueue(std::deque<tEntry>& queue, const tEntry& entry, t
   }
 }
 
-void cSerialInterface::QueueFilterMessage(ULONG address, const std::int32_t* coefficients, UWORD length,
-                                          UWORD word1, UWORD word2, UWORD word3, UBYTE byte1, UBYTE byte2,
-                                          UBYTE byte3) {
+void cSerialInterface::QueueFilterMessage(ULONG address, const std::int32_t* coefficients, UWORD length, UWORD word1,
+                                          UWORD word2, UWORD word3, UBYTE byte1, UBYTE byte2, UBYTE byte3) {
   if (length > kMaxCoefficientBytes || length % 4 != 0 || (length > 0 && coefficients == nullptr)) {
     EW_REPORT_ERROR("Filter message for address 0x%lX with %d coefficient bytes refused",
                     static_cast<unsigned long>(address), int(length));
@@ -289,8 +288,8 @@ void cSerialInterface::QueueFilterMessage(ULONG address, const std::int32_t* coe
   Enqueue(mFilterQueue, entry, [address](const sFilterEntry& e) { return e.mAddress == address; });
 }
 
-void cSerialInterface::QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord,
-                                                UBYTE polarity, UBYTE mute) {
+void cSerialInterface::QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord, UBYTE polarity,
+                                                UBYTE mute) {
   Enqueue(mStripQueue, sStripEntry{index, linearGain, gainWord, polarity, mute},
           [index](const sStripEntry& e) { return e.mIndex == index; });
 }

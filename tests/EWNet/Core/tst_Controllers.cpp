@@ -509,9 +509,8 @@ void tst_Controllers::meterBallistics_data() {
   QTest::newRow("negative attack stops at minus infinity")
       << GAIN(-32767) << GAIN(-128) << false << UBYTE(0) << V{-2560, -1280, -100} << V{-2560, -32767, -32767}
       << V{-2560, -32767, -32767};
-  QTest::newRow("positive decay stops at the top") << GAIN(256) << GAIN(32767) << false << UBYTE(0)
-                                                   << V{1000, 500, 400} << V{1000, 32767, 32767}
-                                                   << V{1000, 32767, 32767};
+  QTest::newRow("positive decay stops at the top") << GAIN(256) << GAIN(32767) << false << UBYTE(0) << V{1000, 500, 400}
+                                                   << V{1000, 32767, 32767} << V{1000, 32767, 32767};
   QTest::newRow("reset byte jumps") << GAIN(256) << GAIN(-128) << false << UBYTE(0) << V{-2560, 1, -100, -5000}
                                     << V{-2560, -100, -228} << V{-2560, -100, -228};
   QTest::newRow("peak hold counts down") << kInstantAttack << kInstantDecay << true << UBYTE(2)

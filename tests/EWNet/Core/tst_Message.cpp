@@ -90,7 +90,8 @@ void tst_Message::appendStopsAtMaximumLength() {
   QVERIFY(!m.SetMinAppendCapacity(1));
   QCOMPARE(reports.Count("cEWNetMessage::SetMinAppendCapacity exceeded maximum length for single message"), 1);
   // The path is the reporting file's place below src/, without extension.
-  QVERIFY2(reports.Lines().at(0).find("\t(file:///EWNet/Core/Message:") != std::string::npos, qPrintable(reports.Dump()));
+  QVERIFY2(reports.Lines().at(0).find("\t(file:///EWNet/Core/Message:") != std::string::npos,
+           qPrintable(reports.Dump()));
   m.AppendULONG(7);  // refused, nothing written
   QCOMPARE(m.mLength, EW_NET_DATA_SCALE(65535));
   QCOMPARE(reports.Count("exceeded maximum length"), 2);

@@ -7,9 +7,8 @@ namespace {
 
 std::vector<UBYTE> AddPayload(UWORD connection, EW_NET_DATA_SCALE handle, UWORD destMethod, UWORD sourceMethod,
                               UBYTE datagram = 0, UBYTE sync = 0) {
-  return {UBYTE(connection >> 8), UBYTE(connection), UBYTE(handle >> 8),     UBYTE(handle),
-          UBYTE(destMethod >> 8), UBYTE(destMethod), UBYTE(sourceMethod >> 8), UBYTE(sourceMethod),
-          datagram,               sync};
+  return {UBYTE(connection >> 8), UBYTE(connection),        UBYTE(handle >> 8),  UBYTE(handle), UBYTE(destMethod >> 8),
+          UBYTE(destMethod),      UBYTE(sourceMethod >> 8), UBYTE(sourceMethod), datagram,      sync};
 }
 
 std::vector<UBYTE> RemovePayload(UWORD connection, EW_NET_DATA_SCALE handle, UWORD destMethod, UWORD sourceMethod) {

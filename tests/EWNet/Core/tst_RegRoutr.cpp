@@ -55,7 +55,7 @@ void tst_RegRoutr::handlesInOrderAndReusedAfterAllFresh() {
   a.reset();
   b.reset();
   auto c = std::make_unique<cNetObjectPlain>("c");
-  QCOMPARE(c->GetHandle(), EW_NET_DATA_SCALE(4));  // fresh handles first
+  QCOMPARE(c->GetHandle(), EW_NET_DATA_SCALE(4));                          // fresh handles first
   QCOMPARE(QString(GetRegistryRouter()->GetObjectName(2)), QString("a"));  // the slot keeps its text
 }
 
@@ -128,7 +128,8 @@ void tst_RegRoutr::nonUniqueNameKeepsFirst() {
 void tst_RegRoutr::nameIndexGrowth() {
   cNetworkScope net;  // the builder is entry 1
   std::vector<std::unique_ptr<cNetObjectPlain>> objects;
-  for (int i = 0; i < 599; ++i) objects.push_back(std::make_unique<cNetObjectPlain>(qPrintable(QString("Obj %1").arg(i))));
+  for (int i = 0; i < 599; ++i)
+    objects.push_back(std::make_unique<cNetObjectPlain>(qPrintable(QString("Obj %1").arg(i))));
   const cNetObjectHashMap& index = GetRegistryRouter()->NameIndex();
   QCOMPARE(index.GetEntryCount(), ULONG(600));
   QCOMPARE(index.GetBucketCount(), ULONG(800));
@@ -140,7 +141,8 @@ void tst_RegRoutr::nameIndexGrowth() {
     QCOMPARE(GetRegistryRouter()->FindHandle(qPrintable(QString("Obj %1").arg(i))), objects[size_t(i)]->GetHandle());
   }
   QCOMPARE(GetRegistryRouter()->FindHandle(cSystemBuilder::kName), EW_NET_DATA_SCALE(1));
-  for (int i = 600; i < 1201; ++i) objects.push_back(std::make_unique<cNetObjectPlain>(qPrintable(QString("Obj %1").arg(i))));
+  for (int i = 600; i < 1201; ++i)
+    objects.push_back(std::make_unique<cNetObjectPlain>(qPrintable(QString("Obj %1").arg(i))));
   QCOMPARE(index.GetBucketCount(), ULONG(3203));
   objects.erase(objects.begin(), objects.begin() + 100);  // the index never shrinks
   QCOMPARE(index.GetBucketCount(), ULONG(3203));
@@ -153,7 +155,9 @@ void tst_RegRoutr::unknownRouterMethod() {
   cReportCapture reports;
   Post(5, 0, 99, {}, 0);
   Deliver();
-  QCOMPARE(reports.Count("Reg EntrypointMessage unknown method 0x63, Message->mSource = 0x5, Message->mConnectionId = 0x0"), 1);
+  QCOMPARE(
+      reports.Count("Reg EntrypointMessage unknown method 0x63, Message->mSource = 0x5, Message->mConnectionId = 0x0"),
+      1);
   Post(5, 0, M_TEST_PRINT_REGISTRY);
   Post(5, 0, M_REG_DO_WORK);
   Deliver();
@@ -231,7 +235,9 @@ void tst_RegRoutr::tickPhaseThenQueuedThenTock() {
       Post(mHandle, mPeer, 4096, {0, 1});
     }
     void ActionTock() override { mLog.push_back(QString("tock ") + GetName()); }
-    void EntrypointMessage(cEWNetMessage& m) override { mLog.push_back(QString("msg ") + GetName() + QString::number(m.mMethod)); }
+    void EntrypointMessage(cEWNetMessage& m) override {
+      mLog.push_back(QString("msg ") + GetName() + QString::number(m.mMethod));
+    }
     std::vector<QString>& mLog;
     EW_NET_DATA_SCALE mPeer;
   };

@@ -96,11 +96,13 @@ void tst_SysBuild::missingObjectRetriedUntilRegistered() {
   cReportCapture reports;
   cRecordingObject a("A"), x("X"), y("Y");
   Queue("A", 4096, "Later", 4097);
-  Queue("X", 4096, "Y", 4096);  // waits behind the blocked command
+  Queue("X", 4096, "Y", 4096);       // waits behind the blocked command
   GetRegistryRouter()->DoWork(500);  // 500 messages: many retries
   QCOMPARE(reports.Count("Can't find = \"Later\""), 1);
   QCOMPARE(reports.Count("mSourcePath = \"A\", mDestinationPath = \"Later\""), 1);
-  QCOMPARE(reports.Count("SourceParam: 4096,  DestParam: 4097,  Remove: False,  Sync: True,  Bidirect: False,  DataGram: False,"), 1);
+  QCOMPARE(reports.Count(
+               "SourceParam: 4096,  DestParam: 4097,  Remove: False,  Sync: True,  Bidirect: False,  DataGram: False,"),
+           1);
   QVERIFY(GetSystemBuilder()->IsBusy());
   QVERIFY(!HasLink(x, 4096, y.GetHandle(), 4096));
 

@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <QBuffer>
 #include <QDataStream>
 #include <QDir>
@@ -6,13 +10,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
-#include <fcntl.h>
-#include <linux/fs.h>
 #include <memory>
-#include <sys/ioctl.h>
-#include <unistd.h>
 #include <vector>
 
+#include "Common/FileSupport.h"
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/Syscall.h"
@@ -20,7 +21,6 @@
 #include "OrvelGUI/Core/Blowfish.h"
 #include "OrvelGUI/Core/SaveObject.h"
 #include "OrvelGUI/Core/SavesManager.h"
-#include "Common/FileSupport.h"
 #include "TestSupport.h"
 
 namespace {
@@ -358,10 +358,13 @@ class tst_SavesManager : public QObject {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("report");
     QTest::addColumn<int>("streamOk");
-    QTest::newRow("folder is a regular file") << "below file" << "Failed to open Save Stream!" << 0;
-    QTest::newRow("target is a folder") << "folder" << "Failed to open Save Stream!" << 0;
+    QTest::newRow("folder is a regular file") << "below file"
+                                              << "Failed to open Save Stream!" << 0;
+    QTest::newRow("target is a folder") << "folder"
+                                        << "Failed to open Save Stream!" << 0;
     // The streams were set up, so sync-up still reports the set-up as good.
-    QTest::newRow("writing fails part way") << "file size limit" << "Failed to write the save data" << 1;
+    QTest::newRow("writing fails part way") << "file size limit"
+                                            << "Failed to write the save data" << 1;
   }
   void failedSaveKeepsPreviousFile() {
     QFETCH(QString, kind);

@@ -106,11 +106,26 @@ class tst_SerialInterface : public QObject {
     const std::vector<devsim::sWirePacket> packets = t.mDevice->Received();
     QCOMPARE(Bytes(packets.at(0).mBytes), Hex("a5a5000221000000"
                                               "02030000"
-                                              "00000040" "feffffff" "13110d0a" "0d0a1311" "00000080"
-                                              "3412" "0d0a" "00ff" "03" "01" "81"));
+                                              "00000040"
+                                              "feffffff"
+                                              "13110d0a"
+                                              "0d0a1311"
+                                              "00000080"
+                                              "3412"
+                                              "0d0a"
+                                              "00ff"
+                                              "03"
+                                              "01"
+                                              "81"));
     QCOMPARE(Bytes(packets.at(1).mBytes), Hex("a5a5000614000000"
-                                              "07000000" "feffffff" "0af40000" "01000000" "00000000"));
-    QCOMPARE(Bytes(packets.at(2).mBytes), Hex("a5a5000808000000" "05000000" "110a0d00"));
+                                              "07000000"
+                                              "feffffff"
+                                              "0af40000"
+                                              "01000000"
+                                              "00000000"));
+    QCOMPARE(Bytes(packets.at(2).mBytes), Hex("a5a5000808000000"
+                                              "05000000"
+                                              "110a0d00"));
     QCOMPARE(t.mDevice->DiscardedBytes(), std::size_t(0));
 
     t.mLink->RequestConnection(false, QString());
@@ -344,13 +359,12 @@ class tst_SerialInterface : public QObject {
       QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
       device->SetFaults(silent);
     }
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::NO_REPLY; },
-                      15000, 1));
+    QVERIFY(
+        TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::NO_REPLY; }, 15000, 1));
     QCOMPARE(int(link.TakeLastError()), error);
     link.QueueDelayMessage(0, 1);
     link.RequestConnection(false, QString());
-    QVERIFY(TickUntil([&] { link.Service(); },
-                      [&] { return link.GetState() == cSerialInterface::DISCONNECTED; }));
+    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::DISCONNECTED; }));
     QVERIFY(TickUntil([] {}, [&] { return device->Received().back().mType == 15; }, 2000));
   }
 
@@ -404,21 +418,28 @@ class tst_SerialInterface : public QObject {
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("report");
     const QByteArray v27 = VersionReply(2, 7);
-    QTest::newRow("whole reply") << v27 << QByteArray() << "V2.7" << "";
-    QTest::newRow("split across ticks") << v27.left(5) << v27.mid(5) << "V2.7" << "";
-    QTest::newRow("header split before its length") << v27.left(3) << v27.mid(3) << "V2.7" << "";
-    QTest::newRow("largest length then a reply")
-        << Hex("a5a50004ffffffff") << v27 << "V2.7" << "4294967295 payload bytes";
-    QTest::newRow("one past the largest reply")
-        << Hex("a5a5000431000000") + QByteArray(49, '\x11') << v27 << "V2.7" << "49 payload bytes";
-    QTest::newRow("too short version") << Hex("a5a500000100000009") << v27 << "V2.7" << "too short";
-    QTest::newRow("too short meters") << Hex("a5a500040400000001020304") << v27 << "V2.7" << "too short";
-    QTest::newRow("unknown type, largest payload")
-        << Hex("a5a500c830000000") + QByteArray(48, '\xa5') << v27 << "V2.7" << "";
-    QTest::newRow("types 5 and 10") << Hex("a5a500050100000000a5a5000a00000000") << v27 << "V2.7" << "";
-    QTest::newRow("header near-misses")
-        << Hex("a5a501a5a5a5ffa5") << v27 << "V2.7" << "";
-    QTest::newRow("cut off, then a new reply") << v27.left(6) << VersionReply(3, 1) << "V3.1" << "";
+    QTest::newRow("whole reply") << v27 << QByteArray() << "V2.7"
+                                 << "";
+    QTest::newRow("split across ticks") << v27.left(5) << v27.mid(5) << "V2.7"
+                                        << "";
+    QTest::newRow("header split before its length") << v27.left(3) << v27.mid(3) << "V2.7"
+                                                    << "";
+    QTest::newRow("largest length then a reply") << Hex("a5a50004ffffffff") << v27 << "V2.7"
+                                                 << "4294967295 payload bytes";
+    QTest::newRow("one past the largest reply") << Hex("a5a5000431000000") + QByteArray(49, '\x11') << v27 << "V2.7"
+                                                << "49 payload bytes";
+    QTest::newRow("too short version") << Hex("a5a500000100000009") << v27 << "V2.7"
+                                       << "too short";
+    QTest::newRow("too short meters") << Hex("a5a500040400000001020304") << v27 << "V2.7"
+                                      << "too short";
+    QTest::newRow("unknown type, largest payload") << Hex("a5a500c830000000") + QByteArray(48, '\xa5') << v27 << "V2.7"
+                                                   << "";
+    QTest::newRow("types 5 and 10") << Hex("a5a500050100000000a5a5000a00000000") << v27 << "V2.7"
+                                    << "";
+    QTest::newRow("header near-misses") << Hex("a5a501a5a5a5ffa5") << v27 << "V2.7"
+                                        << "";
+    QTest::newRow("cut off, then a new reply") << v27.left(6) << VersionReply(3, 1) << "V3.1"
+                                               << "";
   }
   void injectedReplies() {
     QFETCH(QByteArray, first);
@@ -624,8 +645,8 @@ class tst_SerialInterface : public QObject {
 
     // Ten calls counted, then the device answers.
     for (int call = 1; call <= 10; ++call) t.mLink->RequestMeters();
-    t.mDevice->Inject({0xA5, 0xA5, 0, 4, 32, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    t.mDevice->Inject({0xA5, 0xA5, 0, 4, 32, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0,
+                       0,    0,    0, 0, 0,  0, 0, 0, 0, 0, 0, 0,    0, 0, 0, 0, 0, 0, 0, 0});
     QVERIFY(TickUntil([&] { t.Tick(); }, [&] { return t.mLink->GetMissCount() == 0; }));
     QCOMPARE((*t.mLink->GetMeterValues())[0], 0x40000000u);
     t.mLink->RequestMeters();

@@ -6,19 +6,35 @@
 
 namespace {
 
-// Prints the usual table and remembers each run's items per second, so the
-// router's throughput can be set against the signal-slot baseline of the same
-// run.
+// Prints the usual table and remembers each benchmark's items per second, so
+// the router's throughput can be set against the signal-slot baselines of the
+// same run. With repetitions, the median stands for the benchmark.
 class cRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       auto it = run.counters.find("items_per_second");
-      if (it != run.counters.end()) mItemsPerSecond[run.benchmark_name()] = it->second.value;
+      if (it == run.counters.end()) continue;
+      const std::string name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name == "median") mMedian[name] = it->second.value;
+      } else {
+        mLast[name] = it->second.value;
+      }
     }
   }
-  std::map<std::string, double> mItemsPerSecond;
+  double Rate(const std::string& name) const {
+    for (const auto* table : {&mMedian, &mLast}) {
+      const auto it = table->find(name);
+      if (it != table->end()) return it->second;
+    }
+    return 0.0;
+  }
+
+ private:
+  std::map<std::string, double> mMedian;
+  std::map<std::string, double> mLast;
 };
 
 }  // namespace
@@ -29,10 +45,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   cRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const auto rate = [&](const char* name) {
-    const auto it = reporter.mItemsPerSecond.find(std::string(name) + "/min_time:1.000/real_time");
-    return it != reporter.mItemsPerSecond.end() ? it->second : 0.0;
-  };
+  const auto rate = [&](const char* name) { return reporter.Rate(name); };
   const double qt = rate("BM_QtQueuedSignalSlot");
   if (qt > 0) {
     for (const char* name : {"BM_RouterPostDeliver", "BM_RouterPostFromOtherThread"}) {

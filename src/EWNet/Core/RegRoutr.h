@@ -78,6 +78,7 @@ class cRegistryRouter {
   void AddMessageToStartOfMessageBuffer(const cEWNetMessage& message);
   ULONG GetNumberOfQueuedMessages() const { return mQueuedCount.load(); }
   void SetProcessingEnabled(bool enabled);
+  bool IsProcessingEnabled() const { return mProcessingEnabled.load(); }
   cEWNetMessagePool& MessagePool() { return *mMessagePool; }
 
   // Dispatch (dispatch thread).

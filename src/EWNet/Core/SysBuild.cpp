@@ -28,6 +28,12 @@ sParameterLinkingCommand MakeLinkCommand(const char* sourcePath, EW_NET_DATA_SCA
                                          const char* destinationPath, EW_NET_DATA_SCALE destParam, bool sync,
                                          bool remove, bool bidirect, bool datagram) {
   sParameterLinkingCommand command;
+  for (const char* path : {sourcePath, destinationPath}) {
+    if (path != nullptr && std::strlen(path) >= EW_LINK_PATH_SIZE) {
+      // A cut name is never found: the command will wait in the builder.
+      EW_REPORT_ERROR("Link path too long, cut to %d characters: \"%s\"", int(EW_LINK_PATH_SIZE - 1), path);
+    }
+  }
   command.mSourceParam = sourceParam;
   command.mDestParam = destParam;
   CopyPath(command.mSourcePath, sourcePath);

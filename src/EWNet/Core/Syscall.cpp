@@ -18,13 +18,18 @@ bool gSystemRunning = false;
 // The process-wide wait condition of the dispatch thread. Posters only take its
 // lock when the dispatch thread has announced that it is about to sleep, so a
 // busy dispatch thread costs posters nothing, and no wake can fall between the
-// dispatch thread's last look at the buffer and its wait.
+// dispatch thread's last look at the buffer and its wait. It is made once and
+// never destroyed, so a post racing with shutdown never meets a dead mutex.
 struct sDispatchWaker {
-  QMutex* mLock;
+  QMutex mLock;
   QWaitCondition mCondition;
   std::atomic<bool> mSleeping{false};
 };
-std::atomic<sDispatchWaker*> gWaker{nullptr};
+
+sDispatchWaker& DispatchWaker() {
+  static sDispatchWaker* waker = new sDispatchWaker;
+  return *waker;
+}
 
 }  // namespace
 
@@ -63,11 +68,10 @@ bool IsSystemRunning() {
 }
 
 void WakeDispatchThread() {
-  sDispatchWaker* waker = gWaker.load();
-  if (waker == nullptr || !waker->mSleeping.load()) return;
-  waker->mLock->lock();
-  waker->mCondition.wakeAll();
-  waker->mLock->unlock();
+  sDispatchWaker& waker = DispatchWaker();
+  if (!waker.mSleeping.load()) return;
+  QMutexLocker locker(&waker.mLock);
+  waker.mCondition.wakeAll();
 }
 
 // ---------------------------------------------------------------------------
@@ -75,10 +79,14 @@ void WakeDispatchThread() {
 
 namespace {
 
-bool AwaitMoreWork(cRegistryRouter& router) {
+bool HasWork(cRegistryRouter* router) {
+  return router != nullptr && router->IsProcessingEnabled() && router->GetNumberOfQueuedMessages() > 0;
+}
+
+bool AwaitMoreWork(cRegistryRouter* router) {
   constexpr int kPolls = 1000;
-  for (int i = 0; i < kPolls; ++i) {
-    if (router.GetNumberOfQueuedMessages() > 0) return true;
+  for (int i = 0; i < kPolls && router != nullptr && router->IsProcessingEnabled(); ++i) {
+    if (router->GetNumberOfQueuedMessages() > 0) return true;
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #endif
@@ -90,17 +98,10 @@ bool AwaitMoreWork(cRegistryRouter& router) {
 
 cSyscallThread::cSyscallThread() {
   setObjectName("SyscallThread");
-  auto* waker = new sDispatchWaker;
-  waker->mLock = &mLock;
-  sDispatchWaker* previous = gWaker.exchange(waker);
-  delete previous;
+  DispatchWaker();
 }
 
-cSyscallThread::~cSyscallThread() {
-  Stop();
-  sDispatchWaker* waker = gWaker.load();
-  if (waker != nullptr && waker->mLock == &mLock) delete gWaker.exchange(nullptr);
-}
+cSyscallThread::~cSyscallThread() { Stop(); }
 
 void cSyscallThread::Start() {
   if (mRunning.load()) return;
@@ -110,30 +111,28 @@ void cSyscallThread::Start() {
 }
 
 void cSyscallThread::run() {
-  sDispatchWaker* waker = gWaker.load();
+  sDispatchWaker& waker = DispatchWaker();
   while (mRunning.load()) {
     cRegistryRouter* router = GetRegistryRouter();
     if (router != nullptr) router->DoWork();
     // Traffic comes in bursts: look again for a few microseconds before paying
     // for a sleep and a wake.
-    if (router != nullptr && AwaitMoreWork(*router)) continue;
-    mLock.lock();
-    waker->mSleeping.store(true);
-    if (mRunning.load() && (router == nullptr || router->GetNumberOfQueuedMessages() == 0)) {
-      waker->mCondition.wait(&mLock);
-    }
-    waker->mSleeping.store(false);
-    mLock.unlock();
+    if (AwaitMoreWork(router)) continue;
+    QMutexLocker locker(&waker.mLock);
+    waker.mSleeping.store(true);
+    // Processing switched off counts as no work, or this loop would spin.
+    if (mRunning.load() && !HasWork(router)) waker.mCondition.wait(&waker.mLock);
+    waker.mSleeping.store(false);
   }
 }
 
 void cSyscallThread::Stop() {
   const bool wasRunning = mRunning.exchange(false);
   if (cRegistryRouter* router = GetRegistryRouter()) router->SetProcessingEnabled(false);
-  if (sDispatchWaker* waker = gWaker.load()) {
-    mLock.lock();
-    waker->mCondition.wakeAll();
-    mLock.unlock();
+  {
+    sDispatchWaker& waker = DispatchWaker();
+    QMutexLocker locker(&waker.mLock);
+    waker.mCondition.wakeAll();
   }
   wait();
   if (wasRunning) {

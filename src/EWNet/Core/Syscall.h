@@ -37,7 +37,6 @@ class cSyscallThread : public QThread {
   void run() override;
 
  private:
-  QMutex mLock;
   std::atomic<bool> mRunning{false};
 };
 

@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 #include <atomic>
+#include <ctime>
 #include <memory>
 #include <mutex>
 
@@ -63,6 +64,7 @@ class tst_Syscall : public QObject {
   void noTickWhileBufferLong();
   void stopLeavesMessagesQueuedAndRestarts();
   void systemRunningFlag();
+  void idleWhileProcessingDisabled();
 };
 
 void tst_Syscall::realThreadsTickAndPublish() {
@@ -195,6 +197,31 @@ void tst_Syscall::systemRunningFlag() {
   QVERIFY(IsSystemRunning());
   SetSystemRunning(false);
   QVERIFY(!IsSystemRunning());
+}
+
+void tst_Syscall::idleWhileProcessingDisabled() {
+  // Switching processing off while the dispatch thread runs must leave it
+  // asleep, not spinning over the messages it may not deliver.
+  cNetworkScope net;
+  cRecordingObject sink("Sink");
+  cSyscallThread syscall;
+  syscall.Start();
+  GetRegistryRouter()->SetProcessingEnabled(false);
+  cEWNetMessage m(2);
+  m.mConnectionId = 0;
+  m.mDestination = sink.GetHandle();
+  m.mMethod = 4096;
+  SendMessage(m);
+  QTest::qWait(20);
+  const std::clock_t before = std::clock();
+  QTest::qWait(300);
+  const double cpuMs = double(std::clock() - before) * 1000.0 / CLOCKS_PER_SEC;
+  QVERIFY2(cpuMs < 100.0, qPrintable(QString("process used %1 ms of processor time in 300 ms").arg(cpuMs)));
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(1));
+  GetRegistryRouter()->SetProcessingEnabled(true);
+  WakeDispatchThread();
+  QTRY_COMPARE_WITH_TIMEOUT(GetNumberOfQueuedMessages(), ULONG(0), 2000);
+  syscall.Stop();
 }
 
 QTEST_GUILESS_MAIN(tst_Syscall)

@@ -49,7 +49,6 @@ class cBatchSender : public cNetObject {
       SendMessage(mMessage);
     }
   }
-  EW_NET_DATA_SCALE mReceiver = 0xFFFF;
   cEWNetMessage mMessage;
   std::uint64_t mPosted = 0;
 };
@@ -79,7 +78,19 @@ struct sRouterRig {
   std::unique_ptr<cSyscallThread> mDispatch;
 };
 
-void ReportItems(benchmark::State& state, std::uint64_t messages, std::uint64_t allocations) {
+// Every benchmark runs batches of kBatch messages, each ending when its last
+// message has arrived. The first 20 warm the pools and buffers; then one batch
+// per iteration, reporting messages delivered and heap allocations meanwhile.
+template <typename RunBatch>
+void MeasureBatches(benchmark::State& state, RunBatch runBatch) {
+  for (int i = 0; i < 20; ++i) runBatch();
+  const std::uint64_t allocationsBefore = HeapAllocationCount();
+  std::uint64_t messages = 0;
+  for (auto _ : state) {
+    runBatch();
+    messages += kBatch;
+  }
+  const std::uint64_t allocations = HeapAllocationCount() - allocationsBefore;
   state.SetItemsProcessed(int64_t(messages));
   state.counters["allocs_per_million"] = messages > 0 ? double(allocations) * 1e6 / double(messages) : 0.0;
 }
@@ -98,17 +109,11 @@ static void BM_RouterPostDeliver(benchmark::State& state) {
   go.mDestination = rig.mSender->GetHandle();
   go.mMethod = PARAMETER_BASE;
   std::uint64_t expected = 0;
-  auto runBatch = [&] {
+  MeasureBatches(state, [&] {
     expected += kBatch;
     SendMessage(go);
     WaitFor(rig.mReceiver->mCount, expected);
-  };
-  for (int i = 0; i < 20; ++i) runBatch();  // warm the pools and the buffer
-
-  const std::uint64_t allocationsBefore = HeapAllocationCount();
-  const std::uint64_t before = expected;
-  for (auto _ : state) runBatch();
-  ReportItems(state, expected - before, HeapAllocationCount() - allocationsBefore);
+  });
 }
 BENCHMARK(BM_RouterPostDeliver)->UseRealTime()->MinTime(1.0);
 
@@ -122,19 +127,13 @@ static void BM_RouterPostFromOtherThread(benchmark::State& state) {
   message.mDestination = rig.mReceiver->GetHandle();
   message.mMethod = PARAMETER_BASE;
   std::uint64_t posted = 0;
-  auto runBatch = [&] {
+  MeasureBatches(state, [&] {
     for (int i = 0; i < kBatch; ++i) {
       message.SetULONG(0, ULONG(posted++));
       SendMessage(message);
     }
     WaitFor(rig.mReceiver->mCount, posted);
-  };
-  for (int i = 0; i < 20; ++i) runBatch();
-
-  const std::uint64_t allocationsBefore = HeapAllocationCount();
-  const std::uint64_t before = posted;
-  for (auto _ : state) runBatch();
-  ReportItems(state, posted - before, HeapAllocationCount() - allocationsBefore);
+  });
 }
 BENCHMARK(BM_RouterPostFromOtherThread)->UseRealTime()->MinTime(1.0);
 
@@ -170,16 +169,10 @@ static void BM_QtQueuedSignalSlot(benchmark::State& state) {
   thread.start();
 
   std::uint64_t posted = 0;
-  auto postBatch = [&] {
+  MeasureBatches(state, [&] {
     for (int i = 0; i < kBatch; ++i) emit sender.Value(quint32(posted++));
     WaitFor(receiver->mCount, posted);
-  };
-  for (int i = 0; i < 20; ++i) postBatch();
-
-  const std::uint64_t allocationsBefore = HeapAllocationCount();
-  const std::uint64_t postedBefore = posted;
-  for (auto _ : state) postBatch();
-  ReportItems(state, posted - postedBefore, HeapAllocationCount() - allocationsBefore);
+  });
   thread.quit();
   thread.wait();
 }
@@ -213,17 +206,11 @@ static void BM_QtQueuedSignalSlotSameThread(benchmark::State& state) {
   thread.start();
 
   std::uint64_t expected = 0;
-  auto runBatch = [&] {
+  MeasureBatches(state, [&] {
     expected += kBatch;
     QMetaObject::invokeMethod(sender, "Go", Qt::QueuedConnection);
     WaitFor(receiver->mCount, expected);
-  };
-  for (int i = 0; i < 20; ++i) runBatch();
-
-  const std::uint64_t allocationsBefore = HeapAllocationCount();
-  const std::uint64_t before = expected;
-  for (auto _ : state) runBatch();
-  ReportItems(state, expected - before, HeapAllocationCount() - allocationsBefore);
+  });
   thread.quit();
   thread.wait();
 }

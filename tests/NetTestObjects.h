@@ -83,6 +83,29 @@ inline void Post(EW_NET_DATA_SCALE from, EW_NET_DATA_SCALE to, UWORD method, std
 
 inline void Deliver() { GetRegistryRouter()->DoWork(); }
 
+// A transport stand-in: the host "unit2" is connection 5, connection 7 uses
+// version-2 messages; what is sent to connections is recorded, not sent.
+class cFakeConnections : public cEWNetConnectionManagerBase {
+ public:
+  void SendMessageToConnection(const cEWNetMessage& message) override { mSent.push_back(message); }
+  UWORD ConnectToHost(const std::string& hostName) override { return hostName == "unit2" ? 5 : 0xFFFF; }
+  bool UsesVersion2Messages(UWORD connectionId) override { return connectionId == 7; }
+  std::string HostNameOfConnection(UWORD connectionId) override { return connectionId == 5 ? "unit2" : ""; }
+  int CountMethod(UWORD method) const {
+    int n = 0;
+    for (const auto& m : mSent) n += m.mMethod == method ? 1 : 0;
+    return n;
+  }
+  std::vector<cEWNetMessage> mSent;
+};
+
+// Installs the stand-in for the lifetime of a test, also when it fails early.
+struct cInstalledConnections {
+  cInstalledConnections() { SetConnectionManager(&mFake); }
+  ~cInstalledConnections() { SetConnectionManager(nullptr); }
+  cFakeConnections mFake;
+};
+
 // Starts and stops the object network around each test.
 struct cNetworkScope {
   cNetworkScope() { StartEWNet(0, true); }

@@ -1,5 +1,7 @@
 #include "EWNet/Core/NetObjct.h"
 
+#include <iterator>
+
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
 
@@ -61,14 +63,12 @@ cNetObject::~cNetObject() {
 }
 
 void cNetObject::Unregister() {
-  // The deletion notices must carry the handle the linked objects know, so it
-  // is kept until they have been sent.
-  const EW_NET_DATA_SCALE handle = mHandle;
   if (mRegistered) {
     if (cRegistryRouter* router = GetRegistryRouter()) router->UnregisterNetworkObject(this);
     mRegistered = false;
   }
-  mHandle = handle;
+  // The deletion notices carry the handle the linked objects know; it is given
+  // up only once they have been sent.
   for (const sDeleteListEntry& entry : mDeleteList)
     SendBookkeeping(entry.mConnectionId, entry.mHandle, M_OBJECT_DELETED);
   mHandle = 0xFFFF;
@@ -149,9 +149,7 @@ EW_NET_DATA_SCALE cNetObject::GetNumberOfInformListItems(EW_NET_DATA_SCALE sourc
     EW_REPORT_ERROR("Parameter out of range Object Name: \"%s\" Parameter: %d", GetName(), int(n));
     return 0;
   }
-  EW_NET_DATA_SCALE count = 0;
-  for (auto it = mInformLists[n].begin(); it != mInformLists[n].end(); ++it) ++count;
-  return count;
+  return EW_NET_DATA_SCALE(std::distance(mInformLists[n].begin(), mInformLists[n].end()));
 }
 
 void cNetObject::SendToInformList(const cEWNetMessage& message) {
@@ -177,13 +175,14 @@ void cNetObject::SendToInformList(const cEWNetMessage& message) {
   }
 }
 
-void cNetObject::PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle) {
-  for (EW_NET_DATA_SCALE p = 0; mInformLists && p < mNumberOfParameters; ++p) {
-    mInformLists[p].remove_if(
-        [&](const sInformListEntry& e) { return e.mConnectionId == connectionId && e.mHandle == handle; });
-  }
-  mDeleteList.remove_if(
-      [&](const sDeleteListEntry& e) { return e.mConnectionId == connectionId && e.mHandle == handle; });
+// Drops every inform-list and delete-list entry of one object on a connection,
+// or of the whole connection when any handle matches.
+void cNetObject::PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle, bool anyHandle) {
+  const auto matches = [&](const auto& e) {
+    return e.mConnectionId == connectionId && (anyHandle || e.mHandle == handle);
+  };
+  for (EW_NET_DATA_SCALE p = 0; mInformLists && p < mNumberOfParameters; ++p) mInformLists[p].remove_if(matches);
+  mDeleteList.remove_if(matches);
 }
 
 void cNetObject::EntrypointMessage(cEWNetMessage& message) {
@@ -215,7 +214,7 @@ void cNetObject::EntrypointMessage(cEWNetMessage& message) {
       return;
     }
     case M_OBJECT_DELETED:
-      PurgeLinks(message.mConnectionId, message.mSource);
+      PurgeLinks(message.mConnectionId, message.mSource, false);
       return;
     case M_OBJECT_REMOVE_FROM_DELETE_LIST:
       for (auto before = mDeleteList.before_begin(), it = mDeleteList.begin(); it != mDeleteList.end();
@@ -260,10 +259,7 @@ void cNetObject::ActionTock() { EW_REPORT_ERROR("Object %s, tock scanned with no
 
 void cNetObject::ConnectionClosed(UWORD connectionId, bool lostComms) {
   (void)lostComms;
-  for (EW_NET_DATA_SCALE p = 0; mInformLists && p < mNumberOfParameters; ++p) {
-    mInformLists[p].remove_if([&](const sInformListEntry& e) { return e.mConnectionId == connectionId; });
-  }
-  mDeleteList.remove_if([&](const sDeleteListEntry& e) { return e.mConnectionId == connectionId; });
+  PurgeLinks(connectionId, 0xFFFF, true);
 }
 
 void cNetObject::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,

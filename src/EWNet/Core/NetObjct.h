@@ -105,6 +105,6 @@ class cNetObject {
 
  private:
   void ReportShortPayload(const cEWNetMessage& message);
-  void PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle);
+  void PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle, bool anyHandle);
   void SendBookkeeping(UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method);
 };

@@ -153,7 +153,6 @@ void cRegistryRouter::UnregisterNetworkObject(cNetObject* object) {
   mNameIndex->Remove(mNames[handle - 1].data());
   mObjects[handle] = nullptr;
   ReleaseHandle(handle);
-  object->mHandle = 0xFFFF;
 }
 
 void cRegistryRouter::AddToTickList(cNetObject* object) {
@@ -164,11 +163,6 @@ void cRegistryRouter::AddToTickList(cNetObject* object) {
 void cRegistryRouter::AddToTockList(cNetObject* object) {
   std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
   mTockList.push_back(object);
-}
-
-size_t cRegistryRouter::GetTickListLength() {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
-  return mTickList.size();
 }
 
 EW_NET_DATA_SCALE cRegistryRouter::TakeHandle() {
@@ -270,8 +264,7 @@ void cRegistryRouter::Enqueue(const cEWNetMessage& message, bool atFront) {
     if (cEWNetMessage* pooled = TakePooledCopy(message)) {
       if (atFront) {
         PushFront(pooled);
-        ++mFrontInserts;
-        mFrontInserted.store(true);
+        mFrontInserts.fetch_add(1);
       } else {
         PushBack(pooled);
       }
@@ -318,23 +311,21 @@ void cRegistryRouter::SetProcessingEnabled(bool enabled) {
 // Dispatch
 
 // The dispatcher takes up to kBatch messages per hold of the buffer lock and
-// gives the delivered ones back to the pools at its next hold, so posters and
-// the dispatcher rarely meet on the lock. Delivery order is that of a one-by-
+// gives the delivered ones back to the pools in the one hold that follows the
+// batch, so posters and the dispatcher rarely meet on the lock. Delivery order is that of a one-by-
 // one loop: a message put at the front while a batch is out is delivered
 // next, and a stop leaves every undelivered message queued in order.
 void cRegistryRouter::DoWork(ULONG maxMessages) {
   ULONG done = 0;
   std::unique_lock<std::recursive_mutex> lock(mBufferLock);
   while (done < maxMessages && mProcessingEnabled.load()) {
-    ReturnDelivered();
     const size_t take = std::min<size_t>({kBatch, mRingCount, size_t(maxMessages - done)});
     if (take == 0) break;
     for (size_t i = 0; i < take; ++i) mBatch[i] = PopFront();
     mQueuedCount.fetch_sub(ULONG(take));
     mBatchEnd = take;
     mBatchNext.store(0);
-    mFrontInserts = 0;
-    mFrontInserted.store(false);
+    mFrontInserts.store(0);
     lock.unlock();
 
     // The registry lock is held for the whole batch (each delivery takes it
@@ -342,22 +333,22 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
     // lock is taken, keeping the lock order.
     size_t next = 0;
     mRegistryLock.lock();
-    while (next < take && !mFrontInserted.load() && mProcessingEnabled.load()) {
+    while (next < take && mFrontInserts.load() == 0 && mProcessingEnabled.load()) {
       cEWNetMessage* message = mBatch[next];
       mBatchNext.store(++next);
       DeliverMessage(*message);
-      mDelivered[mDeliveredCount++] = message;
       ++done;
     }
     mRegistryLock.unlock();
 
     lock.lock();
+    for (size_t i = 0; i < next; ++i) mMessagePool->ReturnEWNetMessage(mBatch[i]);
     if (next < take) {
       // Interrupted: the rest goes back behind whatever was put at the front.
       // One delivery may put any number of messages at the front, so they are
       // moved ahead in the ring rather than copied out into a batch-sized array.
       const size_t rest = take - next;
-      const size_t frontCount = mFrontInserts;
+      const size_t frontCount = mFrontInserts.load();
       mQueuedCount.fetch_add(ULONG(rest));
       while (mRingCount + rest > mRing.size()) GrowRing();
       const size_t mask = mRing.size() - 1;
@@ -368,14 +359,7 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
     }
     mBatchEnd = 0;
     mBatchNext.store(0);
-    mFrontInserts = 0;
   }
-  ReturnDelivered();
-}
-
-void cRegistryRouter::ReturnDelivered() {
-  for (size_t i = 0; i < mDeliveredCount; ++i) mMessagePool->ReturnEWNetMessage(mDelivered[i]);
-  mDeliveredCount = 0;
 }
 
 void cRegistryRouter::DeliverMessage(cEWNetMessage& message) {

@@ -71,7 +71,6 @@ class cRegistryRouter {
   void LockRegistry() { mRegistryLock.lock(); }
   void UnlockRegistry() { mRegistryLock.unlock(); }
   const cNetObjectHashMap& NameIndex() const { return *mNameIndex; }
-  size_t GetTickListLength();
 
   // Message buffer (buffer lock).
   void AddMessageToMessageBuffer(const cEWNetMessage& message);
@@ -79,7 +78,6 @@ class cRegistryRouter {
   ULONG GetNumberOfQueuedMessages() const { return mQueuedCount.load(); }
   void SetProcessingEnabled(bool enabled);
   bool IsProcessingEnabled() const { return mProcessingEnabled.load(); }
-  cEWNetMessagePool& MessagePool() { return *mMessagePool; }
 
   // Dispatch (dispatch thread).
   // Delivers until the buffer is empty (or, when given, that many messages).
@@ -97,7 +95,6 @@ class cRegistryRouter {
   void PushFront(cEWNetMessage* message);
   cEWNetMessage* PopFront();
   void GrowRing();
-  void ReturnDelivered();
 
   std::recursive_mutex mRegistryLock;
   std::recursive_mutex mBufferLock;
@@ -124,10 +121,7 @@ class cRegistryRouter {
   std::array<cEWNetMessage*, kBatch> mBatch{};
   size_t mBatchEnd = 0;
   std::atomic<size_t> mBatchNext{0};
-  std::array<cEWNetMessage*, kBatch> mDelivered{};
-  size_t mDeliveredCount = 0;
-  size_t mFrontInserts = 0;  // front insertions since the batch was taken
-  std::atomic<bool> mFrontInserted{false};
+  std::atomic<size_t> mFrontInserts{0};  // front insertions since the batch was taken
   bool mPoolsFullReported = false;
 };
 

@@ -49,12 +49,9 @@ sParameterLinkingCommand MakeLinkCommand(const char* sourcePath, EW_NET_DATA_SCA
 // Seek object
 
 cSeekObject::cSeekObject(const char* name, EW_NET_DATA_SCALE numberOfParameters, bool actionTick, short cacheSize)
-    : cNetObject(name, numberOfParameters, actionTick, false), mSeekBusy(false), mCacheSize(cacheSize) {
+    : cNetObject(name, numberOfParameters, actionTick, false), mSeekBusy(false) {
   mSoughtName[0] = '\0';
-  if (mCacheSize > 0) {
-    mCache.resize(size_t(mCacheSize));
-    for (sCacheEntry& entry : mCache) entry = sCacheEntry{{}, 0xFFFF, 0xFFFF, false};
-  }
+  if (cacheSize > 0) mCache.assign(size_t(cacheSize), sCacheEntry{{}, 0xFFFF, 0xFFFF, false});
 }
 
 cSeekObject::~cSeekObject() = default;
@@ -195,7 +192,6 @@ void cSystemBuilder::AddLinkCommandToList(const sParameterLinkingCommand& comman
   std::lock_guard<std::recursive_mutex> guard(mLock);
   ++mQueued;
   ++mRequested;
-  ++mListLength;
   const bool wasEmpty = mCommands.empty();
   mCommands.push_back(command);
   mCommands.back().mBidirect = bidirectional;
@@ -295,10 +291,7 @@ void cSystemBuilder::MakeOrRemoveLink() {
 }
 
 void cSystemBuilder::NextCommand() {
-  if (!mCommands.empty()) {
-    mCommands.pop_front();
-    if (mListLength > 0) --mListLength;
-  }
+  if (!mCommands.empty()) mCommands.pop_front();
   mNotFoundReported = false;
   if (!mCommands.empty()) {
     ProcessEvent(SB_START_NEXT_LINK, 0xFFFF, 0xFFFF);
@@ -353,7 +346,6 @@ void cSystemBuilder::ConnectionClosed(UWORD connectionId, bool lostComms) {
   cNetObject::ConnectionClosed(connectionId, lostComms);
   std::lock_guard<std::recursive_mutex> guard(mLock);
   const std::string host = GetConnectionManager()->HostNameOfConnection(connectionId);
-  mClosedConnections.push_back(host);
   const int decision = mPolicy != nullptr ? mPolicy->Decide(connectionId, lostComms) : mDefaultPolicy;
   if (decision == 1) {
     AbortAllLinks();
@@ -367,14 +359,12 @@ void cSystemBuilder::ConnectionClosed(UWORD connectionId, bool lostComms) {
       ObjectNotFound(mSoughtName, connectionId, 0xFFFF, true);
     }
   }
-  mClosedConnections.clear();
 }
 
 void cSystemBuilder::AbortAllLinks() {
   std::lock_guard<std::recursive_mutex> guard(mLock);
   mCommands.clear();
   mQueued = 0;
-  mListLength = 0;
   mState = SB_IDLE;
   mSourceConnection = mDestinationConnection = 0xFFFF;
   mSourceHandle = mDestinationHandle = 0xFFFF;
@@ -388,7 +378,6 @@ void cSystemBuilder::AbortAllLinks() {
   mSeekBusy = replyWillCome;
   mIgnoreNextReply = replyWillCome;
   mDeferredSeek.clear();
-  mClosedConnections.clear();
   mNotFoundReported = false;
 }
 

@@ -40,7 +40,6 @@ class cSeekObject : public cNetObject {
   virtual void AddToCache(const char* name, UWORD connectionId, EW_NET_DATA_SCALE handle);
 
   void SeekObject(const char* path);
-  bool IsSeekBusy() const { return mSeekBusy; }
   // Gives up the outstanding request. When its reply will still arrive, that
   // reply is discarded and a seek asked for meanwhile is sent after it.
   void CancelSeek(bool replyWillCome);
@@ -57,7 +56,6 @@ class cSeekObject : public cNetObject {
   std::vector<sCacheEntry> mCache;
   char mSoughtName[EW_LINK_PATH_SIZE];
   bool mSeekBusy;
-  short mCacheSize;
   size_t mCacheNext = 0;
   size_t mCacheLastHit = 0;
   bool mIgnoreNextReply = false;
@@ -129,10 +127,8 @@ class cSystemBuilder : public cSeekObject {
   int mDefaultPolicy;
   cConnectionLossPolicy* mPolicy = nullptr;
   bool mNotFoundReported = false;
-  std::vector<std::string> mClosedConnections;
   UWORD mQueued = 0;
   ULONG mRequested = 0;
   ULONG mMade = 0;
-  ULONG mListLength = 0;
   bool mBusy = false;
 };

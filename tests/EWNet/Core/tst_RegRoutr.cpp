@@ -9,15 +9,6 @@
 
 namespace {
 
-// A transport stand-in that knows one remote host and records what it is given.
-class cFakeConnections : public cEWNetConnectionManagerBase {
- public:
-  void SendMessageToConnection(const cEWNetMessage& message) override { mSent.push_back(message); }
-  UWORD ConnectToHost(const std::string& hostName) override { return hostName == "unit2" ? 5 : 0xFFFF; }
-  bool UsesVersion2Messages(UWORD connectionId) override { return connectionId == 7; }
-  std::vector<cEWNetMessage> mSent;
-};
-
 std::vector<UBYTE> Text(const char* s) { return std::vector<UBYTE>(s, s + std::strlen(s) + 1); }
 
 }  // namespace
@@ -195,8 +186,8 @@ void tst_RegRoutr::findObject() {
 
 void tst_RegRoutr::findObjectOnRemoteUnit() {
   cNetworkScope net;
-  cFakeConnections remote;
-  SetConnectionManager(&remote);
+  cInstalledConnections installed;
+  cFakeConnections& remote = installed.mFake;
   cRecordingObject asker("Asker"), target("Target");
   Post(asker.GetHandle(), 0, M_REG_FIND_OBJECT, Text("unit2/Some Object"));
   Deliver();
@@ -218,7 +209,6 @@ void tst_RegRoutr::findObjectOnRemoteUnit() {
   QCOMPARE(remote.mSent[1].mDestination, EW_NET_DATA_SCALE(33));
   QCOMPARE(remote.mSent[1].mLength, EW_NET_DATA_SCALE(4));
   QCOMPARE(remote.mSent[1].GetULONG(0), ULONG(target.GetHandle()));
-  SetConnectionManager(nullptr);
 }
 
 void tst_RegRoutr::tickPhaseThenQueuedThenTock() {

@@ -6,28 +6,6 @@
 
 namespace {
 
-// A transport stand-in: the host "unit2" is connection 5; forwarded finds and
-// link messages are recorded instead of sent.
-class cFakeConnections : public cEWNetConnectionManagerBase {
- public:
-  void SendMessageToConnection(const cEWNetMessage& message) override { mSent.push_back(message); }
-  UWORD ConnectToHost(const std::string& hostName) override { return hostName == "unit2" ? 5 : 0xFFFF; }
-  std::string HostNameOfConnection(UWORD connectionId) override { return connectionId == 5 ? "unit2" : ""; }
-  int CountMethod(UWORD method) const {
-    int n = 0;
-    for (const auto& m : mSent) n += m.mMethod == method ? 1 : 0;
-    return n;
-  }
-  std::vector<cEWNetMessage> mSent;
-};
-
-// Installs the stand-in for the lifetime of a test, also when it fails early.
-struct cInstalledConnections {
-  cInstalledConnections() { SetConnectionManager(&mFake); }
-  ~cInstalledConnections() { SetConnectionManager(nullptr); }
-  cFakeConnections mFake;
-};
-
 void Queue(const char* source, UWORD sourceParam, const char* destination, UWORD destParam, bool sync = true,
            bool remove = false, bool bidirect = false) {
   GetSystemBuilder()->AddLinkCommandToList(

@@ -63,7 +63,6 @@ class tst_Syscall : public QObject {
   void atMostTwoTicksInFlight();
   void noTickWhileBufferLong();
   void stopLeavesMessagesQueuedAndRestarts();
-  void systemRunningFlag();
   void idleWhileProcessingDisabled();
 };
 
@@ -128,6 +127,16 @@ void tst_Syscall::noTicksBeforeSystemRunning() {
   QCOMPARE(GetNumberOfQueuedMessages(), ULONG(1));
   Deliver();
   QCOMPARE(ticks.TicksInFlight(), 0);
+  // Once the system runs, a beat posts a tick; stopped again, none.
+  SetSystemRunning(true);
+  QVERIFY(IsSystemRunning());
+  ticks.Beat();
+  QCOMPARE(ticks.TicksInFlight(), 1);
+  SetSystemRunning(false);
+  QVERIFY(!IsSystemRunning());
+  ticks.Beat();
+  QCOMPARE(ticks.TicksInFlight(), 1);
+  Deliver();
 }
 
 void tst_Syscall::atMostTwoTicksInFlight() {
@@ -190,13 +199,6 @@ void tst_Syscall::stopLeavesMessagesQueuedAndRestarts() {
   QCOMPARE(sink.mReceived.size(), size_t(3));
   UnlockRegistry();
   SendMessage(m);  // left queued: returned to the pool when the router goes
-}
-
-void tst_Syscall::systemRunningFlag() {
-  SetSystemRunning(true);
-  QVERIFY(IsSystemRunning());
-  SetSystemRunning(false);
-  QVERIFY(!IsSystemRunning());
 }
 
 void tst_Syscall::idleWhileProcessingDisabled() {

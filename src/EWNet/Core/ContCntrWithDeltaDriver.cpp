@@ -7,13 +7,14 @@
 cContinuousControllerWithDelta::cContinuousControllerWithDelta(const char* name,
                                                                cContinuousControllerWithDeltaDriver* driver,
                                                                EW_NET_DATA_SCALE numberOfParameters)
-    : cContinuousController(name, driver, numberOfParameters),
-      mDeltaDriver(driver),
-      mSlowDelta(false),
-      mHeldDelta(0),
-      mDeltaHeld(false) {}
+    : cContinuousController(name, driver, numberOfParameters), mSlowDelta(false), mHeldDelta(0), mDeltaHeld(false) {}
 
 cContinuousControllerWithDelta::~cContinuousControllerWithDelta() { Unregister(); }
+
+// The base holds the driver; the constructor only accepts a delta driver.
+cContinuousControllerWithDeltaDriver& cContinuousControllerWithDelta::DeltaDriver() const {
+  return *static_cast<cContinuousControllerWithDeltaDriver*>(mDriver);
+}
 
 void cContinuousControllerWithDelta::ActionTick() {
   DeltaStep();
@@ -21,7 +22,7 @@ void cContinuousControllerWithDelta::ActionTick() {
 }
 
 void cContinuousControllerWithDelta::DeltaStep() {
-  int delta = mDeltaDriver->ReadDelta();
+  int delta = DeltaDriver().ReadDelta();
   if (mSlowDelta) {
     if (!mDeltaHeld) {
       if (delta != 0) {
@@ -48,7 +49,7 @@ void cContinuousControllerWithDelta::EntrypointMessage(cEWNetMessage& message) {
     return;
   }
   if (!EWNetPayloadLongEnough(*this, message, 2)) return;
-  mDeltaDriver->ApplyDelta(static_cast<int16_t>(message.GetUWORD(0)));
+  DeltaDriver().ApplyDelta(static_cast<int16_t>(message.GetUWORD(0)));
   SendToInformList(message);
 }
 

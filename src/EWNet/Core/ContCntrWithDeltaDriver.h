@@ -24,8 +24,8 @@ class cContinuousControllerWithDelta : public cContinuousController {
 
  private:
   void DeltaStep();
+  cContinuousControllerWithDeltaDriver& DeltaDriver() const;
 
-  cContinuousControllerWithDeltaDriver* mDeltaDriver;
   bool mSlowDelta;
   int16_t mHeldDelta;
   bool mDeltaHeld;

@@ -4,46 +4,6 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/audiodrv.h"
 
-bool EWNetPayloadLongEnough(const cNetObject& object, const cEWNetMessage& message, EW_NET_DATA_SCALE needed) {
-  if (message.mLength >= needed) return true;
-  EW_REPORT_ERROR("Message too short for method 0x%X: %d bytes, %d needed, \"%s\"", message.mMethod, message.mLength,
-                  needed, object.GetName());
-  return false;
-}
-
-namespace {
-
-cEWNetMessage& Address(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method,
-                       EW_NET_DATA_SCALE length) {
-  working.mConnectionId = connectionId;
-  working.mDestination = handle;
-  working.mMethod = method;
-  working.SetLength(length);
-  return working;
-}
-
-}  // namespace
-
-void EWNetPublishUBYTE(cNetObject& object, cEWNetMessage& working, UWORD method, UBYTE value) {
-  Address(working, EW_INVALID_CONNECTION, EW_INVALID_HANDLE, method, 1).SetUBYTE(0, value);
-  object.SendToInformList(working);
-}
-
-void EWNetPublishUWORD(cNetObject& object, cEWNetMessage& working, UWORD method, UWORD value) {
-  Address(working, EW_INVALID_CONNECTION, EW_INVALID_HANDLE, method, 2).SetUWORD(0, value);
-  object.SendToInformList(working);
-}
-
-void EWNetSendUBYTE(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UBYTE value) {
-  Address(working, connectionId, handle, method, 1).SetUBYTE(0, value);
-  SendMessage(working);
-}
-
-void EWNetSendUWORD(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UWORD value) {
-  Address(working, connectionId, handle, method, 2).SetUWORD(0, value);
-  SendMessage(working);
-}
-
 cContinuousController::cContinuousController(const char* name, cContinuousControllerDriver* driver,
                                              EW_NET_DATA_SCALE numberOfParameters)
     : cNetObject(name, numberOfParameters, true, false), mValue(0), mTouched(0), mFirstTick(true), mDriver(driver) {}
@@ -124,7 +84,7 @@ void cContinuousController::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCAL
       EWNetSendUBYTE(mSystemMessage, connectionId, handle, destinationMethod, mTouched);
       return;
     case ContinuousControllerRange:
-      Address(mSystemMessage, connectionId, handle, destinationMethod, kRangeMessageLength);
+      EWNetAddress(mSystemMessage, connectionId, handle, destinationMethod, kRangeMessageLength);
       mSystemMessage.SetUWORD(0, mDriver->GetMinimum());
       mSystemMessage.SetUWORD(2, mDriver->GetMaximum());
       mSystemMessage.SetUBYTE(4, mDriver->GetLevelType() ? 0xFF : 0);

@@ -33,7 +33,6 @@ class cContinuousController : public cNetObject {
   void PostContinuousControllerRangeAndValue(UWORD minimum, UWORD maximum, UWORD value);
 
   UWORD GetCachedValue() const { return mValue; }
-  UBYTE GetCachedTouched() const { return mTouched; }
 
  protected:
   UWORD mValue;
@@ -45,19 +44,3 @@ class cContinuousController : public cNetObject {
   void ApplyRange(cEWNetMessage& message);
   void PostToSelf(cEWNetMessage& message);
 };
-
-// Helpers shared by the controller-like objects.
-
-// Whether a message carries at least the bytes its method needs; a shorter
-// one (a remote peer can send anything) is reported and must be ignored.
-bool EWNetPayloadLongEnough(const cNetObject& object, const cEWNetMessage& message, EW_NET_DATA_SCALE needed);
-
-// Publishes a parameter value from the object's working message. Connection
-// and destination are set to "none" so that no inform-list entry is taken for
-// the sender and skipped.
-void EWNetPublishUBYTE(cNetObject& object, cEWNetMessage& working, UWORD method, UBYTE value);
-void EWNetPublishUWORD(cNetObject& object, cEWNetMessage& working, UWORD method, UWORD value);
-
-// Sends a value to one destination (the sync-up of a new link).
-void EWNetSendUBYTE(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UBYTE value);
-void EWNetSendUWORD(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UWORD value);

@@ -17,8 +17,6 @@ class cLEDObject : public cNetObject {
   void UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
                        EW_NET_DATA_SCALE sourceMethod) override;
 
-  UBYTE GetState() const { return mState; }
-
  private:
   UBYTE mState;
   cLEDBaseDriver* mDriver;

@@ -1,37 +1,22 @@
 #include "EWNet/Core/MeterNet.h"
 
+#include "AES-Standards/Convert.h"
 #include "EWNet/Core/ContCtrl.h"
-#include "EWNet/Core/ErrLog.h"
-
-namespace {
-
-// The core cannot reach the conversion helpers of the product libraries,
-// which are built on top of it; this one reports like them.
-bool MeterUBYTEToBool(UBYTE value) {
-  if (value > 1) EW_REPORT_ERROR("Bad conversion to boolean for UBYTE with value 0x%X", value);
-  return value != 0;
-}
-
-}  // namespace
 
 cMeterNet::cMeterNet(const char* name, cMeterDisplayDriverBase* driver, GAIN attackStep, GAIN decayStep,
                      bool peakHoldOn, UBYTE peakHoldTime)
     : cNetObject(name, 7, false, false),
       mDriver(driver),
-      mLevel(kMeterMinusInfinity),
+      mLevel(kGainMinusInfinity),
       mAttackStep(attackStep),
       mDecayStep(decayStep),
-      mPeak(kMeterMinusInfinity),
+      mPeak(kGainMinusInfinity),
       mPeakHoldOn(peakHoldOn ? 1 : 0),
       mPeakHoldTime(peakHoldTime),
       mHoldCounter(0),
       mTakeNextAsIs(true) {}
 
 cMeterNet::~cMeterNet() { Unregister(); }
-
-GAIN cMeterNet::StepFromUWORD(UWORD value) {
-  return value == 0 ? kMeterMinusInfinity : static_cast<GAIN>(static_cast<int>(value) - 32768);
-}
 
 namespace {
 
@@ -40,7 +25,7 @@ namespace {
 // wrapping round to the other one.
 GAIN StepLevel(int level) {
   if (level > 0x7FFF) return 0x7FFF;
-  if (level < kMeterMinusInfinity) return kMeterMinusInfinity;
+  if (level < kGainMinusInfinity) return kGainMinusInfinity;
   return static_cast<GAIN>(level);
 }
 
@@ -95,12 +80,12 @@ void cMeterNet::EntrypointMessage(cEWNetMessage& message) {
       break;
     case M_METER_ATTACK_STEP:
       if (!EWNetPayloadLongEnough(*this, message, 2)) return;
-      mAttackStep = StepFromUWORD(message.GetUWORD(0));
+      mAttackStep = UWORDToGain(message.GetUWORD(0));
       mDriver->SetAttackStep(mAttackStep);
       break;
     case M_METER_DECAY_STEP:
       if (!EWNetPayloadLongEnough(*this, message, 2)) return;
-      mDecayStep = StepFromUWORD(message.GetUWORD(0));
+      mDecayStep = UWORDToGain(message.GetUWORD(0));
       mDriver->SetDecayStep(mDecayStep);
       break;
     case M_METER_PEAK_HOLD_TIME:
@@ -109,11 +94,11 @@ void cMeterNet::EntrypointMessage(cEWNetMessage& message) {
       break;
     case M_METER_PEAK_HOLD_ON:
       if (!EWNetPayloadLongEnough(*this, message, 1)) return;
-      mPeakHoldOn = MeterUBYTEToBool(message.GetUBYTE(0)) ? 1 : 0;
+      mPeakHoldOn = UBYTEToBool(message.GetUBYTE(0)) ? 1 : 0;
       break;
     case M_METER_FLAG:
       if (!EWNetPayloadLongEnough(*this, message, 1)) return;
-      mDriver->SetFlag(MeterUBYTEToBool(message.GetUBYTE(0)));
+      mDriver->SetFlag(UBYTEToBool(message.GetUBYTE(0)));
       break;
     default:
       cNetObject::EntrypointMessage(message);

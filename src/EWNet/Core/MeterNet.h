@@ -16,7 +16,6 @@ constexpr UWORD M_METER_FLAG = PARAMETER_BASE + 6;
 // Steps of 0x7FFF / -0x7FFF follow the reading at once.
 constexpr GAIN kInstantAttack = 0x7FFF;
 constexpr GAIN kInstantDecay = -0x7FFF;
-constexpr GAIN kMeterMinusInfinity = -32767;
 
 // The net object of a level meter: applies attack, decay and peak hold to
 // raw readings and shows the result through its driver.
@@ -32,22 +31,13 @@ class cMeterNet : public cNetObject {
   // ballistics without calling back into the driver.
   void SetAttackStep(GAIN step) { mAttackStep = step; }
   void SetDecayStep(GAIN step) { mDecayStep = step; }
-  void SetPeakHold(bool on, UBYTE holdTime) {
-    mPeakHoldOn = on ? 1 : 0;
-    mPeakHoldTime = holdTime;
-  }
   // The next reading is shown as it is, as level and peak.
   void ResetBallistics() { mTakeNextAsIs = true; }
 
-  GAIN GetLevel() const { return mLevel; }
-  GAIN GetPeak() const { return mPeak; }
   GAIN GetAttackStep() const { return mAttackStep; }
   GAIN GetDecayStep() const { return mDecayStep; }
   bool GetPeakHoldOn() const { return mPeakHoldOn != 0; }
   UBYTE GetPeakHoldTime() const { return mPeakHoldTime; }
-
-  // The network carries steps as UWORD: 0 is minus infinity, else v - 32768.
-  static GAIN StepFromUWORD(UWORD value);
 
  private:
   void ApplyReading(GAIN reading);

@@ -188,18 +188,12 @@ void cNetObject::PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle, bool a
 void cNetObject::EntrypointMessage(cEWNetMessage& message) {
   switch (message.mMethod) {
     case M_OBJECT_ADD_TO_INFORM_LIST:
-      if (message.mLength < 10) {
-        ReportShortPayload(message);
-        return;
-      }
+      if (!EWNetPayloadLongEnough(*this, message, 10)) return;
       AddObjectToInformList(message.GetUWORD(0), message.GetUWORD(2), message.GetUWORD(4), message.GetUWORD(6),
                             message.GetUBYTE(8), message.GetUBYTE(9), true);
       return;
     case M_OBJECT_REMOVE_FROM_INFORM_LIST:
-      if (message.mLength < 8) {
-        ReportShortPayload(message);
-        return;
-      }
+      if (!EWNetPayloadLongEnough(*this, message, 8)) return;
       RemoveObjectFromInformList(message.GetUWORD(0), message.GetUWORD(2), message.GetUWORD(4), message.GetUWORD(6),
                                  true);
       return;
@@ -247,12 +241,6 @@ void cNetObject::EntrypointMessage(cEWNetMessage& message) {
                   unsigned(mHandle));
 }
 
-void cNetObject::ReportShortPayload(const cEWNetMessage& message) {
-  EW_REPORT_ERROR("Short payload for method 0x%X: %d bytes, Source: 0x%X, ConnId: %d ObjectName: \"%s\"",
-                  unsigned(message.mMethod), int(message.mLength), unsigned(message.mSource),
-                  int(message.mConnectionId), GetName());
-}
-
 void cNetObject::ActionTick() { EW_REPORT_ERROR("Object %s, scanned with no ActionTick?", GetName()); }
 
 void cNetObject::ActionTock() { EW_REPORT_ERROR("Object %s, tock scanned with no ActionTock?", GetName()); }
@@ -273,4 +261,40 @@ void cNetObject::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, E
   } else if (sourceMethod >= PARAMETER_BASE) {
     EW_REPORT_ERROR("PARAMETER_BASE Adjusted SourceMethod: %d,", int(sourceMethod - PARAMETER_BASE));
   }
+}
+
+bool EWNetPayloadLongEnough(const cNetObject& object, const cEWNetMessage& message, EW_NET_DATA_SCALE needed) {
+  if (message.mLength >= needed) return true;
+  EW_REPORT_ERROR("Message too short for method 0x%X: %d bytes, %d needed, \"%s\"", message.mMethod, message.mLength,
+                  needed, object.GetName());
+  return false;
+}
+
+cEWNetMessage& EWNetAddress(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method,
+                            EW_NET_DATA_SCALE length) {
+  working.mConnectionId = connectionId;
+  working.mDestination = handle;
+  working.mMethod = method;
+  working.SetLength(length);
+  return working;
+}
+
+void EWNetPublishUBYTE(cNetObject& object, cEWNetMessage& working, UWORD method, UBYTE value) {
+  EWNetAddress(working, EW_INVALID_CONNECTION, EW_INVALID_HANDLE, method, 1).SetUBYTE(0, value);
+  object.SendToInformList(working);
+}
+
+void EWNetPublishUWORD(cNetObject& object, cEWNetMessage& working, UWORD method, UWORD value) {
+  EWNetAddress(working, EW_INVALID_CONNECTION, EW_INVALID_HANDLE, method, 2).SetUWORD(0, value);
+  object.SendToInformList(working);
+}
+
+void EWNetSendUBYTE(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UBYTE value) {
+  EWNetAddress(working, connectionId, handle, method, 1).SetUBYTE(0, value);
+  SendMessage(working);
+}
+
+void EWNetSendUWORD(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UWORD value) {
+  EWNetAddress(working, connectionId, handle, method, 2).SetUWORD(0, value);
+  SendMessage(working);
 }

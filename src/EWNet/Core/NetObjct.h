@@ -104,7 +104,26 @@ class cNetObject {
   friend class cRegistryRouter;
 
  private:
-  void ReportShortPayload(const cEWNetMessage& message);
   void PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle, bool anyHandle);
   void SendBookkeeping(UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method);
 };
+
+// Helpers for net objects that publish, answer or check one-value messages.
+
+// Addresses a working message and sizes its payload; returns it for filling.
+cEWNetMessage& EWNetAddress(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method,
+                            EW_NET_DATA_SCALE length);
+
+// Whether a message carries at least the bytes its method needs; a shorter
+// one (a remote peer can send anything) is reported and must be ignored.
+bool EWNetPayloadLongEnough(const cNetObject& object, const cEWNetMessage& message, EW_NET_DATA_SCALE needed);
+
+// Publishes a parameter value from the object's working message. Connection
+// and destination are set to "none" so that no inform-list entry is taken for
+// the sender and skipped.
+void EWNetPublishUBYTE(cNetObject& object, cEWNetMessage& working, UWORD method, UBYTE value);
+void EWNetPublishUWORD(cNetObject& object, cEWNetMessage& working, UWORD method, UWORD value);
+
+// Sends a value to one destination (the sync-up of a new link).
+void EWNetSendUBYTE(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UBYTE value);
+void EWNetSendUWORD(cEWNetMessage& working, UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, UWORD value);

@@ -27,6 +27,9 @@ bool CopyLinkPath(char (&target)[EW_LINK_PATH_SIZE], const char* path) {
   return true;
 }
 
+// An inverted range is empty.
+UWORD RangeOf(UWORD minimum, UWORD maximum) { return maximum >= minimum ? static_cast<UWORD>(maximum - minimum) : 0; }
+
 }  // namespace
 
 bool QueueParameterLink(const char* sourcePath, EW_NET_DATA_SCALE sourceParam, const char* destinationPath,
@@ -84,7 +87,7 @@ cContinuousControllerDriver::cContinuousControllerDriver(const char* name, UWORD
                                                          bool createObject)
     : mMinimum(minimum),
       mMaximum(maximum),
-      mRange(maximum >= minimum ? static_cast<UWORD>(maximum - minimum) : 0),
+      mRange(RangeOf(minimum, maximum)),
       mLevelType(levelType),
       mControlFlag(false) {
   if (name != nullptr && createObject) mAudioObject = new cContinuousController(name, this, 4);
@@ -128,7 +131,7 @@ bool cContinuousControllerDriver::LinkValueToDestination(const char* destination
 void cContinuousControllerDriver::SetRange(UWORD minimum, UWORD maximum, bool levelType) {
   mMinimum = minimum;
   mMaximum = maximum;
-  mRange = maximum >= minimum ? static_cast<UWORD>(maximum - minimum) : 0;
+  mRange = RangeOf(minimum, maximum);
   mLevelType = levelType;
 }
 
@@ -201,10 +204,6 @@ cMultiCCDriverChild* cMultiContinuousControllerDriverBase::CreateChild(UBYTE ind
   mChildren[index].reset();
   mChildren[index].reset(new cMultiCCDriverChild(this, index, name));
   return mChildren[index].get();
-}
-
-cMultiCCDriverChild* cMultiContinuousControllerDriverBase::GetChild(UBYTE index) const {
-  return index < mNumberOfChildren ? mChildren[index].get() : nullptr;
 }
 
 void cMultiContinuousControllerDriverBase::SetFollowsSelector(UBYTE index, bool follows) {

@@ -89,11 +89,9 @@ class cMultiContinuousControllerDriverBase : public cNetObject {
 
   // Creates (or replaces) the child at index with its own controller.
   cMultiCCDriverChild* CreateChild(UBYTE index, const char* name);
-  cMultiCCDriverChild* GetChild(UBYTE index) const;
   void SetFollowsSelector(UBYTE index, bool follows);
   bool FollowsSelector(UBYTE index) const;
   UBYTE GetSelectedIndex() const { return mSelectedIndex; }
-  UBYTE GetNumberOfChildren() const { return mNumberOfChildren; }
 
  private:
   UBYTE mNumberOfChildren;

@@ -176,7 +176,7 @@ void tst_NetObject::shortBookkeepingPayload() {
   Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, {0, 0, 0, 2});
   Post(0, a.GetHandle(), M_OBJECT_REMOVE_FROM_INFORM_LIST, {0});
   Deliver();
-  QCOMPARE(reports.Count("Short payload for method"), 2);
+  QCOMPARE(reports.Count("Message too short for method"), 2);
   QVERIFY(a.GetInformList(0)->empty());
 }
 

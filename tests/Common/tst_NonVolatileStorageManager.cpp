@@ -19,12 +19,6 @@ QByteArray Pattern(qint64 size) {
   return bytes;
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
-
 QByteArray Region(const cNonVolatileStorageManager& storage) {
   return QByteArray(reinterpret_cast<const char*>(storage.GetStartAddress()), static_cast<int>(storage.GetSize()));
 }
@@ -55,7 +49,7 @@ class tst_NonVolatileStorageManager : public QObject {
     QFETCH(qint64, sizeAfter);
     const QString path = mDir.filePath(QTest::currentDataTag());
     const QByteArray contents = Pattern(fileSize);
-    WriteFile(path, contents);
+    QVERIFY(WriteAll(path, contents));
     cReportCapture reports;
     {
       cNonVolatileStorageManager storage(path, kSize, clearOnOpen, false);
@@ -194,7 +188,7 @@ class tst_NonVolatileStorageManager : public QObject {
     QFETCH(qint64, size);
     QFETCH(QString, report);
     QVERIFY(QDir(mDir.path()).mkpath("folder"));
-    WriteFile(mDir.filePath("plain"), "x");
+    QVERIFY(WriteAll(mDir.filePath("plain"), "x"));
     cReportCapture reports;
     cNonVolatileStorageManager storage(mDir.filePath(name), size, true, true);
     QVERIFY(!storage.HasRegion());
@@ -222,7 +216,7 @@ class tst_NonVolatileStorageManager : public QObject {
   void fileThatCannotGrow() {
     QFETCH(qint64, existing);
     const QString path = mDir.filePath(QTest::currentDataTag());
-    if (existing >= 0) WriteFile(path, Pattern(existing));
+    if (existing >= 0) QVERIFY(WriteAll(path, Pattern(existing)));
     cReportCapture reports;
     {
       cFileSizeLimit limit(kSize / 2);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -80,14 +81,13 @@ UBYTE* cNonVolatileStorageManager::AllocateBBSRAM(std::size_t size) {
 
 UBYTE* cNonVolatileStorageManager::AllocateDetached(std::size_t size) {
   // At least one byte so that every caller gets a distinct, valid pointer.
-  mDetachedBlocks.push_back(std::make_unique<UBYTE[]>(size == 0 ? 1 : size));
-  mDetachedSizes.push_back(size);
-  return mDetachedBlocks.back().get();
+  mDetachedBlocks.emplace_back(size == 0 ? 1 : size, UBYTE(0));
+  return mDetachedBlocks.back().data();
 }
 
 void cNonVolatileStorageManager::ClearAll() {
   if (mStartAddress != nullptr) std::memset(mStartAddress, 0, static_cast<std::size_t>(mSizeOfSRAM));
-  for (std::size_t i = 0; i < mDetachedBlocks.size(); ++i) std::memset(mDetachedBlocks[i].get(), 0, mDetachedSizes[i]);
+  for (auto& block : mDetachedBlocks) std::fill(block.begin(), block.end(), UBYTE(0));
 }
 
 bool cNonVolatileStorageManager::CheckBlockMarkers(UWORD* startMarker, UWORD expectedStart, UWORD* endMarker,

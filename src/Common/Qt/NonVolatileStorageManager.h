@@ -43,7 +43,7 @@ class cNonVolatileStorageManager {
   UBYTE* mNextFreeAddress;
   std::unique_ptr<QFile> mFile;
   bool mAlign;
-  // Stand-in blocks for requests the region cannot serve.
-  std::vector<std::unique_ptr<UBYTE[]>> mDetachedBlocks;
-  std::vector<std::size_t> mDetachedSizes;
+  // Stand-in blocks for requests the region cannot serve. Growing the outer
+  // vector moves the inner ones, which keeps their buffers where they are.
+  std::vector<std::vector<UBYTE>> mDetachedBlocks;
 };

@@ -34,20 +34,19 @@ cBlowfish::cBlowfish(const UBYTE* key, std::size_t length) : mP(kBlowfishInitial
     }
     word ^= keyWord;
   }
+  // The block carries over from table to table: one chain of encipherments
+  // replaces P and then the S-boxes.
   ULONG left = 0;
   ULONG right = 0;
-  for (std::size_t i = 0; i < mP.size(); i += 2) {
-    EncipherHalves(left, right);
-    mP[i] = left;
-    mP[i + 1] = right;
-  }
-  for (auto& box : mS) {
-    for (std::size_t i = 0; i < box.size(); i += 2) {
-      EncipherHalves(left, right);
-      box[i] = left;
-      box[i + 1] = right;
+  const auto replacePairs = [&](auto& table) {
+    for (std::size_t i = 0; i < table.size(); i += 2) {
+      Rounds(left, right, false);
+      table[i] = left;
+      table[i + 1] = right;
     }
-  }
+  };
+  replacePairs(mP);
+  for (auto& box : mS) replacePairs(box);
 }
 
 ULONG cBlowfish::Feistel(ULONG half) const {
@@ -70,10 +69,6 @@ void cBlowfish::Rounds(ULONG& left, ULONG& right, bool reverse) const {
   left = l;
   right = r;
 }
-
-void cBlowfish::EncipherHalves(ULONG& left, ULONG& right) const { Rounds(left, right, false); }
-
-void cBlowfish::DecipherHalves(ULONG& left, ULONG& right) const { Rounds(left, right, true); }
 
 void cBlowfish::EncipherBlock(UBYTE* block) const { TransformBlock(block, false); }
 

@@ -18,8 +18,6 @@ class cBlowfish {
   // leaves the schedule at its initial values.
   cBlowfish(const UBYTE* key, std::size_t length);
 
-  void EncipherHalves(ULONG& left, ULONG& right) const;
-  void DecipherHalves(ULONG& left, ULONG& right) const;
   void EncipherBlock(UBYTE* block) const;
   void DecipherBlock(UBYTE* block) const;
 

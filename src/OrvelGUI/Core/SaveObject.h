@@ -24,8 +24,6 @@ class cSaveObject {
   // Adopt the settings the device reported during synchronisation.
   virtual void SyncData();
 
-  const char* GetSaveObjectName() const { return mName; }
-
  protected:
   // Save objects live as long as the application and are never deleted
   // through this base.

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <cstring>
 
+#include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/AppPaths.h"
@@ -46,6 +47,17 @@ bool ReadBytes(QIODevice* in, UBYTE* into, qint64 count) {
     return false;
   }
   return true;
+}
+
+// A request may carry no path (keep the previous one) but not an empty one.
+// Clients send paths in the local 8-bit encoding, so they are decoded with it.
+template <typename tFile>
+bool OpenRequestedFile(tFile& file, const char* path, QIODevice::OpenMode mode) {
+  if (path != nullptr) {
+    if (*path == '\0') return false;
+    file.setFileName(QString::fromLocal8Bit(path));
+  }
+  return file.open(mode);
 }
 
 // Ends a QSaveFile without touching its target.
@@ -120,21 +132,11 @@ void cSavesManager::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle
       cNetObject::UpdateNewObject(connectionId, handle, destinationMethod, sourceMethod);
       return;
   }
-  SendMessage(OneByteMessage(connectionId, handle, destinationMethod, value));
+  EWNetSendUBYTE(mSystemMessage, connectionId, handle, destinationMethod, value);
 }
 
 void cSavesManager::InformResult(UWORD method, UBYTE result) {
-  SendToInformList(OneByteMessage(EW_INVALID_CONNECTION, EW_INVALID_HANDLE, method, result));
-}
-
-const cEWNetMessage& cSavesManager::OneByteMessage(UWORD connectionId, EW_NET_DATA_SCALE destination, UWORD method,
-                                                   UBYTE value) {
-  mSystemMessage.mConnectionId = connectionId;
-  mSystemMessage.mDestination = destination;
-  mSystemMessage.mMethod = method;
-  mSystemMessage.SetLength(1);
-  mSystemMessage.SetUBYTE(0, value);
-  return mSystemMessage;
+  EWNetPublishUBYTE(*this, mSystemMessage, method, result);
 }
 
 void cSavesManager::StartSave(const char* path) {
@@ -202,20 +204,14 @@ void cSavesManager::StartSync() {
   InformResult(kMethodSync, 1);
 }
 
-// A request may carry no path (keep the previous one) but not an empty one.
-// Clients send paths in the local 8-bit encoding, so they are decoded with it.
 bool cSavesManager::SetupWriteStream(const char* path) {
-  if (path != nullptr && *path != '\0') mSaveFile.setFileName(QString::fromLocal8Bit(path));
   // The save file is written beside its target and only replaces it on
   // commit, so an existing file is neither removed nor truncated here.
-  const bool opened = (path == nullptr || *path != '\0') && mSaveFile.open(QIODevice::WriteOnly);
-  return AttachTemporaryStream(opened);
+  return AttachTemporaryStream(OpenRequestedFile(mSaveFile, path, QIODevice::WriteOnly));
 }
 
 bool cSavesManager::SetupReadStream(const char* path) {
-  if (path != nullptr && *path != '\0') mRecallFile.setFileName(QString::fromLocal8Bit(path));
-  const bool opened = (path == nullptr || *path != '\0') && mRecallFile.open(QIODevice::ReadOnly);
-  return AttachTemporaryStream(opened);
+  return AttachTemporaryStream(OpenRequestedFile(mRecallFile, path, QIODevice::ReadOnly));
 }
 
 bool cSavesManager::AttachTemporaryStream(bool fileOpened) {
@@ -267,8 +263,8 @@ bool cSavesManager::CheckFrameEnd(qint64 endMarkerPosition) {
   return true;
 }
 
+// StartRecall has already cleared mRecallValid.
 void cSavesManager::InvokeRecall() {
-  mRecallValid = 0;
   qint16 magic = 0;
   qint8 version = 0;
   mStream >> magic >> version;

@@ -47,7 +47,6 @@ class cSavesManager : public cNetObject {
                        EW_NET_DATA_SCALE sourceMethod) override;
 
   void RegisterSaveObject(cSaveObject* saveObject);
-  std::size_t GetNumberOfSaveObjects() const { return mSaveObjects.size(); }
 
   // A null path means the path of the previous request of the same kind.
   void StartSave(const char* path);
@@ -55,9 +54,6 @@ class cSavesManager : public cNetObject {
   void StartSync();
 
   QString GetSaveFileName() const { return mSaveFile.fileName(); }
-  QString GetRecallFileName() const { return mRecallFile.fileName(); }
-  UBYTE GetStreamOk() const { return mStreamOk; }
-  UBYTE GetRecallValid() const { return mRecallValid; }
 
   // The program-wide key schedule of the file key, built on first use.
   static const cBlowfish& FileCipher();
@@ -78,7 +74,6 @@ class cSavesManager : public cNetObject {
   qint64 MeasureSaveBlocks();
   void CloseOperation();
   void InformResult(UWORD method, UBYTE result);
-  const cEWNetMessage& OneByteMessage(UWORD connectionId, EW_NET_DATA_SCALE destination, UWORD method, UBYTE value);
 
   QSaveFile mSaveFile;
   QFile mRecallFile;

@@ -10,19 +10,15 @@ namespace {
 
 QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
 
-QByteArray Encipher(const QByteArray& key, const QByteArray& plain) {
+QByteArray Cipher(const QByteArray& key, QByteArray block, bool encipher) {
   const cBlowfish cipher(reinterpret_cast<const UBYTE*>(key.constData()), std::size_t(key.size()));
-  QByteArray block = plain;
-  cipher.EncipherBlock(reinterpret_cast<UBYTE*>(block.data()));
+  UBYTE* bytes = reinterpret_cast<UBYTE*>(block.data());
+  encipher ? cipher.EncipherBlock(bytes) : cipher.DecipherBlock(bytes);
   return block;
 }
 
-QByteArray Decipher(const QByteArray& key, const QByteArray& enciphered) {
-  const cBlowfish cipher(reinterpret_cast<const UBYTE*>(key.constData()), std::size_t(key.size()));
-  QByteArray block = enciphered;
-  cipher.DecipherBlock(reinterpret_cast<UBYTE*>(block.data()));
-  return block;
-}
+QByteArray Encipher(const QByteArray& key, const QByteArray& plain) { return Cipher(key, plain, true); }
+QByteArray Decipher(const QByteArray& key, const QByteArray& enciphered) { return Cipher(key, enciphered, false); }
 
 // Digit extraction (Bailey-Borwein-Plouffe): the fraction of 16^position * pi,
 // independent of the series the table generator sums.

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "Common/FileSupport.h"
-#include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/Syscall.h"
+#include "NetTestObjects.h"
 #include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/Blowfish.h"
 #include "OrvelGUI/Core/SaveObject.h"
@@ -63,20 +63,9 @@ class cBareSaveObject final : public cSaveObject {
   using cSaveObject::cSaveObject;
 };
 
-// Receives the manager's one-byte results.
-class cResultProbe final : public cNetObject {
- public:
-  cResultProbe() : cNetObject("Saves Test Probe", 3, false, false) {}
-  ~cResultProbe() override { Unregister(); }
-  void EntrypointMessage(cEWNetMessage& message) override {
-    if (message.mMethod >= PARAMETER_BASE && message.mLength == 1) {
-      mResults.emplace_back(message.mMethod, message.GetUBYTE(0));
-      return;
-    }
-    cNetObject::EntrypointMessage(message);
-  }
-  std::vector<std::pair<UWORD, int>> mResults;
-};
+// The probe's parameter that sync-up answers are addressed to: one the manager
+// does not have, so an answer on the source method is caught.
+constexpr UWORD kSyncUpMethod = cSavesManager::kMethodSync + 1;
 
 QByteArray Cipher(const QByteArray& input, bool encrypt) {
   QBuffer in;
@@ -152,7 +141,7 @@ class tst_SavesManager : public QObject {
     qputenv("HOME", mHome->path().toLocal8Bit());
     StartEWNet(0, false);
     mManager = std::make_unique<cSavesManager>();
-    mProbe = std::make_unique<cResultProbe>();
+    mProbe = std::make_unique<cRecordingObject>("Saves Test Probe", 4);
     for (UWORD method = cSavesManager::kMethodSave; method <= cSavesManager::kMethodSync; ++method) {
       QVERIFY(mManager->AddObjectToInformList(0, mProbe->GetHandle(), method, method, 0, 0, true));
     }
@@ -478,15 +467,14 @@ class tst_SavesManager : public QObject {
   // Delivers the request and returns the result byte sent to the inform list
   // (-1 when none arrived).
   int Send(UWORD method, cEWNetMessage& message) {
-    mProbe->mResults.clear();
+    mProbe->mReceived.clear();
     message.mConnectionId = 0;
     message.mDestination = mManager->GetHandle();
     message.mSource = mProbe->GetHandle();
     message.mMethod = method;
     SendMessage(message);
     GetRegistryRouter()->DoWork();
-    if (mProbe->mResults.size() != 1 || mProbe->mResults[0].first != method) return -1;
-    return mProbe->mResults[0].second;
+    return OnlyResult(method);
   }
 
   int Request(UWORD method, const char* path) {
@@ -497,16 +485,23 @@ class tst_SavesManager : public QObject {
   int Request(UWORD method, const QString& path) { return Request(method, path.toLocal8Bit().constData()); }
 
   int SyncUp(UWORD sourceMethod) {
-    mProbe->mResults.clear();
-    mManager->UpdateNewObject(0, mProbe->GetHandle(), 0x2000, sourceMethod);
+    mProbe->mReceived.clear();
+    mManager->UpdateNewObject(0, mProbe->GetHandle(), kSyncUpMethod, sourceMethod);
     GetRegistryRouter()->DoWork();
-    if (mProbe->mResults.size() != 1 || mProbe->mResults[0].first != 0x2000) return -1;
-    return mProbe->mResults[0].second;
+    return OnlyResult(kSyncUpMethod);
+  }
+
+  // The byte of the one message the probe received, or -1 when it received
+  // anything else.
+  int OnlyResult(UWORD method) const {
+    const auto& received = mProbe->mReceived;
+    if (received.size() != 1 || received[0].mMethod != method || received[0].mPayload.size() != 1) return -1;
+    return received[0].mPayload[0];
   }
 
   std::unique_ptr<QTemporaryDir> mHome;
   std::unique_ptr<cSavesManager> mManager;
-  std::unique_ptr<cResultProbe> mProbe;
+  std::unique_ptr<cRecordingObject> mProbe;
   std::vector<std::unique_ptr<cRecordedSaveObject>> mObjects;
   std::unique_ptr<cBareSaveObject> mBare;
   std::vector<std::string> mSyncLog;

@@ -30,6 +30,19 @@ QJsonArray ToJsonArray(const std::vector<double>& values) {
   return array;
 }
 
+// The slot settings a command 2 of kFilterPayload bytes carries after its address.
+sSimFilter DecodeFilterCommand(const std::vector<std::uint8_t>& p) {
+  sSimFilter f;
+  for (std::size_t c = 0; c < f.mCoefficients.size(); ++c) f.mCoefficients[c] = ReadLE32Signed(&p[4 + 4 * c]);
+  f.mFrequency = ReadLE16(&p[24]);
+  f.mWidth = ReadLE16(&p[26]);
+  f.mGain = static_cast<std::int16_t>(ReadLE16(&p[28]));
+  f.mType = p[30];
+  f.mVariant = p[31];
+  f.mFlags = p[32];
+  return f;
+}
+
 }  // namespace
 
 int FilterRecordIndex(std::uint32_t address) {
@@ -88,16 +101,7 @@ std::vector<sDevicePacket> cDeviceModel::HandleCommand(const sDevicePacket& comm
     case CMD_FILTER:
       if (p.size() == kFilterPayload) {
         const int index = FilterRecordIndex(ReadLE32(&p[0]));
-        if (index >= 0) {
-          sSimFilter& f = mFilters[static_cast<std::size_t>(index)];
-          for (std::size_t c = 0; c < f.mCoefficients.size(); ++c) f.mCoefficients[c] = ReadLE32Signed(&p[4 + 4 * c]);
-          f.mFrequency = ReadLE16(&p[24]);
-          f.mWidth = ReadLE16(&p[26]);
-          f.mGain = static_cast<std::int16_t>(ReadLE16(&p[28]));
-          f.mType = p[30];
-          f.mVariant = p[31];
-          f.mFlags = p[32];
-        }
+        if (index >= 0) mFilters[static_cast<std::size_t>(index)] = DecodeFilterCommand(p);
       }
       replies.push_back({CMD_FILTER, {}});
       break;
@@ -159,17 +163,18 @@ QJsonObject DescribePacket(bool fromHost, const sDevicePacket& packet) {
   if (fromHost) {
     if (packet.mType == CMD_FILTER && p.size() == kFilterPayload) {
       const std::uint32_t address = ReadLE32(&p[0]);
+      const sSimFilter f = DecodeFilterCommand(p);
       fields["address"] = static_cast<double>(address);
       fields["channel"] = static_cast<double>(address & 0xFF);
       fields["slot"] = static_cast<double>(address >> 8);
       fields["record"] = FilterRecordIndex(address);
-      fields["coefficients"] = ToJsonArray({le32s(4), le32s(8), le32s(12), le32s(16), le32s(20)});
-      fields["frequency"] = static_cast<double>(ReadLE16(&p[24]));
-      fields["width"] = static_cast<double>(ReadLE16(&p[26]));
-      fields["gain"] = le16s(28);
-      fields["type"] = p[30];
-      fields["variant"] = p[31];
-      fields["flags"] = p[32];
+      fields["coefficients"] = ToJsonArray(std::vector<double>(f.mCoefficients.begin(), f.mCoefficients.end()));
+      fields["frequency"] = f.mFrequency;
+      fields["width"] = f.mWidth;
+      fields["gain"] = f.mGain;
+      fields["type"] = f.mType;
+      fields["variant"] = f.mVariant;
+      fields["flags"] = f.mFlags;
     } else if (packet.mType == CMD_STRIP && p.size() == kStripPayload) {
       fields["index"] = le32(0);
       fields["linear"] = le32s(4);

@@ -38,7 +38,6 @@ class cPacketParser {
   void Feed(const std::uint8_t* bytes, std::size_t count);
   // The next whole packet, if one is complete.
   bool Next(sDevicePacket& packet);
-  void Reset() { mBuffer.clear(); }
   // Bytes thrown away while looking for a header, since construction.
   std::size_t DiscardedBytes() const { return mDiscarded; }
 

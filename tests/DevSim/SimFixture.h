@@ -43,6 +43,8 @@ inline bool TickUntil(const std::function<void()>& step, const std::function<boo
   }
 }
 
+inline QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
+
 inline QByteArray Bytes(const std::vector<std::uint8_t>& bytes) {
   return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
 }

@@ -60,8 +60,6 @@ class cHostEnd {
   int mFd;
 };
 
-QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
-
 }  // namespace
 
 class tst_DeviceSimulator : public QObject {
@@ -232,7 +230,7 @@ class tst_DeviceSimulator : public QObject {
                          "03020000"
                          "01000000feffffff030000000400000005000000"
                          "3412"
-                         "0000"
+                         "7856"
                          "00ff"
                          "05"
                          "02"
@@ -259,8 +257,12 @@ class tst_DeviceSimulator : public QObject {
     QCOMPARE(filter["payload"].toString().left(8), QString("03020000"));
     const QJsonObject fields = filter["fields"].toObject();
     QCOMPARE(fields["record"].toInt(), 16);
-    QCOMPARE(fields["coefficients"].toArray()[1].toInt(), -2);
+    QCOMPARE(fields["coefficients"].toArray(), QJsonArray({1, -2, 3, 4, 5}));
+    QCOMPARE(fields["frequency"].toInt(), 0x1234);
+    QCOMPARE(fields["width"].toInt(), 0x5678);
     QCOMPARE(fields["gain"].toInt(), -256);
+    QCOMPARE(fields["type"].toInt(), 5);
+    QCOMPARE(fields["variant"].toInt(), 2);
     QCOMPARE(fields["flags"].toInt(), 0x81);
     QCOMPARE(lines[1]["fault"].toString(), QString("garbage"));
     QCOMPARE(lines[2]["dir"].toString(), QString("tx"));

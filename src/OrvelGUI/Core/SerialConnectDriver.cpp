@@ -18,11 +18,14 @@ constexpr EW_NET_DATA_SCALE kVersion = PARAMETER_BASE + 2;
 constexpr EW_NET_DATA_SCALE kStatus = PARAMETER_BASE + 3;
 constexpr EW_NET_DATA_SCALE kSyncDone = PARAMETER_BASE + 4;
 constexpr int kMaxPorts = 255;
+// Port names and the version text travel in fixed slots; the link matches a
+// name cut to the slot back to its port.
+constexpr int kSlotBytes = cSerialPortManager::kPortNameSlotChars + 1;
 
 // Text in a fixed slot: cut to fit, always NUL-terminated.
-void PutSlot(cEWNetMessage& message, EW_NET_DATA_SCALE at, const QByteArray& text, int slotBytes) {
-  const int length = std::min<int>(text.size(), slotBytes - 1);
-  std::memset(message.GetPointer(at), 0, std::size_t(slotBytes));
+void PutSlot(cEWNetMessage& message, EW_NET_DATA_SCALE at, const QByteArray& text) {
+  const int length = std::min<int>(text.size(), kSlotBytes - 1);
+  std::memset(message.GetPointer(at), 0, std::size_t(kSlotBytes));
   std::memcpy(message.GetPointer(at), text.constData(), std::size_t(length));
 }
 
@@ -41,24 +44,24 @@ bool cSerialConnectDriver::FillParameter(EW_NET_DATA_SCALE method) {
       break;
     case kPortList: {
       QStringList names = mInterface->GetPortNames();
-      for (const QString& name : names) {
-        if (name.toUtf8().size() >= kSlotBytes) {
-          // The slot carries the first 7 characters; the link accepts them
-          // back as long as they name only this port.
-          EW_REPORT_NOTIFICATION("Port name %s is listed as its first %d characters", qPrintable(name), kSlotBytes - 1);
-        }
-      }
       if (names.size() > kMaxPorts) names = names.mid(0, kMaxPorts);
       mSystemMessage.SetLength(EW_NET_DATA_SCALE(1 + kSlotBytes * names.size()));
       mSystemMessage.SetUBYTE(0, UBYTE(names.size()));
       for (int i = 0; i < names.size(); ++i) {
-        PutSlot(mSystemMessage, EW_NET_DATA_SCALE(1 + kSlotBytes * i), names.at(i).toUtf8(), kSlotBytes);
+        const QByteArray name = names.at(i).toUtf8();
+        if (name.size() >= kSlotBytes) {
+          // The slot carries the first 7 characters; the link accepts them
+          // back as long as they name only this port.
+          EW_REPORT_NOTIFICATION("Port name %s is listed as its first %d characters", qPrintable(names.at(i)),
+                                 kSlotBytes - 1);
+        }
+        PutSlot(mSystemMessage, EW_NET_DATA_SCALE(1 + kSlotBytes * i), name);
       }
       break;
     }
     case kVersion:
       mSystemMessage.SetLength(kSlotBytes);
-      PutSlot(mSystemMessage, 0, mInterface->GetVersionText().toUtf8(), kSlotBytes);
+      PutSlot(mSystemMessage, 0, mInterface->GetVersionText().toUtf8());
       break;
     case kStatus:
       mSystemMessage.SetLength(2);

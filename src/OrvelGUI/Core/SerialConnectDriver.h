@@ -15,7 +15,6 @@ class cSerialConnectDriver : public cNetObject {
  public:
   static constexpr const char* kObjectName = "Serial Connection Driver NetObject";
   static constexpr EW_NET_DATA_SCALE kParameterCount = 5;
-  static constexpr int kSlotBytes = 8;
 
   explicit cSerialConnectDriver(cSerialInterface* serialInterface);
   ~cSerialConnectDriver() override;

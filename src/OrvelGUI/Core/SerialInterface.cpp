@@ -1,6 +1,7 @@
 #include "OrvelGUI/Core/SerialInterface.h"
 
 #include <QObject>
+#include <QtEndian>
 #include <cstring>
 
 #include "EWNet/Core/ErrLog.h"
@@ -9,15 +10,6 @@ namespace {
 
 // Meter requests that may go unanswered before one counts as missed.
 constexpr int kMeterCallsPerMiss = 50;
-
-void PutLE32(UBYTE* at, ULONG value) {
-  for (int i = 0; i < 4; ++i) at[i] = UBYTE(value >> (8 * i));
-}
-
-void PutLE16(UBYTE* at, UWORD value) {
-  at[0] = UBYTE(value);
-  at[1] = UBYTE(value >> 8);
-}
 
 }  // namespace
 
@@ -86,10 +78,13 @@ void cSerialInterface::Service() {
   QString portName;
   {
     std::lock_guard<std::mutex> guard(mLock);
+    // Almost every tick finds no request: the name is copied only for one.
     pending = mRequestPending;
     connect = mRequestConnect;
-    portName = mRequestedPort;
-    if (pending && connect) mRequestPending = false;
+    if (pending && connect) {
+      portName = mRequestedPort;
+      mRequestPending = false;
+    }
   }
   if (pending) {
     if (connect) {
@@ -228,19 +223,19 @@ void cSerialInterface::SendPass() {
   if (!mStripQueue.empty()) {
     const sStripEntry& e = mStripQueue.front();
     UBYTE payload[20];
-    PutLE32(payload, e.mIndex);
-    PutLE32(payload + 4, ULONG(e.mLinearGain));
-    PutLE32(payload + 8, e.mGainWord);
-    PutLE32(payload + 12, e.mPolarity);
-    PutLE32(payload + 16, e.mMute);
+    qToLittleEndian<ULONG>(e.mIndex, payload);
+    qToLittleEndian<ULONG>(ULONG(e.mLinearGain), payload + 4);
+    qToLittleEndian<ULONG>(e.mGainWord, payload + 8);
+    qToLittleEndian<ULONG>(e.mPolarity, payload + 12);
+    qToLittleEndian<ULONG>(e.mMute, payload + 16);
     mManager->SendPacket(cSerialPortManager::PACKET_STRIP, payload, sizeof payload);
     mStripQueue.pop_front();
   }
   if (!mDelayQueue.empty()) {
     const sDelayEntry& e = mDelayQueue.front();
     UBYTE payload[8];
-    PutLE32(payload, e.mIndex);
-    PutLE32(payload + 4, ULONG(e.mSamples));
+    qToLittleEndian<ULONG>(e.mIndex, payload);
+    qToLittleEndian<ULONG>(ULONG(e.mSamples), payload + 4);
     mManager->SendPacket(cSerialPortManager::PACKET_DELAY, payload, sizeof payload);
     mDelayQueue.pop_front();
   }
@@ -248,12 +243,12 @@ void cSerialInterface::SendPass() {
 
 void cSerialInterface::SendFilter(const sFilterEntry& e) {
   UBYTE payload[4 + kMaxCoefficientBytes + 9];
-  PutLE32(payload, e.mAddress);
+  qToLittleEndian<ULONG>(e.mAddress, payload);
   const std::size_t n = e.mLength;
-  for (std::size_t i = 0; i < n / 4; ++i) PutLE32(payload + 4 + 4 * i, ULONG(e.mCoefficients[i]));
-  PutLE16(payload + 4 + n, e.mWord1);
-  PutLE16(payload + 6 + n, e.mWord2);
-  PutLE16(payload + 8 + n, e.mWord3);
+  for (std::size_t i = 0; i < n / 4; ++i) qToLittleEndian<ULONG>(ULONG(e.mCoefficients[i]), payload + 4 + 4 * i);
+  qToLittleEndian<UWORD>(e.mWord1, payload + 4 + n);
+  qToLittleEndian<UWORD>(e.mWord2, payload + 6 + n);
+  qToLittleEndian<UWORD>(e.mWord3, payload + 8 + n);
   payload[10 + n] = e.mByte1;
   payload[11 + n] = e.mByte2;
   payload[12 + n] = e.mByte3;

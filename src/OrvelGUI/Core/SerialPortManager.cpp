@@ -1,6 +1,7 @@
 #include "OrvelGUI/Core/SerialPortManager.h"
 
 #include <QThread>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -16,16 +17,6 @@ constexpr UBYTE kSync = 0xA5;
 constexpr int kWriteWaitMs = 5000;
 // A tick must stay short even when the line is flooded with noise.
 constexpr std::size_t kMaxBytesPerReply = 16384;
-
-ULONG ReadLE32(const UBYTE* bytes) {
-  return ULONG(bytes[0]) | (ULONG(bytes[1]) << 8) | (ULONG(bytes[2]) << 16) | (ULONG(bytes[3]) << 24);
-}
-
-UWORD ReadLE16(const UBYTE* bytes) { return UWORD(bytes[0] | (bytes[1] << 8)); }
-
-void WriteLE32(UBYTE* bytes, ULONG value) {
-  for (int i = 0; i < 4; ++i) bytes[i] = UBYTE(value >> (8 * i));
-}
 
 // The serial port takes a hung-up line for an empty read and carries on; it
 // notices the device is gone only when it next writes. The line itself says
@@ -206,7 +197,7 @@ bool cSerialPortManager::SendPacket(UBYTE command, const UBYTE* payload, ULONG l
   }
   std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
   mTransmit[3] = command;
-  WriteLE32(&mTransmit[4], length);
+  qToLittleEndian<ULONG>(length, &mTransmit[4]);
   if (length > 0) std::memcpy(&mTransmit[kHeaderSize], payload, length);
   WriteToPort(mTransmit.data(), qint64(kHeaderSize + length));
   return true;
@@ -263,7 +254,7 @@ void cSerialPortManager::ProcessReply() {
       continue;
     }
     if (mReceiveFill < kHeaderSize) return;  // the rest comes on a later tick
-    const ULONG length = ReadLE32(&mReceive[4]);
+    const ULONG length = qFromLittleEndian<ULONG>(&mReceive[4]);
     if (length > kMaxReplyPayload) {
       EW_REPORT_ERROR("Reply of type %d states %lu payload bytes; skipped", int(mReceive[3]),
                       static_cast<unsigned long>(length));
@@ -294,31 +285,33 @@ void cSerialPortManager::ApplyReply(UBYTE type, const UBYTE* payload, ULONG leng
     case PACKET_FILTER_SYNC:
       if (mRecordCount < kFilterRecordCount) {
         sFilter& record = mRecords[std::size_t(mRecordCount)];
-        record.mFrequency = ReadLE16(payload);
-        record.mWidth = ReadLE16(payload + 2);
-        record.mGain = GAIN(ReadLE16(payload + 4));
-        record.mType = ReadLE16(payload + 6);
-        record.mVariant = ReadLE16(payload + 8);
-        record.mFlags = ReadLE16(payload + 10);
+        record.mFrequency = qFromLittleEndian<UWORD>(payload);
+        record.mWidth = qFromLittleEndian<UWORD>(payload + 2);
+        record.mGain = GAIN(qFromLittleEndian<UWORD>(payload + 4));
+        record.mType = qFromLittleEndian<UWORD>(payload + 6);
+        record.mVariant = qFromLittleEndian<UWORD>(payload + 8);
+        record.mFlags = qFromLittleEndian<UWORD>(payload + 10);
         if (++mRecordCount == kFilterRecordCount) mSyncOutstanding = false;
       }
       break;
     case PACKET_METERS:
-      for (int i = 0; i < kMeterCount; ++i) mMeters[std::size_t(i)] = ReadLE32(payload + 4 * i);
+      for (int i = 0; i < kMeterCount; ++i) mMeters[std::size_t(i)] = qFromLittleEndian<ULONG>(payload + 4 * i);
       mMeterPending = false;
       mMissCount = 0;
       break;
     case PACKET_STRIP_SYNC:
       for (int i = 0; i < kStripCount; ++i) {
         const UBYTE* at = payload + 6 * i;
-        mStrips[std::size_t(i)] = {std::int16_t(ReadLE16(at)), std::int16_t(ReadLE16(at + 2)),
-                                   std::int16_t(ReadLE16(at + 4))};
+        mStrips[std::size_t(i)] = {std::int16_t(qFromLittleEndian<UWORD>(at)),
+                                   std::int16_t(qFromLittleEndian<UWORD>(at + 2)),
+                                   std::int16_t(qFromLittleEndian<UWORD>(at + 4))};
       }
       mStripsReceived = true;
       mSyncOutstanding = false;
       break;
     case PACKET_DELAY_SYNC:
-      for (int i = 0; i < kDelayCount; ++i) mDelays[std::size_t(i)] = std::int32_t(ReadLE32(payload + 4 * i));
+      for (int i = 0; i < kDelayCount; ++i)
+        mDelays[std::size_t(i)] = std::int32_t(qFromLittleEndian<ULONG>(payload + 4 * i));
       mDelaysReceived = true;
       mSyncOutstanding = false;
       break;

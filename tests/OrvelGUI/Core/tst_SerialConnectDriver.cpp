@@ -142,19 +142,24 @@ class tst_SerialConnectDriver : public QObject {
   void portListSlots_data() {
     QTest::addColumn<QStringList>("paths");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("none") << QStringList() << QByteArray(1, '\0');
+    QTest::addColumn<int>("cutNames");
+    QTest::newRow("none") << QStringList() << QByteArray(1, '\0') << 0;
     QTest::newRow("seven characters fit")
-        << QStringList{"/dev/ttyORV0", "/x/ttyACM1"} << QByteArray("\x02ttyORV0\0ttyACM1\0", 17);
-    QTest::newRow("longer names are cut to the slot")
-        << QStringList{"/x/ttyORVLONG1", "/x/a"} << QByteArray("\x02ttyORVL\0a\0\0\0\0\0\0\0", 17);
+        << QStringList{"/dev/ttyORV0", "/x/ttyACM1"} << QByteArray("\x02ttyORV0\0ttyACM1\0", 17) << 0;
+    QTest::newRow("longer names are cut to the slot") << QStringList{"/x/ttyORVLONG1", "/x/a", "/x/ttyACM10"}
+                                                      << QByteArray("\x03ttyORVL\0a\0\0\0\0\0\0\0ttyACM1\0", 25) << 2;
   }
   void portListSlots() {
     QFETCH(QStringList, paths);
     QFETCH(QByteArray, expected);
+    QFETCH(int, cutNames);
+    cReportCapture reports;
     sDriverUnderTest t;
     UseDevicePorts(paths);  // read on every request, not only at start
     t.Send(kPortList);
     QCOMPARE(t.Last(kPortList), expected);
+    QCOMPARE(reports.Count("is listed as its first 7 characters"), cutNames);
+    if (cutNames > 0) QVERIFY2(reports.Contains("Port name ttyACM10 is listed"), qPrintable(reports.Dump()));
   }
 
   void longVersionTextIsCut() {

@@ -13,10 +13,13 @@ using LinkState = cSerialInterface::LinkState;
 
 namespace {
 
-QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
-
 QByteArray VersionReply(int major, int minor) {
   return Hex("a5a5000002000000") + QByteArray(1, char(major)) + QByteArray(1, char(minor));
+}
+
+// Services the link, as the tick would, until it reaches `state`.
+bool ServiceUntil(cSerialInterface& link, LinkState state, int timeoutMs = 3000, int pauseMs = 2) {
+  return TickUntil([&] { link.Service(); }, [&] { return link.GetState() == state; }, timeoutMs, pauseMs);
 }
 
 struct sLinkUnderTest {
@@ -24,9 +27,7 @@ struct sLinkUnderTest {
   std::unique_ptr<cSerialInterface> mLink;
 
   void Tick() { mLink->Service(); }
-  bool TickUntilState(LinkState state, int timeoutMs = 3000) {
-    return TickUntil([this] { Tick(); }, [&] { return mLink->GetState() == state; }, timeoutMs);
-  }
+  bool TickUntilState(LinkState state, int timeoutMs = 3000) { return ServiceUntil(*mLink, state, timeoutMs); }
   // One tick, then wait until the device has seen `count` packets in all.
   bool TickAndExpect(std::size_t count) {
     Tick();
@@ -90,7 +91,7 @@ class tst_SerialInterface : public QObject {
     link.Service();
     QVERIFY(device->WaitForReceived(1, 2000));
     QCOMPARE(Bytes(device->Received().at(0).mBytes), Hex("a5a5000000000000"));
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+    QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     QCOMPARE(link.GetVersionText(), text);
     QCOMPARE(link.TakeLastError(), UBYTE(0));
     QCOMPARE(device->DiscardedBytes(), std::size_t(0));
@@ -212,7 +213,7 @@ class tst_SerialInterface : public QObject {
     // Once connected the queues work, and nothing dropped earlier shows up.
     device->SetFaults({});
     device->Inject({0xA5, 0xA5, 0, 0, 2, 0, 0, 0, 1, 4});
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+    QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     link.QueueDelayMessage(1, 3);
     link.Service();
     QVERIFY(device->WaitForReceived(2, 2000));
@@ -356,15 +357,14 @@ class tst_SerialInterface : public QObject {
     cSerialInterface link;
     link.RequestConnection(true, QString());
     if (!silentFromStart) {
-      QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+      QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
       device->SetFaults(silent);
     }
-    QVERIFY(
-        TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::NO_REPLY; }, 15000, 1));
+    QVERIFY(ServiceUntil(link, cSerialInterface::NO_REPLY, 15000, 1));
     QCOMPARE(int(link.TakeLastError()), error);
     link.QueueDelayMessage(0, 1);
     link.RequestConnection(false, QString());
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::DISCONNECTED; }));
+    QVERIFY(ServiceUntil(link, cSerialInterface::DISCONNECTED));
     QVERIFY(TickUntil([] {}, [&] { return device->Received().back().mType == 15; }, 2000));
   }
 
@@ -482,8 +482,7 @@ class tst_SerialInterface : public QObject {
     link.SetMeterPolling(meterPolling);
     link.RequestConnection(true, QString());
     // Well before the wait for the version would run out.
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::NO_REPLY; },
-                      cSerialInterface::kVersionTimeoutMs / 2));
+    QVERIFY(ServiceUntil(link, cSerialInterface::NO_REPLY, cSerialInterface::kVersionTimeoutMs / 2));
     QVERIFY(device->HasHungUp());
     QCOMPARE(link.TakeLastError(), UBYTE(0));
     QVERIFY(!link.GetMeterValues().has_value());
@@ -532,7 +531,7 @@ class tst_SerialInterface : public QObject {
     UseDevicePorts({QString::fromStdString(second->DevicePath()), QString::fromStdString(first->DevicePath())});
     cSerialInterface link;
     link.RequestConnection(true, QString());
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+    QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     QCOMPARE(link.GetVersionText(), QString("V2.2"));
     QCOMPARE(first->ReceivedCount(), std::size_t(0));
   }
@@ -551,7 +550,7 @@ class tst_SerialInterface : public QObject {
       UseDevicePorts({pathA});
       cSerialInterface link;
       link.RequestConnection(true, "ttyORVL");
-      QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+      QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
       QCOMPARE(link.GetVersionText(), QString("V1.1"));
     }
     {
@@ -565,7 +564,7 @@ class tst_SerialInterface : public QObject {
       QCOMPARE(int(link.TakeLastError()), 2);
       QVERIFY2(reports.Contains("shared by several ports"), qPrintable(reports.Dump()));
       link.RequestConnection(true, "ttyORVLONG2");
-      QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+      QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
       QCOMPARE(link.GetVersionText(), QString("V2.2"));
     }
     {
@@ -586,7 +585,7 @@ class tst_SerialInterface : public QObject {
       QVERIFY(!shortDevice->WaitForReceived(1, 50));
       QVERIFY(!longDevice->WaitForReceived(1, 50));
       link.RequestConnection(true, "ttyORV10");
-      QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+      QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
       QCOMPARE(link.GetVersionText(), QString("V4.4"));
     }
   }
@@ -602,7 +601,7 @@ class tst_SerialInterface : public QObject {
     cSerialInterface link;
     link.SetMeterPolling(false);
     link.RequestConnection(true, QString());
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+    QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     QSerialPort holder(secondPath);
     QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
 
@@ -616,7 +615,7 @@ class tst_SerialInterface : public QObject {
     link.QueueDelayMessage(1, 2);
     holder.close();
     link.RequestConnection(true, secondPath.section('/', -1));
-    QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+    QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     for (int i = 0; i < 3; ++i) link.Service();
     QVERIFY(!second->WaitForReceived(2, 100));
     QCOMPARE(ReceivedTypes(*second), QString("0"));

@@ -17,7 +17,10 @@ void cDynamicEWNetMessPool::ReturnEWNetMessage(cEWNetMessage* message) {
   delete message;
 }
 
-cEWNetMessagePool::cEWNetMessagePool() : mSmall(kSmallSize, 1000, 0, 1000), mLarge(kLargeSize, 100, 0, 100), mHeap(0) {}
+cEWNetMessagePool::cEWNetMessagePool()
+    : mSmall(kSmallSize, kSmallInitial, kSmallMaximum, kSmallGrowth),
+      mLarge(kLargeSize, kLargeInitial, kLargeMaximum, kLargeGrowth),
+      mHeap(kHeapCap) {}
 
 cEWNetMessage* cEWNetMessagePool::GetEWNetMessage(EW_NET_DATA_SCALE length) {
   if (length <= kSmallSize) return mSmall.GetEWNetMessage();

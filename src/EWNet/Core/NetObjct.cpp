@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "EWNet/Core/ErrLog.h"
+#include "EWNet/Core/NetFactory.h"
 #include "EWNet/Core/RegRoutr.h"
 
 namespace {
@@ -45,14 +46,18 @@ cNetObject::cNetObject(const char* name, EW_NET_DATA_SCALE numberOfParameters, b
                     unsigned(mNumberOfParameters));
   }
   if (mNumberOfParameters > 0) mInformLists.reset(new InformList[mNumberOfParameters]);
+  CheckNetLifetimeContext("created", name != nullptr ? name : "");
   cRegistryRouter* router = GetRegistryRouter();
-  if (router != nullptr) {
-    router->RegisterNetworkObject(this, name != nullptr ? name : "");
-    if (actionTick) router->AddToTickList(this);
-    if (actionTock) router->AddToTockList(this);
-  } else {
+  if (router == nullptr) {
     EW_REPORT_ERROR("No registry router for \"%s\"", name != nullptr ? name : "");
+    return;
   }
+  cRegistryLocker lock;
+  router->RegisterNetworkObject(this, name != nullptr ? name : "");
+  // Only an object that got a handle is ticked and counts as registered.
+  if (mHandle == EW_INVALID_HANDLE) return;
+  if (actionTick) router->AddToTickList(this);
+  if (actionTock) router->AddToTockList(this);
   mRegistered = true;
 }
 
@@ -64,6 +69,7 @@ cNetObject::~cNetObject() {
 
 void cNetObject::Unregister() {
   if (mRegistered) {
+    CheckNetLifetimeContext("destroyed", GetName());
     if (cRegistryRouter* router = GetRegistryRouter()) router->UnregisterNetworkObject(this);
     mRegistered = false;
   }

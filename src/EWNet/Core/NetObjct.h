@@ -53,7 +53,9 @@ struct sDeleteListEntry {
 };
 
 // Base of every addressable thing in the object network. The most derived
-// destructor must call Unregister() before the base destructor runs.
+// destructor must call Unregister() before the base destructor runs. While the
+// dispatch thread runs, create and destroy net objects with MakeNetObject
+// (EWNet/Core/NetFactory.h) or on the dispatch thread itself.
 class cNetObject {
  public:
   using InformList = std::forward_list<sInformListEntry>;

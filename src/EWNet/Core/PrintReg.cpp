@@ -44,7 +44,7 @@ void cRegistryRouter::PrintMesspools() {
 
   std::fprintf(file, "-------------------Messpools Printout: %s\n", when);
   {
-    std::lock_guard<std::recursive_mutex> registry(mRegistryLock);
+    std::lock_guard<cRegistryMutex> registry(mRegistryLock);
     std::lock_guard<std::recursive_mutex> buffer(mBufferLock);
     // Queue order: what the dispatcher has taken but not yet delivered comes
     // first (when printed from a delivery), then the ring.

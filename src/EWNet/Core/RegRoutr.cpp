@@ -115,7 +115,7 @@ cRegistryRouter::~cRegistryRouter() {
 }
 
 void cRegistryRouter::RegisterNetworkObject(cNetObject* object, const char* name) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   const size_t length = std::strlen(name);
   if (length > kMaxNameLength) {
     EW_REPORT_ERROR("ObjectName length too long: %d", int(length));
@@ -138,10 +138,43 @@ void cRegistryRouter::RegisterNetworkObject(cNetObject* object, const char* name
   object->mHandle = handle;
   object->mSystemMessage.mSource = handle;
   mObjects[handle] = object;
+  // The notices travel through the buffer, so the watcher hears of the new
+  // object only once the lock its maker holds is given up.
+  for (auto it = mNameWatches.begin(); it != mNameWatches.end();) {
+    if (it->mName == slot) {
+      NotifyWatcher(*it);
+      it = mNameWatches.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void cRegistryRouter::WatchForName(const char* name, EW_NET_DATA_SCALE watcher, UWORD method) {
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
+  const sNameWatch watch{name, watcher, method};
+  if (mNameIndex->Find(name) != nullptr) {
+    NotifyWatcher(watch);
+    return;
+  }
+  for (const sNameWatch& w : mNameWatches) {
+    if (w.mWatcher == watcher && w.mMethod == method && w.mName == watch.mName) return;
+  }
+  mNameWatches.push_back(watch);
+}
+
+void cRegistryRouter::NotifyWatcher(const sNameWatch& watch) {
+  cEWNetMessage notice;
+  notice.AppendString(watch.mName.c_str());
+  notice.mConnectionId = 0;
+  notice.mSource = 0;
+  notice.mDestination = watch.mWatcher;
+  notice.mMethod = watch.mMethod;
+  SendMessage(notice);
 }
 
 void cRegistryRouter::UnregisterNetworkObject(cNetObject* object) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   auto removeFirst = [object](std::vector<cNetObject*>& list) {
     auto it = std::find(list.begin(), list.end(), object);
     if (it != list.end()) list.erase(it);
@@ -150,23 +183,26 @@ void cRegistryRouter::UnregisterNetworkObject(cNetObject* object) {
   removeFirst(mTockList);
   const EW_NET_DATA_SCALE handle = object->mHandle;
   if (handle == 0 || handle > kMaxHandle || mObjects[handle] != object) return;
+  mNameWatches.erase(std::remove_if(mNameWatches.begin(), mNameWatches.end(),
+                                    [handle](const sNameWatch& w) { return w.mWatcher == handle; }),
+                     mNameWatches.end());
   mNameIndex->Remove(mNames[handle - 1].data());
   mObjects[handle] = nullptr;
   ReleaseHandle(handle);
 }
 
 void cRegistryRouter::AddToTickList(cNetObject* object) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   mTickList.push_back(object);
 }
 
 void cRegistryRouter::AddToTockList(cNetObject* object) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   mTockList.push_back(object);
 }
 
 EW_NET_DATA_SCALE cRegistryRouter::TakeHandle() {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   const size_t next = (mSlotsHead + 1) % kMaxHandle;
   if (next == mSlotsTail) {
     EW_REPORT_ERROR("Not enough handles available! *mSlotsHead = %d", int(mSlots[mSlotsHead]));
@@ -178,7 +214,7 @@ EW_NET_DATA_SCALE cRegistryRouter::TakeHandle() {
 }
 
 void cRegistryRouter::ReleaseHandle(EW_NET_DATA_SCALE handle) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   if (mSlotsHead == mSlotsTail) {
     EW_REPORT_ERROR("There are no used handles to release!");
     return;
@@ -196,7 +232,7 @@ const char* cRegistryRouter::GetObjectName(EW_NET_DATA_SCALE handle) {
 }
 
 EW_NET_DATA_SCALE cRegistryRouter::FindHandle(const char* name) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   const cNetObject* object = mNameIndex->Find(name);
   return object != nullptr ? object->mHandle : EW_NET_DATA_SCALE(0xFFFF);
 }
@@ -207,7 +243,7 @@ cNetObject* cRegistryRouter::GetObject(EW_NET_DATA_SCALE handle) {
 }
 
 void cRegistryRouter::InformConnectionClosed(UWORD connectionId, bool lostComms) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   for (size_t h = 1; h <= kMaxHandle; ++h) {
     if (mObjects[h] != nullptr) mObjects[h]->ConnectionClosed(connectionId, lostComms);
   }
@@ -253,15 +289,16 @@ cEWNetMessage* cRegistryRouter::TakePooledCopy(const cEWNetMessage& message) {
   return pooled;
 }
 
-void cRegistryRouter::AddMessageToMessageBuffer(const cEWNetMessage& message) { Enqueue(message, false); }
+bool cRegistryRouter::AddMessageToMessageBuffer(const cEWNetMessage& message) { return Enqueue(message, false); }
 
-void cRegistryRouter::AddMessageToStartOfMessageBuffer(const cEWNetMessage& message) { Enqueue(message, true); }
+bool cRegistryRouter::AddMessageToStartOfMessageBuffer(const cEWNetMessage& message) { return Enqueue(message, true); }
 
-void cRegistryRouter::Enqueue(const cEWNetMessage& message, bool atFront) {
+bool cRegistryRouter::Enqueue(const cEWNetMessage& message, bool atFront) {
   bool reportFull = false;
   {
     std::lock_guard<std::recursive_mutex> guard(mBufferLock);
-    if (cEWNetMessage* pooled = TakePooledCopy(message)) {
+    cEWNetMessage* pooled = mQueuedCount.load() < kMaxQueuedMessages ? TakePooledCopy(message) : nullptr;
+    if (pooled != nullptr) {
       if (atFront) {
         PushFront(pooled);
         mFrontInserts.fetch_add(1);
@@ -269,42 +306,59 @@ void cRegistryRouter::Enqueue(const cEWNetMessage& message, bool atFront) {
         PushBack(pooled);
       }
       mQueuedCount.fetch_add(1);
-    } else if (!mPoolsFullReported) {
-      mPoolsFullReported = reportFull = true;
+      return true;
     }
+    if (!mPoolsFullReported) mPoolsFullReported = reportFull = true;
   }
-  // Reported outside the buffer lock: the report asks the system builder, whose
-  // lock ranks above the buffer lock.
   if (reportFull) ReportPoolsFull(message);
+  return false;
 }
 
+// Any thread may meet a full buffer, holding any locks, so the report takes
+// none it would have to wait for: names and the builder's state are included
+// only when their locks can be had at once, and the lines are written with
+// no lock taken here.
 void cRegistryRouter::ReportPoolsFull(const cEWNetMessage& message) {
   EW_REPORT_ERROR("Message Pools Full, Length: %d,  CID:%d, S:%d, D:%d, M:%d", int(message.mLength),
                   int(message.mConnectionId), int(message.mSource), int(message.mDestination), int(message.mMethod));
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
-  if (message.mSource != 0 && GetObject(message.mSource) != nullptr) {
-    EW_REPORT_ERROR("Possible Local Source = 0x%X :- \"%s\"", unsigned(message.mSource),
-                    GetObject(message.mSource)->GetName());
-  }
-  if (message.mDestination != 0 && GetObject(message.mDestination) != nullptr) {
-    EW_REPORT_ERROR("Possible Local Destination = 0x%X :- \"%s\"", unsigned(message.mDestination),
-                    GetObject(message.mDestination)->GetName());
-  }
-  if (cSystemBuilder* builder = GetSystemBuilder()) {
-    const sLinkPerformance performance = builder->GetLinkPerformance();
-    if (performance.mBusy) {
-      EW_REPORT_ERROR("SysBuild is busy. Current link is:");
-      builder->ReportCurrentLinkAsAnError();
+  std::string source;
+  std::string destination;
+  {
+    std::unique_lock<cRegistryMutex> registry(mRegistryLock, std::try_to_lock);
+    if (registry.owns_lock()) {
+      if (message.mSource != 0 && GetObject(message.mSource) != nullptr) source = GetObject(message.mSource)->GetName();
+      if (message.mDestination != 0 && GetObject(message.mDestination) != nullptr) {
+        destination = GetObject(message.mDestination)->GetName();
+      }
     }
-    EW_REPORT_ERROR("SysBuild LinkPerformance:-  Requested: %lu   Made: %lu   Queued: %lu",
-                    static_cast<unsigned long>(performance.mRequested), static_cast<unsigned long>(performance.mMade),
-                    static_cast<unsigned long>(performance.mQueued));
   }
+  if (!source.empty()) {
+    EW_REPORT_ERROR("Possible Local Source = 0x%X :- \"%s\"", unsigned(message.mSource), source.c_str());
+  }
+  if (!destination.empty()) {
+    EW_REPORT_ERROR("Possible Local Destination = 0x%X :- \"%s\"", unsigned(message.mDestination), destination.c_str());
+  }
+  cSystemBuilder* builder = GetSystemBuilder();
+  sLinkPerformance performance{};
+  sParameterLinkingCommand current;
+  bool hasCurrent = false;
+  if (builder == nullptr || !builder->TryGetLinkPerformance(performance, current, hasCurrent)) return;
+  if (performance.mBusy) {
+    EW_REPORT_ERROR("SysBuild is busy. Current link is:");
+    if (hasCurrent) ReportLinkCommand(current);
+  }
+  EW_REPORT_ERROR("SysBuild LinkPerformance:-  Requested: %lu   Made: %lu   Queued: %lu",
+                  static_cast<unsigned long>(performance.mRequested), static_cast<unsigned long>(performance.mMade),
+                  static_cast<unsigned long>(performance.mQueued));
 }
 
 void cRegistryRouter::SetProcessingEnabled(bool enabled) {
-  std::lock_guard<std::recursive_mutex> guard(mBufferLock);
-  mProcessingEnabled.store(enabled);
+  {
+    std::lock_guard<std::recursive_mutex> guard(mBufferLock);
+    mProcessingEnabled.store(enabled);
+  }
+  // Whatever waits in the buffer is work again.
+  if (enabled) WakeDispatchThread();
 }
 
 // ---------------------------------------------------------------------------
@@ -363,7 +417,7 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
 }
 
 void cRegistryRouter::DeliverMessage(cEWNetMessage& message) {
-  std::lock_guard<std::recursive_mutex> guard(mRegistryLock);
+  std::lock_guard<cRegistryMutex> guard(mRegistryLock);
   message.mReadPosition = 0;
   if (message.mDestination == 0) {
     EntrypointMessage(message);
@@ -449,29 +503,30 @@ void cRegistryRouter::FindObject(cEWNetMessage& request) {
 
 namespace {
 
-void PostLocally(const cEWNetMessage& message) {
+bool PostLocally(const cEWNetMessage& message) {
   cRegistryRouter* router = GetRegistryRouter();
-  if (router == nullptr) return;
-  router->AddMessageToMessageBuffer(message);
-  WakeDispatchThread();
+  if (router == nullptr) return false;
+  const bool queued = router->AddMessageToMessageBuffer(message);
+  if (queued) WakeDispatchThread();
+  return queued;
 }
 
 }  // namespace
 
-void SendMessage(const cEWNetMessage& message) {
+bool SendMessage(const cEWNetMessage& message) {
   if (message.mConnectionId != 0) {
     GetConnectionManager()->SendMessageToConnection(message);
-  } else {
-    PostLocally(message);
+    return true;
   }
+  return PostLocally(message);
 }
 
-void SendDatagram(const cEWNetMessage& message) {
+bool SendDatagram(const cEWNetMessage& message) {
   if (message.mConnectionId != 0) {
     GetConnectionManager()->SendDatagramToConnection(message);
-  } else {
-    PostLocally(message);
+    return true;
   }
+  return PostLocally(message);
 }
 
 void LockRegistry() {
@@ -480,6 +535,11 @@ void LockRegistry() {
 
 void UnlockRegistry() {
   if (cRegistryRouter* router = GetRegistryRouter()) router->UnlockRegistry();
+}
+
+bool HoldsRegistryLock() {
+  cRegistryRouter* router = GetRegistryRouter();
+  return router != nullptr && router->HoldsRegistryLock();
 }
 
 ULONG GetNumberOfQueuedMessages() {

@@ -3,6 +3,8 @@
 #include <array>
 #include <atomic>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "EWNet/Core/DynamicMessPool.h"
@@ -44,6 +46,31 @@ class cNetObjectHashMap {
   ULONG mThreshold;
 };
 
+// The registry lock: recursive, and it knows which thread holds it, so that
+// code can check it runs under it.
+class cRegistryMutex {
+ public:
+  void lock() {
+    mMutex.lock();
+    if (mDepth++ == 0) mOwner.store(std::this_thread::get_id());
+  }
+  bool try_lock() {
+    if (!mMutex.try_lock()) return false;
+    if (mDepth++ == 0) mOwner.store(std::this_thread::get_id());
+    return true;
+  }
+  void unlock() {
+    if (--mDepth == 0) mOwner.store(std::thread::id());
+    mMutex.unlock();
+  }
+  bool HeldByCurrentThread() const { return mOwner.load() == std::this_thread::get_id(); }
+
+ private:
+  std::recursive_mutex mMutex;
+  std::atomic<std::thread::id> mOwner{};
+  int mDepth = 0;  // only touched by the holder
+};
+
 // Registry and post office of the object network: handles, names, the message
 // buffer and delivery. One exists per process (see Syscall).
 class cRegistryRouter {
@@ -51,6 +78,9 @@ class cRegistryRouter {
   static constexpr EW_NET_DATA_SCALE kMaxHandle = 45000;
   static constexpr size_t kNameSlot = 64;
   static constexpr size_t kMaxNameLength = kNameSlot - 1;
+  // Most messages the buffer holds; a post beyond it is refused. Readers of
+  // remote traffic throttle as GetNumberOfQueuedMessages() nears it.
+  static constexpr ULONG kMaxQueuedMessages = 50000;
 
   cRegistryRouter();
   virtual ~cRegistryRouter();
@@ -68,13 +98,19 @@ class cRegistryRouter {
   EW_NET_DATA_SCALE FindHandle(const char* name);
   cNetObject* GetObject(EW_NET_DATA_SCALE handle);
   void InformConnectionClosed(UWORD connectionId, bool lostComms);
+  // When an object named `name` is registered (at once if it already is),
+  // `watcher` receives `method` with the name as its payload. A watch fires
+  // once; the watcher's own unregistration drops its watches.
+  void WatchForName(const char* name, EW_NET_DATA_SCALE watcher, UWORD method);
   void LockRegistry() { mRegistryLock.lock(); }
   void UnlockRegistry() { mRegistryLock.unlock(); }
+  bool HoldsRegistryLock() const { return mRegistryLock.HeldByCurrentThread(); }
   const cNetObjectHashMap& NameIndex() const { return *mNameIndex; }
 
-  // Message buffer (buffer lock).
-  void AddMessageToMessageBuffer(const cEWNetMessage& message);
-  void AddMessageToStartOfMessageBuffer(const cEWNetMessage& message);
+  // Message buffer (buffer lock). False when the message could not be queued
+  // (buffer at its limit or pools exhausted); it is then lost.
+  bool AddMessageToMessageBuffer(const cEWNetMessage& message);
+  bool AddMessageToStartOfMessageBuffer(const cEWNetMessage& message);
   ULONG GetNumberOfQueuedMessages() const { return mQueuedCount.load(); }
   void SetProcessingEnabled(bool enabled);
   bool IsProcessingEnabled() const { return mProcessingEnabled.load(); }
@@ -87,17 +123,25 @@ class cRegistryRouter {
   void PrintMesspools();
 
  private:
+  struct sNameWatch {
+    std::string mName;
+    EW_NET_DATA_SCALE mWatcher;
+    UWORD mMethod;
+  };
+
   cEWNetMessage* TakePooledCopy(const cEWNetMessage& message);
-  void Enqueue(const cEWNetMessage& message, bool atFront);
+  bool Enqueue(const cEWNetMessage& message, bool atFront);
   void ReportPoolsFull(const cEWNetMessage& message);
+  void NotifyWatcher(const sNameWatch& watch);
   void FindObject(cEWNetMessage& request);
   void PushBack(cEWNetMessage* message);
   void PushFront(cEWNetMessage* message);
   cEWNetMessage* PopFront();
   void GrowRing();
 
-  std::recursive_mutex mRegistryLock;
+  cRegistryMutex mRegistryLock;
   std::recursive_mutex mBufferLock;
+  std::vector<sNameWatch> mNameWatches;
   std::unique_ptr<cNetObjectHashMap> mNameIndex;
   std::array<std::array<char, kNameSlot>, kMaxHandle> mNames;
   std::array<cNetObject*, kMaxHandle + 1> mObjects;  // indexed by handle, [0] unused
@@ -129,11 +173,14 @@ class cRegistryRouter {
 cRegistryRouter* GetRegistryRouter();
 void SetRegistryRouter(cRegistryRouter* router);
 
-// Routing: the public way to send.
-void SendMessage(const cEWNetMessage& message);
-void SendDatagram(const cEWNetMessage& message);
+// Routing: the public way to send. False when a local message could not be
+// queued (see AddMessageToMessageBuffer); remote sends always say true.
+bool SendMessage(const cEWNetMessage& message);
+bool SendDatagram(const cEWNetMessage& message);
 void LockRegistry();
 void UnlockRegistry();
+// Whether the calling thread holds the registry lock (false without a router).
+bool HoldsRegistryLock();
 ULONG GetNumberOfQueuedMessages();
 
 // RAII helper for code outside the dispatch thread that touches net objects.

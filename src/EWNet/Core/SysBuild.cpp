@@ -24,6 +24,13 @@ const char* TrueFalse(bool value) { return value ? "True" : "False"; }
 
 }  // namespace
 
+void ReportLinkCommand(const sParameterLinkingCommand& c) {
+  EW_REPORT_ERROR("mSourcePath = \"%s\", mDestinationPath = \"%s\"", c.mSourcePath, c.mDestinationPath);
+  EW_REPORT_ERROR("SourceParam: %d,  DestParam: %d,  Remove: %s,  Sync: %s,  Bidirect: %s,  DataGram: %s,",
+                  int(c.mSourceParam), int(c.mDestParam), TrueFalse(c.mRemove), TrueFalse(c.mSync),
+                  TrueFalse(c.mBidirect), TrueFalse(c.mDataGram));
+}
+
 sParameterLinkingCommand MakeLinkCommand(const char* sourcePath, EW_NET_DATA_SCALE sourceParam,
                                          const char* destinationPath, EW_NET_DATA_SCALE destParam, bool sync,
                                          bool remove, bool bidirect, bool datagram) {
@@ -170,8 +177,9 @@ void cSeekObject::EntrypointMessage(cEWNetMessage& message) {
 // ---------------------------------------------------------------------------
 // System builder
 
+// Ticked only to pace the retries of remote names; an idle tick costs a test.
 cSystemBuilder::cSystemBuilder(const char* name, int defaultConnectionLossPolicy, short cacheSize)
-    : cSeekObject(name, 0, false, cacheSize), mDefaultPolicy(defaultConnectionLossPolicy) {}
+    : cSeekObject(name, 0, true, cacheSize), mDefaultPolicy(defaultConnectionLossPolicy) {}
 
 cSystemBuilder::~cSystemBuilder() { Unregister(); }
 
@@ -183,9 +191,58 @@ size_t cSystemBuilder::GetListLength() {
   return mCommands.size();
 }
 
+bool cSystemBuilder::IsWaitingForName() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  return !mWaitingForName.empty();
+}
+
 void cSystemBuilder::EntrypointMessage(cEWNetMessage& message) {
   std::lock_guard<std::recursive_mutex> guard(mLock);
-  cSeekObject::EntrypointMessage(message);
+  if (message.mMethod != kMethodNameRegistered) {
+    cSeekObject::EntrypointMessage(message);
+    return;
+  }
+  // A notice for a name no longer waited for (the command was aborted) is
+  // stale and ignored.
+  if (mWaitingForName.empty() || message.mLength == 0 || message.GetUBYTE(message.mLength - 1) != 0 ||
+      mWaitingForName != reinterpret_cast<const char*>(message.mData)) {
+    return;
+  }
+  mWaitingForName.clear();
+  ProcessEvent(SB_OBJECT_NOT_FOUND, 0xFFFF, 0xFFFF);
+}
+
+void cSystemBuilder::ActionTick() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  if (mRetryTicksLeft == 0 || --mRetryTicksLeft > 0) return;
+  ProcessEvent(SB_OBJECT_NOT_FOUND, 0xFFFF, 0xFFFF);
+}
+
+// Asking again at once would make every missing name a busy loop through the
+// router (and, for a remote one, through the connection manager).
+void cSystemBuilder::WaitBeforeSeekingAgain(const char* name) {
+  if (std::strchr(name, '/') == nullptr) {
+    mWaitingForName = name;
+    if (cRegistryRouter* router = GetRegistryRouter()) router->WatchForName(name, mHandle, kMethodNameRegistered);
+    return;
+  }
+  if (++mRemoteAttempts >= kRemoteAttempts) {
+    EW_REPORT_ERROR("Link to \"%s\" abandoned after %d attempts", name, mRemoteAttempts);
+    mState = SB_IDLE;
+    if (mQueued > 0) --mQueued;
+    ++mMade;
+    NextCommand();
+    return;
+  }
+  int pause = 1 << (mRemoteAttempts - 1);
+  if (pause > kMaxRetryPauseTicks) pause = kMaxRetryPauseTicks;
+  mRetryTicksLeft = pause;
+}
+
+void cSystemBuilder::ClearWaiting() {
+  mWaitingForName.clear();
+  mRetryTicksLeft = 0;
+  mRemoteAttempts = 0;
 }
 
 void cSystemBuilder::AddLinkCommandToList(const sParameterLinkingCommand& command, bool bidirectional) {
@@ -293,6 +350,7 @@ void cSystemBuilder::MakeOrRemoveLink() {
 void cSystemBuilder::NextCommand() {
   if (!mCommands.empty()) mCommands.pop_front();
   mNotFoundReported = false;
+  ClearWaiting();
   if (!mCommands.empty()) {
     ProcessEvent(SB_START_NEXT_LINK, 0xFFFF, 0xFFFF);
   } else {
@@ -322,7 +380,7 @@ void cSystemBuilder::ObjectNotFound(const char* name, UWORD connectionId, EW_NET
       ReportCurrentLinkAsAnError();
     }
     if (!mCommands.front().mRemove) {
-      ProcessEvent(SB_OBJECT_NOT_FOUND, 0xFFFF, 0xFFFF);
+      WaitBeforeSeekingAgain(name);
       return;
     }
   }
@@ -334,12 +392,7 @@ void cSystemBuilder::ObjectNotFound(const char* name, UWORD connectionId, EW_NET
 
 void cSystemBuilder::ReportCurrentLinkAsAnError() {
   std::lock_guard<std::recursive_mutex> guard(mLock);
-  if (mCommands.empty()) return;
-  const sParameterLinkingCommand& c = mCommands.front();
-  EW_REPORT_ERROR("mSourcePath = \"%s\", mDestinationPath = \"%s\"", c.mSourcePath, c.mDestinationPath);
-  EW_REPORT_ERROR("SourceParam: %d,  DestParam: %d,  Remove: %s,  Sync: %s,  Bidirect: %s,  DataGram: %s,",
-                  int(c.mSourceParam), int(c.mDestParam), TrueFalse(c.mRemove), TrueFalse(c.mSync),
-                  TrueFalse(c.mBidirect), TrueFalse(c.mDataGram));
+  if (!mCommands.empty()) ReportLinkCommand(mCommands.front());
 }
 
 void cSystemBuilder::ConnectionClosed(UWORD connectionId, bool lostComms) {
@@ -379,9 +432,21 @@ void cSystemBuilder::AbortAllLinks() {
   mIgnoreNextReply = replyWillCome;
   mDeferredSeek.clear();
   mNotFoundReported = false;
+  // A name still watched in the router only sends a notice that is ignored.
+  ClearWaiting();
 }
 
 sLinkPerformance cSystemBuilder::GetLinkPerformance() {
   std::lock_guard<std::recursive_mutex> guard(mLock);
   return sLinkPerformance{mRequested, mMade, mQueued, mBusy};
+}
+
+bool cSystemBuilder::TryGetLinkPerformance(sLinkPerformance& performance, sParameterLinkingCommand& current,
+                                           bool& hasCurrent) {
+  std::unique_lock<std::recursive_mutex> guard(mLock, std::try_to_lock);
+  if (!guard.owns_lock()) return false;
+  performance = sLinkPerformance{mRequested, mMade, mQueued, mBusy};
+  hasCurrent = !mCommands.empty();
+  if (hasCurrent) current = mCommands.front();
+  return true;
 }

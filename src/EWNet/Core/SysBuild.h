@@ -21,6 +21,9 @@ struct sParameterLinkingCommand {
   bool mBidirect = false;
 };
 
+// Reports a command's paths and flags, as the builder does for a failed link.
+void ReportLinkCommand(const sParameterLinkingCommand& command);
+
 // Fills a command; paths longer than 127 characters are cut.
 sParameterLinkingCommand MakeLinkCommand(const char* sourcePath, EW_NET_DATA_SCALE sourceParam,
                                          const char* destinationPath, EW_NET_DATA_SCALE destParam, bool sync,
@@ -84,15 +87,23 @@ struct sLinkPerformance {
 };
 
 // Turns name-based link commands into inform-list entries, one command at a
-// time, in queue order.
+// time, in queue order. A command whose local object does not exist yet waits,
+// without traffic, until an object of that name registers; one whose remote
+// object cannot be found is tried again on ticks with growing pauses and
+// given up after kRemoteAttempts tries.
 class cSystemBuilder : public cSeekObject {
  public:
   static constexpr const char* kName = "EWNet System Builder";
+  // The router's notice that a watched name has registered.
+  static constexpr UWORD kMethodNameRegistered = NON_PARAMETER_BASE + 0;
+  static constexpr int kRemoteAttempts = 10;
+  static constexpr int kMaxRetryPauseTicks = 50;
 
   cSystemBuilder(const char* name, int defaultConnectionLossPolicy, short cacheSize = 10);
   ~cSystemBuilder() override;
 
   void EntrypointMessage(cEWNetMessage& message) override;
+  void ActionTick() override;
   void ConnectionClosed(UWORD connectionId, bool lostComms) override;
   void ObjectFound(const char* name, UWORD connectionId, EW_NET_DATA_SCALE handle) override;
   virtual void SetBusy();
@@ -104,15 +115,22 @@ class cSystemBuilder : public cSeekObject {
   void ReportCurrentLinkAsAnError();
   void AbortAllLinks();
   sLinkPerformance GetLinkPerformance();
+  // The same without waiting: false when the builder's lock is taken by
+  // another thread. `current` is the command in progress, if any.
+  bool TryGetLinkPerformance(sLinkPerformance& performance, sParameterLinkingCommand& current, bool& hasCurrent);
   void SetConnectionLossPolicy(cConnectionLossPolicy* policy) { mPolicy = policy; }
 
   eSystemBuilderState GetState() const { return mState; }
   bool IsBusy() const { return mBusy; }
   size_t GetListLength();
+  // The current command waits for a local name to register.
+  bool IsWaitingForName();
 
  private:
   void MakeOrRemoveLink();
   void NextCommand();
+  void WaitBeforeSeekingAgain(const char* name);
+  void ClearWaiting();
   void SendLinkMessage(UWORD method, UWORD toConnection, EW_NET_DATA_SCALE toHandle, UWORD destConnection,
                        EW_NET_DATA_SCALE destHandle, EW_NET_DATA_SCALE destMethod, EW_NET_DATA_SCALE sourceMethod,
                        bool withFlags, bool datagram, bool sync);
@@ -131,4 +149,9 @@ class cSystemBuilder : public cSeekObject {
   ULONG mRequested = 0;
   ULONG mMade = 0;
   bool mBusy = false;
+  // Waiting of the current command: for a local name to register, or for a
+  // number of ticks before asking for a remote name again.
+  std::string mWaitingForName;
+  int mRetryTicksLeft = 0;
+  int mRemoteAttempts = 0;
 };

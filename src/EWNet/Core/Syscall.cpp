@@ -1,8 +1,9 @@
 #include "EWNet/Core/Syscall.h"
 
 #include <QTimerEvent>
-#include <QWaitCondition>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
@@ -21,10 +22,14 @@ bool gSystemRunning = false;
 // dispatch thread's last look at the buffer and its wait. It is made once and
 // never destroyed, so a post racing with shutdown never meets a dead mutex.
 struct sDispatchWaker {
-  QMutex mLock;
-  QWaitCondition mCondition;
+  std::mutex mLock;
+  std::condition_variable mCondition;
   std::atomic<bool> mSleeping{false};
 };
+
+// Set by cSyscallThread: whether it delivers, and on which thread.
+std::atomic<bool> gDispatchRunning{false};
+std::atomic<std::thread::id> gDispatchThreadId{};
 
 sDispatchWaker& DispatchWaker() {
   static sDispatchWaker* waker = new sDispatchWaker;
@@ -70,9 +75,15 @@ bool IsSystemRunning() {
 void WakeDispatchThread() {
   sDispatchWaker& waker = DispatchWaker();
   if (!waker.mSleeping.load()) return;
-  QMutexLocker locker(&waker.mLock);
-  waker.mCondition.wakeAll();
+  std::lock_guard<std::mutex> locker(waker.mLock);
+  waker.mCondition.notify_all();
 }
+
+bool IsDispatchThreadRunning() { return gDispatchRunning.load(); }
+
+bool IsDispatchThread() { return gDispatchThreadId.load() == std::this_thread::get_id(); }
+
+void AssertDispatchThread() { Q_ASSERT_X(IsDispatchThread(), "AssertDispatchThread", "not the dispatch thread"); }
 
 // ---------------------------------------------------------------------------
 // Dispatch thread
@@ -107,10 +118,12 @@ void cSyscallThread::Start() {
   if (mRunning.load()) return;
   if (cRegistryRouter* router = GetRegistryRouter()) router->SetProcessingEnabled(true);
   mRunning.store(true);
+  gDispatchRunning.store(true);
   start(QThread::NormalPriority);
 }
 
 void cSyscallThread::run() {
+  gDispatchThreadId.store(std::this_thread::get_id());
   sDispatchWaker& waker = DispatchWaker();
   while (mRunning.load()) {
     cRegistryRouter* router = GetRegistryRouter();
@@ -118,12 +131,13 @@ void cSyscallThread::run() {
     // Traffic comes in bursts: look again for a few microseconds before paying
     // for a sleep and a wake.
     if (AwaitMoreWork(router)) continue;
-    QMutexLocker locker(&waker.mLock);
+    std::unique_lock<std::mutex> locker(waker.mLock);
     waker.mSleeping.store(true);
     // Processing switched off counts as no work, or this loop would spin.
-    if (mRunning.load() && !HasWork(router)) waker.mCondition.wait(&waker.mLock);
+    if (mRunning.load() && !HasWork(router)) waker.mCondition.wait(locker);
     waker.mSleeping.store(false);
   }
+  gDispatchThreadId.store(std::thread::id());
 }
 
 void cSyscallThread::Stop() {
@@ -131,10 +145,11 @@ void cSyscallThread::Stop() {
   if (cRegistryRouter* router = GetRegistryRouter()) router->SetProcessingEnabled(false);
   {
     sDispatchWaker& waker = DispatchWaker();
-    QMutexLocker locker(&waker.mLock);
-    waker.mCondition.wakeAll();
+    std::lock_guard<std::mutex> locker(waker.mLock);
+    waker.mCondition.notify_all();
   }
   wait();
+  gDispatchRunning.store(false);
   if (wasRunning) {
     if (cSystemBuilder* builder = GetSystemBuilder()) builder->AbortAllLinks();
   }
@@ -160,14 +175,18 @@ cActionTickDriver::cActionTickDriver(cActionTickParent* parent)
   moveToThread(this);
   setObjectName("ActionTickThread");
   mTicksInFlight.store(1);
-  SendMessage(mTickMessage);
+  if (!SendMessage(mTickMessage)) mTicksInFlight.store(0);
 }
 
 cActionTickDriver::~cActionTickDriver() {
+  StopBeats();
+  Unregister();
+}
+
+void cActionTickDriver::StopBeats() {
   mStopping.store(true);
   quit();
   wait();
-  Unregister();
 }
 
 void cActionTickDriver::run() {
@@ -186,7 +205,8 @@ void cActionTickDriver::Beat() {
 void cActionTickDriver::PostTick() {
   if (mTicksInFlight.load() > 1 || GetNumberOfQueuedMessages() >= kMaxQueuedForTick) return;
   mTicksInFlight.fetch_add(1);
-  SendMessage(mTickMessage);
+  // A tick the buffer refused never comes back to count itself done.
+  if (!SendMessage(mTickMessage)) mTicksInFlight.fetch_sub(1);
 }
 
 void cActionTickDriver::ActionTick() { mTicksInFlight.fetch_sub(1); }

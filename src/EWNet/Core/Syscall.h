@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMutex>
 #include <QThread>
 #include <atomic>
 
@@ -22,6 +21,13 @@ bool IsSystemRunning();
 
 // Wakes the dispatch thread after a local post; cheap when it is not asleep.
 void WakeDispatchThread();
+
+// Whether a dispatch thread is delivering (between its Start and the end of
+// its Stop), and whether the caller is that thread.
+bool IsDispatchThreadRunning();
+bool IsDispatchThread();
+// Debug builds stop when the caller is not the dispatch thread.
+void AssertDispatchThread();
 
 // The dispatch thread: empties the router's message buffer whenever woken.
 class cSyscallThread : public QThread {
@@ -75,6 +81,10 @@ class cActionTickDriver : public QThread, public cNetObject {
 
   void ActionTick() override;
   void Beat();
+  // Ends the beats and waits for the thread; the destructor does it too, but
+  // an owner that destroys the driver under the registry lock calls it first
+  // so that it does not wait for a thread while holding the lock.
+  void StopBeats();
   int TicksInFlight() const { return mTicksInFlight.load(); }
 
  protected:

@@ -5,6 +5,7 @@
 
 #include "EWNet/Core/ContCtrl.h"
 #include "EWNet/Core/ErrLog.h"
+#include "EWNet/Core/NetFactory.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/SysBuild.h"
 #include "EWNet/Core/Syscall.h"
@@ -68,6 +69,9 @@ cAudioDriver::~cAudioDriver() {
 
 void cAudioDriver::DestroyAudioObject() {
   if (mAudioObject == nullptr) return;
+  // By now the derived driver is gone: had the lock not been held since its
+  // destructor began, a tick could have called into it.
+  CheckNetLifetimeContext("destroyed with its driver", mAudioObject->GetName());
   cRegistryLocker lock;
   delete mAudioObject;
   mAudioObject = nullptr;
@@ -201,6 +205,9 @@ cMultiCCDriverChild* cMultiContinuousControllerDriverBase::CreateChild(UBYTE ind
     EW_REPORT_ERROR("Child index %d out of range, %d children, \"%s\"", index, mNumberOfChildren, GetName());
     return nullptr;
   }
+  // Callable from any thread: the child and its controller are made (and the
+  // one replaced is destroyed) under the registry lock.
+  cRegistryLocker lock;
   mChildren[index].reset();
   mChildren[index].reset(new cMultiCCDriverChild(this, index, name));
   return mChildren[index].get();

@@ -14,6 +14,8 @@ bool QueueParameterLink(const char* sourcePath, EW_NET_DATA_SCALE sourceParam, c
                         EW_NET_DATA_SCALE destinationParam, bool sync, bool remove, bool bidirectional);
 
 // The non-network half of a control or unit: owns exactly one net object.
+// While the dispatch thread runs, make and destroy drivers with MakeNetObject
+// (EWNet/Core/NetFactory.h): their net objects call back into them.
 class cAudioDriver {
  public:
   cAudioDriver();
@@ -21,8 +23,10 @@ class cAudioDriver {
   cAudioDriver(const cAudioDriver&) = delete;
   cAudioDriver& operator=(const cAudioDriver&) = delete;
 
-  // Deletes the owned net object under the registry lock, so that no tick can
-  // reach it half destroyed. Every derived destructor calls it.
+  // Deletes the owned net object under the registry lock. Every derived
+  // destructor calls it; the whole driver must already be under the lock
+  // (MakeNetObject's deleter sees to it), or a tick could reach the driver
+  // half destroyed.
   void DestroyAudioObject();
   cNetObject* GetAudioObject() const { return mAudioObject; }
 

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <cstring>
 
-#include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/ErrLog.h"
+#include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/Blowfish.h"
@@ -84,7 +84,7 @@ cSavesManager::cSavesManager()
 
 cSavesManager::~cSavesManager() {
   Unregister();
-  QMutexLocker lock(&mMutex);
+  std::lock_guard<std::mutex> lock(mMutex);
   CloseOperation();
 }
 
@@ -142,7 +142,7 @@ void cSavesManager::InformResult(UWORD method, UBYTE result) {
 void cSavesManager::StartSave(const char* path) {
   UBYTE result = 0;
   {
-    QMutexLocker lock(&mMutex);
+    std::lock_guard<std::mutex> lock(mMutex);
     mStreamOk = SetupWriteStream(path) ? 1 : 0;
     if (mStreamOk != 0) {
       WriteAllSaveData();
@@ -172,10 +172,10 @@ void cSavesManager::StartSave(const char* path) {
 void cSavesManager::StartRecall(const char* path) {
   UBYTE result = 0;
   {
-    QMutexLocker lock(&mMutex);
+    std::lock_guard<std::mutex> lock(mMutex);
     mRecallValid = 0;
     mStreamOk = SetupReadStream(path) ? 1 : 0;
-    if (mStreamOk != 0) {
+    if (mStreamOk != 0 && RecallFileHasFrameSize()) {
       bool ok = true;
       if (!CipherData(&mRecallFile, mTempFile.get(), false)) {
         EW_REPORT_ERROR("Decryption failed");
@@ -198,7 +198,7 @@ void cSavesManager::StartRecall(const char* path) {
 
 void cSavesManager::StartSync() {
   {
-    QMutexLocker lock(&mMutex);
+    std::lock_guard<std::mutex> lock(mMutex);
     for (cSaveObject* saveObject : mSaveObjects) saveObject->SyncData();
   }
   InformResult(kMethodSync, 1);
@@ -261,6 +261,27 @@ bool cSavesManager::CheckFrameEnd(qint64 endMarkerPosition) {
     if (tail[i] != '\0') return false;
   }
   return true;
+}
+
+// A file can hold only the frame the registered objects write, so its size is
+// known before anything is deciphered: a file of another size (however large)
+// is refused after reading at most its first block, which tells a foreign file
+// from a damaged one. Sizes that are no multiple of the block go on to the
+// decipherment, which refuses them without reading.
+bool cSavesManager::RecallFileHasFrameSize() {
+  const qint64 size = mRecallFile.size();
+  const qint64 expected = RoundUpToBlock(kHeaderSize + MeasureSaveBlocks() + kEndMarkerSize);
+  if (size == expected || size % kBlock != 0) return true;
+  std::array<UBYTE, cBlowfish::kBlockSize> block{};
+  const bool headerFits = size >= kBlock && mRecallFile.read(reinterpret_cast<char*>(block.data()), kBlock) == kBlock;
+  if (headerFits) FileCipher().DecipherBlock(block.data());
+  const auto magic = static_cast<qint16>((block[0] << 8) | block[1]);
+  if (!headerFits || magic != kFileMagic || static_cast<qint8>(block[2]) != kFileVersion) {
+    EW_REPORT_ERROR("Save file error: incompatible file");
+  } else {
+    EW_REPORT_ERROR("Save file error: potential corruption");
+  }
+  return false;
 }
 
 // StartRecall has already cleared mRecallValid.

@@ -2,12 +2,12 @@
 
 #include <QDataStream>
 #include <QFile>
-#include <QMutex>
 #include <QSaveFile>
 #include <QString>
 #include <QTemporaryFile>
 #include <array>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "EWNet/Core/NetObjct.h"
@@ -71,6 +71,7 @@ class cSavesManager : public cNetObject {
   void WriteAllSaveData();
   void InvokeRecall();
   bool CheckFrameEnd(qint64 endMarkerPosition);
+  bool RecallFileHasFrameSize();
   qint64 MeasureSaveBlocks();
   void CloseOperation();
   void InformResult(UWORD method, UBYTE result);
@@ -80,7 +81,7 @@ class cSavesManager : public cNetObject {
   std::unique_ptr<QTemporaryFile> mTempFile;
   QDataStream mStream;
   std::vector<cSaveObject*> mSaveObjects;
-  QMutex mMutex;
+  std::mutex mMutex;
   UBYTE mStreamOk;
   UBYTE mRecallValid;
 };

@@ -32,8 +32,7 @@ bool TickUntilState(cSerialInterface& link, cSerialInterface::LinkState state, i
   QElapsedTimer timer;
   timer.start();
   for (;;) {
-    link.Service();
-    if (link.GetState() == state) return true;
+    if (!link.ServiceAndWait() || link.GetState() == state) return link.GetState() == state;
     if (link.GetState() == cSerialInterface::NO_REPLY || timer.elapsed() >= timeoutMs) return false;
     QThread::msleep(kTickMs);
   }
@@ -55,7 +54,7 @@ bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version
     return false;
   }
   link.RequestConnection(true, portName);
-  link.Service();
+  link.ServiceAndWait();
   if (link.GetState() == cSerialInterface::DISCONNECTED) {
     error = ErrorText(link.TakeLastError());
     return false;

@@ -1,8 +1,9 @@
 #include "OrvelGUI/Core/SerialInterface.h"
 
-#include <QObject>
+#include <QThread>
 #include <QtEndian>
 #include <cstring>
+#include <utility>
 
 #include "EWNet/Core/ErrLog.h"
 
@@ -10,14 +11,46 @@ namespace {
 
 // Meter requests that may go unanswered before one counts as missed.
 constexpr int kMeterCallsPerMiss = 50;
+// The I/O thread looks at its stop flag at least this often.
+constexpr auto kIdleWait = std::chrono::milliseconds(100);
 
 }  // namespace
 
-cSerialInterface::cSerialInterface(QObject* threadOwner) : mManager(std::make_unique<cSerialPortManager>()) {
-  if (threadOwner != nullptr) mManager->moveToThread(threadOwner->thread());
+cSerialInterface::cSerialInterface() : mManager(std::make_unique<cSerialPortManager>()) {
+  mIoThread.reset(QThread::create([this] { RunIoThread(); }));
+  mIoThread->setObjectName("SerialIoThread");
+  mManager->moveToThread(mIoThread.get());
+  mIoThread->start();
 }
 
-cSerialInterface::~cSerialInterface() = default;
+cSerialInterface::~cSerialInterface() {
+  // Before the stop flag: once the I/O thread sees that, the manager goes.
+  mManager->AbortWrites();
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    mStopping = true;
+  }
+  mWake.notify_all();
+  mIoThread->wait();
+}
+
+// ---------------------------------------------------------------------------
+// Any thread
+
+void cSerialInterface::Service() {
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    ++mStepsAsked;
+  }
+  mWake.notify_one();
+}
+
+bool cSerialInterface::ServiceAndWait(int timeoutMs) {
+  std::unique_lock<std::mutex> lock(mLock);
+  const std::uint64_t step = ++mStepsAsked;
+  mWake.notify_one();
+  return mStepDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return mStepsDone >= step; });
+}
 
 void cSerialInterface::SetState(LinkState state) {
   std::lock_guard<std::mutex> guard(mLock);
@@ -32,13 +65,17 @@ void cSerialInterface::RequestConnection(bool connect, const QString& portName) 
 }
 
 void cSerialInterface::SetConnected() {
-  // Without an open port nothing would ever drain the queues that the
+  std::lock_guard<std::mutex> guard(mLock);
+  // Every path that closes the port changes the state under this lock after
+  // closing, so a port seen open here with the state still SYNCING is the
+  // session's. Without an open port nothing would drain the queues that the
   // connected state lets fill up.
-  if (!mManager->IsOpen()) {
-    EW_REPORT_NOTIFICATION("Link not marked connected: the device port is closed");
+  if (mState != SYNCING || !mManager->IsOpen()) {
+    EW_REPORT_NOTIFICATION("Link not marked connected: state %d, port %s", int(mState.load()),
+                           mManager->IsOpen() ? "open" : "closed");
     return;
   }
-  SetState(CONNECTED);
+  mState = CONNECTED;
 }
 
 bool cSerialInterface::StartSync() {
@@ -63,22 +100,150 @@ UBYTE cSerialInterface::GetMissCount() const {
 }
 
 bool cSerialInterface::QueuesEmptyLocked() const {
-  return mFilterQueue.empty() && mStripQueue.empty() && mDelayQueue.empty();
+  return mFilterQueue.Empty() && mStripQueue.Empty() && mDelayQueue.Empty();
 }
 
 void cSerialInterface::ClearQueuesLocked() {
-  mFilterQueue.clear();
-  mStripQueue.clear();
-  mDelayQueue.clear();
+  mFilterQueue.Clear();
+  mStripQueue.Clear();
+  mDelayQueue.Clear();
 }
 
-void cSerialInterface::Service() {
+cSerialInterface::sQueueLengths cSerialInterface::GetQueueLengths() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return sQueueLengths{mFilterQueue.Size(), mStripQueue.Size(), mDelayQueue.Size()};
+}
+
+bool cSerialInterface::AllSent() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return QueuesEmptyLocked() && !mWriting;
+}
+
+template <typename tQueue, typename tEntry>
+void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target) {
+  bool refused = false;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (mState != CONNECTED) return;
+    refused = !queue.Put(entry);
+  }
+  // Only a caller with more targets than the device has gets here.
+  if (refused) {
+    EW_REPORT_ERROR("%s entry for target 0x%lX refused: every place in the queue is taken", kind,
+                    static_cast<unsigned long>(target));
+  }
+}
+
+void cSerialInterface::QueueFilterMessage(ULONG address, const std::int32_t* coefficients, UWORD length, UWORD word1,
+                                          UWORD word2, UWORD word3, UBYTE byte1, UBYTE byte2, UBYTE byte3) {
+  if (length > kMaxCoefficientBytes || length % 4 != 0 || (length > 0 && coefficients == nullptr)) {
+    EW_REPORT_ERROR("Filter message for address 0x%lX with %d coefficient bytes refused",
+                    static_cast<unsigned long>(address), int(length));
+    return;
+  }
+  // The coefficients are copied now: the driver's buffer belongs to another
+  // thread, and the entry must carry the values of this change.
+  sFilterEntry entry{address, {}, length, word1, word2, word3, byte1, byte2, byte3};
+  if (length > 0) std::memcpy(entry.mCoefficients.data(), coefficients, length);
+  Enqueue(mFilterQueue, entry, "Filter", address);
+}
+
+void cSerialInterface::QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord, UBYTE polarity,
+                                                UBYTE mute) {
+  Enqueue(mStripQueue, sStripEntry{index, linearGain, gainWord, polarity, mute}, "Control strip", index);
+}
+
+void cSerialInterface::QueueDelayMessage(ULONG index, std::int32_t samples) {
+  Enqueue(mDelayQueue, sDelayEntry{index, samples}, "Delay", index);
+}
+
+std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> cSerialInterface::GetSyncFilters() const {
+  std::lock_guard<std::mutex> area(mManager->mAreaLock);
+  if (mManager->mRecordCount != cSerialPortManager::kFilterRecordCount) return std::nullopt;
+  return mManager->mRecords;
+}
+
+std::array<sControlStripRecord, cSerialPortManager::kStripCount> cSerialInterface::GetSyncControlStrips() const {
+  std::lock_guard<std::mutex> area(mManager->mAreaLock);
+  return mManager->mStrips;
+}
+
+std::array<std::int32_t, cSerialPortManager::kDelayCount> cSerialInterface::GetSyncDelays() const {
+  std::lock_guard<std::mutex> area(mManager->mAreaLock);
+  return mManager->mDelays;
+}
+
+std::optional<std::array<ULONG, cSerialPortManager::kMeterCount>> cSerialInterface::GetMeterValues() const {
+  if (!mManager->IsOpen()) return std::nullopt;
+  std::lock_guard<std::mutex> area(mManager->mAreaLock);
+  return mManager->mMeters;
+}
+
+bool cSerialInterface::CountMeterRequest() {
+  if (!mManager->IsOpen()) return false;
+  std::lock_guard<std::mutex> area(mManager->mAreaLock);
+  cSerialPortManager& m = *mManager;
+  if (!m.mMeterPending) {
+    m.mMeterPending = true;
+    return true;
+  }
+  if (mMeterCallCounter > kMeterCallsPerMiss) {
+    m.mMeterPending = false;
+    mMeterCallCounter = 0;
+    if (m.mMissCount < kMaxMisses) ++m.mMissCount;
+  } else {
+    ++mMeterCallCounter;
+  }
+  return false;
+}
+
+void cSerialInterface::RequestMeters() {
+  if (!CountMeterRequest()) return;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    mMeterRequestToSend = true;
+  }
+  mWake.notify_one();
+}
+
+QStringList cSerialInterface::GetPortNames() {
+  mManager->ScanPorts();
+  return mManager->PortNames();
+}
+
+// ---------------------------------------------------------------------------
+// I/O thread
+
+void cSerialInterface::RunIoThread() {
+  std::unique_lock<std::mutex> lock(mLock);
+  while (!mStopping) {
+    mWake.wait_for(lock, kIdleWait, [this] { return mStopping || mStepsAsked != mStepsDone || mMeterRequestToSend; });
+    if (mStopping) break;
+    const bool meters = std::exchange(mMeterRequestToSend, false);
+    const std::uint64_t asked = mStepsAsked;
+    const bool step = asked != mStepsDone;
+    lock.unlock();
+    if (meters) mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+    if (step) Step();
+    lock.lock();
+    if (step) {
+      mStepsDone = asked;
+      mStepDone.notify_all();
+    }
+  }
+  lock.unlock();
+  // The port and its notifiers belong to this thread: they end here.
+  mManager->ClosePort();
+  mManager.reset();
+}
+
+void cSerialInterface::Step() {
   bool pending = false;
   bool connect = false;
   QString portName;
   {
     std::lock_guard<std::mutex> guard(mLock);
-    // Almost every tick finds no request: the name is copied only for one.
+    // Almost every step finds no request: the name is copied only for one.
     pending = mRequestPending;
     connect = mRequestConnect;
     if (pending && connect) {
@@ -100,9 +265,7 @@ void cSerialInterface::Service() {
     // Unplugged or hung up: say so at once instead of writing into nothing.
     EW_REPORT_ERROR("Device port lost");
     mManager->ClosePort();
-    std::lock_guard<std::mutex> guard(mLock);
-    ClearQueuesLocked();
-    mState = NO_REPLY;
+    EndSession(NO_REPLY);
     return;
   }
 
@@ -133,7 +296,15 @@ void cSerialInterface::Service() {
       return;
   }
   SendPass();
-  if (mMeterPolling && GetState() == CONNECTED) RequestMeters();
+  if (mMeterPolling && GetState() == CONNECTED && CountMeterRequest()) {
+    mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+  }
+}
+
+void cSerialInterface::EndSession(LinkState state) {
+  std::lock_guard<std::mutex> guard(mLock);
+  ClearQueuesLocked();
+  mState = state;
 }
 
 void cSerialInterface::OpenRequestedPort(const QString& portName) {
@@ -147,9 +318,7 @@ void cSerialInterface::OpenRequestedPort(const QString& portName) {
   if (wasOpen && !mManager->IsOpen()) {
     // The attempt closed the session's port before the new one refused to
     // open: a link left "connected" would take entries nothing can send.
-    std::lock_guard<std::mutex> guard(mLock);
-    ClearQueuesLocked();
-    mState = DISCONNECTED;
+    EndSession(DISCONNECTED);
   }
   switch (mManager->OpenError()) {
     case QSerialPort::DeviceNotFoundError:
@@ -178,12 +347,12 @@ void cSerialInterface::Disconnect() {
       // Nothing can drain them without a port.
       ClearQueuesLocked();
     }
-    // A connect request that came in since Service read this one must stay.
+    // A connect request that came in since Step read this one must stay.
     if (!mRequestConnect) mRequestPending = false;
   }
   mManager->SendPacket(cSerialPortManager::PACKET_DISCONNECT, nullptr, 0);
   mManager->ClosePort();
-  SetState(DISCONNECTED);
+  EndSession(DISCONNECTED);
 }
 
 void cSerialInterface::SyncStep() {
@@ -208,36 +377,36 @@ void cSerialInterface::SyncStep() {
     if (!complete) m.mSyncOutstanding = true;
   }
   if (complete) {
-    SetState(SYNCING);
+    std::lock_guard<std::mutex> guard(mLock);
+    // The front end may have given up on the sync meanwhile.
+    if (mState == GETTING_SYNC) mState = SYNCING;
   } else {
     mManager->SendPacket(command, nullptr, 0);
   }
 }
 
+// Entries are taken under the lock and written without it: a queueing driver
+// never waits for the line.
 void cSerialInterface::SendPass() {
-  std::lock_guard<std::mutex> guard(mLock);
-  if (!mFilterQueue.empty()) {
-    SendFilter(mFilterQueue.front());
-    mFilterQueue.pop_front();
+  sFilterEntry filter{};
+  sStripEntry strip{};
+  sDelayEntry delay{};
+  bool hasFilter = false;
+  bool hasStrip = false;
+  bool hasDelay = false;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    hasFilter = mFilterQueue.Take(filter);
+    hasStrip = mStripQueue.Take(strip);
+    hasDelay = mDelayQueue.Take(delay);
+    mWriting = hasFilter || hasStrip || hasDelay;
   }
-  if (!mStripQueue.empty()) {
-    const sStripEntry& e = mStripQueue.front();
-    UBYTE payload[20];
-    qToLittleEndian<ULONG>(e.mIndex, payload);
-    qToLittleEndian<ULONG>(ULONG(e.mLinearGain), payload + 4);
-    qToLittleEndian<ULONG>(e.mGainWord, payload + 8);
-    qToLittleEndian<ULONG>(e.mPolarity, payload + 12);
-    qToLittleEndian<ULONG>(e.mMute, payload + 16);
-    mManager->SendPacket(cSerialPortManager::PACKET_STRIP, payload, sizeof payload);
-    mStripQueue.pop_front();
-  }
-  if (!mDelayQueue.empty()) {
-    const sDelayEntry& e = mDelayQueue.front();
-    UBYTE payload[8];
-    qToLittleEndian<ULONG>(e.mIndex, payload);
-    qToLittleEndian<ULONG>(ULONG(e.mSamples), payload + 4);
-    mManager->SendPacket(cSerialPortManager::PACKET_DELAY, payload, sizeof payload);
-    mDelayQueue.pop_front();
+  if (hasFilter) SendFilter(filter);
+  if (hasStrip) SendStrip(strip);
+  if (hasDelay) SendDelay(delay);
+  if (hasFilter || hasStrip || hasDelay) {
+    std::lock_guard<std::mutex> guard(mLock);
+    mWriting = false;
   }
 }
 
@@ -255,87 +424,19 @@ void cSerialInterface::SendFilter(const sFilterEntry& e) {
   mManager->SendPacket(cSerialPortManager::PACKET_FILTER, payload, ULONG(13 + n));
 }
 
-template <typename tEntry, typename tSameTarget>
-void cSerialInterface::Enqueue(std::deque<tEntry>& queue, const tEntry& entry, tSameTarget sameTarget) {
-  std::lock_guard<std::mutex> guard(mLock);
-  if (mState != CONNECTED) return;
-  // A change that is still waiting is replaced rather than sent twice.
-  if (!queue.empty() && sameTarget(queue.back())) {
-    queue.back() = entry;
-  } else {
-    queue.push_back(entry);
-  }
+void cSerialInterface::SendStrip(const sStripEntry& e) {
+  UBYTE payload[20];
+  qToLittleEndian<ULONG>(e.mIndex, payload);
+  qToLittleEndian<ULONG>(ULONG(e.mLinearGain), payload + 4);
+  qToLittleEndian<ULONG>(e.mGainWord, payload + 8);
+  qToLittleEndian<ULONG>(e.mPolarity, payload + 12);
+  qToLittleEndian<ULONG>(e.mMute, payload + 16);
+  mManager->SendPacket(cSerialPortManager::PACKET_STRIP, payload, sizeof payload);
 }
 
-void cSerialInterface::QueueFilterMessage(ULONG address, const std::int32_t* coefficients, UWORD length, UWORD word1,
-                                          UWORD word2, UWORD word3, UBYTE byte1, UBYTE byte2, UBYTE byte3) {
-  if (length > kMaxCoefficientBytes || length % 4 != 0 || (length > 0 && coefficients == nullptr)) {
-    EW_REPORT_ERROR("Filter message for address 0x%lX with %d coefficient bytes refused",
-                    static_cast<unsigned long>(address), int(length));
-    return;
-  }
-  // The coefficients are copied now: the driver's buffer belongs to another
-  // thread. Every change of the buffer is queued again, and the newest entry
-  // for an address replaces a waiting one, so the device still receives the
-  // buffer's latest contents.
-  sFilterEntry entry{address, {}, length, word1, word2, word3, byte1, byte2, byte3};
-  if (length > 0) std::memcpy(entry.mCoefficients.data(), coefficients, length);
-  Enqueue(mFilterQueue, entry, [address](const sFilterEntry& e) { return e.mAddress == address; });
-}
-
-void cSerialInterface::QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord, UBYTE polarity,
-                                                UBYTE mute) {
-  Enqueue(mStripQueue, sStripEntry{index, linearGain, gainWord, polarity, mute},
-          [index](const sStripEntry& e) { return e.mIndex == index; });
-}
-
-void cSerialInterface::QueueDelayMessage(ULONG index, std::int32_t samples) {
-  Enqueue(mDelayQueue, sDelayEntry{index, samples}, [index](const sDelayEntry& e) { return e.mIndex == index; });
-}
-
-std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> cSerialInterface::GetSyncFilters() const {
-  std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  if (mManager->mRecordCount != cSerialPortManager::kFilterRecordCount) return std::nullopt;
-  return mManager->mRecords;
-}
-
-std::array<sControlStripRecord, cSerialPortManager::kStripCount> cSerialInterface::GetSyncControlStrips() const {
-  std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mStrips;
-}
-
-std::array<std::int32_t, cSerialPortManager::kDelayCount> cSerialInterface::GetSyncDelays() const {
-  std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mDelays;
-}
-
-std::optional<std::array<ULONG, cSerialPortManager::kMeterCount>> cSerialInterface::GetMeterValues() const {
-  if (!mManager->IsOpen()) return std::nullopt;
-  std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mMeters;
-}
-
-void cSerialInterface::RequestMeters() {
-  if (!mManager->IsOpen()) return;
-  {
-    std::lock_guard<std::mutex> area(mManager->mAreaLock);
-    cSerialPortManager& m = *mManager;
-    if (m.mMeterPending) {
-      if (mMeterCallCounter > kMeterCallsPerMiss) {
-        m.mMeterPending = false;
-        mMeterCallCounter = 0;
-        if (m.mMissCount < kMaxMisses) ++m.mMissCount;
-      } else {
-        ++mMeterCallCounter;
-      }
-      return;
-    }
-    m.mMeterPending = true;
-  }
-  mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
-}
-
-QStringList cSerialInterface::GetPortNames() {
-  mManager->ScanPorts();
-  return mManager->PortNames();
+void cSerialInterface::SendDelay(const sDelayEntry& e) {
+  UBYTE payload[8];
+  qToLittleEndian<ULONG>(e.mIndex, payload);
+  qToLittleEndian<ULONG>(ULONG(e.mSamples), payload + 4);
+  mManager->SendPacket(cSerialPortManager::PACKET_DELAY, payload, sizeof payload);
 }

@@ -1,5 +1,6 @@
 #include "OrvelGUI/Core/SerialPortManager.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <QtEndian>
 #include <algorithm>
@@ -14,7 +15,9 @@
 namespace {
 
 constexpr UBYTE kSync = 0xA5;
-constexpr int kWriteWaitMs = 5000;
+// A stalled write is looked at this often, so that a shutdown need not wait
+// for the whole write timeout.
+constexpr int kWriteSliceMs = 50;
 // A tick must stay short even when the line is flooded with noise.
 constexpr std::size_t kMaxBytesPerReply = 16384;
 
@@ -77,8 +80,12 @@ int cSerialPortManager::FindPort(const QString& portName) const {
   return found;
 }
 
+void cSerialPortManager::AssertPortThread() const {
+  Q_ASSERT_X(QThread::currentThread() == thread(), "cSerialPortManager", "port used outside its thread");
+}
+
 bool cSerialPortManager::AutoConnectPort(const QString& portName) {
-  std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
+  AssertPortThread();
   QString location;
   {
     std::lock_guard<std::mutex> guard(mAreaLock);
@@ -119,26 +126,34 @@ bool cSerialPortManager::AutoConnectPort(const QString& portName) {
 
 bool cSerialPortManager::PortLost() const { return mHungUp || mPort->error() == QSerialPort::ResourceError; }
 
-void cSerialPortManager::WriteToPort(const UBYTE* bytes, qint64 length) {
-  if (!mPort->isOpen()) return;
-  {
-    std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
-    mLastWriteResult = mPort->write(reinterpret_cast<const char*>(bytes), length);
-    mPort->waitForBytesWritten(kWriteWaitMs);
-    if (mLastWriteResult == -1) {
-      EW_REPORT_ERROR("Failed to write to port");
-      ErrorCheck();
+void cSerialPortManager::WaitUntilWritten() {
+  QElapsedTimer waited;
+  waited.start();
+  while (mPort->bytesToWrite() > 0 && !mAbortWrites.load() && waited.elapsed() < kWriteWaitMs) {
+    if (!mPort->waitForBytesWritten(kWriteSliceMs) && mPort->error() == QSerialPort::TimeoutError) {
+      mPort->clearError();
     }
-    mPort->flush();
   }
+}
+
+void cSerialPortManager::WriteToPort(const UBYTE* bytes, qint64 length) {
+  AssertPortThread();
+  if (!mPort->isOpen()) return;
+  mLastWriteResult = mPort->write(reinterpret_cast<const char*>(bytes), length);
+  WaitUntilWritten();
+  if (mLastWriteResult == -1) {
+    EW_REPORT_ERROR("Failed to write to port");
+    ErrorCheck();
+  }
+  mPort->flush();
   QThread::msleep(1);
 }
 
 void cSerialPortManager::WriteToPort(const QByteArray& bytes) {
+  AssertPortThread();
   if (!mPort->isOpen()) return;
-  std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
   mLastWriteResult = mPort->write(bytes);
-  mPort->waitForBytesWritten(kWriteWaitMs);
+  WaitUntilWritten();
   if (mLastWriteResult == -1) {
     EW_REPORT_ERROR("Failed to write to port");
     ErrorCheck();
@@ -148,7 +163,7 @@ void cSerialPortManager::WriteToPort(const QByteArray& bytes) {
 }
 
 qint64 cSerialPortManager::ReadFromPort(char* buffer, qint64 length) {
-  std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
+  AssertPortThread();
   mLastReadResult = mPort->read(buffer, length);
   if (mLastReadResult == -1) EW_REPORT_ERROR("Error reading from port");
   return mLastReadResult;
@@ -161,19 +176,17 @@ bool cSerialPortManager::ErrorCheck() {
 }
 
 void cSerialPortManager::ClosePort() {
-  {
-    std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
-    if (mPort->isOpen()) {
-      if (ErrorCheck()) {
-        mPort->clear(QSerialPort::AllDirections);
-      } else {
-        mPort->waitForBytesWritten(kWriteWaitMs);
-      }
-      mPort->close();
+  if (mPort->isOpen()) {
+    AssertPortThread();
+    if (ErrorCheck()) {
+      mPort->clear(QSerialPort::AllDirections);
+    } else {
+      WaitUntilWritten();
     }
-    mOpen = false;
-    mReceiveFill = 0;
+    mPort->close();
   }
+  mOpen = false;
+  mReceiveFill = 0;
   std::lock_guard<std::mutex> guard(mAreaLock);
   ResetSessionLocked();
 }
@@ -195,7 +208,7 @@ bool cSerialPortManager::SendPacket(UBYTE command, const UBYTE* payload, ULONG l
                     static_cast<unsigned long>(length));
     return false;
   }
-  std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
+  AssertPortThread();
   mTransmit[3] = command;
   qToLittleEndian<ULONG>(length, &mTransmit[4]);
   if (length > 0) std::memcpy(&mTransmit[kHeaderSize], payload, length);
@@ -223,7 +236,7 @@ void cSerialPortManager::DropReceived(std::size_t count) {
 }
 
 void cSerialPortManager::ProcessReply() {
-  std::lock_guard<std::recursive_mutex> portGuard(mPortLock);
+  AssertPortThread();
   if (!mPort->isOpen()) return;
   // Without an event loop in this thread nothing moves bytes from the line
   // into the port's buffer; a zero wait does it without blocking.

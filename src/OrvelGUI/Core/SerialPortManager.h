@@ -32,9 +32,10 @@ struct sControlStripRecord {
 };
 
 // Finds the processor among the serial ports, opens it, writes command
-// packets and reads replies into the reply areas. Port access belongs to the
-// thread that runs the link (the tick thread); the reply areas are also read
-// from other threads and have a lock of their own.
+// packets and reads replies into the reply areas. The port belongs to the
+// thread the manager lives in (the link's I/O thread): the port methods assert
+// it. The reply areas are also read from other threads and have a lock of
+// their own.
 class cSerialPortManager : public QObject {
   Q_OBJECT
   friend class cSerialInterface;
@@ -50,6 +51,8 @@ class cSerialPortManager : public QObject {
   static constexpr int kDelayCount = 6;
   // Port names travel in 8-byte slots: 7 characters and the terminating NUL.
   static constexpr int kPortNameSlotChars = 7;
+  // Longest wait for a packet to leave; AbortWrites() ends it early.
+  static constexpr int kWriteWaitMs = 5000;
 
   // Command numbers; a reply carries the number of the command it answers.
   enum ePacketType : UBYTE {
@@ -88,8 +91,13 @@ class cSerialPortManager : public QObject {
   bool SendPacket(UBYTE command, const UBYTE* payload, ULONG length);
 
   QString VersionText() const;
+  // Any thread: a write waiting for a stalled line gives up at once, now and
+  // from now on (the link is being shut down).
+  void AbortWrites() { mAbortWrites.store(true); }
 
  private:
+  void AssertPortThread() const;
+  void WaitUntilWritten();
   // Everything that describes a session with the device: forgotten when
   // the port closes and when a port is opened.
   void ResetSessionLocked();
@@ -102,8 +110,8 @@ class cSerialPortManager : public QObject {
   std::vector<sSerialPortEntry> mPorts;
   qint64 mLastWriteResult = 0;
   qint64 mLastReadResult = 0;
-  std::recursive_mutex mPortLock;
   std::atomic<bool> mOpen{false};
+  std::atomic<bool> mAbortWrites{false};
   bool mHungUp = false;
   QSerialPort::SerialPortError mOpenError = QSerialPort::NoError;
   std::array<UBYTE, kTransmitBufferSize> mTransmit{};

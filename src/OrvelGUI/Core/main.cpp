@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include "EWNet/Core/NetFactory.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/Version.h"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
   StartEWNet(0, true);
   cIdleTickParent tickParent;
   auto* syscall = new cSyscallThread;
-  auto* ticks = new cActionTickDriver(&tickParent);
+  auto ticks = MakeNetObject<cActionTickDriver>(&tickParent);
   syscall->Start();
   ticks->start();
   SetSystemRunning(true);
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
 
   SetSystemRunning(false);
   syscall->Stop();
-  delete ticks;
+  ticks->StopBeats();
+  ticks.reset();
   delete syscall;
   StopEWNet();
   qDebug() << "cApplication destroyed";

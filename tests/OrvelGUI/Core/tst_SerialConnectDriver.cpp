@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "DevSim/SimFixture.h"
+#include "EWNet/Core/NetFactory.h"
 #include "NetTestObjects.h"
 #include "OrvelGUI/Core/SerialConnectDriver.h"
 #include "OrvelGUI/Core/SerialInterface.h"
@@ -27,8 +28,8 @@ struct sDriverUnderTest {
   std::unique_ptr<cSerialConnectDriver> mDriver;
   std::unique_ptr<cRecordingObject> mFront;
 
-  explicit sDriverUnderTest(QObject* threadOwner = nullptr) {
-    mLink = std::make_unique<cSerialInterface>(threadOwner);
+  sDriverUnderTest() {
+    mLink = std::make_unique<cSerialInterface>();
     mLink->SetMeterPolling(false);
     mDriver = std::make_unique<cSerialConnectDriver>(mLink.get());
     mFront = std::make_unique<cRecordingObject>("Front End", 5);
@@ -53,7 +54,7 @@ struct sDriverUnderTest {
     return QByteArray("<none>");
   }
   bool TickUntilState(cSerialInterface::LinkState state) {
-    return TickUntil([this] { mLink->Service(); }, [&] { return mLink->GetState() == state; });
+    return TickUntil([this] { mLink->ServiceAndWait(); }, [&] { return mLink->GetState() == state; });
   }
 };
 
@@ -123,7 +124,7 @@ class tst_SerialConnectDriver : public QObject {
     t.Send(kConnect);
     QVERIFY(reports.Contains("without payload"));
     QCOMPARE(t.Last(kConnect), QByteArray("<none>"));
-    t.mLink->Service();
+    t.mLink->ServiceAndWait();
     QCOMPARE(t.mLink->GetState(), cSerialInterface::DISCONNECTED);
     QCOMPARE(t.mLink->TakeLastError(), UBYTE(0));
   }
@@ -132,7 +133,7 @@ class tst_SerialConnectDriver : public QObject {
     UseDevicePorts({"/nonexistent-orvel-dir/ttyGONE"});
     sDriverUnderTest t;
     t.Send(kConnect, ConnectPayload(true, "ttyGONE"));
-    t.mLink->Service();
+    t.mLink->ServiceAndWait();
     t.Send(kStatus);
     QCOMPARE(t.Last(kStatus), QByteArray("\x00\x02", 2));
     t.Send(kStatus);
@@ -208,10 +209,10 @@ class tst_SerialConnectDriver : public QObject {
     UseDevicePorts({QString::fromStdString(device->DevicePath())});
     cNetworkScope network;
     cTickHook hook;
-    auto ticker = std::make_unique<cActionTickDriver>(&hook);
-    auto link = std::make_unique<cSerialInterface>(ticker.get());
-    auto driver = std::make_unique<cSerialConnectDriver>(link.get());
-    auto front = std::make_unique<cRecordingObject>("Front End", 5);
+    auto ticker = MakeNetObject<cActionTickDriver>(&hook);
+    auto link = std::make_unique<cSerialInterface>();
+    auto driver = MakeNetObject<cSerialConnectDriver>(link.get());
+    auto front = MakeNetObject<cRecordingObject>("Front End", 5);
     driver->AddObjectToInformList(0, front->GetHandle(), kStatus, kStatus, 0, 0, false);
     hook.mLink = link.get();
     cSyscallThread dispatch;
@@ -253,6 +254,7 @@ class tst_SerialConnectDriver : public QObject {
 
     SetSystemRunning(false);
     dispatch.Stop();
+    ticker->StopBeats();
     ticker.reset();
     hook.mLink = nullptr;
     front.reset();

@@ -19,14 +19,14 @@ QByteArray VersionReply(int major, int minor) {
 
 // Services the link, as the tick would, until it reaches `state`.
 bool ServiceUntil(cSerialInterface& link, LinkState state, int timeoutMs = 3000, int pauseMs = 2) {
-  return TickUntil([&] { link.Service(); }, [&] { return link.GetState() == state; }, timeoutMs, pauseMs);
+  return TickUntil([&] { link.ServiceAndWait(); }, [&] { return link.GetState() == state; }, timeoutMs, pauseMs);
 }
 
 struct sLinkUnderTest {
   std::unique_ptr<cDeviceSimulator> mDevice;
   std::unique_ptr<cSerialInterface> mLink;
 
-  void Tick() { mLink->Service(); }
+  void Tick() { mLink->ServiceAndWait(); }
   bool TickUntilState(LinkState state, int timeoutMs = 3000) { return ServiceUntil(*mLink, state, timeoutMs); }
   // One tick, then wait until the device has seen `count` packets in all.
   bool TickAndExpect(std::size_t count) {
@@ -88,7 +88,7 @@ class tst_SerialInterface : public QObject {
     QCOMPARE(link.GetVersionText(), QString());
 
     link.RequestConnection(true, QString());
-    link.Service();
+    link.ServiceAndWait();
     QVERIFY(device->WaitForReceived(1, 2000));
     QCOMPARE(Bytes(device->Received().at(0).mBytes), Hex("a5a5000000000000"));
     QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
@@ -172,17 +172,23 @@ class tst_SerialInterface : public QObject {
     t.mLink->QueueControlStripMessage(3, 6, 6, 1, 1);
     t.mLink->QueueDelayMessage(2, 100);
     t.mLink->QueueDelayMessage(2, 200);
-    // Only the newest waiting entry is merged: a, b, a stays three entries.
+    // A target that waits keeps its place: 2, 3, 2 stays two entries, 2 first.
     t.mLink->QueueDelayMessage(3, 300);
     t.mLink->QueueDelayMessage(2, 400);
+    const cSerialInterface::sQueueLengths lengths = t.mLink->GetQueueLengths();
+    QCOMPARE(int(lengths.mFilters), 1);
+    QCOMPARE(int(lengths.mStrips), 1);
+    QCOMPARE(int(lengths.mDelays), 2);
+    QVERIFY(!t.mLink->AllSent());
 
     QVERIFY(t.TickAndExpect(3));
+    QCOMPARE(t.mDevice->Model().Delays()[2], 400);
     t.Tick();
+    QVERIFY(t.mDevice->WaitForReceived(4, 2000));
+    QVERIFY(t.mLink->AllSent());
     t.Tick();
-    QVERIFY(t.mDevice->WaitForReceived(5, 2000));
-    t.Tick();
-    QVERIFY(!t.mDevice->WaitForReceived(6, 100));
-    QCOMPARE(ReceivedTypes(*t.mDevice), QString("2,6,8,8,8"));
+    QVERIFY(!t.mDevice->WaitForReceived(5, 100));
+    QCOMPARE(ReceivedTypes(*t.mDevice), QString("2,6,8,8"));
     const devsim::cDeviceModel model = t.mDevice->Model();
     const devsim::sSimFilter& filter = model.Filters()[2];
     QCOMPARE(filter.mCoefficients[0], 77);
@@ -201,11 +207,11 @@ class tst_SerialInterface : public QObject {
     link.SetMeterPolling(false);
     link.QueueDelayMessage(0, 1);  // disconnected
     link.RequestConnection(true, QString());
-    link.Service();
+    link.ServiceAndWait();
     QCOMPARE(link.GetState(), cSerialInterface::PORT_OPEN);
     link.QueueDelayMessage(0, 2);  // waiting for the version
     link.QueueControlStripMessage(0, 2, 2, 0, 0);
-    for (int i = 0; i < 5; ++i) link.Service();
+    for (int i = 0; i < 5; ++i) link.ServiceAndWait();
     QVERIFY(device->WaitForReceived(1, 2000));
     QVERIFY(!device->WaitForReceived(2, 100));
     QCOMPARE(ReceivedTypes(*device), QString("0"));
@@ -215,7 +221,7 @@ class tst_SerialInterface : public QObject {
     device->Inject({0xA5, 0xA5, 0, 0, 2, 0, 0, 0, 1, 4});
     QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     link.QueueDelayMessage(1, 3);
-    link.Service();
+    link.ServiceAndWait();
     QVERIFY(device->WaitForReceived(2, 2000));
     QCOMPARE(ReceivedTypes(*device), QString("0,8"));
     QCOMPARE(device->Model().Delays()[0], 0);
@@ -489,7 +495,7 @@ class tst_SerialInterface : public QObject {
     QVERIFY2(reports.Contains("Device port lost"), qPrintable(reports.Dump()));
     // The front end's disconnect still settles the link.
     link.RequestConnection(false, QString());
-    link.Service();
+    link.ServiceAndWait();
     QCOMPARE(link.GetState(), cSerialInterface::DISCONNECTED);
   }
 
@@ -517,7 +523,7 @@ class tst_SerialInterface : public QObject {
     }
     cSerialInterface link;
     link.RequestConnection(true, name);
-    link.Service();
+    link.ServiceAndWait();
     QCOMPARE(link.GetState(), cSerialInterface::DISCONNECTED);
     QCOMPARE(int(link.TakeLastError()), error);
     QCOMPARE(int(link.TakeLastError()), 0);
@@ -559,7 +565,7 @@ class tst_SerialInterface : public QObject {
       cSerialInterface link;
       QCOMPARE(link.GetPortNames(), QStringList({"ttyORVLONG1", "ttyORVLONG2"}));
       link.RequestConnection(true, "ttyORVL");
-      link.Service();
+      link.ServiceAndWait();
       QCOMPARE(link.GetState(), cSerialInterface::DISCONNECTED);
       QCOMPARE(int(link.TakeLastError()), 2);
       QVERIFY2(reports.Contains("shared by several ports"), qPrintable(reports.Dump()));
@@ -578,7 +584,7 @@ class tst_SerialInterface : public QObject {
       UseDevicePorts({pathShort, pathLong});
       cSerialInterface link;
       link.RequestConnection(true, "ttyORV1");
-      link.Service();
+      link.ServiceAndWait();
       QCOMPARE(link.GetState(), cSerialInterface::DISCONNECTED);
       QCOMPARE(int(link.TakeLastError()), 2);
       QVERIFY2(reports.Contains("shared by several ports"), qPrintable(reports.Dump()));
@@ -607,7 +613,7 @@ class tst_SerialInterface : public QObject {
 
     link.QueueDelayMessage(0, 1);
     link.RequestConnection(true, secondPath.section('/', -1));
-    link.Service();
+    link.ServiceAndWait();
     QCOMPARE(int(link.TakeLastError()), 1);
     QCOMPARE(link.GetState(), cSerialInterface::DISCONNECTED);
     QVERIFY(!link.GetMeterValues().has_value());
@@ -616,7 +622,7 @@ class tst_SerialInterface : public QObject {
     holder.close();
     link.RequestConnection(true, secondPath.section('/', -1));
     QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
-    for (int i = 0; i < 3; ++i) link.Service();
+    for (int i = 0; i < 3; ++i) link.ServiceAndWait();
     QVERIFY(!second->WaitForReceived(2, 100));
     QCOMPARE(ReceivedTypes(*second), QString("0"));
     QCOMPARE(ReceivedTypes(*first), QString("0"));

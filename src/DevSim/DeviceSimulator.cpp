@@ -102,9 +102,14 @@ bool cDeviceSimulator::WaitForHangUp(int timeoutMs) const {
 }
 
 void cDeviceSimulator::SetFaults(const sFaultModes& faults) {
-  std::lock_guard<std::mutex> guard(mLock);
-  mFaults = faults;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    mFaults = faults;
+  }
+  Wake();  // a stalled reader looks at the line again at once
 }
+
+std::size_t cDeviceSimulator::FillLine() { return mLine.FillTowardsDevice(); }
 
 void cDeviceSimulator::Inject(const std::vector<std::uint8_t>& bytes) {
   {
@@ -156,7 +161,12 @@ void cDeviceSimulator::Wake() {
 void cDeviceSimulator::Run() {
   std::array<std::uint8_t, 4096> buffer{};
   while (!mStop.load() && mLine.IsOpen()) {
-    pollfd fds[2] = {{mLine.MasterFd(), POLLIN, 0}, {mWakePipe[0], POLLIN, 0}};
+    bool stalled = false;
+    {
+      std::lock_guard<std::mutex> guard(mLock);
+      stalled = mFaults.mStallReading;
+    }
+    pollfd fds[2] = {{mLine.MasterFd(), short(stalled ? 0 : POLLIN), 0}, {mWakePipe[0], POLLIN, 0}};
     const int ready = ::poll(fds, 2, 100);
     if (ready < 0 && errno != EINTR) break;
     if (fds[1].revents & POLLIN) {
@@ -171,6 +181,10 @@ void cDeviceSimulator::Run() {
       faults = mFaults;
     }
     if (!injected.empty()) Send(injected, sFaultModes{});
+    if (faults.mStallReading) {
+      if (fds[0].revents & (POLLHUP | POLLERR)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
 
     const long n = mLine.Read(buffer.data(), buffer.size());
     if (n < 0) break;

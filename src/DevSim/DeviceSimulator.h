@@ -24,6 +24,7 @@ struct sFaultModes {
   bool mUnknownTypes = false;  // replies of types 5 and 10 before every reply
   int mHangUpAfter = 0;        // >0: the reply to packet N is cut short and the line closed
   int mSplitPauseMs = 1;       // pause between single bytes
+  bool mStallReading = false;  // reads nothing: what the program writes waits on the line
 };
 
 struct sSimulatorOptions {
@@ -62,6 +63,10 @@ class cDeviceSimulator {
   void SetFaults(const sFaultModes& faults);
   // Bytes written to the program as they are, between replies.
   void Inject(const std::vector<std::uint8_t>& bytes);
+  // Fills the line towards the device with zero bytes (which form no packet)
+  // until it takes no more, so that, while reading stalls, the program's next
+  // write has to wait. Returns the bytes put on the line.
+  std::size_t FillLine();
 
   // Commands received from the program, in order.
   std::vector<sWirePacket> Received() const;

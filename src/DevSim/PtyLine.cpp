@@ -80,6 +80,19 @@ long cPtyLine::Read(std::uint8_t* buffer, std::size_t capacity) {
   return -1;
 }
 
+std::size_t cPtyLine::FillTowardsDevice() {
+  if (mSlave < 0) return 0;
+  // Our own slave descriptor is non-blocking: it stops where the line is full.
+  const std::uint8_t zeros[512] = {};
+  std::size_t total = 0;
+  for (;;) {
+    const ssize_t n = ::write(mSlave, zeros, sizeof zeros);
+    if (n <= 0) break;
+    total += static_cast<std::size_t>(n);
+  }
+  return total;
+}
+
 bool cPtyLine::Write(const std::uint8_t* bytes, std::size_t count, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   std::size_t done = 0;

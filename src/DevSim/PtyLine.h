@@ -30,6 +30,9 @@ class cPtyLine {
   // Non-blocking read of what the program wrote: bytes read, 0 when nothing
   // is waiting, -1 on a real error.
   long Read(std::uint8_t* buffer, std::size_t capacity);
+  // Writes zero bytes into the program's side until the line towards the
+  // device is full; returns how many went in.
+  std::size_t FillTowardsDevice();
   // Writes everything, waiting at most `timeoutMs` for room on the line.
   bool Write(const std::uint8_t* bytes, std::size_t count, int timeoutMs);
 

@@ -119,6 +119,10 @@ void cSyscallThread::Start() {
   if (cRegistryRouter* router = GetRegistryRouter()) router->SetProcessingEnabled(true);
   mRunning.store(true);
   gDispatchRunning.store(true);
+  {
+    std::lock_guard<std::mutex> locker(DispatchWaker().mLock);
+    mRunEnded = false;
+  }
   start(QThread::NormalPriority);
 }
 
@@ -138,15 +142,21 @@ void cSyscallThread::run() {
     waker.mSleeping.store(false);
   }
   gDispatchThreadId.store(std::thread::id());
+  std::lock_guard<std::mutex> locker(waker.mLock);
+  mRunEnded = true;
+  waker.mCondition.notify_all();
 }
 
 void cSyscallThread::Stop() {
   const bool wasRunning = mRunning.exchange(false);
   if (cRegistryRouter* router = GetRegistryRouter()) router->SetProcessingEnabled(false);
   {
+    // The thread says it has ended under the waker's lock: QThread::wait()
+    // alone may return without a synchronisation a thread checker sees.
     sDispatchWaker& waker = DispatchWaker();
-    std::lock_guard<std::mutex> locker(waker.mLock);
+    std::unique_lock<std::mutex> locker(waker.mLock);
     waker.mCondition.notify_all();
+    waker.mCondition.wait(locker, [this] { return mRunEnded; });
   }
   wait();
   gDispatchRunning.store(false);
@@ -186,6 +196,10 @@ cActionTickDriver::~cActionTickDriver() {
 void cActionTickDriver::StopBeats() {
   mStopping.store(true);
   quit();
+  if (isRunning()) {
+    std::unique_lock<std::mutex> lock(mRunLock);
+    mRunEndedSignal.wait(lock, [this] { return mRunEnded; });
+  }
   wait();
 }
 
@@ -194,6 +208,9 @@ void cActionTickDriver::run() {
   auto* beat = new cActionTickObject(this);
   exec();
   delete beat;
+  std::lock_guard<std::mutex> lock(mRunLock);
+  mRunEnded = true;
+  mRunEndedSignal.notify_all();
 }
 
 void cActionTickDriver::Beat() {

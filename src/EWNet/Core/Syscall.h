@@ -2,6 +2,8 @@
 
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "EWNet/Core/ConnMgr.h"
 #include "EWNet/Core/NetObjct.h"
@@ -44,6 +46,7 @@ class cSyscallThread : public QThread {
 
  private:
   std::atomic<bool> mRunning{false};
+  bool mRunEnded = true;  // under the waker's lock
 };
 
 // Implemented by the application: called in the tick thread on every beat.
@@ -95,6 +98,12 @@ class cActionTickDriver : public QThread, public cNetObject {
 
   cEWNetMessage mTickMessage;
   cActionTickParent* mTickParent;
+  // run() says it has ended under this lock, so the thread that stops the
+  // beats sees everything the thread did (QThread::wait() alone may not show
+  // that to a thread checker).
+  std::mutex mRunLock;
+  std::condition_variable mRunEndedSignal;
+  bool mRunEnded = false;
   std::atomic<int> mTicksInFlight{0};
   std::atomic<bool> mStopping{false};
 };

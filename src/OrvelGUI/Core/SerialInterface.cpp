@@ -31,6 +31,12 @@ cSerialInterface::~cSerialInterface() {
     mStopping = true;
   }
   mWake.notify_all();
+  // The thread says it is done under the lock before it ends: QThread::wait()
+  // alone may return without any synchronisation that a thread checker sees.
+  {
+    std::unique_lock<std::mutex> lock(mLock);
+    mStepDone.wait(lock, [this] { return mIoThreadDone; });
+  }
   mIoThread->wait();
 }
 
@@ -235,6 +241,9 @@ void cSerialInterface::RunIoThread() {
   // The port and its notifiers belong to this thread: they end here.
   mManager->ClosePort();
   mManager.reset();
+  lock.lock();
+  mIoThreadDone = true;
+  mStepDone.notify_all();
 }
 
 void cSerialInterface::Step() {

@@ -162,6 +162,7 @@ class cSerialInterface {
   std::condition_variable mWake;      // the I/O thread waits for work
   std::condition_variable mStepDone;  // ServiceAndWait waits for its step
   bool mStopping = false;
+  bool mIoThreadDone = false;
   std::uint64_t mStepsAsked = 0;
   std::uint64_t mStepsDone = 0;
   bool mMeterRequestToSend = false;

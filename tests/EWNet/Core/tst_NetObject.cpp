@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "EWNet/Core/audiodrv.h"
 #include "NetTestObjects.h"
 #include "TestSupport.h"
 
@@ -26,6 +27,15 @@ int DeleteCount(const cNetObject& object, EW_NET_DATA_SCALE handle) {
 
 }  // namespace
 
+class cCountingDriver : public cContinuousControllerDriver {
+ public:
+  explicit cCountingDriver(const char* name) : cContinuousControllerDriver(name, 0, 10, false, true) {}
+  ~cCountingDriver() override { DestroyAudioObject(); }
+  UBYTE ReadTouched() override { return 0; }
+  UWORD ReadValue() override { return 0; }
+  void WriteValue(UWORD) override {}
+};
+
 class tst_NetObject : public QObject {
   Q_OBJECT
  private slots:
@@ -41,6 +51,7 @@ class tst_NetObject : public QObject {
   void connectionClosedPurgesOnlyThatConnection();
   void handleReuseDoesNotInheritStaleLinks();
   void tickAndTockDefaultsReport();
+  void refusedRegistrationIsNotRegistered();
 };
 
 void tst_NetObject::zeroParameters() {
@@ -216,6 +227,31 @@ void tst_NetObject::tickAndTockDefaultsReport() {
   Deliver();
   QCOMPARE(reports.Count("Object Plain, scanned with no ActionTick?"), 1);
   QCOMPARE(reports.Count("Object Plain, tock scanned with no ActionTock?"), 1);
+}
+
+// An object whose registration was refused has no handle: it is neither
+// ticked nor taken for registered, and its driver queues no links for it.
+void tst_NetObject::refusedRegistrationIsNotRegistered() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cRecordingObject first("Twice", 2, true);
+  cRecordingObject second("Twice", 2, true, true);
+  QVERIFY(first.IsRegistered());
+  QVERIFY(!second.IsRegistered());
+  QCOMPARE(second.GetHandle(), EW_INVALID_HANDLE);
+  Post(0, 0, M_REG_TICK);
+  Deliver();
+  QCOMPARE(first.mEvents, std::vector<QString>{"tick:Twice"});
+  QVERIFY(second.mEvents.empty());
+
+  cCountingDriver refused("Twice");
+  QVERIFY(!refused.GetAudioObject()->IsRegistered());
+  QVERIFY(!refused.LinkValueToDestination("Twice", 4096, false, false));
+  QCOMPARE(reports.Count("Audio object not created!"), 1);
+  QCOMPARE(GetSystemBuilder()->GetLinkPerformance().mRequested, ULONG(0));
+  // Unregistering it takes nothing away from the object that has the name.
+  refused.DestroyAudioObject();
+  QCOMPARE(GetRegistryRouter()->FindHandle("Twice"), first.GetHandle());
 }
 
 QTEST_GUILESS_MAIN(tst_NetObject)

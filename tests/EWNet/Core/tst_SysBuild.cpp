@@ -1,6 +1,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "NetProbe.h"
 #include "NetTestObjects.h"
 #include "TestSupport.h"
 
@@ -30,6 +31,16 @@ void RemoteReply(EW_NET_DATA_SCALE handle) {
   GetRegistryRouter()->AddMessageToMessageBuffer(reply);
 }
 
+// Counts the attempts to reach a host that is never there.
+class cUnreachableHosts : public cEWNetConnectionManagerBase {
+ public:
+  UWORD ConnectToHost(const std::string& hostName) override {
+    if (hostName == "unit9") ++mAttempts;
+    return 0xFFFF;
+  }
+  int mAttempts = 0;
+};
+
 }  // namespace
 
 class tst_SysBuild : public QObject {
@@ -37,6 +48,7 @@ class tst_SysBuild : public QObject {
  private slots:
   void commandsInOrderWithCounters();
   void missingObjectRetriedUntilRegistered();
+  void remoteNameRetriedWithPausesThenAbandoned();
   void removalOfMissingObjectDropped();
   void bidirectionalLinkSyncsSourceOnly();
   void removeLink();
@@ -94,6 +106,42 @@ void tst_SysBuild::missingObjectRetriedUntilRegistered() {
   QVERIFY(HasLink(x, 4096, y.GetHandle(), 4096));
   QVERIFY(!GetSystemBuilder()->IsBusy());
   QCOMPARE(reports.Count("Can't find"), 1);
+}
+
+void tst_SysBuild::remoteNameRetriedWithPausesThenAbandoned() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cUnreachableHosts hosts;
+  SetConnectionManager(&hosts);
+  cRecordingObject a("A"), b("B");
+  Queue("unit9/Fader", 4096, "B", 4096);
+  Queue("A", 4096, "B", 4097);
+  Deliver();
+  QCOMPARE(hosts.mAttempts, 1);
+  // Without ticks nothing is tried again: no busy loop through the router.
+  QCOMPARE(GetNumberOfQueuedMessages(), ULONG(0));
+  // With ticks, tries come with growing pauses: 1, 2, 4, ... ticks apart.
+  int ticks = 0;
+  std::vector<int> attemptTicks;
+  while (GetSystemBuilder()->GetListLength() == 2 && ticks < 1000) {
+    const int before = hosts.mAttempts;
+    TickNetwork();
+    ++ticks;
+    if (hosts.mAttempts != before) attemptTicks.push_back(ticks);
+  }
+  SetConnectionManager(nullptr);
+  QCOMPARE(hosts.mAttempts, cSystemBuilder::kRemoteAttempts);
+  QCOMPARE(attemptTicks.size(), size_t(cSystemBuilder::kRemoteAttempts - 1));
+  QCOMPARE(attemptTicks[0], 1);
+  QCOMPARE(attemptTicks[1], 3);
+  QCOMPARE(attemptTicks[2], 7);
+  QVERIFY2(ticks < 400, qPrintable(QString("gave up after %1 ticks").arg(ticks)));
+  QCOMPARE(reports.Count("Link to \"unit9/Fader\" abandoned after 10 attempts"), 1);
+  QCOMPARE(reports.Count("Can't find"), 1);
+  // The command behind it goes ahead.
+  Deliver();
+  QVERIFY(HasLink(a, 4096, b.GetHandle(), 4097));
+  QVERIFY(!GetSystemBuilder()->IsBusy());
 }
 
 void tst_SysBuild::removalOfMissingObjectDropped() {

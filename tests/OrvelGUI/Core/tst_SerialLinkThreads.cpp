@@ -1,0 +1,226 @@
+// The device link's queues and its I/O thread, against the simulated device,
+// with the object network's dispatch and tick threads running for real.
+
+#include <QtTest>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "DevSim/DeviceModel.h"
+#include "DevSim/SimFixture.h"
+#include "EWNet/Core/NetFactory.h"
+#include "NetTestObjects.h"
+#include "OrvelGUI/Core/SerialInterface.h"
+#include "TestSupport.h"
+
+using devsim::cDeviceSimulator;
+
+namespace {
+
+// Every filter address the device has a slot for: Low channels 0/1 with 4
+// slots, Mid 2/3 with 6, High 4/5 with 8.
+std::vector<ULONG> AllFilterAddresses() {
+  std::vector<ULONG> addresses;
+  const ULONG slotCounts[] = {4, 4, 6, 6, 8, 8};
+  for (ULONG channel = 0; channel < 6; ++channel) {
+    for (ULONG slot = 0; slot < slotCounts[channel]; ++slot) addresses.push_back((slot << 8) | channel);
+  }
+  return addresses;
+}
+
+std::unique_ptr<cSerialInterface> ConnectedLink(cDeviceSimulator& device) {
+  UseDevicePorts({QString::fromStdString(device.DevicePath())});
+  auto link = std::make_unique<cSerialInterface>();
+  link->SetMeterPolling(false);
+  link->RequestConnection(true, QString());
+  if (!TickUntil([&] { link->ServiceAndWait(); }, [&] { return link->GetState() == cSerialInterface::CONNECTED; })) {
+    return nullptr;
+  }
+  device.ClearReceived();
+  return link;
+}
+
+class cServiceHook : public cActionTickParent {
+ public:
+  void ActionTickHook() override {
+    if (cSerialInterface* link = mLink.load()) link->Service();
+  }
+  std::atomic<cSerialInterface*> mLink{nullptr};
+};
+
+// Notes when ticks reach the dispatch thread.
+class cTickClock : public cNetObject {
+ public:
+  cTickClock() : cNetObject("Tick Clock", 0, true, false) { mClock.start(); }
+  ~cTickClock() override { Unregister(); }
+  void ActionTick() override {
+    std::lock_guard<std::mutex> guard(mLock);
+    mTimes.push_back(mClock.elapsed());
+  }
+  // Ticks seen and the longest gap between two of them since `fromMs`.
+  std::pair<int, qint64> Since(qint64 fromMs) {
+    std::lock_guard<std::mutex> guard(mLock);
+    int count = 0;
+    qint64 gap = 0;
+    for (std::size_t i = 1; i < mTimes.size(); ++i) {
+      if (mTimes[i] < fromMs) continue;
+      ++count;
+      gap = std::max(gap, mTimes[i] - mTimes[i - 1]);
+    }
+    return {count, gap};
+  }
+  qint64 Now() const { return mClock.elapsed(); }
+
+ private:
+  std::mutex mLock;
+  QElapsedTimer mClock;
+  std::vector<qint64> mTimes;
+};
+
+}  // namespace
+
+class tst_SerialLinkThreads : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { qunsetenv("ORVEL_SERIAL_PORTS"); }
+
+  // A burst far longer than the queues: each target keeps its latest value,
+  // the queues never pass the device's 36 filters, 8 strips and 6 delays, and
+  // the device ends with every final value.
+  void burstKeepsLatestValuePerTarget() {
+    auto device = StartSimulator();
+    QVERIFY(device);
+    auto link = ConnectedLink(*device);
+    QVERIFY(link);
+    const std::vector<ULONG> addresses = AllFilterAddresses();
+    QCOMPARE(int(addresses.size()), 36);
+    for (int round = 0; round < 50; ++round) {
+      for (ULONG address : addresses) {
+        const std::int32_t coefficients[5] = {round, std::int32_t(address), 0, 0, 0};
+        link->QueueFilterMessage(address, coefficients, 20, UWORD(round), 0, 0, 0, 0, 0);
+      }
+      for (ULONG i = 0; i < 8; ++i) link->QueueControlStripMessage(i, round, UWORD(round), 0, 0);
+      for (ULONG i = 0; i < 6; ++i) link->QueueDelayMessage(i, round * 10 + std::int32_t(i));
+    }
+    cSerialInterface::sQueueLengths lengths = link->GetQueueLengths();
+    QCOMPARE(int(lengths.mFilters), 36);
+    QCOMPARE(int(lengths.mStrips), 8);
+    QCOMPARE(int(lengths.mDelays), 6);
+
+    // A target beyond the device's is refused and changes nothing.
+    cReportCapture reports;
+    const std::int32_t none[5] = {};
+    link->QueueFilterMessage(0x0906, none, 20, 1, 0, 0, 0, 0, 0);
+    link->QueueDelayMessage(6, 1);
+    QCOMPARE(reports.Count("refused: every place in the queue is taken"), 2);
+    lengths = link->GetQueueLengths();
+    QCOMPARE(int(lengths.mFilters), 36);
+    QCOMPARE(int(lengths.mDelays), 6);
+
+    // One packet of each queue per step: 36 steps send everything.
+    for (int step = 0; step < 36; ++step) QVERIFY(link->ServiceAndWait());
+    QVERIFY(link->AllSent());
+    QVERIFY(device->WaitForReceived(36 + 8 + 6, 2000));
+    QCOMPARE(device->ReceivedCount(), std::size_t(36 + 8 + 6));
+    const devsim::cDeviceModel model = device->Model();
+    for (ULONG address : addresses) {
+      const devsim::sSimFilter& filter = model.Filters()[std::size_t(devsim::FilterRecordIndex(address))];
+      QCOMPARE(filter.mCoefficients[0], 49);
+      QCOMPARE(int(filter.mFrequency), 49);
+    }
+    QCOMPARE(model.Strips()[7].mLinear, 49);
+    QCOMPARE(model.Delays()[5], 495);
+  }
+
+  // The line stops taking bytes in the middle of a write: the I/O thread
+  // waits for it, the ticks of the object network do not, and a driver can
+  // go on queueing. When the line moves again, the final values arrive.
+  void stalledLineDoesNotHoldUpTheTicks() {
+    auto device = StartSimulator();
+    QVERIFY(device);
+    auto link = ConnectedLink(*device);
+    QVERIFY(link);
+
+    cNetworkScope network;
+    cServiceHook hook;
+    hook.mLink = link.get();
+    auto clock = MakeNetObject<cTickClock>();
+    auto ticks = MakeNetObject<cActionTickDriver>(&hook);
+    cSyscallThread dispatch;
+    dispatch.Start();
+    ticks->start();
+    SetSystemRunning(true);
+
+    devsim::sFaultModes stall;
+    stall.mStallReading = true;
+    device->SetFaults(stall);
+    QThread::msleep(100);  // the simulator has stopped reading
+    QVERIFY(device->FillLine() > 0);
+    const std::vector<ULONG> addresses = AllFilterAddresses();
+    auto queueAll = [&](int value) {
+      cRegistryLocker lock;  // as the units on the dispatch thread do
+      for (ULONG address : addresses) {
+        const std::int32_t coefficients[5] = {value, 0, 0, 0, 0};
+        link->QueueFilterMessage(address, coefficients, 20, UWORD(value), 0, 0, 0, 0, 0);
+      }
+      link->QueueDelayMessage(0, value);
+    };
+    queueAll(1);
+    // The first write meets the full line and waits in the I/O thread.
+    QTRY_VERIFY_WITH_TIMEOUT(link->GetQueueLengths().mFilters < addresses.size(), 3000);
+    const qint64 from = clock->Now();
+    QTest::qWait(1000);
+    queueAll(2);
+    const auto [count, gap] = clock->Since(from);
+    QVERIFY(!link->AllSent());
+    QVERIFY2(count >= 25 && gap < 200, qPrintable(QString("%1 ticks, longest gap %2 ms").arg(count).arg(gap)));
+
+    device->SetFaults({});
+    QTRY_VERIFY_WITH_TIMEOUT(link->AllSent(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(device->Model().Delays()[0] == 2, 2000);
+    const devsim::cDeviceModel model = device->Model();
+    for (ULONG address : addresses) {
+      QCOMPARE(model.Filters()[std::size_t(devsim::FilterRecordIndex(address))].mCoefficients[0], 2);
+    }
+
+    SetSystemRunning(false);
+    dispatch.Stop();
+    ticks->StopBeats();
+    hook.mLink = nullptr;
+    ticks.reset();
+    clock.reset();
+  }
+
+  // Only a link that is synchronising with its port open becomes connected,
+  // however the front end's word and the closing of the port interleave.
+  void setConnectedOnlyFromSyncingWithAnOpenPort() {
+    auto device = StartSimulator();
+    QVERIFY(device);
+    auto link = ConnectedLink(*device);
+    QVERIFY(link);
+    link->SetConnected();  // connected, not synchronising: nothing changes
+    QCOMPARE(link->GetState(), cSerialInterface::CONNECTED);
+    QVERIFY(link->StartSync());
+    QVERIFY(TickUntil([&] { link->ServiceAndWait(); }, [&] { return link->GetState() == cSerialInterface::SYNCING; },
+                      5000));
+
+    link->RequestConnection(false, QString());
+    cReportCapture refusals;
+    std::atomic<bool> stop{false};
+    std::thread frontEnd([&] {
+      while (!stop.load()) link->SetConnected();
+    });
+    QVERIFY(TickUntil([&] { link->ServiceAndWait(); },
+                      [&] { return link->GetState() == cSerialInterface::DISCONNECTED; }, 5000));
+    QThread::msleep(20);
+    stop.store(true);
+    frontEnd.join();
+    QCOMPARE(link->GetState(), cSerialInterface::DISCONNECTED);
+    link->QueueDelayMessage(0, 1);
+    QCOMPARE(int(link->GetQueueLengths().mDelays), 0);
+  }
+};
+
+QTEST_GUILESS_MAIN(tst_SerialLinkThreads)
+#include "tst_SerialLinkThreads.moc"

@@ -191,6 +191,16 @@ size_t cSystemBuilder::GetListLength() {
   return mCommands.size();
 }
 
+eSystemBuilderState cSystemBuilder::GetState() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  return mState;
+}
+
+bool cSystemBuilder::IsBusy() {
+  std::lock_guard<std::recursive_mutex> guard(mLock);
+  return mBusy;
+}
+
 bool cSystemBuilder::IsWaitingForName() {
   std::lock_guard<std::recursive_mutex> guard(mLock);
   return !mWaitingForName.empty();

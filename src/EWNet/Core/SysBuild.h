@@ -120,8 +120,8 @@ class cSystemBuilder : public cSeekObject {
   bool TryGetLinkPerformance(sLinkPerformance& performance, sParameterLinkingCommand& current, bool& hasCurrent);
   void SetConnectionLossPolicy(cConnectionLossPolicy* policy) { mPolicy = policy; }
 
-  eSystemBuilderState GetState() const { return mState; }
-  bool IsBusy() const { return mBusy; }
+  eSystemBuilderState GetState();
+  bool IsBusy();
   size_t GetListLength();
   // The current command waits for a local name to register.
   bool IsWaitingForName();

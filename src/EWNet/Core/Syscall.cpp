@@ -196,7 +196,7 @@ cActionTickDriver::~cActionTickDriver() {
 void cActionTickDriver::StopBeats() {
   mStopping.store(true);
   quit();
-  if (isRunning()) {
+  if (isRunning() || isFinished()) {
     std::unique_lock<std::mutex> lock(mRunLock);
     mRunEndedSignal.wait(lock, [this] { return mRunEnded; });
   }

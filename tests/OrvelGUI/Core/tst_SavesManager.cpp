@@ -343,6 +343,29 @@ class tst_SavesManager : public QObject {
     QCOMPARE(SyncUp(cSavesManager::kMethodRecall), 1);
   }
 
+  // A file far larger than the frame is refused from its size and its first
+  // block alone: with a file size limit far below it in force, deciphering it
+  // into the temporary file would fail with write errors.
+  void oversizedRecallRefusedUnread() {
+    AddObject(0);
+    mObjects[0]->mValues = kSaved[0];
+    const QString good = mHome->filePath("good.cfg");
+    QCOMPARE(Request(cSavesManager::kMethodSave, good), 1);
+    const QString big = mHome->filePath("big.cfg");
+    QVERIFY(WriteAll(big, ReadAll(good)));
+    QFile grown(big);
+    QVERIFY(grown.resize(qint64(256) << 20));  // sparse: nothing is written
+    mObjects[0]->mValues = kOther[0];
+
+    cFileSizeLimit limit(1 << 20);
+    cReportCapture reports;
+    QCOMPARE(Request(cSavesManager::kMethodRecall, big), 0);
+    QCOMPARE(mObjects[0]->mRecalls, 0);
+    QVERIFY(mObjects[0]->mValues == kOther[0]);
+    QVERIFY2(reports.Lines().size() == 1 && reports.Contains("Save file error: potential corruption"),
+             qPrintable(reports.Dump()));
+  }
+
   void failedSaveKeepsPreviousFile_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("report");

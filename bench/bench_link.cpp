@@ -164,16 +164,18 @@ BENCHMARK(BM_UnresolvedLinkCpu)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(ben
 
 // Tick intervals over 5 s while a whole recall (36 filters, 8 strips,
 // 6 delays) is queued on every tick and streams to the device; with 1, the
-// device stops reading after the first second, so the line stalls.
+// device stops reading after the first second, so the line stalls; with 2,
+// the link is idle (the machine's own timing, for comparison).
 void BM_TickJitterDuringRecall(benchmark::State& state) {
-  const bool stall = state.range(0) != 0;
+  const bool stall = state.range(0) == 1;
+  const bool idle = state.range(0) == 2;
   for (auto _ : state) {
     sLinkedDevice linked(state);
     if (!linked.mLink) return;
     cLinkTickHook hook;
-    hook.mLink = linked.mLink.get();
+    hook.mLink = idle ? nullptr : linked.mLink.get();
     sRunningNetwork network(&hook);
-    auto probe = MakeNetObject<cTickProbe>(linked.mLink.get());
+    auto probe = MakeNetObject<cTickProbe>(idle ? nullptr : linked.mLink.get());
     QThread::msleep(1000);
     if (stall) {
       devsim::sFaultModes faults;
@@ -196,7 +198,13 @@ void BM_TickJitterDuringRecall(benchmark::State& state) {
     state.counters["max_delays_waiting"] = double(hook.mMaxDelays.load());
   }
 }
-BENCHMARK(BM_TickJitterDuringRecall)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TickJitterDuringRecall)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // A ganged band dragged for 2 s at 60 changes a second: each change recomputes
 // the left and right filter of the band. Reported: the time from the last

@@ -293,6 +293,18 @@ void cSerialInterface::QueueDelayMessage(ULONG index, std::int32_t samples) {
   Enqueue(mDelayQueue, sDelayEntry{index, samples}, [index](const sDelayEntry& e) { return e.mIndex == index; });
 }
 
+cSerialInterface::sQueueLengths cSerialInterface::GetQueueLengths() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return {mFilterQueue.size(), mStripQueue.size(), mDelayQueue.size()};
+}
+
+bool cSerialInterface::AllSent() const {
+  // The send pass writes under the same lock and takes an entry out only
+  // once it is written, so empty queues seen here mean nothing is in flight.
+  std::lock_guard<std::mutex> guard(mLock);
+  return QueuesEmptyLocked();
+}
+
 std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> cSerialInterface::GetSyncFilters() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
   if (mManager->mRecordCount != cSerialPortManager::kFilterRecordCount) return std::nullopt;

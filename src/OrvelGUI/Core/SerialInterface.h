@@ -63,6 +63,11 @@ class cSerialInterface {
     ULONG mIndex;
     std::int32_t mSamples;
   };
+  struct sQueueLengths {
+    std::size_t mFilters;
+    std::size_t mStrips;
+    std::size_t mDelays;
+  };
 
   // The manager is moved to the thread of `threadOwner` (the tick driver in
   // the application), which must be the thread that calls Service().
@@ -85,6 +90,10 @@ class cSerialInterface {
                           UWORD word3, UBYTE byte1, UBYTE byte2, UBYTE byte3);
   void QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord, UBYTE polarity, UBYTE mute);
   void QueueDelayMessage(ULONG index, std::int32_t samples);
+  // Entries waiting in each queue.
+  sQueueLengths GetQueueLengths() const;
+  // No entry waiting and none being written to the port.
+  bool AllSent() const;
 
   std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> GetSyncFilters() const;
   std::array<sControlStripRecord, cSerialPortManager::kStripCount> GetSyncControlStrips() const;

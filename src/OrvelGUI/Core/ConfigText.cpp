@@ -15,9 +15,11 @@ QString Hertz(UWORD code) {
   return hz >= 1000.0 ? QString::number(hz / 1000.0, 'f', 3) + " kHz" : QString::number(hz, 'f', 2) + " Hz";
 }
 
-QString Decibels(GAIN gain) {
-  if (gain == kGainMinusInfinity) return QStringLiteral("-inf dB");
-  return QString::number(gain * biquad::kGainStep, 'f', 2) + " dB";
+QString Decibels(double decibels) { return QString::number(decibels, 'f', 2) + " dB"; }
+
+// A fader gain: its lowest code is minus infinity.
+QString FaderDecibels(GAIN gain) {
+  return gain == kGainMinusInfinity ? QStringLiteral("-inf dB") : Decibels(gain * biquad::kGainStep);
 }
 
 QString Named(const char* name, ULONG value) {
@@ -43,7 +45,7 @@ QString DescribeConfiguration(const sConfiguration& configuration) {
   QTextStream out(&text);
   out << "Strips\n";
   for (const sStripConfiguration& strip : configuration.mStrips) {
-    out << "  " << strip.mName << ": gain " << Decibels(strip.mGain) << " (" << strip.mGain << "), mute "
+    out << "  " << strip.mName << ": gain " << FaderDecibels(strip.mGain) << " (" << strip.mGain << "), mute "
         << OnOff(strip.mMute) << ", polarity " << (strip.mPolarity ? "inverted" : "normal") << "\n";
   }
   for (const sPanelConfiguration& panel : configuration.mPanels) {
@@ -61,9 +63,10 @@ QString DescribeConfiguration(const sConfiguration& configuration) {
       for (std::size_t b = 0; b < eq.mBands.size(); ++b) {
         const sBandConfiguration& band = eq.mBands[b];
         out << "    band " << (b + 1) << ": " << Hertz(band.mFrequency) << " (" << band.mFrequency << "), Q "
-            << biquad::QFromWidth(band.mWidth) << " (" << band.mWidth << "), " << Decibels(band.mGain) << " ("
-            << band.mGain << "), " << Named(biquad::BandTypeName(band.mType), band.mType) << ", variant "
-            << int(band.mVariant) << ", bypass " << OnOff(band.mBypass) << "\n";
+            << biquad::QFromWidth(band.mWidth) << " (" << band.mWidth << "), "
+            << Decibels(band.mGain * biquad::kGainStep) << " (" << band.mGain << "), "
+            << Named(biquad::BandTypeName(band.mType), band.mType) << ", variant " << int(band.mVariant) << ", bypass "
+            << OnOff(band.mBypass) << "\n";
       }
     }
     out << "  " << Unit(type, "", "Parametric EQ Gang") << ": " << OnOff(panel.mGang) << "\n";

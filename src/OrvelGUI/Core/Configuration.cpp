@@ -1,5 +1,9 @@
 #include "OrvelGUI/Core/Configuration.h"
 
+#include <QBuffer>
+#include <QDataStream>
+
+#include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/ControlStripDriver.h"
@@ -14,6 +18,7 @@
 #include "OrvelGUI/Core/ParametricEQGangDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
+#include "OrvelGUI/Core/SavesManager.h"
 
 namespace {
 
@@ -33,7 +38,62 @@ sEQConfiguration ReadEQ(const cParametricEQDriver& driver) {
   return eq;
 }
 
+std::vector<cParametricEQUnit::sBand> UnitBands(const sEQConfiguration& eq) {
+  std::vector<cParametricEQUnit::sBand> bands;
+  for (const sBandConfiguration& b : eq.mBands) {
+    bands.push_back({b.mFrequency, b.mWidth, b.mGain, b.mType, b.mVariant, b.mBypass});
+  }
+  return bands;
+}
+
 }  // namespace
+
+QByteArray ConfigurationBlocks(const sConfiguration& configuration) {
+  QByteArray blocks;
+  QDataStream out(&blocks, QIODevice::WriteOnly);
+  out.setVersion(cSavesManager::kStreamVersion);
+  for (const sStripConfiguration& strip : configuration.mStrips) {
+    cControlStripUnit::WriteBlock(out, strip.mMute, strip.mPolarity, strip.mGain);
+  }
+  for (const sPanelConfiguration& panel : configuration.mPanels) {
+    for (const sPassFilterConfiguration* filter : {&panel.mHighPass, &panel.mLowPass}) {
+      cPassFilterUnit::WriteBlock(out, filter->mFrequency, filter->mSlope, filter->mBypass);
+    }
+    cDelayUnit::WriteBlock(out, panel.mDelay.mLeft, panel.mDelay.mRight, panel.mDelay.mGang);
+    for (const sEQConfiguration& eq : panel.mEQ) cParametricEQUnit::WriteBlock(out, eq.mBypass, UnitBands(eq));
+    cParametricEQGangDriver::WriteBlock(out, panel.mGang);
+  }
+  return blocks;
+}
+
+bool ApplyConfiguration(cApplicationCore& core, const sConfiguration& configuration) {
+  cRegistryLocker lock;
+  for (int i = 0; i < cApplicationCore::kPanelCount; ++i) {
+    for (const sEQConfiguration& eq : configuration.mPanels[std::size_t(i)].mEQ) {
+      if (eq.mBands.size() != core.GetPanel(i)->GetBandCount()) {
+        EW_REPORT_ERROR("Panel %d has %d bands, the configuration %d", i + 1, int(core.GetPanel(i)->GetBandCount()),
+                        int(eq.mBands.size()));
+        return false;
+      }
+    }
+  }
+  QByteArray blocks = ConfigurationBlocks(configuration);
+  QBuffer buffer(&blocks);
+  buffer.open(QIODevice::ReadOnly);
+  QDataStream in(&buffer);
+  in.setVersion(cSavesManager::kStreamVersion);
+  for (int i = 0; i < cInOutFader::kStripCount; ++i) core.GetInOutFader()->GetStrip(i)->GetUnit()->RecallData(&in);
+  for (int i = 0; i < cApplicationCore::kPanelCount; ++i) {
+    const cLowMidHigh& panel = *core.GetPanel(i);
+    panel.GetHighPass()->GetUnit()->RecallData(&in);
+    panel.GetLowPass()->GetUnit()->RecallData(&in);
+    panel.GetDelay()->GetUnit()->RecallData(&in);
+    panel.GetEQ(0)->GetUnit()->RecallData(&in);
+    panel.GetEQ(1)->GetUnit()->RecallData(&in);
+    panel.GetGang()->RecallData(&in);
+  }
+  return in.status() == QDataStream::Ok && buffer.atEnd();
+}
 
 const char* PanelName(int index) {
   static const char* const kNames[] = {"Low", "Mid", "High"};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <vector>
@@ -62,6 +63,17 @@ struct sConfiguration {
 // What the units of an assembly hold now. Main thread; takes the registry
 // lock.
 sConfiguration ReadConfiguration(const cApplicationCore& core);
+
+// The blocks of a configuration file that holds `configuration`, between its
+// header and its end marker: every unit's block in the order the program
+// registers its units, written by the units' own block writers.
+QByteArray ConfigurationBlocks(const sConfiguration& configuration);
+
+// Applies a configuration to the units of an assembly exactly as recalling a
+// file that holds it would (informs, recomputation, sending). False, with
+// nothing applied, when its equalisers do not have the panels' band counts.
+// Main thread; takes the registry lock.
+bool ApplyConfiguration(cApplicationCore& core, const sConfiguration& configuration);
 
 // Panel names in panel order.
 const char* PanelName(int index);

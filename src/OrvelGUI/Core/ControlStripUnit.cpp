@@ -87,7 +87,11 @@ void cControlStripUnit::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE ha
   }
 }
 
-void cControlStripUnit::SaveData(QDataStream* stream) { *stream << GetMute() << GetPolarity() << qint16(GetGain()); }
+void cControlStripUnit::WriteBlock(QDataStream& stream, bool mute, bool polarity, GAIN gain) {
+  stream << mute << polarity << qint16(gain);
+}
+
+void cControlStripUnit::SaveData(QDataStream* stream) { WriteBlock(*stream, GetMute(), GetPolarity(), GetGain()); }
 
 bool cControlStripUnit::ApplySettings(bool mute, bool polarity, GAIN gain) {
   bool changed = false;

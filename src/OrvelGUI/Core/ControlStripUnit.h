@@ -26,6 +26,8 @@ class cControlStripUnit : public cAudioObject, public cSaveObject {
   void EntrypointMessage(cEWNetMessage& message) override;
   void UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
                        EW_NET_DATA_SCALE sourceMethod) override;
+  // The block SaveData writes: mute, polarity, gain.
+  static void WriteBlock(QDataStream& stream, bool mute, bool polarity, GAIN gain);
   void SaveData(QDataStream* stream) override;
   // Applies the block as the recall rules say, then sends the whole strip so
   // that the device holds it whatever it held before.

@@ -104,9 +104,11 @@ void cDelayUnit::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, E
   }
 }
 
-void cDelayUnit::SaveData(QDataStream* stream) {
-  *stream << qint16(GetDelay(0)) << qint16(GetDelay(1)) << qint16(mGang.Get());
+void cDelayUnit::WriteBlock(QDataStream& stream, UWORD left, UWORD right, UBYTE gang) {
+  stream << qint16(left) << qint16(right) << qint16(gang);
 }
+
+void cDelayUnit::SaveData(QDataStream* stream) { WriteBlock(*stream, GetDelay(0), GetDelay(1), mGang.Get()); }
 
 void cDelayUnit::RecallData(QDataStream* stream) {
   qint16 left = 0;

@@ -28,6 +28,8 @@ class cDelayUnit : public cAudioObject, public cSaveObject {
   void ActionTick() override;
   void UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
                        EW_NET_DATA_SCALE sourceMethod) override;
+  // The block SaveData writes: left, right, gang.
+  static void WriteBlock(QDataStream& stream, UWORD left, UWORD right, UBYTE gang);
   void SaveData(QDataStream* stream) override;
   // Applies the block as the recall rules say, then marks both delays for
   // sending so that the device holds them whatever it held before.

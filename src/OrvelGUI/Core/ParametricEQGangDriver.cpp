@@ -87,7 +87,9 @@ void cParametricEQGangDriver::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SC
   EWNetSendUBYTE(mSystemMessage, connectionId, handle, destinationMethod, mGang.Get());
 }
 
-void cParametricEQGangDriver::SaveData(QDataStream* stream) { *stream << GetGang(); }
+void cParametricEQGangDriver::WriteBlock(QDataStream& stream, bool gang) { stream << gang; }
+
+void cParametricEQGangDriver::SaveData(QDataStream* stream) { WriteBlock(*stream, GetGang()); }
 
 void cParametricEQGangDriver::RecallData(QDataStream* stream) {
   bool gang = false;

@@ -23,6 +23,8 @@ class cParametricEQGangDriver : public cNetObject, public cSaveObject {
   void EntrypointMessage(cEWNetMessage& message) override;
   void UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
                        EW_NET_DATA_SCALE sourceMethod) override;
+  // The block SaveData writes: the gang.
+  static void WriteBlock(QDataStream& stream, bool gang);
   void SaveData(QDataStream* stream) override;
   void RecallData(QDataStream* stream) override;
   void SyncData() override;

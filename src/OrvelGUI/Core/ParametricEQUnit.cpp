@@ -239,13 +239,18 @@ void cParametricEQUnit::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE ha
   }
 }
 
-void cParametricEQUnit::SaveData(QDataStream* stream) {
-  *stream << GetBypass();
-  for (UBYTE band = 0; band < mBandCount; ++band) {
-    const sBand b = GetBand(band);
-    *stream << qint16(b.mFrequency) << qint16(b.mWidth) << qint16(b.mGain) << qint32(b.mType) << qint8(b.mVariant)
-            << b.mBypass;
+void cParametricEQUnit::WriteBlock(QDataStream& stream, bool bypass, const std::vector<sBand>& bands) {
+  stream << bypass;
+  for (const sBand& b : bands) {
+    stream << qint16(b.mFrequency) << qint16(b.mWidth) << qint16(b.mGain) << qint32(b.mType) << qint8(b.mVariant)
+           << b.mBypass;
   }
+}
+
+void cParametricEQUnit::SaveData(QDataStream* stream) {
+  std::vector<sBand> bands;
+  for (UBYTE band = 0; band < mBandCount; ++band) bands.push_back(GetBand(band));
+  WriteBlock(*stream, GetBypass(), bands);
 }
 
 std::vector<bool> cParametricEQUnit::ApplyBands(bool eqBypass, const std::vector<sBand>& bands, bool takeBandBypass) {

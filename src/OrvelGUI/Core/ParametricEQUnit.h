@@ -52,6 +52,8 @@ class cParametricEQUnit : public cAudioObject, public cSaveObject {
   void EntrypointMessage(cEWNetMessage& message) override;
   void UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
                        EW_NET_DATA_SCALE sourceMethod) override;
+  // The block SaveData writes: the EQ bypass, then every band.
+  static void WriteBlock(QDataStream& stream, bool bypass, const std::vector<sBand>& bands);
   void SaveData(QDataStream* stream) override;
   // Applies the block as the recall rules say, then sends every band so that
   // the device holds the recalled state whatever it held before.

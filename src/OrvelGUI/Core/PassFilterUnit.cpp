@@ -107,9 +107,11 @@ void cPassFilterUnit::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE hand
   }
 }
 
-void cPassFilterUnit::SaveData(QDataStream* stream) {
-  *stream << qint16(GetFrequency()) << qint32(GetSlope()) << GetBypass();
+void cPassFilterUnit::WriteBlock(QDataStream& stream, UWORD frequency, ULONG slope, bool bypass) {
+  stream << qint16(frequency) << qint32(slope) << bypass;
 }
+
+void cPassFilterUnit::SaveData(QDataStream* stream) { WriteBlock(*stream, GetFrequency(), GetSlope(), GetBypass()); }
 
 bool cPassFilterUnit::ApplySettings(UWORD frequency, ULONG slope, bool bypass, bool inform) {
   bool changed = false;

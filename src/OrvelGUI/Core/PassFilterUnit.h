@@ -28,6 +28,8 @@ class cPassFilterUnit : public cAudioObject, public cSaveObject {
   void EntrypointMessage(cEWNetMessage& message) override;
   void UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
                        EW_NET_DATA_SCALE sourceMethod) override;
+  // The block SaveData writes: frequency, slope, bypass.
+  static void WriteBlock(QDataStream& stream, UWORD frequency, ULONG slope, bool bypass);
   void SaveData(QDataStream* stream) override;
   // Applies the block as the recall rules say, then sends every biquad so
   // that the device holds the recalled state whatever it held before.

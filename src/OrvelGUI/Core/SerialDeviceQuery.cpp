@@ -112,6 +112,9 @@ bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString
     AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
     return false;
   }
+  // What the units send at start (the stored delays) goes first, so that the
+  // figures below are the recall's own.
+  core.WaitUntilAllSent(timeoutMs);
   QElapsedTimer timer;
   timer.start();
   result.mRecalled = core.RecallConfiguration(path, timeoutMs);

@@ -1,8 +1,6 @@
 #include <benchmark/benchmark.h>
-#include <QTemporaryDir>
 #include <memory>
 
-#include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/HPFDriver.h"
 #include "OrvelGUI/Core/LPFDriver.h"
@@ -10,6 +8,7 @@
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
 
 namespace {
 
@@ -17,12 +16,9 @@ namespace {
 // filters and both equalisers of Low, Mid and High (30 biquads), as a recall
 // that changes everything does before it sends.
 void BM_RecomputeAllBiquads(benchmark::State& state) {
-  QTemporaryDir scratch;
-  StartEWNet(0, true);
+  cStandaloneAssembly assembly(false);
+  cApplicationCore& core = assembly.Core();
   {
-    cApplicationCore::sOptions options;
-    options.mStoragePath = scratch.filePath("storage");
-    cApplicationCore core(options);
     int biquads = 0;
     for (auto _ : state) {
       biquads = 0;
@@ -42,7 +38,6 @@ void BM_RecomputeAllBiquads(benchmark::State& state) {
     state.counters["biquads"] = biquads;
     state.SetItemsProcessed(state.iterations());
   }
-  StopEWNet();
 }
 BENCHMARK(BM_RecomputeAllBiquads);
 

@@ -9,17 +9,15 @@
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <cstdio>
-#include <optional>
 
-#include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/ConfigJson.h"
 #include "OrvelGUI/Core/ConfigText.h"
 #include "OrvelGUI/Core/Configuration.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/Core/SerialDeviceQuery.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "OrvelGUI/Core/Version.h"
 
 namespace {
@@ -70,28 +68,6 @@ int RunVersion(const QStringList& arguments) {
 
 constexpr int kRecallTimeoutMs = 10000;
 
-// The program's object system for one command, with a storage region of its
-// own so that a running program's state is left alone.
-class cToolAssembly {
- public:
-  explicit cToolAssembly(bool meterPolling) {
-    StartEWNet(0, true);
-    cApplicationCore::sOptions options;
-    options.mStoragePath = mScratch.filePath("NonVolatileRamFile");
-    options.mMeterPolling = meterPolling;
-    mCore.emplace(options);
-  }
-  ~cToolAssembly() {
-    mCore.reset();
-    StopEWNet();
-  }
-  cApplicationCore& Core() { return *mCore; }
-
- private:
-  QTemporaryDir mScratch;
-  std::optional<cApplicationCore> mCore;
-};
-
 // FILE [OPTION VALUE] or FILE [FLAG]; false on anything else.
 bool ParseFileArguments(const QStringList& arguments, const QString& option, bool takesValue, QString& file,
                         QString& value, bool& flag) {
@@ -118,7 +94,7 @@ int RunShow(const QStringList& arguments) {
   }
   sConfiguration configuration;
   {
-    cToolAssembly assembly(false);
+    cStandaloneAssembly assembly(false);
     if (!assembly.Core().RecallConfiguration(QFileInfo(file).absoluteFilePath(), kRecallTimeoutMs)) {
       std::fprintf(stderr, "orvel-cli: %s is not a configuration this program reads\n", qPrintable(file));
       return kExitFailed;
@@ -146,7 +122,7 @@ int RunRecall(const QStringList& arguments) {
   sDeviceRecallResult result;
   bool ok = false;
   {
-    cToolAssembly assembly(false);
+    cStandaloneAssembly assembly(false);
     ok = RecallIntoDevice(
         assembly.Core(), QFileInfo(file).absoluteFilePath(), port, kRecallTimeoutMs,
         [terminal](std::size_t waiting) {

@@ -7,34 +7,24 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <optional>
 
-#include "EWNet/Core/Syscall.h"
-#include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/ConfigJson.h"
 #include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "Tools/CliSupport.h"
 
 namespace {
 
 // Writes a configuration file through the program's own saves manager.
-bool WriteConfiguration(const QString& directory, const QString& file, sConfiguration& written) {
-  StartEWNet(0, true);
-  bool ok = false;
-  {
-    cApplicationCore::sOptions options;
-    options.mStoragePath = directory + "/storage";
-    cApplicationCore core(options);
-    written = ReadConfiguration(core);
-    written.mStrips[6].mGain = 1546;
-    written.mStrips[6].mMute = true;
-    written.mPanels[1].mHighPass = {25000, 2, false};
-    written.mPanels[2].mEQ[1].mBands[5] = {41314, 60 << 8, -32767, 1, 1, true};
-    written.mPanels[0].mDelay = {40000, 40000, 1};
-    ok = ApplyConfiguration(core, written) && core.SaveConfiguration(file, 10000);
-  }
-  StopEWNet();
-  return ok;
+bool WriteConfiguration(const QString& file, sConfiguration& written) {
+  cStandaloneAssembly assembly;
+  written = ReadConfiguration(assembly.Core());
+  written.mStrips[6].mGain = 1546;
+  written.mStrips[6].mMute = true;
+  written.mPanels[1].mHighPass = {25000, 2, false};
+  written.mPanels[2].mEQ[1].mBands[5] = {41314, 60 << 8, -32767, 1, 1, true};
+  written.mPanels[0].mDelay = {40000, 40000, 1};
+  return ApplyConfiguration(assembly.Core(), written) && assembly.Core().SaveConfiguration(file, 10000);
 }
 
 // The commands the simulator received, in order, from its JSON-lines log.
@@ -58,7 +48,7 @@ class tst_cli_config : public QObject {
   void initTestCase() {
     QVERIFY(mDir.isValid());
     mFile = mDir.filePath("Stage Left.cfg");
-    QVERIFY(WriteConfiguration(mDir.path(), mFile, mWritten));
+    QVERIFY(WriteConfiguration(mFile, mWritten));
   }
 
   void showsText() {

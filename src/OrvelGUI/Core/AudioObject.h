@@ -3,7 +3,9 @@
 #include "EWNet/Core/NetObjct.h"
 
 // Base of the audio units: a net object that passes parameter changes on to
-// the objects linked to it, unless informing is switched off.
+// the objects linked to it, unless informing is switched off. Units and their
+// drivers run on the dispatch thread, or on another thread that holds the
+// registry lock (construction, a recall asked for by a tool).
 class cAudioObject : public cNetObject {
  public:
   cAudioObject(const char* name, EW_NET_DATA_SCALE numberOfParameters, bool actionTick);

@@ -31,19 +31,8 @@ sEQConfiguration ReadEQ(const cParametricEQDriver& driver) {
   const cParametricEQUnit& unit = *driver.GetUnit();
   sEQConfiguration eq;
   eq.mBypass = unit.GetBypass();
-  for (UBYTE band = 0; band < unit.GetBandCount(); ++band) {
-    const cParametricEQUnit::sBand b = unit.GetBand(band);
-    eq.mBands.push_back({b.mFrequency, b.mWidth, b.mGain, b.mType, b.mVariant, b.mBypass});
-  }
+  for (UBYTE band = 0; band < unit.GetBandCount(); ++band) eq.mBands.push_back(unit.GetBand(band));
   return eq;
-}
-
-std::vector<cParametricEQUnit::sBand> UnitBands(const sEQConfiguration& eq) {
-  std::vector<cParametricEQUnit::sBand> bands;
-  for (const sBandConfiguration& b : eq.mBands) {
-    bands.push_back({b.mFrequency, b.mWidth, b.mGain, b.mType, b.mVariant, b.mBypass});
-  }
-  return bands;
 }
 
 }  // namespace
@@ -60,7 +49,7 @@ QByteArray ConfigurationBlocks(const sConfiguration& configuration) {
       cPassFilterUnit::WriteBlock(out, filter->mFrequency, filter->mSlope, filter->mBypass);
     }
     cDelayUnit::WriteBlock(out, panel.mDelay.mLeft, panel.mDelay.mRight, panel.mDelay.mGang);
-    for (const sEQConfiguration& eq : panel.mEQ) cParametricEQUnit::WriteBlock(out, eq.mBypass, UnitBands(eq));
+    for (const sEQConfiguration& eq : panel.mEQ) cParametricEQUnit::WriteBlock(out, eq.mBypass, eq.mBands);
     cParametricEQGangDriver::WriteBlock(out, panel.mGang);
   }
   return blocks;

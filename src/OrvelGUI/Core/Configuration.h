@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "EWNet/Core/Types.h"
+#include "OrvelGUI/Core/ParametricEQUnit.h"
 
 class cApplicationCore;
 
@@ -31,14 +32,7 @@ struct sDelayConfiguration {
   UBYTE mGang = 0;
 };
 
-struct sBandConfiguration {
-  UWORD mFrequency = 0;
-  UWORD mWidth = 0;
-  GAIN mGain = 0;
-  ULONG mType = 0;
-  UBYTE mVariant = 0;
-  bool mBypass = false;
-};
+using sBandConfiguration = cParametricEQUnit::sBand;
 
 struct sEQConfiguration {
   bool mBypass = false;

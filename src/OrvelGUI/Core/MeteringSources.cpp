@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "AES-Standards/Convert.h"
+#include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 
 cMeteringSources::cMeteringSources(cSerialInterface* serialInterface)
@@ -43,10 +44,24 @@ void cMeteringSources::ActionTick() {
     mLive = false;
   }
   for (int i = 0; i < kLevelCount; ++i) {
-    cEWNetMessage& message =
-        EWNetAddress(mSystemMessage, EW_INVALID_CONNECTION, EW_INVALID_HANDLE, UWORD(kMethodFirstLevel + i), 3);
-    message.SetUWORD(0, UWORD(mLevels[std::size_t(i)] + kPublishOffset));
-    message.SetUBYTE(2, 0);
-    SendToInformList(message);
+    SendToInformList(LevelMessage(EW_INVALID_CONNECTION, EW_INVALID_HANDLE, UWORD(kMethodFirstLevel + i), i));
+  }
+}
+
+cEWNetMessage& cMeteringSources::LevelMessage(UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, int index) {
+  cEWNetMessage& message = EWNetAddress(mSystemMessage, connectionId, handle, method, 3);
+  message.SetUWORD(0, UWORD(mLevels[std::size_t(index)] + kPublishOffset));
+  message.SetUBYTE(2, 0);
+  return message;
+}
+
+void cMeteringSources::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle,
+                                       EW_NET_DATA_SCALE destinationMethod, EW_NET_DATA_SCALE sourceMethod) {
+  if (sourceMethod == kMethodEnable) {
+    EWNetSendUBYTE(mSystemMessage, connectionId, handle, destinationMethod, mEnabled ? 1 : 0);
+  } else if (sourceMethod >= kMethodFirstLevel && sourceMethod < kMethodFirstLevel + kLevelCount) {
+    SendMessage(LevelMessage(connectionId, handle, destinationMethod, sourceMethod - kMethodFirstLevel));
+  } else {
+    cNetObject::UpdateNewObject(connectionId, handle, destinationMethod, sourceMethod);
   }
 }

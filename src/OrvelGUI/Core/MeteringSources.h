@@ -28,6 +28,9 @@ class cMeteringSources : public cNetObject {
   ~cMeteringSources() override;
 
   void EntrypointMessage(cEWNetMessage& message) override;
+  // A newly linked object gets the enable flag or the level as published.
+  void UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
+                       EW_NET_DATA_SCALE sourceMethod) override;
   // Dispatch thread.
   void ActionTick() override;
 
@@ -39,6 +42,9 @@ class cMeteringSources : public cNetObject {
   GAIN GetLevel(int index) const { return index >= 0 && index < kLevelCount ? mLevels[std::size_t(index)] : kSilence; }
 
  private:
+  // The 3-byte published form of a level, in mSystemMessage.
+  cEWNetMessage& LevelMessage(UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, int index);
+
   cSerialInterface* mInterface;
   bool mEnabled;
   bool mLive;

@@ -4,7 +4,6 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <optional>
 
 #include "AudioRig.h"
 #include "Common/FileSupport.h"
@@ -23,28 +22,12 @@
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
 #include "OrvelGUI/Core/SerialDeviceQuery.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "TestSupport.h"
 
 namespace {
 
 constexpr int kTimeoutMs = 10000;
-
-// An assembly on a storage file of its own, inside a started object network.
-struct sAssembly {
-  explicit sAssembly(bool meterPolling = true) {
-    StartEWNet(0, true);
-    cApplicationCore::sOptions options;
-    options.mStoragePath = mDir.filePath("storage");
-    options.mMeterPolling = meterPolling;
-    mCore.emplace(options);
-  }
-  ~sAssembly() {
-    mCore.reset();
-    StopEWNet();
-  }
-  QTemporaryDir mDir;
-  std::optional<cApplicationCore> mCore;
-};
 
 QByteArray Json(const sConfiguration& configuration) {
   return QJsonDocument(configjson::Encode(configuration)).toJson(QJsonDocument::Compact);
@@ -173,7 +156,7 @@ class tst_ApplicationCore : public QObject {
 
   void assemblyOrder() {
     cReportCapture reports;
-    sAssembly a;
+    cStandaloneAssembly a;
     cRegistryRouter& router = *GetRegistryRouter();
     const char* const names[] = {"Action Tick Driver",
                                  "Serial Connection Driver NetObject",
@@ -195,11 +178,11 @@ class tst_ApplicationCore : public QObject {
       QVERIFY2(handle != EW_INVALID_HANDLE && handle > previous, name);
       previous = handle;
     }
-    a.mCore->Start();
-    QVERIFY(a.mCore->IsStarted());
-    QVERIFY(TickUntil([] {}, [&] { return a.mCore->GetTickCount() >= 3; }));
-    a.mCore->Stop();
-    a.mCore->DestroyObjects();
+    a.Core().Start();
+    QVERIFY(a.Core().IsStarted());
+    QVERIFY(TickUntil([] {}, [&] { return a.Core().GetTickCount() >= 3; }));
+    a.Core().Stop();
+    a.Core().DestroyObjects();
     QVERIFY(router.FindHandle("Saves Manager NetObject") == EW_INVALID_HANDLE);
     QVERIFY2(reports.Lines().empty(), qPrintable(reports.Dump()));
   }
@@ -212,31 +195,31 @@ class tst_ApplicationCore : public QObject {
     const QString file = dir.filePath("unusual.cfg");
     sConfiguration configuration;
     {
-      sAssembly a;
-      configuration = Unusual(ReadConfiguration(*a.mCore));
-      QVERIFY(ApplyConfiguration(*a.mCore, configuration));
-      QVERIFY(a.mCore->SaveConfiguration(file, kTimeoutMs));
-      QCOMPARE(Json(ReadConfiguration(*a.mCore)), Json(configuration));
+      cStandaloneAssembly a;
+      configuration = Unusual(ReadConfiguration(a.Core()));
+      QVERIFY(ApplyConfiguration(a.Core(), configuration));
+      QVERIFY(a.Core().SaveConfiguration(file, kTimeoutMs));
+      QCOMPARE(Json(ReadConfiguration(a.Core())), Json(configuration));
     }
     const QString plain = dir.filePath("plain");
     QVERIFY(cSavesManager::CipherFile(file, plain, false));
     const QByteArray frame = QByteArray::fromHex("885b03") + ConfigurationBlocks(configuration) + "\xc2\xba";
     QCOMPARE(ReadAll(plain), ZeroPadded(frame));
     {
-      sAssembly b;
-      QVERIFY(b.mCore->RecallConfiguration(file, kTimeoutMs));
-      QCOMPARE(Json(ReadConfiguration(*b.mCore)), Json(configuration));
+      cStandaloneAssembly b;
+      QVERIFY(b.Core().RecallConfiguration(file, kTimeoutMs));
+      QCOMPARE(Json(ReadConfiguration(b.Core())), Json(configuration));
       // A file that is not a configuration changes nothing.
       cReportCapture reports;
       QVERIFY(WriteAll(plain, QByteArray(64, 'x')));
-      QVERIFY(!b.mCore->RecallConfiguration(plain, kTimeoutMs));
-      QCOMPARE(Json(ReadConfiguration(*b.mCore)), Json(configuration));
+      QVERIFY(!b.Core().RecallConfiguration(plain, kTimeoutMs));
+      QCOMPARE(Json(ReadConfiguration(b.Core())), Json(configuration));
     }
   }
 
   void jsonForm() {
-    sAssembly a;
-    const sConfiguration configuration = Unusual(ReadConfiguration(*a.mCore));
+    cStandaloneAssembly a;
+    const sConfiguration configuration = Unusual(ReadConfiguration(a.Core()));
     const QJsonObject json = configjson::Encode(configuration);
     QCOMPARE(json["format"].toString(), QString("orvel-config"));
     QCOMPARE(json["version"].toInt(), 3);
@@ -307,22 +290,22 @@ class tst_ApplicationCore : public QObject {
     QTemporaryDir dir;
     const QString file = dir.filePath("mostly-defaults.cfg");
     {
-      sAssembly offline;
-      sConfiguration c = ReadConfiguration(*offline.mCore);
+      cStandaloneAssembly offline;
+      sConfiguration c = ReadConfiguration(offline.Core());
       c.mStrips[3].mGain = -1546;
       c.mPanels[1].mHighPass = {25000, 2, false};
       c.mPanels[2].mEQ[0].mBands[4].mGain = 600;
       c.mPanels[0].mDelay.mLeft = 40000;
-      QVERIFY(ApplyConfiguration(*offline.mCore, c));
-      QVERIFY(offline.mCore->SaveConfiguration(file, kTimeoutMs));
+      QVERIFY(ApplyConfiguration(offline.Core(), c));
+      QVERIFY(offline.Core().SaveConfiguration(file, kTimeoutMs));
     }
     device->ClearReceived();
     UseDevicePorts({QString::fromStdString(device->DevicePath())});
-    sAssembly a(false);
+    cStandaloneAssembly a(false);
     sDeviceRecallResult result;
-    QVERIFY(RecallIntoDevice(*a.mCore, file, QString(), kTimeoutMs, {}, result));
+    QVERIFY(RecallIntoDevice(a.Core(), file, QString(), kTimeoutMs, {}, result));
     QVERIFY(result.mRecalled && result.mAllSent);
-    a.mCore->Stop();
+    a.Core().Stop();
     // Delays stored at start go out once connected, before the recall.
     std::vector<devsim::sWirePacket> packets = device->Received();
     while (!packets.empty() && packets.front().mType != 2) packets.erase(packets.begin());
@@ -330,7 +313,7 @@ class tst_ApplicationCore : public QObject {
     QCOMPARE(sent.mFilters.size(), std::size_t(36));
     QCOMPARE(sent.mStrips.size(), std::size_t(8));
     QCOMPARE(sent.mDelays.size(), std::size_t(6));
-    ExpectDeviceHolds(*a.mCore, device->Model());
+    ExpectDeviceHolds(a.Core(), device->Model());
     QVERIFY2(result.mTicks <= 36 + 2, qPrintable(QString::number(result.mTicks)));
     qInfo("full recall: %llu ticks, %lld ms, %zu packets", static_cast<unsigned long long>(result.mTicks),
           static_cast<long long>(result.mMilliseconds), sent.Count());

@@ -417,6 +417,13 @@ class tst_AudioUnits : public QObject {
     cNetProbe listener("listener");
     LinkParameter(metering, cMeteringSources::kMethodFirstLevel, listener, cMeteringSources::kMethodFirstLevel);
     LinkParameter(metering, cMeteringSources::kMethodFirstLevel + 2, listener, cMeteringSources::kMethodFirstLevel + 2);
+    // A link with sync gets the level as published: silence so far.
+    LinkParameter(metering, cMeteringSources::kMethodFirstLevel + 7, listener, cMeteringSources::kMethodFirstLevel + 7,
+                  true);
+    Deliver();
+    QCOMPARE(listener.Received(cMeteringSources::kMethodFirstLevel + 7).size(), std::size_t(1));
+    QCOMPARE(GAIN(Word(listener.Received().back())), GAIN(-28159));
+    listener.mReceived.clear();
     // The simulator's meters follow its strips.
     rig.mLink->QueueControlStripMessage(0, INT32_MAX, 0, 0, 0);
     rig.mLink->QueueControlStripMessage(2, INT32_MAX, 0, 0, 0);
@@ -446,7 +453,79 @@ class tst_AudioUnits : public QObject {
     cNetProbe sender("sender");
     sender.SendTo(metering.GetHandle(), cMeteringSources::kMethodEnable, Bytes1(0));
     TickNetwork();
-    QCOMPARE(listener.Received().size(), std::size_t(4));
+    QCOMPARE(listener.Received().size(), std::size_t(6));
+  }
+
+  // A region that keeps its contents gives every unit its stored state,
+  // sent as stored at construction, instead of the defaults.
+  void storedStateAtStart() {
+    cAudioRig rig;
+    QVERIFY(rig.Ready());
+    cNetProbe sender("sender");
+    tQuantised stored{};
+    {
+      cLowMidHigh mid(MID, rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+      cPassFilterUnit& hpf = *mid.GetHighPass()->GetUnit();
+      sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodFrequency, UWORDBytes(25000));
+      sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodBypass, Bytes1(0));
+      rig.Sent();
+      stored = hpf.GetCoefficients(0);
+    }
+    rig.mStorage = std::make_unique<cNonVolatileStorageManager>(rig.mDir.filePath("storage"), 0x200000, false, false);
+    cLowMidHigh again(MID, rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+    const cPassFilterUnit& hpf = *again.GetHighPass()->GetUnit();
+    QCOMPARE(hpf.GetFrequency(), UWORD(25000));
+    QVERIFY(!hpf.GetBypass());
+    const sSentPackets sent = rig.Sent();
+    QCOMPARE(sent.mFilters.at(0).mWire, WireOrder(stored));
+    QCOMPARE(int(sent.mFilters.at(0).mFrequency), 25000);
+  }
+
+  // Units made fresh adopt what the device reports after a sync.
+  void syncAdoptsTheDevice() {
+    cAudioRig rig;
+    QVERIFY(rig.Ready());
+    cNetProbe sender("sender");
+    {
+      cLowMidHigh mid(MID, rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+      cInOutFader faders(rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+      sender.SendTo(mid.GetHighPass()->GetUnit()->GetHandle(), cPassFilterUnit::kMethodFrequency, UWORDBytes(25000));
+      sender.SendTo(mid.GetHighPass()->GetUnit()->GetHandle(), cPassFilterUnit::kMethodBypass, Bytes1(0));
+      sender.SendTo(mid.GetGang()->GetHandle(), cParametricEQGangDriver::kMethodGang, Bytes1(1));
+      rig.Settle();
+      sender.SendTo(mid.GetEQ(0)->GetUnit()->GetHandle(), BandMethod(1, cParametricEQUnit::BAND_GAIN),
+                    UWORDBytes(GainToUWORD(768)));
+      sender.SendTo(mid.GetDelay()->GetUnit()->GetHandle(), cDelayUnit::kMethodRight, UWORDBytes(30000));
+      sender.SendTo(faders.GetStrip(4)->GetUnit()->GetHandle(), cControlStripUnit::kMethodGain,
+                    UWORDBytes(GainToUWORD(-512)));
+      rig.Tick();
+      rig.Tick();
+    }
+    // The next units start from their defaults, made while disconnected.
+    const auto service = [&] { rig.mLink->Service(); };
+    rig.mLink->RequestConnection(false, QString());
+    QVERIFY(TickUntil(service, [&] { return rig.mLink->GetState() == cSerialInterface::DISCONNECTED; }));
+    cLowMidHigh mid(MID, rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+    cInOutFader faders(rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+    rig.mLink->RequestConnection(true, QString());
+    QVERIFY(TickUntil(service, [&] { return rig.mLink->GetState() == cSerialInterface::CONNECTED; }));
+    QVERIFY(rig.mLink->StartSync());
+    QVERIFY(TickUntil(service, [&] { return rig.mLink->GetState() == cSerialInterface::SYNCING; }));
+    mid.GetHighPass()->GetUnit()->SyncData();
+    mid.GetDelay()->GetUnit()->SyncData();
+    mid.GetEQ(0)->GetUnit()->SyncData();
+    mid.GetEQ(1)->GetUnit()->SyncData();
+    mid.GetGang()->SyncData();
+    faders.GetStrip(4)->GetUnit()->SyncData();
+    rig.Settle();
+    QCOMPARE(mid.GetHighPass()->GetUnit()->GetFrequency(), UWORD(25000));
+    QVERIFY(!mid.GetHighPass()->GetUnit()->GetBypass());
+    QCOMPARE(int(mid.GetEQ(0)->GetUnit()->GetBand(1).mGain), 768);
+    QCOMPARE(int(mid.GetEQ(1)->GetUnit()->GetBand(1).mGain), 768);
+    QVERIFY(mid.GetGang()->GetGang());
+    QVERIFY(std::abs(int(mid.GetDelay()->GetUnit()->GetDelay(1)) - 30000) <= 1);  // samples round the code
+    QCOMPARE(int(faders.GetStrip(4)->GetUnit()->GetGain()), -512);
+    QVERIFY(!faders.GetStrip(4)->GetUnit()->GetPolarity());  // the device's 1 on an output strip
   }
 
   void panelTypes() {

@@ -74,14 +74,19 @@ void cApplicationCore::DestroyObjects() {
   if (mDestroyed) return;
   mDestroyed = true;
   Stop();
-  cRegistryLocker lock;
+  // With the dispatch thread stopped nothing can reach the objects; the two
+  // that wait for threads of their own (the tick thread, the port) go
+  // without the registry lock, which is never held across a wait.
   mActionTickDriver.reset();
-  mSavesClient.reset();
-  mInOutFader.reset();
-  for (auto& panel : mPanels) panel.reset();
-  mSavesManager.reset();
-  mMeteringSources.reset();
-  mSerialConnectDriver.reset();
+  {
+    cRegistryLocker lock;
+    mSavesClient.reset();
+    mInOutFader.reset();
+    for (auto& panel : mPanels) panel.reset();
+    mSavesManager.reset();
+    mMeteringSources.reset();
+    mSerialConnectDriver.reset();
+  }
   mSerialInterface.reset();
   mStorage.reset();
 }

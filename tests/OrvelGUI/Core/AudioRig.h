@@ -65,6 +65,14 @@ inline sSentPackets DecodeSent(const std::vector<devsim::sWirePacket>& packets) 
   return sent;
 }
 
+// One step of a link that the test's thread drives: the one place that knows
+// how a link is stepped by hand.
+inline void StepLink(cSerialInterface& link) { link.Service(); }
+
+inline bool StepLinkUntil(cSerialInterface& link, cSerialInterface::LinkState state) {
+  return TickUntil([&] { StepLink(link); }, [&] { return link.GetState() == state; }, 5000);
+}
+
 inline ULONG FilterAddress(int slot, int channel) { return ULONG(slot << 8 | channel); }
 
 inline std::vector<UBYTE> Bytes1(int value) { return {UBYTE(value)}; }
@@ -81,8 +89,7 @@ class cAudioRig {
     mLink->SetMeterPolling(false);
     if (!mDevice) return;
     mLink->RequestConnection(true, QString());
-    if (!TickUntil([this] { mLink->Service(); }, [this] { return mLink->GetState() == cSerialInterface::CONNECTED; },
-                   5000)) {
+    if (!StepLinkUntil(*mLink, cSerialInterface::CONNECTED)) {
       QTest::qFail("link did not connect", __FILE__, __LINE__);
     }
     mDevice->ClearReceived();
@@ -106,7 +113,7 @@ class cAudioRig {
     Settle();
     const auto lengths = mLink->GetQueueLengths();
     const std::size_t expected = mDevice->ReceivedCount() + lengths.mFilters + lengths.mStrips + lengths.mDelays;
-    for (int i = 0; i < 10000 && !mLink->AllSent(); ++i) mLink->Service();
+    for (int i = 0; i < 10000 && !mLink->AllSent(); ++i) StepLink(*mLink);
     if (!mDevice->WaitForReceived(expected, 3000)) QTest::qFail("device did not receive", __FILE__, __LINE__);
     const sSentPackets sent = DecodeSent(mDevice->Received());
     mDevice->ClearReceived();

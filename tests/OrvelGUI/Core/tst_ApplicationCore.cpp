@@ -1,7 +1,10 @@
 // The whole assembly: its order, configuration files through the saves
 // manager, and a recall that reaches the simulated processor.
 
+#include <signal.h>
+
 #include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,7 +72,7 @@ void FillDeviceWithOtherSettings(devsim::cDeviceSimulator& device) {
   cSerialInterface link;
   link.SetMeterPolling(false);
   link.RequestConnection(true, QString());
-  QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::CONNECTED; }));
+  QVERIFY(StepLinkUntil(link, cSerialInterface::CONNECTED));
   const std::int32_t junk[5] = {11, 22, 33, 44, 55};
   const int panels[3][2] = {{0, 4}, {2, 6}, {4, 8}};
   for (const auto& panel : panels) {
@@ -81,7 +84,7 @@ void FillDeviceWithOtherSettings(devsim::cDeviceSimulator& device) {
   for (ULONG i = 0; i < 8; ++i) link.QueueControlStripMessage(i, 12345, 0x1234, 1, 1);
   for (ULONG i = 0; i < 6; ++i) link.QueueDelayMessage(i, 777);
   link.RequestConnection(false, QString());
-  QVERIFY(TickUntil([&] { link.Service(); }, [&] { return link.GetState() == cSerialInterface::DISCONNECTED; }));
+  QVERIFY(StepLinkUntil(link, cSerialInterface::DISCONNECTED));
   QVERIFY(device.WaitForReceived(36 + 8 + 6 + 2, 3000));
 }
 
@@ -185,6 +188,41 @@ class tst_ApplicationCore : public QObject {
     a.Core().DestroyObjects();
     QVERIFY(router.FindHandle("Saves Manager NetObject") == EW_INVALID_HANDLE);
     QVERIFY2(reports.Lines().empty(), qPrintable(reports.Dump()));
+  }
+
+  // The program runs its assembly until SIGTERM or SIGINT ends it cleanly.
+  void loaderRunsUntilTerminated_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+  }
+  void loaderRunsUntilTerminated() {
+    QFETCH(int, signalNumber);
+    QTemporaryDir home;
+    QProcess loader;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    loader.setProcessEnvironment(environment);
+    loader.setProcessChannelMode(QProcess::MergedChannels);
+    loader.start(QStringLiteral(ORVEL_BIN_DIR "/orvel-loader"), QStringList());
+    QVERIFY(loader.waitForStarted(5000));
+    QByteArray output;
+    const auto read = [&] {
+      loader.waitForReadyRead(20);
+      output += loader.readAll();
+    };
+    QVERIFY(TickUntil(
+        read, [&] { return output.contains("System Started - V1.00"); }, 10000, 1));
+    QVERIFY(QFileInfo(home.filePath("Tessmark/OrvelGUI-V1.00/AppData/NonVolatile/NonVolatileRamFile")).size() ==
+            0x200000);
+    ::kill(pid_t(loader.processId()), signalNumber);
+    QVERIFY(loader.waitForFinished(10000));
+    output += loader.readAll();
+    QCOMPARE(loader.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(loader.exitCode(), 0);
+    QVERIFY2(output.startsWith("OrvelGUI Main\nBooted in:"), output.constData());
+    QVERIFY2(output.endsWith("cApplication destroyed\n"), output.constData());
+    QVERIFY2(!output.contains("ERROR"), output.constData());
   }
 
   // A configuration applied, saved by the saves manager, recalled into a

@@ -428,7 +428,7 @@ class tst_AudioUnits : public QObject {
     rig.mLink->QueueControlStripMessage(0, INT32_MAX, 0, 0, 0);
     rig.mLink->QueueControlStripMessage(2, INT32_MAX, 0, 0, 0);
     rig.mLink->SetMeterPolling(true);
-    QVERIFY(TickUntil([&] { rig.mLink->Service(); },
+    QVERIFY(TickUntil([&] { StepLink(*rig.mLink); },
                       [&] {
                         const auto meters = rig.mLink->GetMeterValues();
                         return meters && (*meters)[2] != 0;
@@ -441,7 +441,7 @@ class tst_AudioUnits : public QObject {
     QCOMPARE(GAIN(Word(published.back()) - 4608), metering.GetLevel(2));
     // The port closes: silence once, published as -28159 every tick.
     rig.mLink->RequestConnection(false, QString());
-    QVERIFY(TickUntil([&] { rig.mLink->Service(); },
+    QVERIFY(TickUntil([&] { StepLink(*rig.mLink); },
                       [&] { return rig.mLink->GetState() == cSerialInterface::DISCONNECTED; }));
     listener.mReceived.clear();
     TickNetwork();
@@ -502,15 +502,14 @@ class tst_AudioUnits : public QObject {
       rig.Tick();
     }
     // The next units start from their defaults, made while disconnected.
-    const auto service = [&] { rig.mLink->Service(); };
     rig.mLink->RequestConnection(false, QString());
-    QVERIFY(TickUntil(service, [&] { return rig.mLink->GetState() == cSerialInterface::DISCONNECTED; }));
+    QVERIFY(StepLinkUntil(*rig.mLink, cSerialInterface::DISCONNECTED));
     cLowMidHigh mid(MID, rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
     cInOutFader faders(rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
     rig.mLink->RequestConnection(true, QString());
-    QVERIFY(TickUntil(service, [&] { return rig.mLink->GetState() == cSerialInterface::CONNECTED; }));
+    QVERIFY(StepLinkUntil(*rig.mLink, cSerialInterface::CONNECTED));
     QVERIFY(rig.mLink->StartSync());
-    QVERIFY(TickUntil(service, [&] { return rig.mLink->GetState() == cSerialInterface::SYNCING; }));
+    QVERIFY(StepLinkUntil(*rig.mLink, cSerialInterface::SYNCING));
     mid.GetHighPass()->GetUnit()->SyncData();
     mid.GetDelay()->GetUnit()->SyncData();
     mid.GetEQ(0)->GetUnit()->SyncData();

@@ -18,10 +18,7 @@ cControlStripUnit::cControlStripUnit(const char* name, cControlStripDriver* driv
   mPolarity.Allocate(*storage);
   mGain.Allocate(*storage);
   // A valid block is sent by the driver's Reload once the unit exists.
-  if (!mMarkers.AllocateLastAndCheck(*storage)) {
-    LoadDefaults();
-    mMarkers.Write();
-  }
+  mMarkers.AllocateLastOrReset(*storage, [this] { LoadDefaults(); });
 }
 
 cControlStripUnit::~cControlStripUnit() { Unregister(); }

@@ -21,10 +21,8 @@ cDelayUnit::cDelayUnit(const char* name, cDelayDriver* driver, cNonVolatileStora
   mMarkers.AllocateFirst(*storage);
   mDelays.Allocate(*storage, 2);
   mGang.Allocate(*storage);
-  if (!mMarkers.AllocateLastAndCheck(*storage) || forceDefaults) {
-    LoadDefaults();
-    mMarkers.Write();
-  }
+  mMarkers.AllocateLastOrReset(
+      *storage, [this] { LoadDefaults(); }, forceDefaults);
 }
 
 cDelayUnit::~cDelayUnit() { Unregister(); }

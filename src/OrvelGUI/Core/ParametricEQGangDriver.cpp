@@ -35,10 +35,7 @@ cParametricEQGangDriver::cParametricEQGangDriver(const char* name, cNonVolatileS
   CopyUnitName(mRightName, right);
   mMarkers.AllocateFirst(*storage);
   mGang.Allocate(*storage);
-  if (!mMarkers.AllocateLastAndCheck(*storage)) {
-    mGang.Set(0);
-    mMarkers.Write();
-  }
+  mMarkers.AllocateLastOrReset(*storage, [this] { mGang.Set(0); });
   mLeft->SetGang(GetGang());
   mRight->SetGang(GetGang());
   // Freshly made units have no links to remove.

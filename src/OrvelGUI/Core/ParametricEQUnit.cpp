@@ -70,12 +70,9 @@ cParametricEQUnit::cParametricEQUnit(const char* name, cParametricEQDriver* driv
   mVariant.Allocate(*storage, bandCount);
   mBandBypass.Allocate(*storage, bandCount);
   mCoefficients.Allocate(*storage, bandCount);
-  if (mMarkers.AllocateLastAndCheck(*storage)) {
+  if (mMarkers.AllocateLastOrReset(*storage, [this] { LoadDefaults(); })) {
     mDriver->SetBypass(GetBypass());
     SendAllBiquads();
-  } else {
-    LoadDefaults();
-    mMarkers.Write();
   }
 }
 

@@ -21,12 +21,9 @@ cPassFilterUnit::cPassFilterUnit(const char* name, cPassFilterDriver* driver, cN
   mSlope.Allocate(*storage);
   mBypass.Allocate(*storage);
   mCoefficients.Allocate(*storage, biquadCount);
-  if (mMarkers.AllocateLastAndCheck(*storage)) {
+  if (mMarkers.AllocateLastOrReset(*storage, [this] { LoadDefaults(); })) {
     mDriver->SetBypass(GetBypass());
     SendAllBiquads();
-  } else {
-    LoadDefaults();
-    mMarkers.Write();
   }
 }
 

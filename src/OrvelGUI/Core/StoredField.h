@@ -71,6 +71,15 @@ class cStoredMarkers {
     mFirst.Set(mFirstValue);
     mLast.Set(mLastValue);
   }
+  // Allocates the last marker; a block that is invalid (or `force`d) gets
+  // `loadDefaults` and then both markers. True when the stored state holds.
+  template <typename tLoadDefaults>
+  bool AllocateLastOrReset(cNonVolatileStorageManager& storage, tLoadDefaults loadDefaults, bool force = false) {
+    if (AllocateLastAndCheck(storage) && !force) return true;
+    loadDefaults();
+    Write();
+    return false;
+  }
 
  private:
   UWORD mFirstValue;

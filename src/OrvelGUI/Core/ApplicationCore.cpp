@@ -27,7 +27,7 @@ constexpr unsigned long kPollMs = 2;
 
 cApplicationCore::cApplicationCore() : cApplicationCore(sOptions{}) {}
 
-cApplicationCore::cApplicationCore(const sOptions& options) {
+cApplicationCore::cApplicationCore(const sOptions& options) : mOwnerThread(QThread::currentThread()) {
   cRegistryLocker lock;
   mSyscallThread = std::make_unique<cSyscallThread>();
   if (options.mAfterDispatchThread) options.mAfterDispatchThread();
@@ -58,6 +58,7 @@ cApplicationCore::~cApplicationCore() {
 }
 
 void cApplicationCore::Start() {
+  Q_ASSERT(QThread::currentThread() == mOwnerThread);
   if (mStarted || mDestroyed) return;
   mStarted = true;
   mSyscallThread->Start();
@@ -66,11 +67,13 @@ void cApplicationCore::Start() {
 }
 
 void cApplicationCore::Stop() {
+  Q_ASSERT(QThread::currentThread() == mOwnerThread);
   SetSystemRunning(false);
   if (mSyscallThread) mSyscallThread->Stop();
 }
 
 void cApplicationCore::DestroyObjects() {
+  Q_ASSERT(QThread::currentThread() == mOwnerThread);
   if (mDestroyed) return;
   mDestroyed = true;
   Stop();
@@ -118,6 +121,7 @@ bool cApplicationCore::SaveConfiguration(const QString& path, int timeoutMs) {
 }
 
 bool cApplicationCore::RunSavesRequest(unsigned short method, const QString& path, int timeoutMs) {
+  Q_ASSERT(QThread::currentThread() == mOwnerThread);
   if (mDestroyed) return false;
   QElapsedTimer timer;
   timer.start();
@@ -163,6 +167,7 @@ bool cApplicationCore::AllDeviceWorkDone() const {
 }
 
 bool cApplicationCore::WaitUntilAllSent(int timeoutMs, const std::function<void()>& poll) {
+  Q_ASSERT(QThread::currentThread() == mOwnerThread);
   QElapsedTimer timer;
   timer.start();
   std::uint64_t quietSince = 0;

@@ -115,6 +115,7 @@ class cApplicationCore : public cActionTickParent {
   std::unique_ptr<cSyscallThread> mSyscallThread;
   std::unique_ptr<cActionTickDriver> mActionTickDriver;
   const QThread* mTickThread = nullptr;  // the tick driver is its own thread
+  const QThread* mOwnerThread;           // the one that made the assembly
   std::unique_ptr<cNonVolatileStorageManager> mStorage;
   std::unique_ptr<cSerialInterface> mSerialInterface;
   std::unique_ptr<cSerialConnectDriver> mSerialConnectDriver;

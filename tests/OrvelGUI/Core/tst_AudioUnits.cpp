@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QtTest>
+#include <set>
 
 #include "AES-Standards/Convert.h"
 #include "AudioRig.h"
@@ -312,6 +313,20 @@ class tst_AudioUnits : public QObject {
     sender.SendTo(left.GetHandle(), BandMethod(0, cParametricEQUnit::BAND_GAIN), UWORDBytes(GainToUWORD(0)));
     rig.Settle();
     QCOMPARE(int(right.GetBand(0).mGain), -768);
+    // A recall that turns the gang on sends both equalisers again: their
+    // packets carry the gang bit and went out before the gang's block.
+    rig.Sent();
+    QByteArray block;
+    QDataStream(&block, QIODevice::WriteOnly) << true;
+    Recall(*low.GetGang(), block);
+    sent = rig.Sent();
+    std::set<ULONG> addresses;
+    for (const sSentFilter& f : sent.mFilters) {
+      QCOMPARE(int(f.mFlags) & 0x80, 0x80);
+      addresses.insert(f.mAddress);
+    }
+    QCOMPARE(addresses,
+             (std::set<ULONG>{FilterAddress(2, 0), FilterAddress(3, 0), FilterAddress(2, 1), FilterAddress(3, 1)}));
   }
 
   void delays() {

@@ -2,13 +2,22 @@
 // command is one entry of the table below and stays a thin call into the
 // library; reports of the library go to standard error.
 
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
 
+#include "OrvelGUI/Core/ApplicationCore.h"
+#include "OrvelGUI/Core/ConfigJson.h"
+#include "OrvelGUI/Core/ConfigText.h"
+#include "OrvelGUI/Core/Configuration.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/Core/SerialDeviceQuery.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "OrvelGUI/Core/Version.h"
 
 namespace {
@@ -57,6 +66,80 @@ int RunVersion(const QStringList& arguments) {
   return kExitOk;
 }
 
+constexpr int kRecallTimeoutMs = 10000;
+
+// FILE [OPTION VALUE] or FILE [FLAG]; false on anything else.
+bool ParseFileArguments(const QStringList& arguments, const QString& option, bool takesValue, QString& file,
+                        QString& value, bool& flag) {
+  if (arguments.isEmpty()) return false;
+  file = arguments.at(0);
+  if (arguments.size() == 1) return true;
+  if (arguments.at(1) != option || arguments.size() != (takesValue ? 3 : 2)) return false;
+  flag = true;
+  if (takesValue) value = arguments.at(2);
+  return true;
+}
+
+int RunShow(const QStringList& arguments) {
+  QString file;
+  QString unused;
+  bool json = false;
+  if (!ParseFileArguments(arguments, "--json", false, file, unused, json)) {
+    std::fprintf(stderr, "orvel-cli: usage: orvel-cli show FILE [--json]\n");
+    return kExitUsage;
+  }
+  if (!QFileInfo(file).isFile()) {
+    std::fprintf(stderr, "orvel-cli: %s: no such file\n", qPrintable(file));
+    return kExitFailed;
+  }
+  sConfiguration configuration;
+  {
+    cStandaloneAssembly assembly(false);
+    if (!assembly.Core().RecallConfiguration(QFileInfo(file).absoluteFilePath(), kRecallTimeoutMs)) {
+      std::fprintf(stderr, "orvel-cli: %s is not a configuration this program reads\n", qPrintable(file));
+      return kExitFailed;
+    }
+    configuration = ReadConfiguration(assembly.Core());
+  }
+  if (json) {
+    std::printf("%s", QJsonDocument(configjson::Encode(configuration)).toJson(QJsonDocument::Indented).constData());
+  } else {
+    std::printf("%s", qPrintable(DescribeConfiguration(configuration)));
+  }
+  return kExitOk;
+}
+
+int RunRecall(const QStringList& arguments) {
+  QString file;
+  QString port;
+  bool named = false;
+  if (!ParseFileArguments(arguments, "--port", true, file, port, named)) {
+    std::fprintf(stderr, "orvel-cli: usage: orvel-cli recall FILE [--port NAME]\n");
+    return kExitUsage;
+  }
+  const QString name = QFileInfo(file).fileName();
+  const bool terminal = ::isatty(STDERR_FILENO) != 0;
+  sDeviceRecallResult result;
+  bool ok = false;
+  {
+    cStandaloneAssembly assembly(false);
+    ok = RecallIntoDevice(
+        assembly.Core(), QFileInfo(file).absoluteFilePath(), port, kRecallTimeoutMs,
+        [terminal](std::size_t waiting) {
+          if (terminal) std::fprintf(stderr, "\rPackets waiting: %-6zu", waiting);
+        },
+        result);
+  }
+  if (terminal) std::fprintf(stderr, "\n");
+  if (!result.mError.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(result.mError));
+  if (result.mRecalled) {
+    std::fprintf(stderr, "Written in %llu ticks, %lld ms\n", static_cast<unsigned long long>(result.mTicks),
+                 static_cast<long long>(result.mMilliseconds));
+  }
+  std::printf("Recall %s %s\n", qPrintable(name), ok ? "Successful" : "Failed");
+  return ok ? kExitOk : kExitFailed;
+}
+
 const sCliCommand kCommands[] = {
     {"encrypt", "IN OUT",
      "Encipher file IN into OUT with the program's key, exactly as a saved configuration (the last block is "
@@ -72,6 +155,15 @@ const sCliCommand kCommands[] = {
      "Connect to the device (the first listed port unless named), print its firmware version and disconnect; "
      "fails when no version reply comes within 2 seconds.",
      -1, RunVersion},
+    {"recall", "FILE [--port NAME]",
+     "Connect to the device as version does, recall configuration FILE exactly as the loader's Recall button "
+     "does, wait until every packet is written, disconnect. Prints \"Recall NAME Successful\" or \"Recall NAME "
+     "Failed\"; exits 0 only when the recall succeeded and every packet was written.",
+     -1, RunRecall},
+    {"show", "FILE [--json]",
+     "Print configuration FILE unit by unit with decoded values, as the program reads it (no device needed); "
+     "--json prints the stable JSON form instead.",
+     -1, RunShow},
 };
 
 void PrintHelp(std::FILE* to) {

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 #include "OrvelGUI/Core/SerialPortList.h"
 
@@ -72,4 +73,71 @@ bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version
   link.RequestConnection(false, QString());
   TickUntilState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
   return connected;
+}
+
+namespace {
+
+std::size_t Waiting(const cSerialInterface::sQueueLengths& lengths) {
+  return lengths.mFilters + lengths.mStrips + lengths.mDelays;
+}
+
+// Waits for the tick thread to take the link to `state`.
+bool AwaitState(const cSerialInterface& link, cSerialInterface::LinkState state, int timeoutMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (link.GetState() != state) {
+    if (link.GetState() == cSerialInterface::NO_REPLY || timer.elapsed() >= timeoutMs) return false;
+    QThread::msleep(kTickMs);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString& portName, int timeoutMs,
+                      const std::function<void(std::size_t waiting)>& progress, sDeviceRecallResult& result) {
+  cSerialInterface& link = *core.GetSerialInterface();
+  // The port list is read before the tick thread starts using the port.
+  if (link.GetPortNames().isEmpty()) {
+    result.mError = kNotFound;
+    return false;
+  }
+  core.Start();
+  link.RequestConnection(true, portName);
+  if (!AwaitState(link, cSerialInterface::CONNECTED, timeoutMs)) {
+    const UBYTE error = link.TakeLastError();
+    result.mError = error != cSerialInterface::ERROR_NONE ? ErrorText(error) : QString(kTimeout);
+    link.RequestConnection(false, QString());
+    AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+    return false;
+  }
+  // What the units send at start (the stored delays) goes first, so that the
+  // figures below are the recall's own.
+  core.WaitUntilAllSent(timeoutMs);
+  QElapsedTimer timer;
+  timer.start();
+  result.mRecalled = core.RecallConfiguration(path, timeoutMs);
+  bool seenWaiting = false;
+  bool busy = false;
+  quint64 firstTick = 0;
+  quint64 doneTick = 0;
+  qint64 doneMs = 0;
+  const bool drained = core.WaitUntilAllSent(timeoutMs, [&] {
+    const std::size_t waiting = Waiting(link.GetQueueLengths());
+    if (waiting > 0) {
+      if (!seenWaiting) firstTick = core.GetTickCount();
+      seenWaiting = busy = true;
+    } else if (busy) {
+      busy = false;
+      doneTick = core.GetTickCount();
+      doneMs = timer.elapsed();
+    }
+    if (progress) progress(waiting);
+  });
+  result.mMilliseconds = seenWaiting ? doneMs : timer.elapsed();
+  result.mTicks = seenWaiting ? doneTick - firstTick : 0;
+  result.mAllSent = drained && link.GetState() == cSerialInterface::CONNECTED;
+  link.RequestConnection(false, QString());
+  const bool disconnected = AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+  return result.mRecalled && result.mAllSent && disconnected;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
+#include <functional>
 
 // One-shot device operations for command-line use. They drive the same link
 // state machine as the program, with the caller's thread doing the ticks.
@@ -13,3 +15,22 @@ QStringList ListDevicePorts();
 // firmware version, disconnects. On failure `error` holds the message the
 // user interface would show for it.
 bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version, QString& error);
+
+class cApplicationCore;
+
+// What a recall into the device did, for the caller to report.
+struct sDeviceRecallResult {
+  bool mRecalled = false;    // the saves manager applied the file
+  bool mAllSent = false;     // every packet it caused was written, still connected
+  quint64 mTicks = 0;        // ticks from the first packet waiting to the last written
+  qint64 mMilliseconds = 0;  // from the request to the last packet written
+  QString mError;            // what the user interface would show, when connecting failed
+};
+
+// Connects the assembly's device link (first accepted port unless named),
+// recalls `path` through "Saves Manager NetObject" as the loader does, waits
+// until every packet is written, then disconnects. `core` must not be
+// started yet: this starts it. `progress` is called while packets drain with
+// the number still waiting. True when the recall succeeded and all was sent.
+bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString& portName, int timeoutMs,
+                      const std::function<void(std::size_t waiting)>& progress, sDeviceRecallResult& result);

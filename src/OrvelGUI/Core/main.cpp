@@ -1,44 +1,63 @@
+#include <signal.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
 
-#include "EWNet/Core/NetFactory.h"
-#include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/Syscall.h"
+#include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/Version.h"
 
-// Until the application shell and the loader window exist, the program starts
-// the object network with its dispatch and tick threads, lets it run briefly,
-// and shuts it down in order.
+// Until the loader window arrives the program runs its object system without
+// a window, until it is closed with SIGINT or SIGTERM.
 namespace {
-class cIdleTickParent : public cActionTickParent {
- public:
-  void ActionTickHook() override {}
-};
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  // Nothing else is safe in a signal handler; the event loop reads the pipe.
+  [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[1], &byte, 1);
+}
+
+bool InstallTerminationHandlers() {
+  if (::pipe(gSignalPipe) != 0) return false;
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  QElapsedTimer boot;
+  boot.start();
   QCoreApplication app(argc, argv);
   QCoreApplication::setOrganizationName(kOrvelOrganisationName);
   QCoreApplication::setApplicationName(kOrvelApplicationName);
   qInfo() << "OrvelGUI Main";
+  if (!InstallTerminationHandlers()) {
+    qCritical() << "Could not install the termination handlers";
+    return 1;
+  }
+  QSocketNotifier terminate(gSignalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&terminate, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
   StartEWNet(0, true);
-  cIdleTickParent tickParent;
-  auto* syscall = new cSyscallThread;
-  auto ticks = MakeNetObject<cActionTickDriver>(&tickParent);
-  syscall->Start();
-  ticks->start();
-  SetSystemRunning(true);
+  auto* core = new cApplicationCore;
+  core->Start();
+  qDebug() << "Booted in: " << boot.elapsed() << "ms";
   qDebug() << "System Started -" << kOrvelVersionText;
-  qInfo() << "The loader window arrives with the application shell; the object network ran for one second.";
-  QThread::msleep(1000);
 
-  SetSystemRunning(false);
-  syscall->Stop();
-  ticks->StopBeats();
-  ticks.reset();
-  delete syscall;
+  const int result = app.exec();
+
+  core->Stop();
+  delete core;
   StopEWNet();
   qDebug() << "cApplication destroyed";
-  return 0;
+  return result;
 }

@@ -1,0 +1,75 @@
+#include "OrvelGUI/Core/ConfigText.h"
+
+#include <QTextStream>
+
+#include "AES-Standards/Convert.h"
+#include "OrvelGUI/Core/BiquadDesign.h"
+#include "OrvelGUI/Core/LowMidHigh.h"
+
+namespace {
+
+QString OnOff(bool value) { return value ? QStringLiteral("on") : QStringLiteral("off"); }
+
+QString Hertz(UWORD code) {
+  const double hz = UWORDToFrequency(code);
+  return hz >= 1000.0 ? QString::number(hz / 1000.0, 'f', 3) + " kHz" : QString::number(hz, 'f', 2) + " Hz";
+}
+
+QString Decibels(double decibels) { return QString::number(decibels, 'f', 2) + " dB"; }
+
+// A fader gain: its lowest code is minus infinity.
+QString FaderDecibels(GAIN gain) {
+  return gain == kGainMinusInfinity ? QStringLiteral("-inf dB") : Decibels(gain * biquad::kGainStep);
+}
+
+QString Named(const char* name, ULONG value) {
+  return (name != nullptr ? QString::fromLatin1(name) : QStringLiteral("unknown")) + " (" + QString::number(value) +
+         ")";
+}
+
+QString Milliseconds(UWORD code) { return QString::number(UWORDToTime(code) * 1000.0, 'f', 3) + " ms"; }
+
+QString Unit(int panelType, const char* side, const char* object) {
+  return QString::fromStdString(cLowMidHigh::ObjectName(panelType, side, object));
+}
+
+void DescribePassFilter(QTextStream& out, const QString& unit, const sPassFilterConfiguration& filter) {
+  out << "  " << unit << ": " << Hertz(filter.mFrequency) << " (" << filter.mFrequency << "), "
+      << Named(biquad::SlopeName(filter.mSlope), filter.mSlope) << ", bypass " << OnOff(filter.mBypass) << "\n";
+}
+
+}  // namespace
+
+QString DescribeConfiguration(const sConfiguration& configuration) {
+  QString text;
+  QTextStream out(&text);
+  out << "Strips\n";
+  for (const sStripConfiguration& strip : configuration.mStrips) {
+    out << "  " << strip.mName << ": gain " << FaderDecibels(strip.mGain) << " (" << strip.mGain << "), mute "
+        << OnOff(strip.mMute) << ", polarity " << (strip.mPolarity ? "inverted" : "normal") << "\n";
+  }
+  for (const sPanelConfiguration& panel : configuration.mPanels) {
+    const int type = panel.mPanelType;
+    out << "Panel " << panel.mName << "\n";
+    DescribePassFilter(out, Unit(type, "", "HPF Unit"), panel.mHighPass);
+    DescribePassFilter(out, Unit(type, "", "LPF Unit"), panel.mLowPass);
+    const sDelayConfiguration& d = panel.mDelay;
+    out << "  " << Unit(type, "", "Delay Unit") << ": left " << Milliseconds(d.mLeft) << " (" << d.mLeft << "), right "
+        << Milliseconds(d.mRight) << " (" << d.mRight << "), gang " << OnOff(d.mGang != 0) << "\n";
+    for (int side = 0; side < 2; ++side) {
+      const sEQConfiguration& eq = panel.mEQ[std::size_t(side)];
+      out << "  " << Unit(type, side == 0 ? "L" : "R", "Parametric EQ Unit") << ": bypass " << OnOff(eq.mBypass)
+          << "\n";
+      for (std::size_t b = 0; b < eq.mBands.size(); ++b) {
+        const sBandConfiguration& band = eq.mBands[b];
+        out << "    band " << (b + 1) << ": " << Hertz(band.mFrequency) << " (" << band.mFrequency << "), Q "
+            << biquad::QFromWidth(band.mWidth) << " (" << band.mWidth << "), "
+            << Decibels(band.mGain * biquad::kGainStep) << " (" << band.mGain << "), "
+            << Named(biquad::BandTypeName(band.mType), band.mType) << ", variant " << int(band.mVariant) << ", bypass "
+            << OnOff(band.mBypass) << "\n";
+      }
+    }
+    out << "  " << Unit(type, "", "Parametric EQ Gang") << ": " << OnOff(panel.mGang) << "\n";
+  }
+  return text;
+}

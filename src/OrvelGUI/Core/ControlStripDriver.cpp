@@ -1,0 +1,110 @@
+#include "OrvelGUI/Core/ControlStripDriver.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "AES-Standards/Convert.h"
+#include "OrvelGUI/Core/ControlStripUnit.h"
+#include "OrvelGUI/Core/SerialInterface.h"
+
+namespace {
+
+constexpr int kGainCap = 6400;
+
+}  // namespace
+
+cControlStripDriver::cControlStripDriver(const char* name, cNonVolatileStorageManager* storage,
+                                         cSerialInterface* serialInterface, cSavesManager* savesManager, UBYTE index,
+                                         UBYTE invert)
+    : mUnit(nullptr),
+      mInterface(serialInterface),
+      mIndex(index),
+      mMute(0),
+      mPolarity(0),
+      mGainWord(kGainMinusInfinity),
+      mHeldGain(kGainMinusInfinity) {
+  mUnit = new cControlStripUnit(name, this, storage, savesManager, invert);
+  mAudioObject = mUnit;
+  Reload();
+}
+
+cControlStripDriver::~cControlStripDriver() {
+  DestroyAudioObject();
+  mUnit = nullptr;
+}
+
+std::int32_t cControlStripDriver::GainToLinear(int gain) {
+  const int decibels = std::min(gain, kGainCap) / 256;
+  const float exponent = static_cast<float>(decibels * 0.05);
+  const float power = static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
+  const double linear = static_cast<double>(power) * 2147483647.0;
+  return linear >= 2147483647.0 ? INT32_MAX : static_cast<std::int32_t>(linear);
+}
+
+void cControlStripDriver::Update() {
+  if (mInterface == nullptr) return;
+  if (mMute != 0) {
+    if (mGainWord == kGainMinusInfinity) {
+      mInterface->QueueControlStripMessage(mIndex, 0, UWORD(mHeldGain), mPolarity, 1);
+    }
+    return;
+  }
+  if (mGainWord < kSilenceBelow) {
+    mInterface->QueueControlStripMessage(mIndex, 0, UWORD(mGainWord), mPolarity, 0);
+    return;
+  }
+  // Plain int: gain - 3082 must not wrap through 16 bits into a loud gain.
+  std::int32_t linear = GainToLinear(int(mGainWord) - kFullScaleGain);
+  if (mPolarity != 0) linear = -linear;
+  mInterface->QueueControlStripMessage(mIndex, linear, UWORD(mGainWord), mPolarity, 0);
+}
+
+void cControlStripDriver::SetMute(bool mute) {
+  mMute = mute ? 1 : 0;
+  if (mute) {
+    mHeldGain = mGainWord;
+    mGainWord = kGainMinusInfinity;
+  } else {
+    mGainWord = mHeldGain;
+  }
+  Update();
+}
+
+void cControlStripDriver::SetPolarity(bool polarity) {
+  mPolarity = polarity ? 1 : 0;
+  Update();
+}
+
+void cControlStripDriver::SetGain(GAIN gain) {
+  if (mMute != 0) {
+    mHeldGain = gain;
+  } else {
+    mGainWord = gain;
+  }
+  Update();
+}
+
+void cControlStripDriver::SetAll(bool mute, bool polarity, GAIN gain) {
+  mMute = mute ? 1 : 0;
+  mPolarity = polarity ? 1 : 0;
+  if (mute) {
+    mHeldGain = gain;
+    mGainWord = kGainMinusInfinity;
+  } else {
+    mGainWord = gain;
+  }
+  Update();
+}
+
+void cControlStripDriver::Reload() {
+  if (mUnit != nullptr) SetAll(mUnit->GetMute(), mUnit->GetPolarity() != (mUnit->GetInvert() != 0), mUnit->GetGain());
+}
+
+void cControlStripDriver::LoadDefaults() {
+  if (mUnit != nullptr) mUnit->LoadDefaults();
+}
+
+std::optional<sControlStripRecord> cControlStripDriver::GetSyncData() const {
+  if (mInterface == nullptr) return std::nullopt;
+  return mInterface->GetSyncControlStrips()[mIndex % cSerialPortManager::kStripCount];
+}

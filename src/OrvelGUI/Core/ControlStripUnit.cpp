@@ -1,0 +1,132 @@
+#include "OrvelGUI/Core/ControlStripUnit.h"
+
+#include <QDataStream>
+
+#include "AES-Standards/Convert.h"
+#include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/Core/ControlStripDriver.h"
+
+cControlStripUnit::cControlStripUnit(const char* name, cControlStripDriver* driver, cNonVolatileStorageManager* storage,
+                                     cSavesManager* savesManager, UBYTE invert)
+    : cAudioObject(name, 4, false),
+      cSaveObject(name, savesManager),
+      mDriver(driver),
+      mInvert(invert),
+      mMarkers(kFirstMarker, kLastMarker) {
+  mMarkers.AllocateFirst(*storage);
+  mMute.Allocate(*storage);
+  mPolarity.Allocate(*storage);
+  mGain.Allocate(*storage);
+  // A valid block is sent by the driver's Reload once the unit exists.
+  mMarkers.AllocateLastOrReset(*storage, [this] { LoadDefaults(); });
+}
+
+cControlStripUnit::~cControlStripUnit() { Unregister(); }
+
+void cControlStripUnit::LoadDefaults() {
+  mMute.Set(0);
+  mPolarity.Set(0);
+  mGain.Set(kGainMinusInfinity);
+  mDriver->SetAll(false, mInvert != 0, kGainMinusInfinity);
+}
+
+void cControlStripUnit::EntrypointMessage(cEWNetMessage& message) {
+  switch (message.mMethod) {
+    case kMethodMute:
+    case kMethodPolarity: {
+      if (!HasPayload(message, 1)) return;
+      const bool value = UBYTEToBool(message.GetUBYTE(0));
+      if (message.mMethod == kMethodMute) {
+        if (value == GetMute()) return;
+        mMute.Set(value ? 1 : 0);
+        mDriver->SetMute(value);
+      } else {
+        if (value == GetPolarity()) return;
+        mPolarity.Set(value ? 1 : 0);
+        mDriver->SetPolarity(value != (mInvert != 0));
+      }
+      InformParameter(message);
+      return;
+    }
+    case kMethodGain: {
+      if (!HasPayload(message, 2)) return;
+      const GAIN gain = UWORDToGain(message.GetUWORD(0));
+      if (gain == GetGain()) return;
+      mGain.Set(gain);
+      mDriver->SetGain(gain);
+      InformParameter(message);
+      return;
+    }
+    case kMethodReserved:
+      return;
+    default:
+      cNetObject::EntrypointMessage(message);
+  }
+}
+
+void cControlStripUnit::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle,
+                                        EW_NET_DATA_SCALE destinationMethod, EW_NET_DATA_SCALE sourceMethod) {
+  switch (sourceMethod) {
+    case kMethodMute:
+      AnswerUBYTE(connectionId, handle, destinationMethod, mMute.Get());
+      return;
+    case kMethodPolarity:
+      AnswerUBYTE(connectionId, handle, destinationMethod, mPolarity.Get());
+      return;
+    case kMethodGain:
+      AnswerUWORD(connectionId, handle, destinationMethod, GainToUWORD(GetGain()));
+      return;
+    case kMethodReserved:
+      AnswerUWORD(connectionId, handle, destinationMethod, 0);
+      return;
+    default:
+      cNetObject::UpdateNewObject(connectionId, handle, destinationMethod, sourceMethod);
+  }
+}
+
+void cControlStripUnit::WriteBlock(QDataStream& stream, bool mute, bool polarity, GAIN gain) {
+  stream << mute << polarity << qint16(gain);
+}
+
+void cControlStripUnit::SaveData(QDataStream* stream) { WriteBlock(*stream, GetMute(), GetPolarity(), GetGain()); }
+
+bool cControlStripUnit::ApplySettings(bool mute, bool polarity, GAIN gain) {
+  bool changed = false;
+  if (mute != GetMute()) {
+    mMute.Set(mute ? 1 : 0);
+    InformUBYTE(kMethodMute, mute ? 1 : 0);
+    changed = true;
+  }
+  if (polarity != GetPolarity()) {
+    mPolarity.Set(polarity ? 1 : 0);
+    InformUBYTE(kMethodPolarity, polarity ? 1 : 0);
+    changed = true;
+  }
+  if (gain != GetGain()) {
+    mGain.Set(gain);
+    InformUWORD(kMethodGain, GainToUWORD(gain));
+    changed = true;
+  }
+  return changed;
+}
+
+void cControlStripUnit::RecallData(QDataStream* stream) {
+  bool mute = false;
+  bool polarity = false;
+  qint16 gain = 0;
+  *stream >> mute >> polarity >> gain;
+  if (stream->status() != QDataStream::Ok) {
+    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
+    return;
+  }
+  ApplySettings(mute, polarity, GAIN(gain));
+  mDriver->SetAll(mute, polarity != (mInvert != 0), GAIN(gain));
+}
+
+void cControlStripUnit::SyncData() {
+  const std::optional<sControlStripRecord> record = mDriver->GetSyncData();
+  if (!record) return;
+  const bool mute = record->mMute != 0;
+  const bool polarity = (record->mPolarity != 0) != (mInvert != 0);
+  if (ApplySettings(mute, polarity, record->mGain)) mDriver->SetAll(mute, polarity != (mInvert != 0), record->mGain);
+}

@@ -1,0 +1,16 @@
+#include "OrvelGUI/Core/StandaloneAssembly.h"
+
+#include "EWNet/Core/Syscall.h"
+
+cStandaloneAssembly::cStandaloneAssembly(bool meterPolling) {
+  StartEWNet(0, true);
+  cApplicationCore::sOptions options;
+  options.mStoragePath = mScratch.filePath("NonVolatileRamFile");
+  options.mMeterPolling = meterPolling;
+  mCore.emplace(options);
+}
+
+cStandaloneAssembly::~cStandaloneAssembly() {
+  mCore.reset();
+  StopEWNet();
+}

@@ -1,0 +1,142 @@
+// orvel-cli show and recall on configuration files written by the program,
+// recall against the orvel-devsim program.
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "OrvelGUI/Core/ConfigJson.h"
+#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
+#include "Tools/CliSupport.h"
+
+namespace {
+
+// Writes a configuration file through the program's own saves manager.
+bool WriteConfiguration(const QString& file, sConfiguration& written) {
+  cStandaloneAssembly assembly;
+  written = ReadConfiguration(assembly.Core());
+  written.mStrips[6].mGain = 1546;
+  written.mStrips[6].mMute = true;
+  written.mPanels[1].mHighPass = {25000, 2, false};
+  written.mPanels[2].mEQ[1].mBands[5] = {41314, 60 << 8, -32767, 1, 1, true};
+  written.mPanels[0].mDelay = {40000, 40000, 1};
+  return ApplyConfiguration(assembly.Core(), written) && assembly.Core().SaveConfiguration(file, 10000);
+}
+
+// The commands the simulator received, in order, from its JSON-lines log.
+QList<int> CommandsInLog(const QString& path) {
+  QList<int> commands;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return commands;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const QJsonObject object = QJsonDocument::fromJson(line).object();
+    if (object["dir"] == "rx") commands << object["type"].toInt();
+  }
+  return commands;
+}
+
+}  // namespace
+
+class tst_cli_config : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(mDir.isValid());
+    mFile = mDir.filePath("Stage Left.cfg");
+    QVERIFY(WriteConfiguration(mFile, mWritten));
+  }
+
+  void showsText() {
+    const sRun run = RunCli({"show", mFile}, QString());
+    QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
+    for (const char* line :
+         {"  InOutFader:L Control Strip Unit3: gain 6.04 dB (1546), mute on, polarity normal\n",
+          "  LMH 2:  HPF Unit: 171.89 Hz (25000), 24dB Butterworth (2), bypass off\n",
+          "  LMH 1:  Delay Unit: left 5172.486 ms (40000), right 5172.486 ms (40000), gang on\n",
+          "    band 6: 2.000 kHz (41314), Q 34.623 (15360), -128.00 dB (-32767), LFSHELF (1), variant 1, bypass on\n",
+          "  LMH 3:  Parametric EQ Gang: off\n"}) {
+      QVERIFY2(run.mOut.contains(line), qPrintable(run.mOut));
+    }
+  }
+
+  void showsJson() {
+    const sRun run = RunCli({"show", mFile, "--json"}, QString());
+    QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
+    QJsonParseError parse{};
+    const QJsonDocument document = QJsonDocument::fromJson(run.mOut.toUtf8(), &parse);
+    QVERIFY2(parse.error == QJsonParseError::NoError, qPrintable(run.mOut));
+    sConfiguration shown;
+    QString error;
+    QVERIFY2(configjson::Decode(document.object(), shown, error), qPrintable(error));
+    QCOMPARE(QJsonDocument(configjson::Encode(shown)).toJson(), QJsonDocument(configjson::Encode(mWritten)).toJson());
+    const QJsonObject strip = document["strips"].toArray()[0].toObject();
+    QCOMPARE(strip["gain"].toInt(), -32767);
+    QCOMPARE(strip["gain_db"], QJsonValue(QJsonValue::Null));
+  }
+
+  void showRefuses() {
+    QVERIFY(QFile::copy(mFile, mDir.filePath("cut.cfg")));
+    QFile cut(mDir.filePath("cut.cfg"));
+    QVERIFY(cut.resize(cut.size() - 8));
+    for (const QString& file : {mDir.filePath("cut.cfg"), mDir.filePath("missing.cfg")}) {
+      const sRun run = RunCli({"show", file}, QString());
+      QCOMPARE(run.mExit, 1);
+      QCOMPARE(run.mOut, QString());
+    }
+    QCOMPARE(RunCli({"show", mFile, "--xml"}, QString()).mExit, 2);
+    QCOMPARE(RunCli({"recall"}, QString()).mExit, 2);
+  }
+
+  void recallsIntoTheDevice() {
+    const QString log = mDir.filePath("packets.jsonl");
+    auto sim = StartDevSim({"--log", log});
+    QVERIFY(sim);
+    const sRun run = RunCli({"recall", mFile}, sim->mPath);
+    QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
+    QCOMPARE(run.mOut, QString("Recall Stage Left.cfg Successful\n"));
+    QVERIFY2(run.mErr.contains(QRegularExpression("Written in \\d+ ticks, \\d+ ms")), qPrintable(run.mErr));
+    const QList<int> commands = CommandsInLog(log);
+    QCOMPARE(commands.count(2), 36);
+    QCOMPARE(commands.count(6), 8);
+    // Stored delays may go out at start, before the recall's packets.
+    QCOMPARE(commands.mid(commands.indexOf(2)).count(8), 6);
+    QCOMPARE(commands.first(), 0);
+    QCOMPARE(commands.last(), 15);
+  }
+
+  void recallFailures() {
+    // No device: connecting fails as version's does.
+    sRun run = RunCli({"recall", mFile}, "/nonexistent-orvel-dir/ttyNONE");
+    QCOMPARE(run.mExit, 1);
+    QCOMPARE(run.mOut, QString("Recall Stage Left.cfg Failed\n"));
+    QVERIFY2(run.mErr.contains("Device connection failure."), qPrintable(run.mErr));
+    // Not a configuration: the device is left as it was, and disconnected.
+    const QString log = mDir.filePath("refused.jsonl");
+    auto sim = StartDevSim({"--log", log});
+    QVERIFY(sim);
+    QVERIFY(QFile::copy(mFile, mDir.filePath("wrong.cfg")));
+    QFile wrong(mDir.filePath("wrong.cfg"));
+    QVERIFY(wrong.open(QIODevice::ReadWrite));
+    QVERIFY(wrong.write(QByteArray(16, 'z')) == 16);
+    wrong.close();
+    run = RunCli({"recall", mDir.filePath("wrong.cfg"), "--port", QFileInfo(sim->mPath).fileName()}, sim->mPath);
+    QCOMPARE(run.mExit, 1);
+    QCOMPARE(run.mOut, QString("Recall wrong.cfg Failed\n"));
+    const QList<int> commands = CommandsInLog(log);
+    QCOMPARE(commands.count(2), 0);
+    QCOMPARE(commands.last(), 15);
+  }
+
+ private:
+  QTemporaryDir mDir;
+  QString mFile;
+  sConfiguration mWritten;
+};
+
+QTEST_GUILESS_MAIN(tst_cli_config)
+#include "tst_cli_config.moc"

@@ -26,6 +26,7 @@ function(orvel_add_test name source)
   add_test(NAME ${name} COMMAND ${name})
   set(_home ${CMAKE_BINARY_DIR}/test-home/${name})
   file(MAKE_DIRECTORY ${_home})
+  # Screens are drawn by the software renderer, so no test needs a GL context.
   set_tests_properties(${name} PROPERTIES TIMEOUT 300
-    ENVIRONMENT "HOME=${_home};QT_QPA_PLATFORM=offscreen")
+    ENVIRONMENT "HOME=${_home};QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

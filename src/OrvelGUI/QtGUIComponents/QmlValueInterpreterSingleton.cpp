@@ -1,36 +1,27 @@
 #include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
 
 #include <algorithm>
-#include <atomic>
 
-#include "EWNet/Core/ErrLog.h"
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
 #include "OrvelGUI/QtGUIComponents/ValueTextParser.h"
+#include "QtGUIComponents/Common/ProcessInstance.h"
 
 namespace {
 
-std::atomic<cQmlValueInterpreterSingleton*> gQmlValueInterpreterSingleton{nullptr};
+using cInstance = cProcessInstance<cQmlValueInterpreterSingleton>;
 
 const QString kThinSpace = QStringLiteral("\u2009");
 
 }  // namespace
 
 cQmlValueInterpreterSingleton::cQmlValueInterpreterSingleton(QObject* parent) : QObject(parent) {
-  cQmlValueInterpreterSingleton* expected = nullptr;
-  if (!gQmlValueInterpreterSingleton.compare_exchange_strong(expected, this)) {
-    EW_REPORT_ERROR("gQmlValueInterpreterSingleton already exists");
-  }
+  cInstance::Publish(this, "gQmlValueInterpreterSingleton");
 }
 
-cQmlValueInterpreterSingleton::~cQmlValueInterpreterSingleton() {
-  cQmlValueInterpreterSingleton* self = this;
-  gQmlValueInterpreterSingleton.compare_exchange_strong(self, nullptr);
-}
+cQmlValueInterpreterSingleton::~cQmlValueInterpreterSingleton() { cInstance::Withdraw(this); }
 
 cQmlValueInterpreterSingleton* cQmlValueInterpreterSingleton::Instance() {
-  cQmlValueInterpreterSingleton* instance = gQmlValueInterpreterSingleton.load();
-  if (instance == nullptr) EW_REPORT_ERROR("gQmlValueInterpreterSingleton is null");
-  return instance;
+  return cInstance::Get("gQmlValueInterpreterSingleton is null");
 }
 
 int cQmlValueInterpreterSingleton::TypeOf(const QVariant& Type) {

@@ -22,8 +22,8 @@ class tst_Theme : public QObject {
       QVERIFY(cFontStyles::Instance() == nullptr);
       QVERIFY(cUISettings::Instance() == nullptr);
       QVERIFY(cDrawingUtility::Instance() == nullptr);
-      for (const char* text : {"gThemeColours is NULL", "gFontStyles is NULL", "gUISettings is NULL",
-                               "gDrawingUtility is NULL"}) {
+      for (const char* text :
+           {"gThemeColours is NULL", "gFontStyles is NULL", "gUISettings is NULL", "gDrawingUtility is NULL"}) {
         QVERIFY2(reports.Count(text) == 1, text);
       }
     }
@@ -106,9 +106,9 @@ class tst_Theme : public QObject {
     const QRectF rect(10, 10, 100, 50);
     const QPainterPath rounded = cDrawingUtility::RoundedRectangle(rect, 10, 10);
     QVERIFY(rounded.contains(QPointF(60, 35)));
-    QVERIFY(rounded.contains(QPointF(12, 35)));    // along a straight edge
-    QVERIFY(!rounded.contains(QPointF(11, 11)));   // cut by the corner
-    QVERIFY(rounded.contains(QPointF(14, 14)));    // inside the corner's curve
+    QVERIFY(rounded.contains(QPointF(12, 35)));   // along a straight edge
+    QVERIFY(!rounded.contains(QPointF(11, 11)));  // cut by the corner
+    QVERIFY(rounded.contains(QPointF(14, 14)));   // inside the corner's curve
     QCOMPARE(rounded.boundingRect(), rect);
     // Radii larger than the rectangle give an ellipse, not a folded path.
     const QPainterPath ellipse = cDrawingUtility::RoundedRectangle(rect, 500, 500);

@@ -114,9 +114,7 @@ double cEWCCFormat::Round(double value, int places) {
   return std::round(value * scale) / scale;
 }
 
-QString cEWCCFormat::Fixed(double value, int places) {
-  return QString::number(value, 'f', ClampDecimalPlaces(places));
-}
+QString cEWCCFormat::Fixed(double value, int places) { return QString::number(value, 'f', ClampDecimalPlaces(places)); }
 
 QString cEWCCFormat::Unit(bool compress, const char* text, const char* comment) {
   const QString unit = Translated(text, comment);
@@ -172,12 +170,16 @@ cValueUnitStrings cEWCCFormat::InterpretValue(UWORD Value, double Exponent, eEWC
     case DELAY_TIME_SAMPLES:
       return {QString::number(u), Unit(CompressUnits, "S", "Units: samples")};
     case TEMP_C:
-      return {Fixed(Truncate((u - kOffset) / 256.0, d), d),
-              Unit(CompressUnits, "\xC2\xB0" "C", "Units: degrees Celsius")};
+      return {Fixed(Truncate((u - kOffset) / 256.0, d), d), Unit(CompressUnits,
+                                                                 "\xC2\xB0"
+                                                                 "C",
+                                                                 "Units: degrees Celsius")};
     case TEMP_F: {
       const float fahrenheit = float(u - kOffset) / 256.0f * 1.8f + 32.0f;
-      return {Fixed(Truncate(double(fahrenheit), d), d),
-              Unit(CompressUnits, "\xC2\xB0" "F", "Units: degrees Fahrenheit")};
+      return {Fixed(Truncate(double(fahrenheit), d), d), Unit(CompressUnits,
+                                                              "\xC2\xB0"
+                                                              "F",
+                                                              "Units: degrees Fahrenheit")};
     }
     case DOUBLED_VALUE:
       return plain(QString::number(2 * int(u)));

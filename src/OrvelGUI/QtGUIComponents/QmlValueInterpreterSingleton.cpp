@@ -35,8 +35,7 @@ cValueUnitStrings cQmlValueInterpreterSingleton::Interpret(UWORD Value, double E
   if (Type < cProjectCCFormat::DELAY_TIME_MS_96K) {
     return cEWCCFormat::InterpretValue(Value, Exponent, cEWCCFormat::eEWCCType(Type), DecimalPlaces, true);
   }
-  return cProjectCCFormat::InterpretValue(Value, Exponent, cProjectCCFormat::eProjectCCType(Type), DecimalPlaces,
-                                          true);
+  return cProjectCCFormat::InterpretValue(Value, Exponent, cProjectCCFormat::eProjectCCType(Type), DecimalPlaces, true);
 }
 
 QString cQmlValueInterpreterSingleton::interpretValue(UWORD Value, QVariant Type,
@@ -63,7 +62,8 @@ QString cQmlValueInterpreterSingleton::interpretValueAndUnits(UWORD Value, QVari
 QString cQmlValueInterpreterSingleton::interpretValueAndUnitsWithExponent(
     int Value, double Exponent, QVariant Type, cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces,
     QString Separator) const {
-  const cValueUnitStrings strings = Interpret(UWORD(std::clamp(Value, 0, 65535)), Exponent, TypeOf(Type), DecimalPlaces);
+  const cValueUnitStrings strings =
+      Interpret(UWORD(std::clamp(Value, 0, 65535)), Exponent, TypeOf(Type), DecimalPlaces);
   return QStringLiteral("%1%2%3").arg(strings.value(), Separator, strings.units());
 }
 
@@ -72,8 +72,7 @@ QString cQmlValueInterpreterSingleton::interpretValueAndUnitsWithExponent(
   return interpretValueAndUnitsWithExponent(Value, Exponent, Type, DecimalPlaces, kThinSpace);
 }
 
-int cQmlValueInterpreterSingleton::valueFromString(const QString& Text, QVariant Type, int Minimum,
-                                                   int Maximum) const {
+int cQmlValueInterpreterSingleton::valueFromString(const QString& Text, QVariant Type, int Minimum, int Maximum) const {
   const std::optional<UWORD> value = cValueTextParser::Parse(Text, TypeOf(Type), UWORD(std::clamp(Minimum, 0, 65535)),
                                                              UWORD(std::clamp(Maximum, 0, 65535)));
   return value ? int(*value) : -1;

@@ -7,11 +7,11 @@
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
-#include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/SysBuild.h"
 #include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
 
 namespace {
 
@@ -106,7 +106,8 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
     case kSync: {
       // A result that carries no answer is no success.
       const bool success = EWNetPayloadLongEnough(*this, message, 1) && UBYTEToBool(message.GetUBYTE(0));
-      QMetaObject::invokeMethod(this, [this, success] { ApplyResult(success); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, success] { ApplyResult(success); }, Qt::QueuedConnection);
       return;
     }
     default:

@@ -158,7 +158,8 @@ void cSerialConnectionBackend::EntrypointMessage(cEWNetMessage& message) {
     case kConnect: {
       if (!EWNetPayloadLongEnough(*this, message, 1)) return;
       const UBYTE state = message.GetUBYTE(0);
-      QMetaObject::invokeMethod(this, [this, state] { ApplyLinkState(state); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, state] { ApplyLinkState(state); }, Qt::QueuedConnection);
       return;
     }
     case kPortList: {
@@ -180,14 +181,16 @@ void cSerialConnectionBackend::EntrypointMessage(cEWNetMessage& message) {
     }
     case kVersion: {
       const QString version = message.mLength > 0 ? TextIn(message, 0, message.mLength) : QString();
-      QMetaObject::invokeMethod(this, [this, version] { ApplyVersion(version); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, version] { ApplyVersion(version); }, Qt::QueuedConnection);
       return;
     }
     case kStatus: {
       if (!EWNetPayloadLongEnough(*this, message, 2)) return;
       const UBYTE state = message.GetUBYTE(0);
       const UBYTE error = message.GetUBYTE(1);
-      QMetaObject::invokeMethod(this, [this, state, error] { ApplyStatus(state, error); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this, state, error] { ApplyStatus(state, error); }, Qt::QueuedConnection);
       return;
     }
     case kSyncDone:

@@ -2,7 +2,9 @@
 
 #include "QtGUIComponents/Common/ProcessInstance.h"
 
-cUISettings::cUISettings(QObject* parent) : QObject(parent) { cProcessInstance<cUISettings>::Publish(this, "gUISettings"); }
+cUISettings::cUISettings(QObject* parent) : QObject(parent) {
+  cProcessInstance<cUISettings>::Publish(this, "gUISettings");
+}
 
 cUISettings::~cUISettings() { cProcessInstance<cUISettings>::Withdraw(this); }
 

@@ -25,9 +25,8 @@ QRectF CornerBox(const QRectF& rect, qreal width, qreal height, cDrawingUtility:
   const qreal left = corner == cDrawingUtility::TOP_LEFT || corner == cDrawingUtility::BOTTOM_LEFT
                          ? rect.left()
                          : rect.right() - width;
-  const qreal top = corner == cDrawingUtility::TOP_LEFT || corner == cDrawingUtility::TOP_RIGHT
-                        ? rect.top()
-                        : rect.bottom() - height;
+  const qreal top =
+      corner == cDrawingUtility::TOP_LEFT || corner == cDrawingUtility::TOP_RIGHT ? rect.top() : rect.bottom() - height;
   return QRectF(left, top, width, height);
 }
 

@@ -142,9 +142,8 @@ class tst_LoaderWindow : public QObject {
     const QSizeF painted(logo->property("paintedWidth").toReal(), logo->property("paintedHeight").toReal());
     QCOMPARE(painted.width(), painted.height());
     QCOMPARE(painted.height(), box->height());
-    const QRectF logoArea = logo->mapRectToScene(QRectF(QPointF((logo->width() - painted.width()) / 2,
-                                                                (logo->height() - painted.height()) / 2),
-                                                        painted));
+    const QRectF logoArea = logo->mapRectToScene(
+        QRectF(QPointF((logo->width() - painted.width()) / 2, (logo->height() - painted.height()) / 2), painted));
     QVERIFY(box->mapRectToScene(QRectF(0, 0, box->width(), box->height())).contains(logoArea));
     QCOMPARE(logo->property("status").toInt(), 1);  // Image.Ready
 
@@ -294,8 +293,8 @@ class tst_LoaderWindow : public QObject {
     }
     QTRY_VERIFY_WITH_TIMEOUT(loader.DialogShown("errorDialog"), kLinkTimeoutMs);
     QCOMPARE(loader.mScreen->Object("errorDialog")->property("text").toString(), text);
-    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(),
-                              QString(error == 3 ? "Status: No Reply" : "Status: Not connected"), kLinkTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString(error == 3 ? "Status: No Reply" : "Status: Not connected"),
+                              kLinkTimeoutMs);
     QMetaObject::invokeMethod(loader.mScreen->Object("errorDialog"), "close");
     QTRY_VERIFY(!loader.DialogShown("errorDialog"));
   }

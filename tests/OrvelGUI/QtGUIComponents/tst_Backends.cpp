@@ -34,8 +34,7 @@ QList<QByteArray> Received(const cRecordingObject& object, UWORD method) {
 // and the top-level backend linked to them; delivery is by hand.
 struct sBackendsUnderTest {
   cNetworkScope mNetwork;
-  std::unique_ptr<cRecordingObject> mDriver =
-      std::make_unique<cRecordingObject>(cSerialConnectDriver::kObjectName, 5);
+  std::unique_ptr<cRecordingObject> mDriver = std::make_unique<cRecordingObject>(cSerialConnectDriver::kObjectName, 5);
   std::unique_ptr<cRecordingObject> mManager = std::make_unique<cRecordingObject>(cSavesManager::kName, 3);
   std::unique_ptr<cOrvelQmlBackend> mBackend;
   cSerialConnectionBackend* mSerial = nullptr;

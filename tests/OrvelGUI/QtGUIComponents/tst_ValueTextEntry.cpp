@@ -19,8 +19,8 @@ int Parse(const QString& text, int type, int minimum = 0, int maximum = 65535) {
 }
 
 QString Shown(int value, int type, int places) {
-  const cValueUnitStrings strings = cQmlValueInterpreterSingleton::Interpret(
-      UWORD(value), 0.0, type, cEWCCFormat::eEWCCTypeDecimalPlaces(places));
+  const cValueUnitStrings strings =
+      cQmlValueInterpreterSingleton::Interpret(UWORD(value), 0.0, type, cEWCCFormat::eEWCCTypeDecimalPlaces(places));
   return strings.value() + strings.units();
 }
 
@@ -119,8 +119,8 @@ class tst_ValueTextEntry : public QObject {
     QTest::newRow("raw words") << "x1" << int(F::DONT_INTERPRET) << "not a number";
     QTest::newRow("width over zero") << "1/0" << int(cProjectCCFormat::FILTER_WIDTH) << "not a width";
     QTest::newRow("zero width") << "0" << int(cProjectCCFormat::FILTER_WIDTH) << "a width must be positive";
-    QTest::newRow("type without text entry") << "50" << int(F::PERCENTAGE)
-                                             << "Unhandled EWCCFormat type. Check and/or add type";
+    QTest::newRow("type without text entry")
+        << "50" << int(F::PERCENTAGE) << "Unhandled EWCCFormat type. Check and/or add type";
   }
   void refused() {
     QFETCH(QString, text);

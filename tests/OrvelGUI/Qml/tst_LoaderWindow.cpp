@@ -93,6 +93,13 @@ class tst_LoaderWindow : public QObject {
     return StartSimulator(options);
   }
 
+  // The one device port: a simulator listed under the name ttyORV0.
+  std::unique_ptr<devsim::cDeviceSimulator> OnlyDevice(devsim::sFaultModes faults = {}) {
+    auto device = Simulator("ttyORV0", faults);
+    if (device) UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    return device;
+  }
+
   // Connects through the window to the only port and waits for the version.
   static bool ConnectThroughTheWindow(sLoader& loader) {
     if (!QTest::qWaitFor([&] { return loader.Status() == "Status: Not connected"; }, kLinkTimeoutMs)) return false;
@@ -165,9 +172,8 @@ class tst_LoaderWindow : public QObject {
   }
 
   void connectAndDisconnectWithOnePort() {
-    auto device = Simulator("ttyORV0");
+    auto device = OnlyDevice();
     QVERIFY(device);
-    UseDevicePorts({QString::fromStdString(device->DevicePath())});
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QTRY_COMPARE(loader.Status(), QString("Status: Not connected"));
@@ -209,9 +215,8 @@ class tst_LoaderWindow : public QObject {
   }
 
   void recallDoesNothingWhileNotConnected() {
-    auto device = Simulator("ttyORV0");
+    auto device = OnlyDevice();
     QVERIFY(device);
-    UseDevicePorts({QString::fromStdString(device->DevicePath())});
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QTRY_COMPARE(loader.Status(), QString("Status: Not connected"));
@@ -241,9 +246,8 @@ class tst_LoaderWindow : public QObject {
     QFETCH(QString, result);
     const QString path = mFolder->filePath(fileName);
     QVERIFY(WriteFile(path, contents));
-    auto device = Simulator("ttyORV0");
+    auto device = OnlyDevice();
     QVERIFY(device);
-    UseDevicePorts({QString::fromStdString(device->DevicePath())});
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QVERIFY(ConnectThroughTheWindow(loader));
@@ -300,9 +304,8 @@ class tst_LoaderWindow : public QObject {
   }
 
   void statusWhileReadingTheDevice() {
-    auto device = Simulator("ttyORV0");
+    auto device = OnlyDevice();
     QVERIFY(device);
-    UseDevicePorts({QString::fromStdString(device->DevicePath())});
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QVERIFY(ConnectThroughTheWindow(loader));
@@ -324,9 +327,8 @@ class tst_LoaderWindow : public QObject {
   void closeWithARecallInFlight() {
     const QString path = mFolder->filePath("inflight.cfg");
     QVERIFY(WriteFile(path, GoodConfiguration()));
-    auto device = Simulator("ttyORV0");
+    auto device = OnlyDevice();
     QVERIFY(device);
-    UseDevicePorts({QString::fromStdString(device->DevicePath())});
     auto loader = std::make_unique<sLoader>();
     QVERIFY(loader->mScreen->Show());
     QVERIFY(ConnectThroughTheWindow(*loader));

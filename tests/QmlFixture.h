@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <atomic>
 #include <memory>
+#include <type_traits>
 
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/Syscall.h"
@@ -101,7 +102,7 @@ class cLoaderNetwork {
     mInterpreter = std::make_unique<cQmlValueInterpreterSingleton>();
     mDispatch = std::make_unique<cSyscallThread>();
     mTicks = std::make_unique<cActionTickDriver>(&mTickHook);
-    mSerial = std::make_unique<cSerialInterface>(mTicks.get());
+    mSerial = MakeLink(mTicks.get());
     mDriver = std::make_unique<cSerialConnectDriver>(mSerial.get());
     mSaves = std::make_unique<cSavesManager>();
     mTickHook.mLink.store(mSerial.get());
@@ -126,6 +127,17 @@ class cLoaderNetwork {
   cSavesManager& Saves() { return *mSaves; }
 
  private:
+  // A link whose port belongs to the thread that services it: the tick
+  // thread, unless the link brings an I/O thread of its own.
+  template <typename tLink = cSerialInterface>
+  static std::unique_ptr<tLink> MakeLink(QObject* tickThreadOwner) {
+    if constexpr (std::is_constructible_v<tLink, QObject*>) {
+      return std::make_unique<tLink>(tickThreadOwner);
+    } else {
+      return std::make_unique<tLink>();
+    }
+  }
+
   class cServiceHook : public cActionTickParent {
    public:
     void ActionTickHook() override {

@@ -317,7 +317,9 @@ class tst_LoaderWindow : public QObject {
     QCOMPARE(loader.Result(), QString());
 
     // A device that stops answering half-way stays in the reading state.
-    device->SetFaults({true, false, false, false, false, 0, 1});
+    devsim::sFaultModes silent;
+    silent.mNoReply = true;
+    device->SetFaults(silent);
     QVERIFY(loader.mNetwork.Link().StartSync());
     QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Getting Sync"), kLinkTimeoutMs);
   }

@@ -24,8 +24,14 @@ function(orvel_add_test name source)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
+  orvel_set_test_environment(${name})
+endfunction()
+
+# Scratch HOME, offscreen windows drawn by the software renderer (no GL
+# context needed), a timeout, and the sanitizers' list of Qt's own leaks.
+function(orvel_set_test_environment name)
   set(_home ${CMAKE_BINARY_DIR}/test-home/${name})
   file(MAKE_DIRECTORY ${_home})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300
-    ENVIRONMENT "HOME=${_home};QT_QPA_PLATFORM=offscreen")
+    ENVIRONMENT "HOME=${_home};QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

@@ -8,7 +8,8 @@ PACKAGES=(
   qtbase5-dev qtdeclarative5-dev libqt5serialport5-dev libqt5svg5-dev qtquickcontrols2-5-dev
   qml-module-qtquick2 qml-module-qtquick-controls2 qml-module-qtquick-window2
   qml-module-qtquick-layouts qml-module-qtquick-dialogs qml-module-qtquick-shapes
-  qml-module-qtgraphicaleffects
+  qml-module-qtgraphicaleffects qml-module-qtquick-controls qml-module-qttest
+  fonts-league-spartan python3-fonttools
   libbenchmark-dev
   openssl
 )

@@ -1,0 +1,79 @@
+#include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
+
+#include <algorithm>
+
+#include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
+#include "OrvelGUI/QtGUIComponents/ValueTextParser.h"
+#include "QtGUIComponents/Common/ProcessInstance.h"
+
+namespace {
+
+using cInstance = cProcessInstance<cQmlValueInterpreterSingleton>;
+
+const QString kThinSpace = QStringLiteral("\u2009");
+
+}  // namespace
+
+cQmlValueInterpreterSingleton::cQmlValueInterpreterSingleton(QObject* parent) : QObject(parent) {
+  cInstance::Publish(this, "gQmlValueInterpreterSingleton");
+}
+
+cQmlValueInterpreterSingleton::~cQmlValueInterpreterSingleton() { cInstance::Withdraw(this); }
+
+cQmlValueInterpreterSingleton* cQmlValueInterpreterSingleton::Instance() {
+  return cInstance::Get("gQmlValueInterpreterSingleton is null");
+}
+
+int cQmlValueInterpreterSingleton::TypeOf(const QVariant& Type) {
+  bool ok = false;
+  const int type = Type.toInt(&ok);
+  return ok ? type : int(cEWCCFormat::NO_UNITS);
+}
+
+cValueUnitStrings cQmlValueInterpreterSingleton::Interpret(UWORD Value, double Exponent, int Type,
+                                                           cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) {
+  if (Type < cProjectCCFormat::DELAY_TIME_MS_96K) {
+    return cEWCCFormat::InterpretValue(Value, Exponent, cEWCCFormat::eEWCCType(Type), DecimalPlaces, true);
+  }
+  return cProjectCCFormat::InterpretValue(Value, Exponent, cProjectCCFormat::eProjectCCType(Type), DecimalPlaces, true);
+}
+
+QString cQmlValueInterpreterSingleton::interpretValue(UWORD Value, QVariant Type,
+                                                      cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const {
+  return Interpret(Value, kDefaultExponent, TypeOf(Type), DecimalPlaces).value();
+}
+
+QString cQmlValueInterpreterSingleton::interpretUnits(UWORD Value, QVariant Type,
+                                                      cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const {
+  return Interpret(Value, kDefaultExponent, TypeOf(Type), DecimalPlaces).units();
+}
+
+QString cQmlValueInterpreterSingleton::interpretValueAndUnits(UWORD Value, QVariant Type,
+                                                              cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces,
+                                                              QString Separator) const {
+  return interpretValueAndUnitsWithExponent(Value, kDefaultExponent, Type, DecimalPlaces, Separator);
+}
+
+QString cQmlValueInterpreterSingleton::interpretValueAndUnits(UWORD Value, QVariant Type,
+                                                              cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const {
+  return interpretValueAndUnitsWithExponent(Value, kDefaultExponent, Type, DecimalPlaces, kThinSpace);
+}
+
+QString cQmlValueInterpreterSingleton::interpretValueAndUnitsWithExponent(
+    int Value, double Exponent, QVariant Type, cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces,
+    QString Separator) const {
+  const cValueUnitStrings strings =
+      Interpret(UWORD(std::clamp(Value, 0, 65535)), Exponent, TypeOf(Type), DecimalPlaces);
+  return QStringLiteral("%1%2%3").arg(strings.value(), Separator, strings.units());
+}
+
+QString cQmlValueInterpreterSingleton::interpretValueAndUnitsWithExponent(
+    int Value, double Exponent, QVariant Type, cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const {
+  return interpretValueAndUnitsWithExponent(Value, Exponent, Type, DecimalPlaces, kThinSpace);
+}
+
+int cQmlValueInterpreterSingleton::valueFromString(const QString& Text, QVariant Type, int Minimum, int Maximum) const {
+  const std::optional<UWORD> value = cValueTextParser::Parse(Text, TypeOf(Type), UWORD(std::clamp(Minimum, 0, 65535)),
+                                                             UWORD(std::clamp(Maximum, 0, 65535)));
+  return value ? int(*value) : -1;
+}

@@ -1,0 +1,235 @@
+import QtQuick 2.15
+import QtQuick.Window 2.15
+import QtQuick.Dialogs 1.3
+import Orvel 1.0
+import OrvelGUI 1.0
+import "OrvelGUI/private"
+
+// The loader: connect to the processor, recall a configuration file into it,
+// and show the state of the link and the result of the recall.
+Window {
+    id: loaderWindow
+
+    readonly property SerialConnectionBackend serialBackend: _App.backendSerialConnection
+    readonly property SavesDialogBackend savesBackend: _App.backendSavesDialog
+    property bool overlayOn: false
+    property bool syncInProgress: false
+    property string resultText: ""
+    property alias connectButton: connectButton
+    property alias recallButton: recallButton
+    property alias portPopup: portPopup
+    property alias recallDialog: recallDialog
+    property alias errorDialog: errorDialog
+    property alias messageBox: messageBox
+    property alias logoBox: logoBox
+    property alias logo: logo
+    property alias overlay: overlay
+
+    function errorText(whichError) {
+        switch (whichError) {
+        case 1:
+            return qsTr("Device already in use.\nClose all other apps connected to your Orvel device.")
+        case 2:
+            return qsTr("Device connection failure.\nEnsure your cable is securely fitted.")
+        case 3:
+            return qsTr("Timeout occured. Please try again.")
+        default:
+            return ""
+        }
+    }
+
+    function showError(whichError) {
+        const text = errorText(whichError)
+        if (text === "")
+            return
+        errorDialog.text = text
+        errorDialog.open()
+    }
+
+    function connectClicked() {
+        if (serialBackend.connect)
+            serialBackend.disconnectFromUnit()
+        else if (serialBackend.portNames.length === 1)
+            serialBackend.connectToUnit()
+        else if (serialBackend.portNames.length > 1)
+            portPopup.open()
+    }
+
+    function startSync() {
+        syncInProgress = true
+        overlayOn = true
+        savesBackend.syncDevice()
+    }
+
+    // The device's settings are taken over once the saves manager has
+    // synchronised every unit; the link then returns to connected.
+    function operationFinished() {
+        if (syncInProgress) {
+            syncInProgress = false
+            overlayOn = recallDialog.visible
+            serialBackend.setSyncDone()
+            return
+        }
+        resultText = qsTr("Recall ") + savesBackend.recallFileName
+                + (savesBackend.operationSuccess ? qsTr(" Successful") : qsTr(" Failed"))
+    }
+
+    // 420 x 300 and no other size: the limits hold on every platform, also
+    // where the window system would not enforce them.
+    width: 420
+    height: 300
+    minimumWidth: 420
+    minimumHeight: 300
+    maximumWidth: 420
+    maximumHeight: 300
+    visible: true
+    title: qsTr("Orvel Loader - ") + _App.versionAndRevisionString
+    color: Styles.colorBG
+
+    onHeightChanged: if (height > 0) _App.setWindowHScale(height / 300)
+    onWidthChanged: if (width > 0) _App.setWindowWScale(width / 420)
+
+    Connections {
+        target: loaderWindow.serialBackend
+
+        function onErrorEvent(whichError) { loaderWindow.showError(whichError) }
+        function onStateChanged() {
+            if (loaderWindow.serialBackend.state === SerialConnectionBackend.SYNCING)
+                loaderWindow.startSync()
+        }
+    }
+
+    Connections {
+        target: loaderWindow.savesBackend
+
+        function onOperationSuccessChanged() { loaderWindow.operationFinished() }
+    }
+
+    Rectangle {
+        id: mainArea
+
+        anchors.fill: parent
+        color: Styles.colorBG
+        enabled: !loaderWindow.overlayOn
+
+        Column {
+            anchors.fill: parent
+            anchors.margins: Styles.margin
+            spacing: 10
+
+            Item {
+                id: toolBar
+
+                width: parent.width
+                height: 45
+
+                Row {
+                    anchors.centerIn: parent
+                    spacing: 20
+
+                    ImageButton {
+                        id: connectButton
+
+                        objectName: "connectButton"
+                        height: 40
+                        width: height * 64 / 56
+                        source: loaderWindow.serialBackend.connect
+                                && loaderWindow.serialBackend.state === SerialConnectionBackend.CONNECTED
+                                ? "qrc:/Connected.svg" : "qrc:/Connect.svg"
+                        onClicked: loaderWindow.connectClicked()
+                    }
+
+                    ImageButton {
+                        id: recallButton
+
+                        objectName: "recallButton"
+                        height: 40
+                        width: height * 64 / 56
+                        source: "qrc:/LoadConfig.svg"
+                        onClicked: if (loaderWindow.serialBackend.connect) recallDialog.open()
+                    }
+                }
+            }
+
+            LoaderMessageBox {
+                id: messageBox
+
+                objectName: "messageBox"
+                width: parent.width
+                height: 50
+                connectRequested: loaderWindow.serialBackend.connect
+                linkState: loaderWindow.serialBackend.state
+                version: loaderWindow.serialBackend.version
+                portCount: loaderWindow.serialBackend.portNames.length
+                resultText: loaderWindow.resultText
+                onStatusTextChanged: loaderWindow.resultText = ""
+            }
+
+            Rectangle {
+                id: logoBox
+
+                objectName: "logoBox"
+                width: parent.width
+                height: loaderWindow.height - (45 + 50 + 2 * Styles.spacing + 2 * Styles.margin)
+                radius: Styles.radius
+                color: Styles.colorFG
+
+                Image {
+                    id: logo
+
+                    objectName: "logo"
+                    anchors.centerIn: parent
+                    width: Math.min(256, parent.width)
+                    height: Math.min(256, parent.height)
+                    source: "qrc:/OrvelLogo.png"
+                    fillMode: Image.PreserveAspectFit
+                    smooth: true
+                    mipmap: true
+                }
+            }
+        }
+    }
+
+    Rectangle {
+        id: overlay
+
+        objectName: "overlay"
+        anchors.fill: mainArea
+        color: "black"
+        opacity: 0.5
+        visible: loaderWindow.overlayOn
+    }
+
+    PortSelectionPopup {
+        id: portPopup
+
+        objectName: "portPopup"
+        portNames: loaderWindow.serialBackend.portNames
+        onPortChosen: loaderWindow.serialBackend.connectToNamedUnit(name)
+    }
+
+    FileDialog {
+        id: recallDialog
+
+        objectName: "recallDialog"
+        title: qsTr("Select config file to restore")
+        selectExisting: true
+        selectMultiple: false
+        nameFilters: [qsTr("Configuration files (*.cfg)")]
+        folder: shortcuts.documents
+        onAccepted: loaderWindow.savesBackend.recallConfig(fileUrl)
+        onVisibleChanged: {
+            loaderWindow.savesBackend.setButtonRecall(visible)
+            loaderWindow.overlayOn = visible
+        }
+    }
+
+    MessageDialog {
+        id: errorDialog
+
+        objectName: "errorDialog"
+        title: qsTr("Orvel Loader")
+        icon: StandardIcon.Warning
+        standardButtons: StandardButton.Ok
+    }
+}

@@ -1,0 +1,346 @@
+// The loader window as a user sees it: the program's own main_load_only.qml
+// with the real backends on the object network, talking to the device
+// simulator on a pseudo-terminal, driven by mouse clicks.
+
+// The program runs a QGuiApplication without widgets; so does this test, or
+// the dialogs would be the widget ones instead of those the user gets.
+#undef QT_WIDGETS_LIB
+
+#include <QFontInfo>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "DevSim/SimFixture.h"
+#include "QmlFixture.h"
+#include "TestSupport.h"
+
+namespace {
+
+const QString kScreen = QStringLiteral("qrc:/main_load_only.qml");
+constexpr int kLinkTimeoutMs = 8000;
+
+// A configuration file as the saves manager writes it when no unit is
+// registered: header and end marker, enciphered.
+QByteArray GoodConfiguration() {
+  QByteArray plain;
+  QDataStream stream(&plain, QIODevice::WriteOnly);
+  stream.setVersion(cSavesManager::kStreamVersion);
+  stream << cSavesManager::kFileMagic << cSavesManager::kFileVersion << cSavesManager::kFileEndMarker;
+  QBuffer in(&plain);
+  in.open(QIODevice::ReadOnly);
+  QBuffer out;
+  out.open(QIODevice::WriteOnly);
+  cSavesManager::CipherData(&in, &out, true);
+  return out.data();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+}  // namespace
+
+class tst_LoaderWindow : public QObject {
+  Q_OBJECT
+
+ private:
+  // Everything one test needs, made in the program's order and torn down in
+  // reverse: network, backend, screen.
+  struct sLoader {
+    cLoaderNetwork mNetwork;
+    std::unique_ptr<cOrvelQmlBackend> mBackend = std::make_unique<cOrvelQmlBackend>();
+    std::unique_ptr<cQmlScreen> mScreen = std::make_unique<cQmlScreen>(kScreen, mBackend.get());
+
+    ~sLoader() {
+      mScreen.reset();
+      mBackend.reset();
+    }
+    cSerialConnectionBackend* Serial() const { return mBackend->backendSerialConnection(); }
+    QString Status() const { return Text("statusLabel"); }
+    QString Result() const { return Text("resultLabel"); }
+    bool ResultShown() const { return Label("resultLabel")->isVisible(); }
+    QQuickItem* Label(const char* name) const {
+      return FindItem(mScreen->Window()->contentItem(), QString::fromLatin1(name));
+    }
+    QString Text(const char* name) const { return Label(name)->property("text").toString(); }
+    QString ConnectImage() const { return mScreen->Item("connectButton")->property("source").toString(); }
+    bool DialogShown(const char* alias) const { return mScreen->Object(alias)->property("visible").toBool(); }
+    void ClickConnect() const { mScreen->Click(mScreen->Item("connectButton")); }
+    void ClickRecall() const { mScreen->Click(mScreen->Item("recallButton")); }
+    // Picks a file in the recall dialog and accepts it.
+    bool ChooseRecallFile(const QString& path) const {
+      QObject* dialog = mScreen->Object("recallDialog");
+      bool added = false;
+      if (!QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
+                                     Q_ARG(QUrl, QUrl::fromLocalFile(path))) ||
+          !added) {
+        return false;
+      }
+      return QMetaObject::invokeMethod(dialog, "accept");
+    }
+  };
+
+  std::unique_ptr<cQtWarningCapture> mWarnings;
+  std::unique_ptr<QTemporaryDir> mFolder;
+
+  std::unique_ptr<devsim::cDeviceSimulator> Simulator(const QString& name, devsim::sFaultModes faults = {}) {
+    devsim::sSimulatorOptions options;
+    options.mLinkPath = mFolder->filePath(name).toStdString();
+    options.mFaults = faults;
+    return StartSimulator(options);
+  }
+
+  // The one device port: a simulator listed under the name ttyORV0.
+  std::unique_ptr<devsim::cDeviceSimulator> OnlyDevice(devsim::sFaultModes faults = {}) {
+    auto device = Simulator("ttyORV0", faults);
+    if (device) UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    return device;
+  }
+
+  // Connects through the window to the only port and waits for the version.
+  static bool ConnectThroughTheWindow(sLoader& loader) {
+    if (!QTest::qWaitFor([&] { return loader.Status() == "Status: Not connected"; }, kLinkTimeoutMs)) return false;
+    loader.ClickConnect();
+    return QTest::qWaitFor([&] { return loader.Status() == "Status: Connected, V1.4"; }, kLinkTimeoutMs);
+  }
+
+ private slots:
+  void initTestCase() { SetUpOrvelQml(); }
+
+  void init() {
+    qunsetenv("ORVEL_SERIAL_PORTS");
+    mFolder = std::make_unique<QTemporaryDir>();
+    QVERIFY(mFolder->isValid());
+    mWarnings = std::make_unique<cQtWarningCapture>();
+    // The offscreen platform says so whenever a dialog window is sized.
+    mWarnings->Expect("This plugin does not support propagateSizeHints");
+  }
+
+  void cleanup() {
+    const QStringList warnings = mWarnings->Unexpected();
+    mWarnings.reset();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+  }
+
+  void windowAsBuilt() {
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QQuickWindow* window = loader.mScreen->Window();
+    QCOMPARE(window->size(), QSize(420, 300));
+    QCOMPARE(window->minimumSize(), QSize(420, 300));
+    QCOMPARE(window->maximumSize(), QSize(420, 300));
+    QCOMPARE(window->title(), QString("Orvel Loader - V1.00"));
+    QCOMPARE(loader.mBackend->windowHScale(), 1.0);
+    QCOMPARE(loader.mBackend->windowWScale(), 1.0);
+
+    QQuickItem* connect = loader.mScreen->Item("connectButton");
+    QCOMPARE(connect->height(), 40.0);
+    QCOMPARE(connect->width(), 40.0 * 64 / 56);
+    QCOMPARE(loader.mScreen->Item("messageBox")->height(), 50.0);
+
+    // The logo fits its box, which is lower than the logo's 256 pixels,
+    // and keeps its square shape.
+    QQuickItem* box = loader.mScreen->Item("logoBox");
+    QQuickItem* logo = loader.mScreen->Item("logo");
+    QCOMPARE(box->height(), 300.0 - (45 + 50 + 2 * 10 + 2 * 10));
+    const QSizeF painted(logo->property("paintedWidth").toReal(), logo->property("paintedHeight").toReal());
+    QCOMPARE(painted.width(), painted.height());
+    QCOMPARE(painted.height(), box->height());
+    const QRectF logoArea = logo->mapRectToScene(
+        QRectF(QPointF((logo->width() - painted.width()) / 2, (logo->height() - painted.height()) / 2), painted));
+    QVERIFY(box->mapRectToScene(QRectF(0, 0, box->width(), box->height())).contains(logoArea));
+    QCOMPARE(logo->property("status").toInt(), 1);  // Image.Ready
+
+    // The text is in the program's own font.
+    const QFont font = loader.Label("statusLabel")->property("font").value<QFont>();
+    QCOMPARE(QFontInfo(font).family(), QString("Spartan"));
+    QVERIFY(font.bold());
+    QCOMPARE(font.pixelSize(), 14);
+  }
+
+  void noDevicesDetected() {
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QTRY_COMPARE(loader.Status(), QString("Status: No devices detected"));
+    loader.ClickConnect();
+    QVERIFY(!loader.Serial()->connectFlag());
+    QVERIFY(!loader.mScreen->Object("portPopup")->property("opened").toBool());
+    QCOMPARE(loader.Status(), QString("Status: No devices detected"));
+  }
+
+  void connectAndDisconnectWithOnePort() {
+    auto device = OnlyDevice();
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QTRY_COMPARE(loader.Status(), QString("Status: Not connected"));
+    QCOMPARE(loader.ConnectImage(), QString("qrc:/Connect.svg"));
+
+    loader.ClickConnect();
+    QCOMPARE(loader.Status(), QString("Status: Attempting to connect"));
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
+    QCOMPARE(loader.ConnectImage(), QString("qrc:/Connected.svg"));
+
+    loader.ClickConnect();
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Not connected"), kLinkTimeoutMs);
+    QCOMPARE(loader.ConnectImage(), QString("qrc:/Connect.svg"));
+    QCOMPARE(ReceivedTypes(*device).section(',', -1), QString("15"));  // the disconnect packet
+  }
+
+  void portPopupWithTwoPorts() {
+    auto first = Simulator("ttyORVA");
+    auto second = Simulator("ttyORVB");
+    QVERIFY(first && second);
+    UseDevicePorts({QString::fromStdString(first->DevicePath()), QString::fromStdString(second->DevicePath())});
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QTRY_COMPARE(loader.Serial()->portNames(), QStringList({"ttyORVA", "ttyORVB"}));
+
+    loader.ClickConnect();
+    QObject* popup = loader.mScreen->Object("portPopup");
+    QTRY_VERIFY(popup->property("opened").toBool());
+    QVERIFY(!loader.Serial()->connectFlag());
+    QQuickItem* choice = FindItem(loader.mScreen->Window()->contentItem(), "portButton1");
+    QVERIFY(choice != nullptr);
+    QCOMPARE(choice->property("text").toString(), QString("ttyORVB"));
+    QCOMPARE(choice->width(), 150.0);
+    loader.mScreen->Click(choice);
+    QTRY_VERIFY(!popup->property("visible").toBool());
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
+    QCOMPARE(first->ReceivedCount(), std::size_t(0));
+    QVERIFY(second->ReceivedCount() > 0);
+  }
+
+  void recallDoesNothingWhileNotConnected() {
+    auto device = OnlyDevice();
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QTRY_COMPARE(loader.Status(), QString("Status: Not connected"));
+    loader.ClickRecall();
+    QTest::qWait(50);
+    QVERIFY(!loader.DialogShown("recallDialog"));
+    QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
+    QVERIFY(!loader.mBackend->backendSavesDialog()->buttonRecall());
+  }
+
+  void recallResults_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("result");
+    const QByteArray good = GoodConfiguration();
+    QTest::newRow("good file") << "My Setup #1.cfg" << good << "Recall My Setup #1.cfg Successful";
+    QTest::newRow("foreign file") << "other.cfg" << QByteArray(64, 'x') << "Recall other.cfg Failed";
+    QTest::newRow("cut short") << "short.cfg" << good.left(7) << "Recall short.cfg Failed";
+    QByteArray tampered = good;
+    tampered[3] = char(tampered[3] ^ 0x40);
+    QTest::newRow("damaged") << "damaged.cfg" << tampered << "Recall damaged.cfg Failed";
+    QTest::newRow("with a block too many") << "long.cfg" << good + good << "Recall long.cfg Failed";
+  }
+  void recallResults() {
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, result);
+    const QString path = mFolder->filePath(fileName);
+    QVERIFY(WriteFile(path, contents));
+    auto device = OnlyDevice();
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QVERIFY(ConnectThroughTheWindow(loader));
+
+    loader.ClickRecall();
+    QTRY_VERIFY(loader.DialogShown("recallDialog"));
+    QVERIFY(loader.mScreen->Item("overlay")->isVisible());
+    QVERIFY(loader.mBackend->backendSavesDialog()->buttonRecall());
+    QVERIFY(loader.ChooseRecallFile(path));
+    QTRY_COMPARE(loader.Result(), result);
+    QVERIFY(loader.ResultShown());
+    QVERIFY(!loader.DialogShown("recallDialog"));
+    QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
+    QVERIFY(!loader.mBackend->backendSavesDialog()->buttonRecall());
+
+    // The next change of the status line clears the result.
+    loader.ClickConnect();
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Not connected"), kLinkTimeoutMs);
+    QCOMPARE(loader.Result(), QString());
+    QVERIFY(!loader.ResultShown());
+  }
+
+  void errorDialogs_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("in use") << 1 << "Device already in use.\nClose all other apps connected to your Orvel device.";
+    QTest::newRow("not found") << 2 << "Device connection failure.\nEnsure your cable is securely fitted.";
+    QTest::newRow("time-out") << 3 << "Timeout occured. Please try again.";
+  }
+  void errorDialogs() {
+    QFETCH(int, error);
+    QFETCH(QString, text);
+    devsim::sFaultModes faults;
+    faults.mNoReply = error == 3;
+    auto device = Simulator("ttyORV0", faults);
+    QVERIFY(device);
+    QSerialPort otherApp(QString::fromStdString(device->DevicePath()));
+    if (error == 1) QVERIFY(otherApp.open(QIODevice::ReadWrite));
+    UseDevicePorts({error == 2 ? mFolder->filePath("ttyGONE") : QString::fromStdString(device->DevicePath())});
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QTRY_VERIFY(!loader.Serial()->portNames().isEmpty());
+    loader.ClickConnect();
+    if (error == 3) {
+      // The port opens and the device never tells its version.
+      QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Port Open"), kLinkTimeoutMs);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(loader.DialogShown("errorDialog"), kLinkTimeoutMs);
+    QCOMPARE(loader.mScreen->Object("errorDialog")->property("text").toString(), text);
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString(error == 3 ? "Status: No Reply" : "Status: Not connected"),
+                              kLinkTimeoutMs);
+    QMetaObject::invokeMethod(loader.mScreen->Object("errorDialog"), "close");
+    QTRY_VERIFY(!loader.DialogShown("errorDialog"));
+  }
+
+  void statusWhileReadingTheDevice() {
+    auto device = OnlyDevice();
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QVERIFY(ConnectThroughTheWindow(loader));
+    QVERIFY(loader.mNetwork.Link().StartSync());
+    // Synced: the window takes the settings over and returns to connected.
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Syncing"), kLinkTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
+    QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
+    QCOMPARE(loader.Result(), QString());
+
+    // A device that stops answering half-way stays in the reading state.
+    devsim::sFaultModes silent;
+    silent.mNoReply = true;
+    device->SetFaults(silent);
+    QVERIFY(loader.mNetwork.Link().StartSync());
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Getting Sync"), kLinkTimeoutMs);
+  }
+
+  // Closing the window while a recall is on its way leaves nothing behind
+  // that the answer could reach.
+  void closeWithARecallInFlight() {
+    const QString path = mFolder->filePath("inflight.cfg");
+    QVERIFY(WriteFile(path, GoodConfiguration()));
+    auto device = OnlyDevice();
+    QVERIFY(device);
+    auto loader = std::make_unique<sLoader>();
+    QVERIFY(loader->mScreen->Show());
+    QVERIFY(ConnectThroughTheWindow(*loader));
+    loader->ClickRecall();
+    QTRY_VERIFY(loader->DialogShown("recallDialog"));
+    QVERIFY(loader->ChooseRecallFile(path));
+    loader.reset();
+    QTest::qWait(50);
+  }
+};
+
+QTEST_MAIN(tst_LoaderWindow)
+#include "tst_LoaderWindow.moc"

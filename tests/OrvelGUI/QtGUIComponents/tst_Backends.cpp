@@ -1,0 +1,336 @@
+// The loader's backends on the object network: what they send to the
+// connect driver and the saves manager (here stand-ins that record it),
+// how they read what comes back, including payloads that are too short,
+// and how they come and go while the network runs.
+
+#include <QtTest>
+#include <memory>
+
+#include "NetTestObjects.h"
+#include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/Core/SerialConnectDriver.h"
+#include "OrvelGUI/QtGUIComponents/OrvelQmlBackend.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr UWORD kConnect = 4096, kPortList = 4097, kVersion = 4098, kStatus = 4099, kSyncDone = 4100;
+constexpr UWORD kSave = 4096, kRecall = 4097, kSync = 4098;
+
+QByteArray PayloadOf(const cRecordingObject::sReceived& received) {
+  return QByteArray(reinterpret_cast<const char*>(received.mPayload.data()), int(received.mPayload.size()));
+}
+
+// Payloads the stand-in received on one method, oldest first.
+QList<QByteArray> Received(const cRecordingObject& object, UWORD method) {
+  QList<QByteArray> payloads;
+  for (const auto& received : object.mReceived) {
+    if (received.mMethod == method) payloads << PayloadOf(received);
+  }
+  return payloads;
+}
+
+// The network with stand-ins for the connect driver and the saves manager,
+// and the top-level backend linked to them; delivery is by hand.
+struct sBackendsUnderTest {
+  cNetworkScope mNetwork;
+  std::unique_ptr<cRecordingObject> mDriver = std::make_unique<cRecordingObject>(cSerialConnectDriver::kObjectName, 5);
+  std::unique_ptr<cRecordingObject> mManager = std::make_unique<cRecordingObject>(cSavesManager::kName, 3);
+  std::unique_ptr<cOrvelQmlBackend> mBackend;
+  cSerialConnectionBackend* mSerial = nullptr;
+  cSavesDialogBackend* mSaves = nullptr;
+
+  sBackendsUnderTest() {
+    mBackend = std::make_unique<cOrvelQmlBackend>();
+    mSerial = mBackend->backendSerialConnection();
+    mSaves = mBackend->backendSavesDialog();
+    Settle();
+    mDriver->mReceived.clear();
+    mManager->mReceived.clear();
+  }
+  ~sBackendsUnderTest() {
+    mBackend.reset();
+    mManager.reset();
+    mDriver.reset();
+  }
+  // Delivers everything and applies what was queued to the GUI thread.
+  void Settle() {
+    for (int i = 0; i < 4; ++i) {
+      Deliver();
+      QCoreApplication::processEvents();
+    }
+  }
+  void FromDriver(UWORD method, std::vector<UBYTE> payload) {
+    Post(mDriver->GetHandle(), mSerial->GetHandle(), method, std::move(payload));
+    Settle();
+  }
+  void FromManager(UWORD method, std::vector<UBYTE> payload) {
+    Post(mManager->GetHandle(), mSaves->GetHandle(), method, std::move(payload));
+    Settle();
+  }
+  void Ticks(int count) {
+    for (int i = 0; i < count; ++i) mSerial->ActionTick();
+    Settle();
+  }
+};
+
+}  // namespace
+
+class tst_Backends : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void topLevelBackend() {
+    sBackendsUnderTest t;
+    QCOMPARE(t.mBackend->versionAndRevisionString(), QString("V1.00"));
+    QCOMPARE(QString(t.mSerial->GetName()), QString("Serial Connection Backend NetObject"));
+    QCOMPARE(QString(t.mSaves->GetName()), QString("Saves Dialog Backend NetObject"));
+    QCOMPARE(t.mSerial->parent(), t.mBackend.get());
+    QVERIFY(t.mBackend->backendInOutFader() == nullptr && t.mBackend->backendHigh() == nullptr);
+
+    QSignalSpy spy(t.mBackend.get(), &cOrvelQmlBackend::windowWScaleChanged);
+    QVERIFY(spy.isValid());
+    t.mBackend->setWindowWScale(1.234);
+    QCOMPARE(t.mBackend->windowWScale(), 1.23);
+    t.mBackend->setWindowWScale(1.2301);
+    QCOMPARE(spy.count(), 1);
+    t.mBackend->setWindowHScale(0.125);  // halves away from zero
+    QCOMPARE(t.mBackend->windowHScale(), 0.13);
+    cReportCapture reports;
+    t.mBackend->setWindowWScale(qQNaN());
+    QCOMPARE(t.mBackend->windowWScale(), 1.23);
+    QCOMPARE(reports.Count("Window scale nan ignored"), 1);
+  }
+
+  void editorBackendsAreSetOnce() {
+    sBackendsUnderTest t;
+    auto* low = new QObject;
+    QPointer<QObject> watch(low);
+    t.mBackend->SetEditorBackends({nullptr, low, nullptr, nullptr});
+    QCOMPARE(t.mBackend->backendLow(), low);
+    QCOMPARE(low->parent(), t.mBackend.get());
+    cReportCapture reports;
+    t.mBackend->SetEditorBackends({});
+    QCOMPARE(t.mBackend->backendLow(), low);
+    QCOMPARE(reports.Count("Editor backends are already set"), 1);
+    t.mBackend.reset();
+    QVERIFY(watch.isNull());
+  }
+
+  void linkedToTheDriverAndTheManager() {
+    sBackendsUnderTest t;
+    // Each backend parameter reaches the same parameter on the other side.
+    t.mSerial->setSyncDone();
+    t.mSaves->syncDevice();
+    t.Settle();
+    QCOMPARE(Received(*t.mDriver, kSyncDone), QList<QByteArray>{QByteArray()});
+    QCOMPARE(Received(*t.mManager, kSync), QList<QByteArray>{QByteArray()});
+    // Linking asked the driver for its values once (stand-in: all zero).
+    QCOMPARE(t.mSerial->state(), cSerialConnectionBackend::DISCONNECTED);
+    QVERIFY(t.mSerial->portNames().isEmpty());
+  }
+
+  void connectRequests() {
+    sBackendsUnderTest t;
+    QSignalSpy connectSpy(t.mSerial, &cSerialConnectionBackend::connectChanged);
+    QVERIFY(connectSpy.isValid());
+    t.mSerial->connectToUnit();  // no ports: nothing
+    t.FromDriver(kPortList, {2, 't', 't', 'y', 'O', 'R', 'V', '0', 0, 'A', 'C', 'M', '1', 0, 0, 0, 0});
+    QCOMPARE(t.mSerial->portNames(), QStringList({"ttyORV0", "ACM1"}));
+    t.mSerial->connectToUnit();
+    t.mSerial->connectToNamedUnit("ACM1");  // already asked: ignored
+    t.Settle();
+    QCOMPARE(Received(*t.mDriver, kConnect), QList<QByteArray>{QByteArray("\1ttyORV0\0", 9)});
+    QVERIFY(t.mSerial->connectFlag());
+    QCOMPARE(connectSpy.count(), 1);
+
+    // The driver answers with the state it found, before it acted: the
+    // request stands (it used to read as "not connected" for a second).
+    t.FromDriver(kConnect, {0});
+    QVERIFY(t.mSerial->connectFlag());
+
+    t.FromDriver(kStatus, {2, 0});
+    t.FromDriver(kStatus, {2, 0});
+    QCOMPARE(t.mSerial->state(), cSerialConnectionBackend::CONNECTED);
+    QCOMPARE(Received(*t.mDriver, kVersion).size(), 1);  // one version request only
+    t.FromDriver(kVersion, {'V', '1', '.', '4', 0, 0, 0, 0});
+    QCOMPARE(t.mSerial->version(), QString("V1.4"));
+
+    t.mSerial->disconnectFromUnit();
+    t.mSerial->disconnectFromUnit();
+    t.Settle();
+    QCOMPARE(Received(*t.mDriver, kConnect).last(), QByteArray("\0\0", 2));
+    QCOMPARE(Received(*t.mDriver, kConnect).size(), 2);
+    QVERIFY(!t.mSerial->connectFlag());
+    t.FromDriver(kStatus, {0, 0});
+    QCOMPARE(t.mSerial->state(), cSerialConnectionBackend::DISCONNECTED);
+  }
+
+  void statusRepliesDecideTheIntent() {
+    sBackendsUnderTest t;
+    QSignalSpy errors(t.mSerial, &cSerialConnectionBackend::errorEvent);
+    QVERIFY(errors.isValid());
+    t.mSerial->connectToNamedUnit("ttyGONE");
+    t.Settle();
+    t.FromDriver(kStatus, {0, 2});
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.first().first().toInt(), 2);
+    QVERIFY(!t.mSerial->connectFlag());
+    // The device that stopped answering is still the user's connection.
+    t.mSerial->connectToNamedUnit("ttyORV0");
+    t.Settle();
+    t.FromDriver(kStatus, {5, 3});
+    QCOMPARE(errors.last().first().toInt(), 3);
+    QCOMPARE(t.mSerial->state(), cSerialConnectionBackend::NO_REPLY);
+    QVERIFY(t.mSerial->connectFlag());
+  }
+
+  void pollsFollowTheRequest() {
+    sBackendsUnderTest t;
+    // Idle: the port list every 251st tick.
+    t.Ticks(250);
+    QCOMPARE(Received(*t.mDriver, kPortList).size(), 0);
+    t.Ticks(1);
+    QCOMPARE(Received(*t.mDriver, kPortList).size(), 1);
+    // A request: the status a full 51 ticks later, when the link has acted.
+    t.Ticks(100);
+    t.mSerial->connectToNamedUnit("ttyORV0");
+    t.Ticks(50);
+    QCOMPARE(Received(*t.mDriver, kStatus).size(), 0);
+    t.Ticks(1);
+    QCOMPARE(Received(*t.mDriver, kStatus).size(), 1);
+    // A failed attempt goes back to watching the port list.
+    t.FromDriver(kStatus, {0, 2});
+    t.Ticks(251);
+    QCOMPARE(Received(*t.mDriver, kStatus).size(), 1);
+    QCOMPARE(Received(*t.mDriver, kPortList).size(), 2);
+  }
+
+  void receivedPayloadsAreChecked() {
+    sBackendsUnderTest t;
+    t.FromDriver(kPortList, {1, 'p', 'o', 'r', 't', 0, 0, 0, 0});
+    QSignalSpy names(t.mSerial, &cSerialConnectionBackend::portNamesChanged);
+    cReportCapture reports;
+    // More names announced than carried: the ones that are there.
+    t.FromDriver(kPortList, {3, 'a', 0, 0, 0, 0, 0, 0, 0, 'b', 'c'});
+    QCOMPARE(t.mSerial->portNames(), QStringList({"a", "bc"}));
+    QCOMPARE(reports.Count("Port list of 3 names carries only 2"), 1);
+    // A name without its NUL ends with its slot.
+    t.FromDriver(kPortList, {2, '1', '2', '3', '4', '5', '6', '7', '8', 'x', 0});
+    QCOMPARE(t.mSerial->portNames(), QStringList({"12345678", "x"}));
+    // None at all.
+    t.FromDriver(kPortList, {0});
+    QVERIFY(t.mSerial->portNames().isEmpty());
+    QCOMPARE(names.count(), 3);
+    // Too short to read: reported and dropped.
+    t.FromDriver(kPortList, {});
+    t.FromDriver(kStatus, {2});
+    t.FromDriver(kConnect, {});
+    QCOMPARE(reports.Count("Message too short"), 3);
+    QCOMPARE(t.mSerial->state(), cSerialConnectionBackend::DISCONNECTED);
+    // The version ends at its NUL or at the payload's end.
+    t.FromDriver(kVersion, {'V', '2', '.', '0'});
+    QCOMPARE(t.mSerial->version(), QString("V2.0"));
+    t.FromDriver(kVersion, {});
+    QCOMPARE(t.mSerial->version(), QString());
+    t.FromDriver(4200, {});
+    QCOMPARE(reports.Count("Unknown Method: 0x1068"), 1);
+  }
+
+  void recallRequestsAndResults() {
+    sBackendsUnderTest t;
+    QSignalSpy results(t.mSaves, &cSavesDialogBackend::operationSuccessChanged);
+    QVERIFY(results.isValid());
+    QVERIFY(t.mSaves->operationSuccess());
+    t.mSaves->recallConfig(QUrl("file:///tmp/My%20Setup.cfg"));
+    t.Settle();
+    QCOMPARE(Received(*t.mManager, kRecall), QList<QByteArray>{QByteArray("/tmp/My Setup.cfg\0", 18)});
+    QCOMPARE(t.mSaves->recallFileName(), QString("My Setup.cfg"));
+    t.mSaves->saveConfig(QUrl::fromLocalFile("/tmp/out.cfg"));
+    t.Settle();
+    QCOMPARE(Received(*t.mManager, kSave), QList<QByteArray>{QByteArray("/tmp/out.cfg\0", 13)});
+
+    // Every result is signalled, also the same one twice.
+    t.FromManager(kRecall, {1});
+    t.FromManager(kRecall, {1});
+    QCOMPARE(results.count(), 2);
+    QVERIFY(t.mSaves->operationSuccess());
+    t.FromManager(kRecall, {0});
+    QVERIFY(!t.mSaves->operationSuccess());
+    cReportCapture reports;
+    t.FromManager(kSync, {2});
+    QVERIFY(t.mSaves->operationSuccess());
+    QCOMPARE(reports.Count("Bad conversion to boolean for UBYTE with value 0x2"), 1);
+    // A result without its byte is no success.
+    t.FromManager(kRecall, {});
+    QVERIFY(!t.mSaves->operationSuccess());
+    QCOMPARE(results.count(), 5);
+
+    // A file that is not local cannot be recalled: failed at once, nothing sent.
+    t.mManager->mReceived.clear();
+    t.mSaves->recallConfig(QUrl("https://example.invalid/remote.cfg"));
+    t.Settle();
+    QVERIFY(Received(*t.mManager, kRecall).isEmpty());
+    QVERIFY(!t.mSaves->operationSuccess());
+    QCOMPARE(t.mSaves->recallFileName(), QString("remote.cfg"));
+    QCOMPARE(reports.Count("cannot be passed on"), 1);
+  }
+
+  void buttonFlags() {
+    sBackendsUnderTest t;
+    QSignalSpy spy(t.mSaves, &cSavesDialogBackend::buttonRecallChanged);
+    t.mSaves->setButtonRecall(false);
+    t.mSaves->setButtonRecall(true);
+    t.mSaves->setButtonRecall(true);
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(t.mSaves->buttonRecall());
+  }
+
+  void shutdownTakesThemOffTheNetwork() {
+    sBackendsUnderTest t;
+    t.mBackend->Shutdown();
+    t.mBackend->Shutdown();
+    QCOMPARE(GetRegistryRouter()->FindHandle(cSerialConnectionBackend::kObjectName), EW_INVALID_HANDLE);
+    QCOMPARE(GetRegistryRouter()->FindHandle(cSavesDialogBackend::kObjectName), EW_INVALID_HANDLE);
+    // Results addressed to them meanwhile go nowhere.
+    cReportCapture reports;
+    t.mSaves->setButtonSave(true);
+    t.FromManager(kRecall, {0});
+    QVERIFY(t.mSaves->operationSuccess());
+  }
+
+  // Backends made and destroyed from the GUI thread while the dispatch and
+  // tick threads deliver and poll, with the stand-in driver answering.
+  void comeAndGoWhileTheNetworkRuns() {
+    cNetworkScope network;
+    cReportCapture reports;
+    auto driver = std::make_unique<cRecordingObject>(cSerialConnectDriver::kObjectName, 5);
+    driver->mForward = true;
+    cSyscallThread dispatch;
+    class cIdle : public cActionTickParent {
+     public:
+      void ActionTickHook() override {}
+    } idle;
+    auto ticks = std::make_unique<cActionTickDriver>(&idle);
+    dispatch.Start();
+    ticks->start();
+    SetSystemRunning(true);
+    for (int i = 0; i < 100; ++i) {
+      auto backend = std::make_unique<cOrvelQmlBackend>();
+      backend->backendSerialConnection()->connectToNamedUnit("ttyORV0");
+      if (i % 10 == 0) QTest::qWait(25);  // let some ticks and answers through
+      QCoreApplication::processEvents();
+    }
+    SetSystemRunning(false);
+    dispatch.Stop();
+    ticks.reset();
+    {
+      cRegistryLocker lock;
+      driver.reset();
+    }
+    QCOMPARE(reports.Count("should have been unregistered"), 0);
+  }
+};
+
+QTEST_GUILESS_MAIN(tst_Backends)
+#include "tst_Backends.moc"

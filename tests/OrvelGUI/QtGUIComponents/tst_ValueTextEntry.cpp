@@ -1,0 +1,147 @@
+// Text typed into a value widget, read back into a controller value: what
+// the user typed is what the widget then shows, units change the scale, and
+// text that is no number of the type is refused before any logarithm.
+
+#include <QtTest>
+
+#include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
+#include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
+#include "OrvelGUI/QtGUIComponents/ValueTextParser.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr int kRefused = -1;
+
+int Parse(const QString& text, int type, int minimum = 0, int maximum = 65535) {
+  const std::optional<UWORD> value = cValueTextParser::Parse(text, type, UWORD(minimum), UWORD(maximum));
+  return value ? int(*value) : kRefused;
+}
+
+QString Shown(int value, int type, int places) {
+  const cValueUnitStrings strings =
+      cQmlValueInterpreterSingleton::Interpret(UWORD(value), 0.0, type, cEWCCFormat::eEWCCTypeDecimalPlaces(places));
+  return strings.value() + strings.units();
+}
+
+}  // namespace
+
+class tst_ValueTextEntry : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void values_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("value");
+    using F = cEWCCFormat;
+    QTest::newRow("0 dB") << "0" << int(F::GAIN_OFFSET_DB) << 32768;
+    QTest::newRow("+1.5 dB") << "1.5" << int(F::GAIN_OFFSET_DB) << 32768 + 384 + 8;
+    QTest::newRow("-1.5 dB with unit") << " -1.5 dB " << int(F::GAIN_OFFSET_DB_FORCE_ZERO) << 32768 - 384 - 8;
+    QTest::newRow("minus infinity is the bottom") << "-Inf" << int(F::GAIN_OFFSET_DB) << 0x5800;
+    QTest::newRow("infinity is the top") << "INF" << int(F::GAIN_OFFSET_DB_SUB_40) << 0x8C00;
+    QTest::newRow("gain held at the top") << "40" << int(F::GAIN_OFFSET_DB_NO_UNITS) << 0x8C00;
+    QTest::newRow("time without unit is ms") << "5" << int(F::TIME_SEC) << 22039;
+    // Mended: "ms" used to count as seconds because it contains an "s".
+    QTest::newRow("5ms") << "5ms" << int(F::TIME_SEC) << 22039;
+    QTest::newRow("5 ms") << "5 MS" << int(F::TIME_SEC) << 22039;
+    QTest::newRow("500 us") << "500us" << int(F::TIME_SEC) << 16081;
+    QTest::newRow("500 micro sign s") << "500 \u00b5s" << int(F::TIME_SEC) << 16081;
+    QTest::newRow("500 mu s") << "500\u03bcs" << int(F::TIME_SEC) << 16081;
+    QTest::newRow("0.5 s") << "0.5s" << int(F::TIME_SEC) << 33954;
+    QTest::newRow("zero time is the bottom") << "0" << int(F::TIME_SEC) << 0x5800;
+    QTest::newRow("doubled time halves") << "1 ms" << int(F::TIME_SEC_DOUBLED) << 16081;
+    QTest::newRow("inverted time") << "1 ms" << int(F::TIME_SEC_INVERTED) << 65535 - 17874;
+    QTest::newRow("1 kHz") << "1k" << int(F::FREQ_HZ) << 36706;
+    QTest::newRow("1 kHz spelled out") << "1 kHz" << int(F::FREQ_HZ_COMPACT) << 36706;
+    QTest::newRow("1000 Hz") << "1000 Hz" << int(F::FREQ_HZ) << 36706;
+    QTest::newRow("20 Hz") << "20" << int(F::FREQ_HZ) << 10699;
+    QTest::newRow("zero frequency is the bottom") << "0" << int(F::FREQ_HZ) << 0x5800;
+    QTest::newRow("below 4 Hz is code 0") << "1" << int(F::FREQ_HZ) << 0x5800;
+    QTest::newRow("raw") << "1" << int(F::NO_UNITS) << 33024;
+    QTest::newRow("raw doubled") << "-2" << int(F::DOUBLED_VALUE) << 32768 - 512;
+    QTest::newRow("width as fraction") << "1/3" << int(cProjectCCFormat::FILTER_WIDTH) << 33 * 256;
+    QTest::newRow("width as number") << "0.5" << int(cProjectCCFormat::FILTER_WIDTH) << 30 * 256;
+    QTest::newRow("width snaps narrower") << "2.95" << int(cProjectCCFormat::FILTER_WIDTH) << 1 * 256;
+    QTest::newRow("width beyond the widest") << "12" << int(cProjectCCFormat::FILTER_WIDTH) << 0;
+    QTest::newRow("width below the narrowest") << "1/48" << int(cProjectCCFormat::FILTER_WIDTH) << 44 * 256;
+  }
+  void values() {
+    QFETCH(QString, text);
+    QFETCH(int, type);
+    QFETCH(int, value);
+    // Range of a frequency or fader widget: the ends are where the
+    // infinities and zeros land.
+    const bool ranged = value == 0x5800 || value == 0x8C00;
+    QCOMPARE(Parse(text, type, ranged ? 0x5800 : 0, ranged ? 0x8C00 : 65535), value);
+  }
+
+  // What was typed is what the widget shows afterwards.
+  void typedTextIsShown_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("places");
+    QTest::addColumn<QString>("shown");
+    using F = cEWCCFormat;
+    QTest::newRow("gain") << "1.5" << int(F::GAIN_OFFSET_DB) << 1 << "1.5dB";
+    QTest::newRow("negative gain") << "-7.3" << int(F::GAIN_OFFSET_DB) << 1 << "-7.3dB";
+    QTest::newRow("small gain") << "0.1" << int(F::GAIN_OFFSET_DB) << 1 << "0.1dB";
+    QTest::newRow("delay") << "5ms" << int(F::TIME_SEC) << 1 << "5.00ms";
+    QTest::newRow("short delay") << "250us" << int(F::TIME_SEC) << 1 << "250\u00b5s";
+    QTest::newRow("frequency") << "2.5k" << int(F::FREQ_HZ) << 0 << "2.50kHz";
+    QTest::newRow("low frequency") << "80" << int(F::FREQ_HZ) << 0 << "80.0Hz";
+    QTest::newRow("width third") << "1/3" << int(cProjectCCFormat::FILTER_WIDTH) << 0 << "1/3";
+    QTest::newRow("width quarter") << "0.25" << int(cProjectCCFormat::FILTER_WIDTH) << 0 << "1/4";
+  }
+  void typedTextIsShown() {
+    QFETCH(QString, text);
+    QFETCH(int, type);
+    QFETCH(int, places);
+    QFETCH(QString, shown);
+    const int value = Parse(text, type);
+    QVERIFY(value != kRefused);
+    QCOMPARE(Shown(value, type, places), shown);
+  }
+
+  // Mended: no logarithm of zero, a negative or a non-number is ever taken.
+  void refused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("report");
+    using F = cEWCCFormat;
+    QTest::newRow("empty gain") << "" << int(F::GAIN_OFFSET_DB) << "not a gain";
+    QTest::newRow("words for a gain") << "loud" << int(F::GAIN_OFFSET_DB) << "not a gain";
+    QTest::newRow("negative time") << "-3 ms" << int(F::TIME_SEC) << "a time cannot be negative";
+    QTest::newRow("words for a time") << "ms" << int(F::TIME_SEC) << "not a time";
+    QTest::newRow("negative frequency") << "-100" << int(F::FREQ_HZ) << "a frequency cannot be negative";
+    QTest::newRow("not a frequency") << "k" << int(F::FREQ_HZ) << "not a frequency";
+    QTest::newRow("nan") << "nan" << int(F::FREQ_HZ) << "not a frequency";
+    QTest::newRow("raw words") << "x1" << int(F::DONT_INTERPRET) << "not a number";
+    QTest::newRow("width over zero") << "1/0" << int(cProjectCCFormat::FILTER_WIDTH) << "not a width";
+    QTest::newRow("zero width") << "0" << int(cProjectCCFormat::FILTER_WIDTH) << "a width must be positive";
+    QTest::newRow("type without text entry")
+        << "50" << int(F::PERCENTAGE) << "Unhandled EWCCFormat type. Check and/or add type";
+  }
+  void refused() {
+    QFETCH(QString, text);
+    QFETCH(int, type);
+    QFETCH(QString, report);
+    cReportCapture reports;
+    QCOMPARE(Parse(text, type), kRefused);
+    QVERIFY2(reports.Contains(report.toStdString()), qPrintable(reports.Dump()));
+  }
+
+  void throughTheSingleton() {
+    cQmlValueInterpreterSingleton interpreter;
+    QCOMPARE(interpreter.valueFromString("1k", int(cEWCCFormat::FREQ_HZ), 10699, 56622), 36706);
+    QCOMPARE(interpreter.valueFromString("100k", int(cEWCCFormat::FREQ_HZ), 10699, 56622), 56622);
+    // Limits beyond 16 bits, or given the wrong way round, still bound it.
+    QCOMPARE(interpreter.valueFromString("inf", int(cEWCCFormat::GAIN_OFFSET_DB), 70000, -4), 65535);
+    QCOMPARE(interpreter.valueFromString("-inf", int(cEWCCFormat::GAIN_OFFSET_DB), 70000, -4), 0);
+    cReportCapture reports;
+    QCOMPARE(interpreter.valueFromString("fast", int(cEWCCFormat::TIME_SEC), 0, 23832), -1);
+  }
+};
+
+QTEST_GUILESS_MAIN(tst_ValueTextEntry)
+#include "tst_ValueTextEntry.moc"

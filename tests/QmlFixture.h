@@ -1,0 +1,219 @@
+#pragma once
+
+// Loads the program's real screens offscreen, with the real backends on a
+// real object network (router, system builder, dispatch and tick threads,
+// the serial link, its connect driver and the saves manager) as the
+// application builds them, so tests can click where a user clicks.
+
+#include <QGuiApplication>
+#include <QMutex>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QtTest>
+#include <atomic>
+#include <memory>
+#include <type_traits>
+
+#include "EWNet/Core/RegRoutr.h"
+#include "EWNet/Core/Syscall.h"
+#include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/Core/SerialConnectDriver.h"
+#include "OrvelGUI/Core/SerialInterface.h"
+#include "OrvelGUI/Core/Version.h"
+#include "OrvelGUI/QtGUIComponents/OrvelQmlBackend.h"
+#include "OrvelGUI/QtGUIComponents/OrvelQmlTypes.h"
+#include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
+#include "QtGUIComponents/Common/FontStyles.h"
+#include "QtGUIComponents/Common/ThemeColours.h"
+#include "QtGUIComponents/Common/UISettings.h"
+#include "QtGUIComponents/Widgets/DrawingUtility.h"
+#include "QtGUIComponents/Widgets/QMLFactoryImageProvider.h"
+
+// Once per test program, after the QGuiApplication exists: identity, types,
+// resources and the font, as the entry point sets them up.
+inline void SetUpOrvelQml() {
+  QCoreApplication::setOrganizationName(kOrvelOrganisationName);
+  QCoreApplication::setApplicationName(kOrvelApplicationName);
+  RegisterOrvelQmlTypes();
+  InitOrvelResources();
+  AddOrvelApplicationFont();
+}
+
+// Collects Qt's warnings for its lifetime; QML reports binding loops,
+// undefined references and type errors only as warnings. Thread-safe.
+class cQtWarningCapture {
+ public:
+  cQtWarningCapture() {
+    sActive.store(this);
+    mPrevious = qInstallMessageHandler(&cQtWarningCapture::Handle);
+  }
+  ~cQtWarningCapture() {
+    qInstallMessageHandler(mPrevious);
+    sActive.store(nullptr);
+  }
+  cQtWarningCapture(const cQtWarningCapture&) = delete;
+  cQtWarningCapture& operator=(const cQtWarningCapture&) = delete;
+
+  // A warning the test expects: not counted.
+  void Expect(const QString& pattern) {
+    QMutexLocker lock(&mLock);
+    mExpected << QRegularExpression(pattern);
+  }
+  QStringList Unexpected() {
+    QMutexLocker lock(&mLock);
+    return mUnexpected;
+  }
+
+ private:
+  static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    cQtWarningCapture* self = sActive.load();
+    if (self != nullptr && type >= QtWarningMsg) self->Record(message);
+    if (self != nullptr && self->mPrevious != nullptr) self->mPrevious(type, context, message);
+  }
+  void Record(const QString& message) {
+    QMutexLocker lock(&mLock);
+    for (const QRegularExpression& expected : mExpected) {
+      if (expected.match(message).hasMatch()) return;
+    }
+    mUnexpected << message;
+  }
+
+  static inline std::atomic<cQtWarningCapture*> sActive{nullptr};
+  QtMessageHandler mPrevious = nullptr;
+  QMutex mLock;
+  QList<QRegularExpression> mExpected;
+  QStringList mUnexpected;
+};
+
+// The application's objects that the loader needs, made and destroyed in the
+// application's order; the threads run from construction to destruction.
+class cLoaderNetwork {
+ public:
+  cLoaderNetwork() {
+    StartEWNet(0, true);
+    mTheme = std::make_unique<cThemeColours>();
+    mDrawing = std::make_unique<cDrawingUtility>();
+    mFonts = std::make_unique<cFontStyles>();
+    mSettings = std::make_unique<cUISettings>();
+    mInterpreter = std::make_unique<cQmlValueInterpreterSingleton>();
+    mDispatch = std::make_unique<cSyscallThread>();
+    mTicks = std::make_unique<cActionTickDriver>(&mTickHook);
+    mSerial = std::make_unique<cSerialInterface>();
+    mDriver = std::make_unique<cSerialConnectDriver>(mSerial.get());
+    mSaves = std::make_unique<cSavesManager>();
+    mTickHook.mLink.store(mSerial.get());
+    mDispatch->Start();
+    mTicks->start();
+    SetSystemRunning(true);
+  }
+  ~cLoaderNetwork() {
+    SetSystemRunning(false);
+    mDispatch->Stop();
+    mTicks.reset();
+    mSaves.reset();
+    mDriver.reset();
+    mSerial.reset();
+    mDispatch.reset();
+    StopEWNet();
+  }
+  cLoaderNetwork(const cLoaderNetwork&) = delete;
+  cLoaderNetwork& operator=(const cLoaderNetwork&) = delete;
+
+  cSerialInterface& Link() { return *mSerial; }
+  cSavesManager& Saves() { return *mSaves; }
+
+ private:
+  class cServiceHook : public cActionTickParent {
+   public:
+    void ActionTickHook() override {
+      if (cSerialInterface* link = mLink.load()) link->Service();
+    }
+    std::atomic<cSerialInterface*> mLink{nullptr};
+  };
+
+  std::unique_ptr<cThemeColours> mTheme;
+  std::unique_ptr<cDrawingUtility> mDrawing;
+  std::unique_ptr<cFontStyles> mFonts;
+  std::unique_ptr<cUISettings> mSettings;
+  std::unique_ptr<cQmlValueInterpreterSingleton> mInterpreter;
+  cServiceHook mTickHook;
+  std::unique_ptr<cSyscallThread> mDispatch;
+  std::unique_ptr<cActionTickDriver> mTicks;
+  std::unique_ptr<cSerialInterface> mSerial;
+  std::unique_ptr<cSerialConnectDriver> mDriver;
+  std::unique_ptr<cSavesManager> mSaves;
+};
+
+// One screen loaded from the program's resources in an engine set up as the
+// entry point sets it up, shown and exposed.
+class cQmlScreen {
+ public:
+  cQmlScreen(const QString& url, cOrvelQmlBackend* backend) {
+    mEngine.addImportPath(QStringLiteral("qrc:/qml/EWQml"));
+    mEngine.addImportPath(QStringLiteral("qrc:/qml"));
+    mEngine.addImportPath(QStringLiteral("qrc:/"));
+    mEngine.addImageProvider(QLatin1String(cQMLFactoryImageProvider::kProviderName), new cQMLFactoryImageProvider);
+    mEngine.rootContext()->setContextProperty(QStringLiteral("_screenScalingFactor"), 1.0);
+    mEngine.rootContext()->setContextProperty(QStringLiteral("_fontScalingFactor"), 1.0);
+    mEngine.rootContext()->setContextProperty(QStringLiteral("_App"), backend);
+    QQmlComponent component(&mEngine, QUrl(url));
+    QObject* root = component.create();
+    if (root == nullptr) {
+      mError = component.errorString();
+      return;
+    }
+    mWindow.reset(qobject_cast<QQuickWindow*>(root));
+    if (!mWindow) {
+      delete root;
+      mError = url + " is not a window";
+    }
+  }
+
+  // Fails the calling test when the screen did not load or show.
+  bool Show() {
+    if (!mWindow) {
+      QTest::qFail(qPrintable("screen not loaded: " + mError), __FILE__, __LINE__);
+      return false;
+    }
+    mWindow->show();
+    if (!QTest::qWaitForWindowExposed(mWindow.data())) {
+      QTest::qFail("screen not exposed", __FILE__, __LINE__);
+      return false;
+    }
+    return true;
+  }
+
+  QQuickWindow* Window() const { return mWindow.data(); }
+  // An item the screen's root exposes as a property.
+  QQuickItem* Item(const char* alias) const { return mWindow->property(alias).value<QQuickItem*>(); }
+  QObject* Object(const char* alias) const { return mWindow->property(alias).value<QObject*>(); }
+
+  // Clicks the centre of an item, as a user would.
+  void Click(QQuickItem* item) const {
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2.0, item->height() / 2.0));
+    QTest::mouseClick(mWindow.data(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+  }
+
+ private:
+  QQmlEngine mEngine;
+  QScopedPointer<QQuickWindow> mWindow;  // destroyed before the engine
+  QString mError;
+};
+
+// The first item below `root` with this object name, also inside delegates
+// and popups, which QObject parents do not reach.
+template <typename tItem = QQuickItem>
+tItem* FindItem(QQuickItem* root, const QString& name) {
+  if (root == nullptr) return nullptr;
+  for (QQuickItem* child : root->childItems()) {
+    if (child->objectName() == name) {
+      if (auto* found = qobject_cast<tItem*>(child)) return found;
+    }
+    if (tItem* found = FindItem<tItem>(child, name)) return found;
+  }
+  return nullptr;
+}

@@ -16,7 +16,6 @@
 #include <QtTest>
 #include <atomic>
 #include <memory>
-#include <type_traits>
 
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/Syscall.h"

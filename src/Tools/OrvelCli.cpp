@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "OrvelGUI/Core/RemoteCommand.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/Core/SerialDeviceQuery.h"
 #include "OrvelGUI/Core/Version.h"
@@ -57,6 +58,8 @@ int RunVersion(const QStringList& arguments) {
   return kExitOk;
 }
 
+int RunRemote(const QStringList& arguments) { return RunRemoteCli(arguments); }
+
 const sCliCommand kCommands[] = {
     {"encrypt", "IN OUT",
      "Encipher file IN into OUT with the program's key, exactly as a saved configuration (the last block is "
@@ -72,6 +75,12 @@ const sCliCommand kCommands[] = {
      "Connect to the device (the first listed port unless named), print its firmware version and disconnect; "
      "fails when no version reply comes within 2 seconds.",
      -1, RunVersion},
+    {"remote", "HOST[:PORT] find NAME | get NAME PARAM | set NAME PARAM VALUE | watch NAME PARAM [--seconds N]",
+     "Reach a running program's object network over TCP (port 51321 unless given): print an object's handle, "
+     "print or set a parameter (PARAM: number from 0, or method code from 4096), or print its values as they "
+     "change (10 seconds unless given). Values are hex bytes, followed by their meaning where the parameter is "
+     "known; known parameters also take values such as -6dB, 1kHz, 5ms or on.",
+     -1, RunRemote},
 };
 
 void PrintHelp(std::FILE* to) {

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QUdpSocket>
@@ -125,6 +126,7 @@ class cRawPeer {
     while (mUdp.hasPendingDatagrams()) {
       QByteArray datagram(int(qMax<qint64>(mUdp.pendingDatagramSize(), 0)), '\0');
       mUdp.readDatagram(datagram.data(), datagram.size(), &mUdpSender, &mUdpSenderPort);
+      mDatagrams.push_back(datagram);
       mUdpPackets.MessageReceived(reinterpret_cast<const UBYTE*>(datagram.constData()), ULONG(datagram.size()));
     }
   }
@@ -143,10 +145,17 @@ class cRawPeer {
     return ack != nullptr ? quint16((UBYTE(ack->mUtil[2]) << 8) | UBYTE(ack->mUtil[3])) : 0;
   }
   void SendDatagram(const QByteArray& bytes, quint16 port) { mUdp.writeDatagram(bytes, QHostAddress::LocalHost, port); }
+  int CountTcpUtil(const QByteArray& payload) {
+    Pump();
+    int n = 0;
+    for (const auto& packet : mTcpPackets.mPackets) n += packet.mUtility && packet.mUtil == payload;
+    return n;
+  }
 
   QTcpSocket mTcp;
   QUdpSocket mUdp;
   QByteArray mTcpIn;
+  std::vector<QByteArray> mDatagrams;
   cPacketCollector mTcpPackets;
   cPacketCollector mUdpPackets;
   QHostAddress mUdpSender;
@@ -169,15 +178,46 @@ class cRawPeer {
   }
 };
 
-// A net object of the test, made while the dispatch thread runs.
+// Net objects of a test are made and deleted while the dispatch thread runs.
+struct sLockedDelete {
+  template <typename tObject>
+  void operator()(tObject* object) const {
+    cRegistryLocker lock;
+    delete object;
+  }
+};
+template <typename tObject>
+using tTestObject = std::unique_ptr<tObject, sLockedDelete>;
+
 template <typename tObject, typename... tArgs>
-std::unique_ptr<tObject> MakeObject(tArgs&&... args) {
+tTestObject<tObject> MakeObject(tArgs&&... args) {
   cRegistryLocker lock;
-  return std::make_unique<tObject>(std::forward<tArgs>(args)...);
+  return tTestObject<tObject>(new tObject(std::forward<tArgs>(args)...));
 }
 
-template <typename tObject>
-void DropObject(std::unique_ptr<tObject>& object) {
+// What a recording object has received so far, read under the registry lock
+// that its deliveries hold.
+inline std::vector<cRecordingObject::sReceived> ReceivedBy(const cRecordingObject& object) {
   cRegistryLocker lock;
-  object.reset();
+  return object.mReceived;
+}
+
+inline bool HasReceived(const cRecordingObject& object, UWORD method) {
+  for (const auto& r : ReceivedBy(object))
+    if (r.mMethod == method) return true;
+  return false;
+}
+
+// A TCP port on which nothing listens.
+inline quint16 ClosedTcpPort() {
+  QTcpServer server;
+  server.listen(QHostAddress::LocalHost, 0);
+  return server.serverPort();
+}
+
+// A UDP port that was free a moment ago.
+inline quint16 FreeUdpPort() {
+  QUdpSocket probe;
+  probe.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+  return probe.localPort();
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMutex>
+#include <QThread>
 #include <QWaitCondition>
 #include <atomic>
 #include <cstring>
@@ -90,7 +91,11 @@ bool cRemoteSession::Await(const std::function<bool()>& done, int timeoutMs) {
   while (!done()) {
     if (deadline.hasExpired()) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    mProbe->WaitBriefly(2);
+    if (mProbe) {
+      mProbe->WaitBriefly(2);
+    } else {
+      QThread::msleep(2);
+    }
   }
   return true;
 }

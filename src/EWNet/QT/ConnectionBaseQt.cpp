@@ -6,6 +6,12 @@
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
 
+void EWNetAnswerFindFailed(const cEWNetMessage& find, UWORD viaConnection) {
+  cEWNetMessage reply;
+  EWNetAddress(reply, viaConnection, find.mSource, M_REPLY_FAIL, 0).mSource = 0;
+  SendMessage(reply);
+}
+
 cConnectionBaseQt::cConnectionBaseQt(UWORD connectionId, ULONG queueCapBytes, QObject* parent)
     : QObject(parent), cConnectionBase(connectionId), mQueueCapBytes(queueCapBytes) {
   connect(this, &cConnectionBaseQt::Send, this, &cConnectionBaseQt::Transmit, Qt::QueuedConnection);
@@ -104,9 +110,7 @@ void cConnectionBaseQt::DeliverRemoteMessage(cEWNetMessage& message) {
   }
   if (message.mMethod == M_REG_FIND_OBJECT && message.mDestination == 0 && NamesAHost(message)) {
     EW_REPORT_ERROR("Find naming a host from connection %d refused", int(mConnectionId));
-    cEWNetMessage reply;
-    EWNetAddress(reply, mConnectionId, message.mSource, M_REPLY_FAIL, 0).mSource = 0;
-    SendMessage(reply);
+    EWNetAnswerFindFailed(message, mConnectionId);
     return;
   }
   cRegistryRouter* router = GetRegistryRouter();

@@ -17,6 +17,10 @@ constexpr ULONG kEWNetReadPauseQueuedMessages = cActionTickDriver::kMaxQueuedFor
 // How soon a paused receiver looks at the router's buffer again.
 constexpr int kEWNetReadPauseRetryMs = 5;
 
+// Answers a find that will not be forwarded with a failure, over the given
+// connection (0: to a local asker), so that its asker does not wait for ever.
+void EWNetAnswerFindFailed(const cEWNetMessage& find, UWORD viaConnection);
+
 // A connection with a send queue: packets are queued from any thread and
 // written by Transmit() on the thread that owns the connection object.
 class cConnectionBaseQt : public QObject, public cConnectionBase {

@@ -3,6 +3,7 @@
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "EWNet/QT/ConnectionBaseQt.h"
 #include "EWNet/QT/NetworkConnection.h"
 #include "EWNet/QT/TCPConnection.h"
 #include "EWNet/QT/UDPConnection.h"
@@ -182,10 +183,7 @@ void cConnectionThreadWorkerBase::FailHeldMessages() {
     mHeldBytes = 0;
   }
   for (const cEWNetMessage& message : held) {
-    if (message.mMethod != M_REG_FIND_OBJECT) continue;
-    cEWNetMessage reply;
-    EWNetAddress(reply, 0, message.mSource, M_REPLY_FAIL, 0).mSource = 0;
-    ::SendMessage(reply);
+    if (message.mMethod == M_REG_FIND_OBJECT) EWNetAnswerFindFailed(message, 0);
   }
 }
 

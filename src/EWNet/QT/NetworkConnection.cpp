@@ -10,6 +10,7 @@
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/QT/ClientConnectionThreadWorker.h"
+#include "EWNet/QT/ConnectionBaseQt.h"
 #include "EWNet/QT/LostCommsReceiver.h"
 #include "EWNet/QT/LostCommsSender.h"
 #include "EWNet/QT/ServerConnectionThreadWorker.h"
@@ -348,12 +349,6 @@ QHostAddress cNetworkConnection::PeerAddressOfHost(const std::string& hostName) 
 // ---------------------------------------------------------------------------
 // Traffic
 
-void cNetworkConnection::AnswerFindFailed(const cEWNetMessage& find) {
-  cEWNetMessage reply;
-  EWNetAddress(reply, 0, find.mSource, M_REPLY_FAIL, 0).mSource = 0;
-  SendMessage(reply);
-}
-
 void cNetworkConnection::SendMessageToConnection(const cEWNetMessage& message) {
   bool queued = false;
   {
@@ -363,7 +358,7 @@ void cNetworkConnection::SendMessageToConnection(const cEWNetMessage& message) {
   }
   // A find that cannot leave would keep its asker waiting for ever.
   if (!queued && message.mMethod == M_REG_FIND_OBJECT && IsEWNetConnectionId(message.mConnectionId)) {
-    AnswerFindFailed(message);
+    EWNetAnswerFindFailed(message, 0);
   }
 }
 
@@ -386,19 +381,18 @@ bool cNetworkConnection::UsesVersion2Messages(UWORD connectionId) {
 // ---------------------------------------------------------------------------
 // Closing
 
+quint64 cNetworkConnection::SerialOf(UWORD connectionId) {
+  QMutexLocker lock(&mTableLock);
+  const sEntry* entry = Entry(connectionId, true);
+  return entry != nullptr ? entry->mSerial : 0;
+}
+
 void cNetworkConnection::DisconnectConnectionID(UWORD connectionId) {
   if (connectionId == 0xFFFF) {
     EW_REPORT_ERROR("Invalid Connection ID");
     return;
   }
-  quint64 serial = 0;
-  {
-    QMutexLocker lock(&mTableLock);
-    const sEntry* entry = Entry(connectionId, true);
-    if (entry == nullptr) return;
-    serial = entry->mSerial;
-  }
-  RequestDisconnect(connectionId, serial, false);
+  if (const quint64 serial = SerialOf(connectionId)) RequestDisconnect(connectionId, serial, false);
 }
 
 void cNetworkConnection::DisconnectFromHost(const std::string& hostName) {
@@ -412,14 +406,7 @@ void cNetworkConnection::DisconnectFromHost(const std::string& hostName) {
 
 void cNetworkConnection::DisconnectAtIndex(UWORD Index, bool LostComms) {
   const UWORD id = UWORD(Index + 1);
-  quint64 serial = 0;
-  {
-    QMutexLocker lock(&mTableLock);
-    const sEntry* entry = Entry(id, true);
-    if (entry == nullptr) return;
-    serial = entry->mSerial;
-  }
-  Disconnect(id, serial, LostComms);
+  if (const quint64 serial = SerialOf(id)) Disconnect(id, serial, LostComms);
 }
 
 void cNetworkConnection::RequestDisconnect(UWORD connectionId, quint64 serial, bool lostComms) {

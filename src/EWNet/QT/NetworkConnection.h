@@ -113,7 +113,8 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   void EmitNewToLostComms(UWORD connectionId);
   // Table lock held. An entry with a controller; closing ones only when asked.
   sEntry* Entry(UWORD connectionId, bool evenClosing);
-  void AnswerFindFailed(const cEWNetMessage& find);
+  // The serial of the connection holding the ID, or 0.
+  quint64 SerialOf(UWORD connectionId);
 
   mutable QMutex mSettingsLock;
   sEWNetTransportSettings mSettings;

@@ -154,20 +154,25 @@ void cRemoteSession::Link(EW_NET_DATA_SCALE handle, UWORD method, bool remove) {
   Send(handle, remove ? M_OBJECT_REMOVE_FROM_INFORM_LIST : M_OBJECT_ADD_TO_INFORM_LIST, payload);
 }
 
+bool cRemoteSession::TakeValue(EW_NET_DATA_SCALE handle, UWORD method, QByteArray& value) {
+  cProbe::sValue taken;
+  const bool found = mProbe->Take(
+      [&](const cProbe::sValue& v) {
+        return v.mConnectionId == mConnection && v.mSource == handle && v.mMethod == method;
+      },
+      taken);
+  if (found) value = taken.mBytes;
+  return found;
+}
+
 bool cRemoteSession::Watch(EW_NET_DATA_SCALE handle, UWORD method, int seconds,
                            const std::function<void(const QByteArray&)>& onValue, QString& error) {
   Link(handle, method, false);
-  const auto fromParameter = [&](const cProbe::sValue& v) {
-    return v.mConnectionId == mConnection && v.mSource == handle && v.mMethod == method;
-  };
   int values = 0;
-  cProbe::sValue value;
+  QByteArray value;
   Await(
       [&] {
-        while (mProbe->Take(fromParameter, value)) {
-          onValue(value.mBytes);
-          ++values;
-        }
+        for (; TakeValue(handle, method, value); ++values) onValue(value);
         return false;
       },
       seconds * 1000);
@@ -178,23 +183,10 @@ bool cRemoteSession::Watch(EW_NET_DATA_SCALE handle, UWORD method, int seconds,
 
 bool cRemoteSession::Get(EW_NET_DATA_SCALE handle, UWORD method, QByteArray& value, QString& error) {
   Link(handle, method, false);
-  cProbe::sValue first;
-  const bool got = Await(
-      [&] {
-        return mProbe->Take(
-            [&](const cProbe::sValue& v) {
-              return v.mConnectionId == mConnection && v.mSource == handle && v.mMethod == method;
-            },
-            first);
-      },
-      mTimeoutMs);
+  const bool got = Await([&] { return TakeValue(handle, method, value); }, mTimeoutMs);
   Link(handle, method, true);
-  if (!got) {
-    error = "the parameter sent no value";
-    return false;
-  }
-  value = first.mBytes;
-  return true;
+  if (!got) error = "the parameter sent no value";
+  return got;
 }
 
 bool cRemoteSession::Set(EW_NET_DATA_SCALE handle, UWORD method, const QByteArray& value, QString& error) {

@@ -38,6 +38,8 @@ class cRemoteSession {
   bool Await(const std::function<bool()>& done, int timeoutMs);
   void Send(EW_NET_DATA_SCALE handle, UWORD method, const QByteArray& payload);
   void Link(EW_NET_DATA_SCALE handle, UWORD method, bool remove);
+  // Takes the oldest value the parameter has sent, if any.
+  bool TakeValue(EW_NET_DATA_SCALE handle, UWORD method, QByteArray& value);
 
   const int mTimeoutMs;
   std::unique_ptr<cProbe> mProbe;

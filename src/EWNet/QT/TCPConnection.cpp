@@ -80,9 +80,13 @@ void cTCPConnection::WritePackets(qint64 highWater) {
   }
 }
 
-void cTCPConnection::EWNetMessageReceived(cEWNetMessage& message) { DeliverRemoteMessage(message); }
+// Whatever follows a "BYE", even in the same read, is ignored.
+void cTCPConnection::EWNetMessageReceived(cEWNetMessage& message) {
+  if (!mByeReceived.load()) DeliverRemoteMessage(message);
+}
 
 void cTCPConnection::UtilPacketReceived(UBYTE* data, UWORD length) {
+  if (mByeReceived.load()) return;
   if (length == sizeof(kBye) && std::equal(kBye, kBye + sizeof(kBye), data)) {
     mByeReceived.store(true);
     if (!mByeSent.load()) Close(false);

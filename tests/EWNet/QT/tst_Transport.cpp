@@ -178,8 +178,11 @@ class tst_Transport : public QObject {
     cRawPeer closing;
     QVERIFY(closing.Connect(transport.Port()));
     QVERIFY(WaitUntil([&] { return transport.mManager->NumberOfConnections() == 1; }));
-    closing.Write(UtilPacket(kBye));
+    auto target = MakeObject<cRecordingObject>("Target");
+    // What follows the "BYE" in the same write is ignored.
+    closing.Write(UtilPacket(kBye) + MessagePacket(target->GetHandle(), 0x0070, 4096, Word(1)));
     QVERIFY(WaitUntil([&] { return transport.mManager->NumberOfConnections() == 0; }));
+    QVERIFY(ReceivedBy(*target).empty());
     QVERIFY(WaitUntil([&] { return closing.CountTcpUtil(kBye) == 1; }));
     QCOMPARE(int(application.mDisconnected.size()), 1);
 

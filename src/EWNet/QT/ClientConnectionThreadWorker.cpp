@@ -1,6 +1,5 @@
 #include "EWNet/QT/ClientConnectionThreadWorker.h"
 
-#include <QDeadlineTimer>
 #include <QTimer>
 #include <algorithm>
 
@@ -109,21 +108,17 @@ void cClientConnectionThreadWorker::AttemptFailed() {
 }
 
 void cClientConnectionThreadWorker::FinishAttempt() {
-  QMutexLocker lock(&mAttemptLock);
+  std::lock_guard<std::mutex> lock(mAttemptLock);
   mAttemptFinished = true;
-  mAttemptDone.wakeAll();
+  mAttemptDone.notify_all();
 }
 
 bool cClientConnectionThreadWorker::AttemptFinished() {
-  QMutexLocker lock(&mAttemptLock);
+  std::lock_guard<std::mutex> lock(mAttemptLock);
   return mAttemptFinished;
 }
 
 bool cClientConnectionThreadWorker::WaitForAttempt(int timeoutMs) {
-  QDeadlineTimer deadline(timeoutMs);
-  QMutexLocker lock(&mAttemptLock);
-  while (!mAttemptFinished) {
-    if (!mAttemptDone.wait(&mAttemptLock, deadline)) return mAttemptFinished;
-  }
-  return true;
+  std::unique_lock<std::mutex> lock(mAttemptLock);
+  return mAttemptDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return mAttemptFinished; });
 }

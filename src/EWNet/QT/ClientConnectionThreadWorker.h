@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QWaitCondition>
+#include <condition_variable>
+#include <mutex>
 
 #include "EWNet/QT/ConnectionThreadWorkerBase.h"
 
@@ -37,8 +38,8 @@ class cClientConnectionThreadWorker : public cConnectionThreadWorkerBase {
   bool AttemptFinished();
   void AttemptFailed();
 
-  QMutex mAttemptLock;
-  QWaitCondition mAttemptDone;
+  std::mutex mAttemptLock;
+  std::condition_variable mAttemptDone;
   bool mAttemptFinished = false;
   std::atomic<bool> mConnected{false};
   std::atomic<bool> mErrorFlagged{false};

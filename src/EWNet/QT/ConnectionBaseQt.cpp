@@ -35,7 +35,7 @@ bool cConnectionBaseQt::Enqueue(QByteArray&& packet) {
   bool first = false;
   bool overflow = false;
   {
-    QMutexLocker lock(&mQueueLock);
+    std::lock_guard<std::mutex> lock(mQueueLock);
     if (mQueueingStopped) return false;
     if (mQueuedBytes + ULONG(packet.size()) > mQueueCapBytes) {
       // The peer is not taking what it is sent: nothing more is queued, and
@@ -59,7 +59,7 @@ bool cConnectionBaseQt::Enqueue(QByteArray&& packet) {
 }
 
 bool cConnectionBaseQt::TakeNextPacket(QByteArray& packet) {
-  QMutexLocker lock(&mQueueLock);
+  std::lock_guard<std::mutex> lock(mQueueLock);
   if (mQueue.empty()) return false;
   packet = std::move(mQueue.front());
   mQueue.pop_front();
@@ -68,14 +68,14 @@ bool cConnectionBaseQt::TakeNextPacket(QByteArray& packet) {
 }
 
 ULONG cConnectionBaseQt::QueuedBytes() {
-  QMutexLocker lock(&mQueueLock);
+  std::lock_guard<std::mutex> lock(mQueueLock);
   return mQueuedBytes;
 }
 
 void cConnectionBaseQt::StopQueueing() {
   std::deque<QByteArray> dropped;
   {
-    QMutexLocker lock(&mQueueLock);
+    std::lock_guard<std::mutex> lock(mQueueLock);
     mQueueingStopped = true;
     dropped.swap(mQueue);
     mQueuedBytes = 0;

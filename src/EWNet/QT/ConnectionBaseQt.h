@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
 #include <QObject>
 #include <deque>
+#include <mutex>
 
 #include "EWNet/Core/Syscall.h"
 #include "EWNet/QT/ConnectionBase.h"
@@ -61,7 +61,7 @@ class cConnectionBaseQt : public QObject, public cConnectionBase {
  private:
   bool Enqueue(QByteArray&& packet);
 
-  QMutex mQueueLock;
+  std::mutex mQueueLock;
   std::deque<QByteArray> mQueue;
   ULONG mQueuedBytes = 0;
   bool mQueueingStopped = false;

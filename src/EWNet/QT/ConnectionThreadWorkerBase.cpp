@@ -21,7 +21,7 @@ cConnectionThreadWorkerBase::~cConnectionThreadWorkerBase() {
   cUDPConnection* udp = nullptr;
   bool immediate = false;
   {
-    QMutexLocker lock(&mLock);
+    std::lock_guard<std::mutex> lock(mLock);
     std::swap(tcp, mTcp);
     std::swap(udp, mUdp);
     immediate = mLostComms || mAbandoned;
@@ -41,29 +41,29 @@ cConnectionThreadWorkerBase::~cConnectionThreadWorkerBase() {
 }
 
 std::string cConnectionThreadWorkerBase::HostName() const {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   return mHostName;
 }
 
 std::string cConnectionThreadWorkerBase::DisplayName() const { return HostName(); }
 
 void cConnectionThreadWorkerBase::SetHostName(const std::string& hostName) {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   mHostName = hostName;
 }
 
 QHostAddress cConnectionThreadWorkerBase::PeerAddress() const {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   return mPeerAddress;
 }
 
 void cConnectionThreadWorkerBase::SetPeer(const QHostAddress& address) {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   mPeerAddress = address;
 }
 
 bool cConnectionThreadWorkerBase::SendMessage(const cEWNetMessage& message) {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   if (mTcp != nullptr) return mTcp->SendEWNetMessage(message);
   const ULONG size = ewframe::EncodedMessageSize(message, false);
   if (!mHoldsPending || mHeldBytes + size > mSettings.mSendQueueCapBytes) return false;
@@ -73,45 +73,45 @@ bool cConnectionThreadWorkerBase::SendMessage(const cEWNetMessage& message) {
 }
 
 bool cConnectionThreadWorkerBase::SendDatagram(const cEWNetMessage& message) {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   if (mUdp == nullptr) return false;
   return mUdp->SendEWNetMessage(message, mTcp != nullptr && mTcp->UsesVersion2());
 }
 
 bool cConnectionThreadWorkerBase::SendUtilDatagram(const UBYTE* payload, UWORD count) {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   return mUdp != nullptr && mUdp->SendUtil(payload, count);
 }
 
 bool cConnectionThreadWorkerBase::UsesVersion2Messages() const {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   return mTcp != nullptr && mTcp->UsesVersion2();
 }
 
 bool cConnectionThreadWorkerBase::ErrorOccurred() const {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   return mErrorOccurred;
 }
 
 int cConnectionThreadWorkerBase::SocketError() const {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   return mSocketError;
 }
 
 void cConnectionThreadWorkerBase::NoteSocketError(int error) {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   mErrorOccurred = true;
   mSocketError = error;
 }
 
 void cConnectionThreadWorkerBase::ClearSupervise() {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   mSupervise = false;
 }
 
 void cConnectionThreadWorkerBase::CloseLost() {
   {
-    QMutexLocker lock(&mLock);
+    std::lock_guard<std::mutex> lock(mLock);
     mLostComms = true;
   }
   QMetaObject::invokeMethod(
@@ -126,7 +126,7 @@ void cConnectionThreadWorkerBase::CloseLost() {
 // A peer that lets its queue fill up gets no "BYE": it would not read it.
 void cConnectionThreadWorkerBase::Abandon() {
   {
-    QMutexLocker lock(&mLock);
+    std::lock_guard<std::mutex> lock(mLock);
     mAbandoned = true;
     mErrorOccurred = true;
   }
@@ -141,7 +141,7 @@ void cConnectionThreadWorkerBase::AdoptTCP(cTCPConnection* tcp) {
   connect(tcp, &cTCPConnection::TCPConnectionDisconnected, this, &cConnectionThreadWorkerBase::CallDisconnectedSignal);
   connect(tcp, &cConnectionBaseQt::SendQueueOverflow, this, &cConnectionThreadWorkerBase::Abandon,
           Qt::QueuedConnection);
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   mTcp = tcp;
 }
 
@@ -151,14 +151,14 @@ void cConnectionThreadWorkerBase::AdoptUDP(cUDPConnection* udp) {
   udp->SetUtilHandler([manager, id](const UBYTE* data, UWORD length) {
     if (manager != nullptr) manager->UtilityMessageReceived(data, length, id);
   });
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   mUdp = udp;
 }
 
 void cConnectionThreadWorkerBase::PairUDP(quint16 remotePort) {
   bool supervise = false;
   {
-    QMutexLocker lock(&mLock);
+    std::lock_guard<std::mutex> lock(mLock);
     if (mUdp == nullptr) return;
     mUdp->SetRemoteUDPPort(remotePort);
     supervise = mSupervise;
@@ -167,7 +167,7 @@ void cConnectionThreadWorkerBase::PairUDP(quint16 remotePort) {
 }
 
 void cConnectionThreadWorkerBase::ReleaseHeldMessages() {
-  QMutexLocker lock(&mLock);
+  std::lock_guard<std::mutex> lock(mLock);
   mHoldsPending = false;
   for (const cEWNetMessage& message : mHeld) mTcp->SendEWNetMessage(message);
   mHeld.clear();
@@ -177,7 +177,7 @@ void cConnectionThreadWorkerBase::ReleaseHeldMessages() {
 void cConnectionThreadWorkerBase::FailHeldMessages() {
   std::deque<cEWNetMessage> held;
   {
-    QMutexLocker lock(&mLock);
+    std::lock_guard<std::mutex> lock(mLock);
     mHoldsPending = false;
     held.swap(mHeld);
     mHeldBytes = 0;

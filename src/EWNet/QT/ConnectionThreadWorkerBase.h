@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QHostAddress>
-#include <QMutex>
 #include <QTcpSocket>
 #include <atomic>
 #include <deque>
+#include <mutex>
 #include <string>
 
 #include "EWNet/QT/ThreadController.h"
@@ -75,7 +75,7 @@ class cConnectionThreadWorkerBase : public cThreadWorker {
  private:
   void Abandon();
 
-  mutable QMutex mLock;
+  mutable std::mutex mLock;
   std::string mHostName;
   QHostAddress mPeerAddress;
   cTCPConnection* mTcp = nullptr;

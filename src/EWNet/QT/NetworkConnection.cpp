@@ -17,7 +17,7 @@
 
 namespace {
 
-QMutex gCreationLock;
+std::mutex gCreationLock;
 std::atomic<cNetworkConnection*> gInstance{nullptr};
 std::atomic<bool> gAccessAllowed{true};
 
@@ -47,7 +47,7 @@ cNetworkConnection* cNetworkConnection::Instance() {
     EW_REPORT_ERROR("Attempting to create instance on non-main thread");
     return nullptr;
   }
-  QMutexLocker lock(&gCreationLock);
+  std::lock_guard<std::mutex> lock(gCreationLock);
   if (gInstance.load() == nullptr) {
     auto* created = new cNetworkConnection;
     gInstance.store(created);
@@ -66,7 +66,7 @@ void cNetworkConnection::DeleteInstance() {
     EW_REPORT_ERROR("Attempting to delete instance on non-main thread");
     return;
   }
-  QMutexLocker lock(&gCreationLock);
+  std::lock_guard<std::mutex> lock(gCreationLock);
   cNetworkConnection* instance = gInstance.load();
   if (instance == nullptr) return;
   if (GetConnectionManager() == instance) SetConnectionManager(nullptr);
@@ -91,12 +91,12 @@ cNetworkConnection::~cNetworkConnection() {
 }
 
 void cNetworkConnection::SetSettings(const sEWNetTransportSettings& settings) {
-  QMutexLocker lock(&mSettingsLock);
+  std::lock_guard<std::mutex> lock(mSettingsLock);
   mSettings = settings;
 }
 
 sEWNetTransportSettings cNetworkConnection::Settings() const {
-  QMutexLocker lock(&mSettingsLock);
+  std::lock_guard<std::mutex> lock(mSettingsLock);
   return mSettings;
 }
 
@@ -108,7 +108,7 @@ void cNetworkConnection::InitialiseLostComms() {
     EW_REPORT_ERROR("Must be called on main thread");
     return;
   }
-  QMutexLocker lock(&mLostCommsLock);
+  std::lock_guard<std::mutex> lock(mLostCommsLock);
   if (mSender != nullptr || mReceiver != nullptr) {
     EW_REPORT_ERROR("Inconsistent state");
     return;
@@ -127,7 +127,7 @@ void cNetworkConnection::UninitialiseLostComms() {
   cLostCommsSenderController* sender = nullptr;
   cLostCommsReceiverController* receiver = nullptr;
   {
-    QMutexLocker lock(&mLostCommsLock);
+    std::lock_guard<std::mutex> lock(mLostCommsLock);
     std::swap(sender, mSender);
     std::swap(receiver, mReceiver);
   }
@@ -141,13 +141,13 @@ void cNetworkConnection::UninitialiseLostComms() {
 }
 
 void cNetworkConnection::EmitClosedToLostComms(UWORD connectionId) {
-  QMutexLocker lock(&mLostCommsLock);
+  std::lock_guard<std::mutex> lock(mLostCommsLock);
   if (mReceiver != nullptr) emit mReceiver->ConnectionClosedSignal(connectionId);
   if (mSender != nullptr) emit mSender->ConnectionClosedSignal(connectionId);
 }
 
 void cNetworkConnection::EmitNewToLostComms(UWORD connectionId) {
-  QMutexLocker lock(&mLostCommsLock);
+  std::lock_guard<std::mutex> lock(mLostCommsLock);
   if (mSender != nullptr) emit mSender->NewUDPConnectionSignal(connectionId);
   if (mReceiver != nullptr) emit mReceiver->NewUDPConnectionSignal(connectionId);
 }
@@ -163,7 +163,7 @@ void cNetworkConnection::UtilityMessageReceived(const UBYTE* data, int length, U
     EW_REPORT_ERROR("Unknown Util Message Received Byte[0] %d", int(data[0]));
     return;
   }
-  QMutexLocker lock(&mLostCommsLock);
+  std::lock_guard<std::mutex> lock(mLostCommsLock);
   if (mReceiver != nullptr) emit mReceiver->ReceivedMessageSignal(connectionId);
 }
 
@@ -171,7 +171,7 @@ void cNetworkConnection::HandleLostComms(UWORD connectionId) {
   std::string hostName;
   quint64 serial = 0;
   {
-    QMutexLocker lock(&mTableLock);
+    std::lock_guard<std::recursive_mutex> lock(mTableLock);
     sEntry* entry = Entry(connectionId, false);
     if (entry == nullptr) return;
     hostName = entry->mController->Worker()->HostName();
@@ -188,7 +188,7 @@ void cNetworkConnection::HandleLostComms(UWORD connectionId) {
 // Connection IDs
 
 UWORD cNetworkConnection::AcquireNextAvaiableConnectionID() {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   for (UWORD i = 0; i < kEWNetMaxConnections; ++i) {
     if (mInUse[i] != 0) continue;
     mInUse[i] = 1;
@@ -201,7 +201,7 @@ UWORD cNetworkConnection::AcquireNextAvaiableConnectionID() {
 }
 
 void cNetworkConnection::ReleaseConnectionID(UWORD connectionId) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   if (!IsEWNetConnectionId(connectionId) || mInUse[connectionId - 1] == 0) return;
   mInUse[connectionId - 1] = 0;
   mTable[connectionId - 1] = sEntry();
@@ -210,7 +210,7 @@ void cNetworkConnection::ReleaseConnectionID(UWORD connectionId) {
 }
 
 UBYTE cNetworkConnection::NumberOfConnections() {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   return mCount;
 }
 
@@ -222,7 +222,7 @@ cNetworkConnection::sEntry* cNetworkConnection::Entry(UWORD connectionId, bool e
 }
 
 quint64 cNetworkConnection::StoreAndStart(UWORD connectionId, cConnectionThreadControllerBase* controller) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   sEntry& entry = mTable[connectionId - 1];
   if (mInUse[connectionId - 1] == 0 || entry.mController != nullptr) EW_REPORT_ERROR("Inconsistent state");
   const quint64 serial = mNextSerial++;
@@ -258,7 +258,7 @@ void cNetworkConnection::IncomingRemoteConnection(qintptr socketDescriptor) {
 
 UWORD cNetworkConnection::StartOutgoing(const std::string& hostName, cClientConnectionThreadController** started,
                                         quint64* serial) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   const UWORD id = AcquireNextAvaiableConnectionID();
   if (id == 0xFFFF) {
     EW_SILENT_NOTIFICATION("Outgoing Remote Connection rejected: \"%s\"", hostName.c_str());
@@ -279,7 +279,7 @@ UWORD cNetworkConnection::OutgoingRemoteConnection(const std::string& hostName) 
   const UWORD id = StartOutgoing(hostName, &controller, &serial);
   if (id == 0xFFFF) return id;
   {
-    QMutexLocker lock(&mPendingLock);
+    std::lock_guard<std::mutex> lock(mPendingLock);
     if (mPendingClient != nullptr) EW_REPORT_ERROR("Pending thread already set");
     mPendingClient = controller;
   }
@@ -288,7 +288,7 @@ UWORD cNetworkConnection::OutgoingRemoteConnection(const std::string& hostName) 
   cClientConnectionThreadWorker* worker = controller->ClientWorker();
   const bool finished = worker->WaitForAttempt(Settings().mConnectTimeoutMs + 2000);
   {
-    QMutexLocker lock(&mPendingLock);
+    std::lock_guard<std::mutex> lock(mPendingLock);
     if (mPendingClient == controller) mPendingClient = nullptr;
   }
   if (finished && worker->IsConnected()) return id;
@@ -304,12 +304,12 @@ UWORD cNetworkConnection::OutgoingRemoteConnection(const std::string& hostName) 
 }
 
 void cNetworkConnection::AbortPendingConnection() {
-  QMutexLocker lock(&mPendingLock);
+  std::lock_guard<std::mutex> lock(mPendingLock);
   if (mPendingClient != nullptr) emit mPendingClient->ClientWorker()->AbortPendingConnectionAttemptRequested();
 }
 
 UWORD cNetworkConnection::ConnectToHost(const std::string& hostName) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   const UWORD existing = ConnectionIdForHost(hostName);
   if (existing != 0xFFFF) return existing;
   return StartOutgoing(hostName, nullptr, nullptr);
@@ -320,7 +320,7 @@ bool cNetworkConnection::IsConnectedToHost(const std::string& hostName) {
 }
 
 UWORD cNetworkConnection::ConnectionIdForHost(const std::string& hostName) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   for (UWORD id = 1; id <= kEWNetMaxConnections; ++id) {
     const sEntry* entry = Entry(id, true);
     if (entry != nullptr && entry->mController->Worker()->HostName() == hostName) return id;
@@ -329,19 +329,19 @@ UWORD cNetworkConnection::ConnectionIdForHost(const std::string& hostName) {
 }
 
 std::string cNetworkConnection::HostNameOfConnection(UWORD connectionId) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   const sEntry* entry = Entry(connectionId, true);
   return entry != nullptr ? entry->mController->Worker()->HostName() : std::string();
 }
 
 std::string cNetworkConnection::DisplayNameOfConnection(UWORD connectionId) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   const sEntry* entry = Entry(connectionId, true);
   return entry != nullptr ? entry->mController->Worker()->DisplayName() : std::string();
 }
 
 QHostAddress cNetworkConnection::PeerAddressOfHost(const std::string& hostName) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   const sEntry* entry = Entry(ConnectionIdForHost(hostName), true);
   return entry != nullptr ? entry->mController->Worker()->PeerAddress() : QHostAddress();
 }
@@ -352,7 +352,7 @@ QHostAddress cNetworkConnection::PeerAddressOfHost(const std::string& hostName) 
 void cNetworkConnection::SendMessageToConnection(const cEWNetMessage& message) {
   bool queued = false;
   {
-    QMutexLocker lock(&mTableLock);
+    std::lock_guard<std::recursive_mutex> lock(mTableLock);
     if (sEntry* entry = Entry(message.mConnectionId, false))
       queued = entry->mController->Worker()->SendMessage(message);
   }
@@ -363,17 +363,17 @@ void cNetworkConnection::SendMessageToConnection(const cEWNetMessage& message) {
 }
 
 void cNetworkConnection::SendDatagramToConnection(const cEWNetMessage& message) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   if (sEntry* entry = Entry(message.mConnectionId, false)) entry->mController->Worker()->SendDatagram(message);
 }
 
 void cNetworkConnection::SendUtilDatagramToConnection(const UBYTE* data, UWORD count, UWORD connectionId) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   if (sEntry* entry = Entry(connectionId, false)) entry->mController->Worker()->SendUtilDatagram(data, count);
 }
 
 bool cNetworkConnection::UsesVersion2Messages(UWORD connectionId) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   const sEntry* entry = Entry(connectionId, true);
   return entry != nullptr && entry->mController->Worker()->UsesVersion2Messages();
 }
@@ -382,7 +382,7 @@ bool cNetworkConnection::UsesVersion2Messages(UWORD connectionId) {
 // Closing
 
 quint64 cNetworkConnection::SerialOf(UWORD connectionId) {
-  QMutexLocker lock(&mTableLock);
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
   const sEntry* entry = Entry(connectionId, true);
   return entry != nullptr ? entry->mSerial : 0;
 }
@@ -426,7 +426,7 @@ void cNetworkConnection::Disconnect(UWORD connectionId, quint64 serial, bool los
   bool errorOccurred = false;
   int socketError = -1;
   {
-    QMutexLocker lock(&mTableLock);
+    std::lock_guard<std::recursive_mutex> lock(mTableLock);
     sEntry* entry = Entry(connectionId, true);
     if (entry == nullptr || entry->mSerial != serial) return;
     entry->mClosing = true;
@@ -449,7 +449,7 @@ void cNetworkConnection::Disconnect(UWORD connectionId, quint64 serial, bool los
 void cNetworkConnection::DisconnectAll() {
   std::vector<cConnectionThreadControllerBase*> controllers;
   {
-    QMutexLocker lock(&mTableLock);
+    std::lock_guard<std::recursive_mutex> lock(mTableLock);
     for (UWORD id = 1; id <= kEWNetMaxConnections; ++id) {
       if (const sEntry* entry = Entry(id, true)) {
         controllers.push_back(entry->mController);

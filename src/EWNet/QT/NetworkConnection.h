@@ -2,10 +2,9 @@
 
 #include <QAbstractSocket>
 #include <QHostAddress>
-#include <QMutex>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <array>
+#include <mutex>
 #include <string>
 
 #include "EWNet/Core/ConnMgr.h"
@@ -116,19 +115,19 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   // The serial of the connection holding the ID, or 0.
   quint64 SerialOf(UWORD connectionId);
 
-  mutable QMutex mSettingsLock;
+  mutable std::mutex mSettingsLock;
   sEWNetTransportSettings mSettings;
 
-  QRecursiveMutex mTableLock;
+  std::recursive_mutex mTableLock;
   std::array<UBYTE, kEWNetMaxConnections> mInUse{};
   std::array<sEntry, kEWNetMaxConnections> mTable{};
   UBYTE mCount = 0;
   quint64 mNextSerial = 1;
 
-  QMutex mLostCommsLock;
+  std::mutex mLostCommsLock;
   cLostCommsSenderController* mSender = nullptr;
   cLostCommsReceiverController* mReceiver = nullptr;
 
-  QMutex mPendingLock;
+  std::mutex mPendingLock;
   cClientConnectionThreadController* mPendingClient = nullptr;
 };

@@ -2,12 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <mutex>
 
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
@@ -33,10 +33,10 @@ class cRemoteSession::cProbe : public cNetObject {
 
   void EntrypointMessage(cEWNetMessage& message) override {
     if (message.mMethod == M_REPLY_OK || message.mMethod == M_REPLY_FAIL || message.mMethod >= PARAMETER_BASE) {
-      QMutexLocker lock(&mLock);
+      std::lock_guard<std::mutex> lock(mLock);
       mValues.push_back({message.mConnectionId, message.mSource, message.mMethod,
                          QByteArray(reinterpret_cast<const char*>(message.mData), message.mLength)});
-      mArrived.wakeAll();
+      mArrived.notify_all();
       return;
     }
     cNetObject::EntrypointMessage(message);
@@ -44,7 +44,7 @@ class cRemoteSession::cProbe : public cNetObject {
 
   // Takes the first value that matches, if any.
   bool Take(const std::function<bool(const sValue&)>& matches, sValue& taken) {
-    QMutexLocker lock(&mLock);
+    std::lock_guard<std::mutex> lock(mLock);
     for (auto it = mValues.begin(); it != mValues.end(); ++it) {
       if (!matches(*it)) continue;
       taken = *it;
@@ -55,15 +55,15 @@ class cRemoteSession::cProbe : public cNetObject {
   }
 
   void WaitBriefly(int ms) {
-    QMutexLocker lock(&mLock);
-    mArrived.wait(&mLock, ulong(ms));
+    std::unique_lock<std::mutex> lock(mLock);
+    mArrived.wait_for(lock, std::chrono::milliseconds(ms));
   }
 
   cEWNetMessage mOutgoing;
 
  private:
-  QMutex mLock;
-  QWaitCondition mArrived;
+  std::mutex mLock;
+  std::condition_variable mArrived;
   std::deque<sValue> mValues;
 };
 

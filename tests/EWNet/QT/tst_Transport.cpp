@@ -100,6 +100,17 @@ class tst_Transport : public QObject {
     // A datagram message from the peer's UDP port reaches the object.
     peer.SendDatagram(MessagePacket(target->GetHandle(), 0x0079, 4098, Word(7)), serverUdp);
     QVERIFY(WaitUntil([&] { return HasReceived(*target, 4098); }));
+
+    // Connection 2's port is taken: the acknowledge announces the ephemeral one.
+    QUdpSocket blocker;
+    blocker.bind(QHostAddress(QHostAddress::AnyIPv4), quint16(settings.mUdpBasePort + 2));
+    cRawPeer second;
+    QVERIFY(second.Connect(transport.Port()));
+    second.SendHello();
+    const quint16 fallback = second.AwaitAck();
+    QVERIFY(fallback != 0 && fallback != settings.mUdpBasePort + 2);
+    second.SendDatagram(MessagePacket(target->GetHandle(), 0x0079, 4099, Word(8)), fallback);
+    QVERIFY(WaitUntil([&] { return HasReceived(*target, 4099); }));
   }
 
   void findsAreAnsweredWithTwoBytesAndHostsAndFilesAreRefused() {

@@ -77,13 +77,18 @@ class tst_TransportLoad : public QObject {
     }
     const long grownKiB = ResidentKiB() - residentBefore;
     const int ticksAtEnd = slow->mTicks.load();
-    qInfo("flood: %lld bytes offered, %d messages delivered, at most %lu queued, resident memory grew %ld KiB",
-          static_cast<long long>(written), slow->mReceived.load(), static_cast<unsigned long>(mostQueued), grownKiB);
+    qInfo(
+        "flood: %lld bytes offered, %d messages delivered, at most %lu queued, resident memory grew %ld KiB, ticks %d "
+        "then %d",
+        static_cast<long long>(written), slow->mReceived.load(), static_cast<unsigned long>(mostQueued), grownKiB,
+        ticksAtHalfTime, ticksAtEnd);
     // Far more was offered than delivered: the rest waited in the peer's socket.
     QVERIFY(written / 22 > 2 * slow->mReceived.load());
     QVERIFY(mostQueued < kEWNetReadPauseQueuedMessages + 200);
     QVERIFY(grownKiB < 64 * 1024);
-    QVERIFY(ticksAtEnd > ticksAtHalfTime + 10);
+    // Ticks wait behind the queued messages, but they do not stop.
+    QVERIFY(ticksAtHalfTime > 0);
+    QVERIFY(ticksAtEnd > ticksAtHalfTime);
     SetSystemRunning(false);
     ticks.reset();
     peer.mTcp.abort();

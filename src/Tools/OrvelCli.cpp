@@ -15,6 +15,7 @@
 #include "OrvelGUI/Core/ConfigJson.h"
 #include "OrvelGUI/Core/ConfigText.h"
 #include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Core/RemoteCommand.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/Core/SerialDeviceQuery.h"
 #include "OrvelGUI/Core/StandaloneAssembly.h"
@@ -139,6 +140,7 @@ int RunRecall(const QStringList& arguments) {
   std::printf("Recall %s %s\n", qPrintable(name), ok ? "Successful" : "Failed");
   return ok ? kExitOk : kExitFailed;
 }
+int RunRemote(const QStringList& arguments) { return RunRemoteCli(arguments); }
 
 const sCliCommand kCommands[] = {
     {"encrypt", "IN OUT",
@@ -164,6 +166,12 @@ const sCliCommand kCommands[] = {
      "Print configuration FILE unit by unit with decoded values, as the program reads it (no device needed); "
      "--json prints the stable JSON form instead.",
      -1, RunShow},
+    {"remote", "HOST[:PORT] find NAME | get NAME PARAM | set NAME PARAM VALUE | watch NAME PARAM [--seconds N]",
+     "Reach a running program's object network over TCP (port 51321 unless given): print an object's handle, "
+     "print or set a parameter (PARAM: number from 0, or method code from 4096), or print its values as they "
+     "change (10 seconds unless given). Values are hex bytes, followed by their meaning where the parameter is "
+     "known; known parameters also take values such as -6dB, 1kHz, 5ms or on.",
+     -1, RunRemote},
 };
 
 void PrintHelp(std::FILE* to) {

@@ -30,3 +30,9 @@ class cEWNetConnectionManagerBase {
 // Never null. Installing null restores the default.
 cEWNetConnectionManagerBase* GetConnectionManager();
 void SetConnectionManager(cEWNetConnectionManagerBase* manager);
+
+// The transport installs its factory when it is linked in; StartEWNet then
+// brings it up. Without one, StartEWNet returns the installed manager.
+using tConnectionManagerFactory = cEWNetConnectionManagerBase* (*)();
+void SetConnectionManagerFactory(tConnectionManagerFactory factory);
+cEWNetConnectionManagerBase* StartConnectionManager();

@@ -52,7 +52,7 @@ cEWNetConnectionManagerBase* StartEWNet(int defaultConnectionLossPolicy, bool cr
   if (createSystemBuilder) {
     SetSystemBuilder(new cSystemBuilder(cSystemBuilder::kName, defaultConnectionLossPolicy, 10));
   }
-  return GetConnectionManager();
+  return StartConnectionManager();
 }
 
 void StopEWNet() {

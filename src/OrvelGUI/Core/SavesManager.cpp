@@ -101,11 +101,26 @@ void cSavesManager::EntrypointMessage(cEWNetMessage& message) {
   QByteArray path;
   switch (message.mMethod) {
     case kMethodSave:
-      StartSave(PathOfRequest(message, path));
+    case kMethodRecall: {
+      const char* requested = PathOfRequest(message, path);
+      if (message.mConnectionId != 0) {
+        // A remote peer may not name files on this machine: it gets the
+        // default file or nothing.
+        if (requested != nullptr && *requested != '\0') {
+          EW_REPORT_ERROR("File request from connection %d naming a path refused", int(message.mConnectionId));
+          InformResult(message.mMethod, 0);
+          break;
+        }
+        path = orvelpaths::DefaultSaveFile().toLocal8Bit();
+        requested = path.constData();
+      }
+      if (message.mMethod == kMethodSave) {
+        StartSave(requested);
+      } else {
+        StartRecall(requested);
+      }
       break;
-    case kMethodRecall:
-      StartRecall(PathOfRequest(message, path));
-      break;
+    }
     case kMethodSync:
       StartSync();
       break;

@@ -6,12 +6,15 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 #include "OrvelGUI/Core/ApplicationCore.h"
+#include "OrvelGUI/Core/ConfigCommands.h"
 #include "OrvelGUI/Core/ConfigJson.h"
 #include "OrvelGUI/Core/ConfigText.h"
 #include "OrvelGUI/Core/Configuration.h"
@@ -33,6 +36,7 @@ struct sCliCommand {
   const char* mDescription;
   int mArgumentCount;  // -1: the command checks its arguments itself
   int (*mRun)(const QStringList& arguments);
+  bool mDraws = false;  // paints text into images: needs the GUI application
 };
 
 int RunCipher(const QStringList& arguments, bool encrypt) {
@@ -172,6 +176,44 @@ const sCliCommand kCommands[] = {
      "change (10 seconds unless given). Values are hex bytes, followed by their meaning where the parameter is "
      "known; known parameters also take values such as -6dB, 1kHz, 5ms or on.",
      -1, RunRemote},
+    {"defaults", "OUT", "Write the configuration a freshly started program holds, as it would save it.", -1,
+     RunDefaultsCommand},
+    {"create", "JSON OUT",
+     "Write a configuration file from a JSON document of the form show --json prints (\"-\" reads standard input). "
+     "Fields left out keep their defaults. A value may be given by its stored code (frequency, width, gain, type, "
+     "slope, left, right) or in its unit (frequency_hz, q, gain_db, type_name, slope_name, left_ms, right_ms), "
+     "which becomes the nearest code; when both are given the code wins. With a panel's gang on, the right "
+     "equaliser follows the left. Unknown keys and values out of range are refused with their path.",
+     -1, RunCreateCommand},
+    {"biquads", "FILE [--json]",
+     "For each of the 36 filter addresses: the owning unit, the design inputs, the five integers in wire order "
+     "(b0, -a1, b1, -a2, b2) as the device receives them after recalling FILE, the packet's sync words and bytes, "
+     "and the section's response at the design frequency. --json prints a list of objects with \"address\", "
+     "\"unit\", \"coefficients\", \"words\", \"bytes\", \"design\" and \"response_db\".",
+     -1, RunBiquadsCommand},
+    {"response", "FILE [--panel low|mid|high] [--side left|right] [--csv | --png OUT]",
+     "The magnitude response of each output chain (pass filters and every band, from the quantised integers the "
+     "device receives, at 96 kHz), 24 points per octave from 10 Hz to 40 kHz: a table, CSV, or a PNG chart.",
+     -1, RunResponseCommand, true},
+    {"export", "FILE --format rew|camilladsp|text [--panel low|mid|high] [--side left|right]",
+     "The bands and pass filters of each output as filter-settings text (\"Filter 1: ON PK Fc 100.0 Hz Gain -3.0 "
+     "dB Q 2.00\"; LS/HS first-order shelves, HP/LP bands, the panel's HP/LP with their slope), as YAML biquad "
+     "definitions of an audio pipeline (type, freq, q, gain), or as coefficient lists (a0 = 1). Frequencies and "
+     "Q are those of the standard curves the processor's designs realise.",
+     -1, RunExportCommand},
+    {"import", "TEXT --into FILE --panel low|mid|high --side left|right|both OUT",
+     "Read filter-settings text (as export rew writes it; \"-\" reads standard input) into the bands of one "
+     "panel of FILE, in order, at the nearest codes each band allows; lines with a slope set the panel's "
+     "high-pass or low-pass; bands left over are bypassed. Writes OUT and reports, per line, what was asked, what "
+     "was set and the largest difference of the two curves between 20 Hz and 20 kHz. More filters than bands, or "
+     "types a band cannot take, are refused with the line at fault.",
+     -1, RunImportCommand},
+    {"verify", "FILE [--port NAME]",
+     "Connect, read the device's settings back (the sync sequence: commands 7, 9 and 3) and list every value in "
+     "which the device differs from what recalling FILE would send, by unit and parameter; exit 0 when none, 1 "
+     "when any. Band bypasses and coefficients are not read back by the device. A device that stops answering "
+     "ends the read-back with an error.",
+     -1, RunVerifyCommand},
 };
 
 void PrintHelp(std::FILE* to) {
@@ -196,12 +238,24 @@ const sCliCommand* FindCommand(const QString& name) {
   return nullptr;
 }
 
+void PrintCommandHelp(const sCliCommand& command) {
+  std::printf("Usage: orvel-cli %s %s\n\n%s\n", command.mName, command.mArguments, command.mDescription);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  QCoreApplication application(argc, argv);
-  QStringList arguments = QCoreApplication::arguments();
-  arguments.removeFirst();
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const sCliCommand* drawing = arguments.isEmpty() ? nullptr : FindCommand(arguments.first());
+  std::unique_ptr<QCoreApplication> application;
+  if (drawing != nullptr && drawing->mDraws) {
+    // Text in images needs fonts, which only a GUI application has; no screen is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    application = std::make_unique<QGuiApplication>(argc, argv);
+  } else {
+    application = std::make_unique<QCoreApplication>(argc, argv);
+  }
   if (arguments.isEmpty()) {
     PrintHelp(stderr);
     return kExitUsage;
@@ -215,6 +269,10 @@ int main(int argc, char* argv[]) {
   if (command == nullptr) {
     std::fprintf(stderr, "orvel-cli: unknown command '%s' (see orvel-cli --help)\n", qPrintable(name));
     return kExitUsage;
+  }
+  if (arguments.contains("--help")) {
+    PrintCommandHelp(*command);
+    return kExitOk;
   }
   if (command->mArgumentCount >= 0 && arguments.size() != command->mArgumentCount) {
     std::fprintf(stderr, "orvel-cli: usage: orvel-cli %s %s\n", command->mName, command->mArguments);

@@ -122,9 +122,21 @@ bool DesignPassSection(bool highPass, ULONG slope, unsigned index, double freque
     EW_REPORT_ERROR("Unknown filter type! %d", static_cast<int>(slope));
     return false;
   }
+  eDesign design = DESIGN_BELL;
+  double q = 0.0;
+  double divisor = 1.0;
+  PassSectionDesign(highPass, slope, index, design, q, divisor);
+  out = Design(design, frequency / divisor, 0.0, q, sampling);
+  return true;
+}
+
+bool PassSectionDesign(bool highPass, ULONG slope, unsigned index, eDesign& design, double& q,
+                       double& frequencyDivisor) {
+  if (index > 1 || slope >= static_cast<ULONG>(kSlopeCount)) return false;
   const sPassStage& stage = kPassStages[slope][index];
-  const eDesign design = highPass ? stage.mHighPass : LowPassOf(stage.mHighPass);
-  out = Design(design, frequency / stage.mFrequencyDivisor, 0.0, stage.mQ, sampling);
+  design = highPass ? stage.mHighPass : LowPassOf(stage.mHighPass);
+  q = stage.mQ;
+  frequencyDivisor = stage.mFrequencyDivisor;
   return true;
 }
 

@@ -91,6 +91,12 @@ tSection Design(eDesign design, double frequency, double gainDb, double q, const
 bool DesignPassSection(bool highPass, ULONG slope, unsigned index, double frequency, const sSampling& sampling,
                        tSection& out);
 
+// Which design biquad `index` of a pass filter uses, with its Q and the
+// divisor of the filter's frequency; DESIGN_BELL is the flat 0 dB stand-in.
+// False for an index above 1 or a slope the table does not know.
+bool PassSectionDesign(bool highPass, ULONG slope, unsigned index, eDesign& design, double& q,
+                       double& frequencyDivisor);
+
 // The section of an equaliser band. False, with a report and `out`
 // untouched, for NOTCH and unknown types.
 bool DesignEQSection(ULONG type, UBYTE variant, double gainDb, double frequency, double q, const sSampling& sampling,

@@ -57,6 +57,15 @@ const std::int32_t* cBiquadDriver::FillDeviceBuffer(UBYTE index, const biquad::t
   return mBuffers[index].data();
 }
 
+int cBiquadDriver::SyncRecordIndex(ULONG address) {
+  const UBYTE base = UBYTE(address & 0xFF);
+  const ULONG slot = address >> 8;
+  if (base > 5) return -1;
+  const sPanelRecords panel = PanelRecordsOf(base);
+  if (slot >= ULONG(panel.mSlotsPerChannel)) return -1;
+  return panel.mFirstRecord + (base & 1) * panel.mSlotsPerChannel + int(slot);
+}
+
 std::optional<sFilter> cBiquadDriver::SyncRecord(UBYTE channel, UBYTE slot) const {
   const auto records = mInterface != nullptr ? mInterface->GetSyncFilters() : std::nullopt;
   if (!records) return std::nullopt;

@@ -26,6 +26,9 @@ class cBiquadDriver : public cAudioDriver {
   UBYTE GetBiquadCount() const { return mBiquadCount; }
   // ((slot offset + index) << 8) | (base + channel offset)
   ULONG DeviceAddress(UBYTE index, UBYTE channelOffset = 0) const;
+  // Index of the device's sync record of a filter address; -1 when the
+  // address names no slot of the device.
+  static int SyncRecordIndex(ULONG address);
   // What was last queued for biquad `index`, in wire order.
   biquad::tQuantised DeviceBuffer(UBYTE index) const;
 

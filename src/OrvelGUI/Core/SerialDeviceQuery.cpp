@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 
 #include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/SerialInterface.h"
@@ -33,7 +34,11 @@ bool TickUntilState(cSerialInterface& link, cSerialInterface::LinkState state, i
   QElapsedTimer timer;
   timer.start();
   for (;;) {
-    if (!link.ServiceAndWait() || link.GetState() == state) return link.GetState() == state;
+    // A step that stalls on the line counts against the same wait.
+    const int left = std::max(1, int(timeoutMs - timer.elapsed()));
+    if (!link.ServiceAndWait(std::min(left, cSerialInterface::kServiceWaitMs)) || link.GetState() == state) {
+      return link.GetState() == state;
+    }
     if (link.GetState() == cSerialInterface::NO_REPLY || timer.elapsed() >= timeoutMs) return false;
     QThread::msleep(kTickMs);
   }
@@ -73,6 +78,45 @@ bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version
   link.RequestConnection(false, QString());
   TickUntilState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
   return connected;
+}
+
+bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSettings& settings, QString& error) {
+  cSerialInterface link;
+  link.SetMeterPolling(false);
+  if (link.GetPortNames().isEmpty()) {
+    error = kNotFound;
+    return false;
+  }
+  link.RequestConnection(true, portName);
+  link.ServiceAndWait();
+  if (link.GetState() == cSerialInterface::DISCONNECTED) {
+    error = ErrorText(link.TakeLastError());
+    return false;
+  }
+  bool read = false;
+  if (!TickUntilState(link, cSerialInterface::CONNECTED, cSerialInterface::kVersionTimeoutMs + 1000)) {
+    error = link.GetState() == cSerialInterface::NO_REPLY ? ErrorText(link.TakeLastError()) : QString(kTimeout);
+  } else if (!link.StartSync()) {
+    error = "The device link refused to start reading the settings back.";
+  } else if (!TickUntilState(link, cSerialInterface::SYNCING, syncTimeoutMs)) {
+    error = QString("The device stopped answering while its settings were read back (link state %1 after %2 ms).")
+                .arg(link.GetState() == cSerialInterface::GETTING_SYNC ? "GETTING_SYNC" : "NO_REPLY")
+                .arg(syncTimeoutMs);
+  } else {
+    const auto filters = link.GetSyncFilters();
+    link.SetConnected();
+    read = filters.has_value() && link.GetState() == cSerialInterface::CONNECTED;
+    if (read) {
+      settings.mFilters = *filters;
+      settings.mStrips = link.GetSyncControlStrips();
+      settings.mDelays = link.GetSyncDelays();
+    } else {
+      error = "The device's settings were incomplete.";
+    }
+  }
+  link.RequestConnection(false, QString());
+  TickUntilState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+  return read;
 }
 
 namespace {

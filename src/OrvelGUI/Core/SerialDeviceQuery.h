@@ -16,7 +16,24 @@ QStringList ListDevicePorts();
 // user interface would show for it.
 bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version, QString& error);
 
+#include <array>
+
+#include "OrvelGUI/Core/SerialPortManager.h"
+
 class cApplicationCore;
+
+// The settings a device reports in its sync records.
+struct sDeviceSettings {
+  std::array<sFilter, cSerialPortManager::kFilterRecordCount> mFilters{};
+  std::array<sControlStripRecord, cSerialPortManager::kStripCount> mStrips{};
+  std::array<std::int32_t, cSerialPortManager::kDelayCount> mDelays{};
+};
+
+// Connects, reads the device's settings back with the sync sequence (the
+// strip, delay and filter records; the link goes GETTING_SYNC, SYNCING and
+// back to CONNECTED) and disconnects, sending nothing else. A device that
+// stops answering ends the read-back after `syncTimeoutMs`.
+bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSettings& settings, QString& error);
 
 // What a recall into the device did, for the caller to report.
 struct sDeviceRecallResult {

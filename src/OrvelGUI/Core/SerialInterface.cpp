@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QtEndian>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "EWNet/Core/ErrLog.h"
@@ -125,11 +126,30 @@ bool cSerialInterface::AllSent() const {
   return QueuesEmptyLocked() && !mWriting;
 }
 
+void cSerialInterface::StartImage() {
+  std::lock_guard<std::mutex> guard(mLock);
+  if (!mImage) mImage.emplace();
+}
+
+cSerialInterface::sImage cSerialInterface::GetImage() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mImage ? *mImage : sImage{};
+}
+
 template <typename tQueue, typename tEntry>
 void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target) {
   bool refused = false;
   {
     std::lock_guard<std::mutex> guard(mLock);
+    if (mImage) {
+      if constexpr (std::is_same_v<tEntry, sFilterEntry>) {
+        mImage->mFilters[target] = entry;
+      } else if constexpr (std::is_same_v<tEntry, sStripEntry>) {
+        mImage->mStrips[target] = entry;
+      } else {
+        mImage->mDelays[target] = entry;
+      }
+    }
     if (mState != CONNECTED) return;
     refused = !queue.Put(entry);
   }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -73,6 +74,13 @@ class cSerialInterface {
     ULONG mIndex;
     std::int32_t mSamples;
   };
+  // What a device would hold once every entry offered so far had gone out:
+  // the latest entry per target (filter address, strip index, delay index).
+  struct sImage {
+    std::map<ULONG, sFilterEntry> mFilters;
+    std::map<ULONG, sStripEntry> mStrips;
+    std::map<ULONG, sDelayEntry> mDelays;
+  };
   // Entries waiting in each queue.
   struct sQueueLengths {
     std::size_t mFilters;
@@ -112,6 +120,10 @@ class cSerialInterface {
   sQueueLengths GetQueueLengths() const;
   // No entry waits and none is being written to the port.
   bool AllSent() const;
+  // From now on every entry offered is kept in the image, whether or not the
+  // link takes it: an assembly without a device can tell what one would get.
+  void StartImage();
+  sImage GetImage() const;
 
   std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> GetSyncFilters() const;
   std::array<sControlStripRecord, cSerialPortManager::kStripCount> GetSyncControlStrips() const;
@@ -173,6 +185,7 @@ class cSerialInterface {
   cLatestValueQueue<sFilterEntry, &sFilterEntry::mAddress, kFilterTargets> mFilterQueue;
   cLatestValueQueue<sStripEntry, &sStripEntry::mIndex, kStripTargets> mStripQueue;
   cLatestValueQueue<sDelayEntry, &sDelayEntry::mIndex, kDelayTargets> mDelayQueue;
+  std::optional<sImage> mImage;
 
   std::atomic<UBYTE> mState{DISCONNECTED};
   std::atomic<UBYTE> mLastError{ERROR_NONE};

@@ -249,7 +249,7 @@ int main(int argc, char* argv[]) {
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const sCliCommand* drawing = arguments.isEmpty() ? nullptr : FindCommand(arguments.first());
   std::unique_ptr<QCoreApplication> application;
-  if (drawing != nullptr && drawing->mDraws) {
+  if (drawing != nullptr && drawing->mDraws && arguments.contains("--png")) {
     // Text in images needs fonts, which only a GUI application has; no screen is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     application = std::make_unique<QGuiApplication>(argc, argv);

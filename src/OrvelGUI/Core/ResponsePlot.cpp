@@ -30,7 +30,7 @@ bool WriteResponsePng(const QString& path, const QString& title, const std::vect
   for (const sResponseCurve& curve : curves) {
     for (double db : curve.mDecibels) {
       if (!std::isfinite(db)) continue;
-      lowest = std::min(lowest, std::max(db, -120.0));
+      lowest = std::min(lowest, std::max(db, -60.0));
       highest = std::max(highest, std::min(db, 60.0));
     }
   }

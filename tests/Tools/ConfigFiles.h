@@ -1,0 +1,79 @@
+#pragma once
+
+// Configuration files made by the program itself, for the command tests.
+
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QString>
+
+#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
+#include "Tools/CliSupport.h"
+
+// Writes `configuration` through the program's own units and saves manager.
+inline bool SaveThroughProgram(const sConfiguration& configuration, const QString& file) {
+  cStandaloneAssembly assembly(false);
+  return ApplyConfiguration(assembly.Core(), configuration) && assembly.Core().SaveConfiguration(file, 10000);
+}
+
+inline sConfiguration FreshConfiguration() {
+  cStandaloneAssembly assembly(false);
+  return ReadConfiguration(assembly.Core());
+}
+
+// Any value each stored field can hold (known slopes and band types); with
+// the gang on, the right equaliser's linked values follow the left.
+inline sConfiguration RandomConfiguration(QRandomGenerator& random) {
+  sConfiguration c = FreshConfiguration();
+  auto word = [&] { return UWORD(random.bounded(65536)); };
+  auto gain = [&] { return GAIN(random.bounded(65536) - 32768); };
+  auto flag = [&] { return random.bounded(2) == 1; };
+  for (sStripConfiguration& s : c.mStrips) s = {s.mName, flag(), flag(), gain()};
+  for (sPanelConfiguration& p : c.mPanels) {
+    p.mHighPass = {word(), ULONG(random.bounded(4)), flag()};
+    p.mLowPass = {word(), ULONG(random.bounded(4)), flag()};
+    p.mDelay = {word(), word(), UBYTE(random.bounded(2))};
+    p.mGang = random.bounded(3) == 0;
+    for (sEQConfiguration& eq : p.mEQ) {
+      eq.mBypass = flag();
+      for (sBandConfiguration& b : eq.mBands) {
+        b = {word(), word(), gain(), ULONG(random.bounded(8)), UBYTE(random.bounded(256)), flag()};
+      }
+    }
+    if (p.mGang) {
+      p.mEQ[1].mBypass = p.mEQ[0].mBypass;
+      for (std::size_t i = 0; i < p.mEQ[0].mBands.size(); ++i) {
+        const sBandConfiguration& l = p.mEQ[0].mBands[i];
+        sBandConfiguration& r = p.mEQ[1].mBands[i];
+        r = {l.mFrequency, l.mWidth, l.mGain, (i == 0 || i + 1 == p.mEQ[0].mBands.size()) ? l.mType : r.mType,
+             r.mVariant,   l.mBypass};
+      }
+    }
+  }
+  return c;
+}
+
+inline QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs orvel-cli with `input` on standard input.
+inline sRun RunCliWithInput(const QStringList& arguments, const QByteArray& input) {
+  QProcess cli;
+  cli.start(kBin + "/orvel-cli", arguments);
+  sRun run;
+  if (!cli.waitForStarted(5000)) return run;
+  cli.write(input);
+  cli.closeWriteChannel();
+  if (!cli.waitForFinished(15000)) {
+    cli.kill();
+    cli.waitForFinished(5000);
+    return run;
+  }
+  run.mExit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+  run.mOut = QString::fromLocal8Bit(cli.readAllStandardOutput());
+  run.mErr = QString::fromLocal8Bit(cli.readAllStandardError());
+  return run;
+}

@@ -1,0 +1,117 @@
+// orvel-cli verify against the device simulator: no difference after a
+// recall of the same file, exactly the differing values after a recall of
+// another, and a clear end when the device stops answering.
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <thread>
+
+#include "DevSim/SimFixture.h"
+#include "OrvelGUI/Core/DelayDriver.h"
+#include "OrvelGUI/Core/SerialDeviceQuery.h"
+#include "Tools/ConfigFiles.h"
+
+class tst_cli_verify : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(mDir.isValid());
+    QRandomGenerator random(99);
+    mFirst = RandomConfiguration(random);
+    mFirst.mPanels[0].mDelay.mGang = 0;  // a ganged right delay would follow the changed left one
+    mFile = mDir.filePath("first.cfg");
+    QVERIFY(SaveThroughProgram(mFirst, mFile));
+  }
+
+  void sameFileHasNoDifference() {
+    auto sim = StartDevSim({});
+    QVERIFY(sim);
+    QCOMPARE(RunCli({"recall", mFile}, sim->mPath).mExit, 0);
+    const sRun run = RunCli({"verify", mFile}, sim->mPath);
+    QVERIFY2(run.mExit == 0, qPrintable(run.mOut + run.mErr));
+    QVERIFY(run.mOut.startsWith("The device holds first.cfg"));
+  }
+
+  void otherFileListsExactlyTheDifferingValues() {
+    sConfiguration other = mFirst;
+    other.mStrips[3].mGain = GAIN(mFirst.mStrips[3].mGain == 100 ? 101 : 100);
+    other.mPanels[1].mHighPass.mFrequency = UWORD(mFirst.mPanels[1].mHighPass.mFrequency ^ 1);
+    other.mPanels[2].mGang = false;
+    other.mPanels[2].mEQ[0].mBands[4].mGain = GAIN(mFirst.mPanels[2].mEQ[0].mBands[4].mGain ^ 4);
+    other.mPanels[0].mDelay.mLeft = UWORD(mFirst.mPanels[0].mDelay.mLeft == 30000 ? 31000 : 30000);
+    const QString otherFile = mDir.filePath("other.cfg");
+    QVERIFY(SaveThroughProgram(other, otherFile));
+    auto sim = StartDevSim({});
+    QVERIFY(sim);
+    QCOMPARE(RunCli({"recall", otherFile}, sim->mPath).mExit, 0);
+    const sRun run = RunCli({"verify", mFile}, sim->mPath);
+    QCOMPARE(run.mExit, 1);
+    QStringList lines = run.mOut.split('\n', Qt::SkipEmptyParts);
+    const QString count = lines.takeLast();
+    QStringList expected = {
+        "InOutFader:R Control Strip Unit1 gain: ", "LMH 2:  HPF Unit (Mid L) biquad 1 frequency: ",
+        "LMH 2:  HPF Unit (Mid R) biquad 1 frequency: ", "LMH 3: L Parametric EQ Unit (High L) band 5 gain: "};
+    // The device holds sample counts: two codes of one count are the same to it.
+    if (cDelayDriver::SamplesOfCode(mFirst.mPanels[0].mDelay.mLeft) !=
+        cDelayDriver::SamplesOfCode(other.mPanels[0].mDelay.mLeft)) {
+      expected << "LMH 1:  Delay Unit left delay: ";
+    }
+    if (mFirst.mPanels[2].mGang) {
+      // The gang bit of every High band on both sides.
+      for (int side = 0; side < 2; ++side) {
+        for (int band = 1; band <= 6; ++band) {
+          expected
+              << QString("LMH 3: %1 Parametric EQ Unit (High %1) band %2 gang: ").arg(side == 0 ? "L" : "R").arg(band);
+        }
+      }
+    }
+    QCOMPARE(lines.size(), expected.size());
+    for (const QString& prefix : expected) {
+      QVERIFY2(lines.filter(prefix).size() == 1, qPrintable(prefix + "\n" + run.mOut));
+    }
+    QCOMPARE(count, QString("%1 differences").arg(expected.size()));
+  }
+
+  void silentDeviceEndsTheReadBack() {
+    // The reply to the strip sync request is cut and the line closed.
+    auto hangUp = StartDevSim({"--hangup-after", "2"});
+    QVERIFY(hangUp);
+    QElapsedTimer timer;
+    timer.start();
+    sRun run = RunCli({"verify", mFile}, hangUp->mPath);
+    QCOMPARE(run.mExit, 1);
+    QVERIFY2(run.mErr.contains("The device stopped answering while its settings were read back"), qPrintable(run.mErr));
+    QVERIFY(timer.elapsed() < 5000);
+
+    // A device that keeps the line open but answers nothing after the version.
+    auto simulator = StartSimulator();
+    QVERIFY(simulator);
+    UseDevicePorts({QString::fromStdString(simulator->DevicePath())});
+    sDeviceSettings settings;
+    QString error;
+    bool read = true;
+    timer.restart();
+    std::thread reader([&] { read = ReadDeviceSettings(QString(), 4000, settings, error); });
+    const bool versionAsked = simulator->WaitForReceived(1, 3000);
+    QThread::msleep(100);
+    devsim::sFaultModes silent;
+    silent.mNoReply = true;
+    simulator->SetFaults(silent);
+    reader.join();
+    QVERIFY(versionAsked);
+    QVERIFY(!read);
+    QVERIFY2(error.contains("GETTING_SYNC"), qPrintable(error));
+    QVERIFY(timer.elapsed() < 5000 + 3000);
+    QVERIFY(ReceivedTypes(*simulator).startsWith("0,7"));
+  }
+
+ private:
+  QTemporaryDir mDir;
+  QString mFile;
+  sConfiguration mFirst;
+};
+
+QTEST_GUILESS_MAIN(tst_cli_verify)
+#include "tst_cli_verify.moc"

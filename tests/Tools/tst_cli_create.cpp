@@ -72,8 +72,8 @@ class tst_cli_create : public QObject {
     const QJsonObject low = shown["panels"].toArray()[0].toObject();
     QCOMPARE(low["high_pass"].toObject()["frequency"].toInt(), 21398);  // the code wins over frequency_hz
     QCOMPARE(low["high_pass"].toObject()["slope"].toInt(), 3);
-    // 1.5 ms: log10(1500) / (11/65536) + 1 = 18919.6
-    QCOMPARE(low["delay"].toObject()["left"].toInt(), 18920);
+    // 1.5 ms: log10(1500) / (11/65536) + 1 = 18923.6
+    QCOMPARE(low["delay"].toObject()["left"].toInt(), 18924);
     QCOMPARE(low["delay"].toObject()["right"].toInt(), 0);  // 0.4 us is nearer to no delay than to 1 us
     const QJsonArray bands = low["eq"].toArray()[0].toObject()["bands"].toArray();
     QCOMPARE(bands[0].toObject()["width"].toInt(), 26 << 8);  // Q 2.041 is the entry nearest 2.0
@@ -104,7 +104,7 @@ class tst_cli_create : public QObject {
   void badDocumentsAreRefusedWithTheirPath_data() {
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<QString>("message");
-    QTest::newRow("malformed") << QByteArray("{\n  \"strips\": [\n  }") << "line 3, column 3";
+    QTest::newRow("malformed") << QByteArray("{\n  \"strips\": [\n  }") << "line 3, column 4";
     QTest::newRow("not an object") << QByteArray("[1, 2]") << "expected a JSON object";
     QTest::newRow("format") << QByteArray(R"({"format": "other"})") << "format: expected \"orvel-config\"";
     QTest::newRow("version") << QByteArray(R"({"version": 2})") << "version: 2 is out of range (3 .. 3)";
@@ -154,10 +154,16 @@ class tst_cli_create : public QObject {
       QVERIFY(g.open(QIODevice::WriteOnly));
       g.write(QByteArray(bytes.size(), 'x'));
     }
+    const QString text = mDir.filePath("bell.txt");
+    {
+      QFile t(text);
+      QVERIFY(t.open(QIODevice::WriteOnly));
+      t.write("Filter 1: ON PK Fc 100 Hz Gain -3.0 dB Q 2.00\n");
+    }
     for (const QString& file : {cut, foreign}) {
       for (const QStringList& command :
            {QStringList{"biquads", file}, QStringList{"response", file}, QStringList{"export", file, "--format", "rew"},
-            QStringList{"import", good, "--into", file, "--panel", "low", "--side", "left",
+            QStringList{"import", text, "--into", file, "--panel", "low", "--side", "left",
                         mDir.filePath("never.cfg")}}) {
         const sRun run = RunCli(command, QString());
         QCOMPARE(run.mExit, 1);

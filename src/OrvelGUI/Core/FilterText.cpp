@@ -69,7 +69,7 @@ bool PassBiquadYaml(const sPassFilterConfiguration& filter, bool highPass, int i
 
 QString DescribeStandardFilter(const sStandardFilter& f) {
   const QString fc = "Fc " + Decimal(f.mFrequency) + " Hz";
-  const QString gain = "Gain " + Decimal(f.mGainDb, 4) + " dB";
+  const QString gain = "Gain " + Decimal(f.mGainDb) + " dB";
   switch (f.mType) {
     case eStandardType::Peak:
       return "PK " + fc + " " + gain + " Q " + Decimal(f.mQ, 4);

@@ -3,6 +3,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <QCommandLineParser>
@@ -14,13 +15,6 @@
 #include "DevSim/DeviceSimulator.h"
 
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = ::write(gSignalPipe[1], &byte, 1);
-}
 
 const char* kDescription =
     "Simulates the audio processor on a pseudo-terminal. The first line of standard output is the device\n"
@@ -85,19 +79,23 @@ int main(int argc, char* argv[]) {
     }
   }
 
-  if (::pipe(gSignalPipe) != 0) {
-    std::perror("orvel-devsim: pipe");
+  // The two ending signals are blocked in every thread (the simulator's
+  // threads inherit the mask) and read from a descriptor, so no handler runs
+  // on whichever thread the kernel picks and none can be lost.
+  sigset_t ending;
+  sigemptyset(&ending);
+  sigaddset(&ending, SIGTERM);
+  sigaddset(&ending, SIGINT);
+  ::pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+  const int signalReader = ::signalfd(-1, &ending, SFD_CLOEXEC);
+  if (signalReader < 0) {
+    std::perror("orvel-devsim: signalfd");
     return 1;
   }
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGINT, &action, nullptr);
-
   devsim::cDeviceSimulator simulator(options);
   std::string error;
-  if (!simulator.Start(error)) {
+  const bool started = simulator.Start(error);
+  if (!started) {
     std::fprintf(stderr, "orvel-devsim: %s\n", error.c_str());
     return 1;
   }
@@ -106,7 +104,7 @@ int main(int argc, char* argv[]) {
 
   const bool watchStdin = parser.isSet(eof);
   for (;;) {
-    pollfd fds[2] = {{gSignalPipe[0], POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
+    pollfd fds[2] = {{signalReader, POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
     const int ready = ::poll(fds, 2, 100);
     if (ready < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) break;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+#include <utility>
+
+#include "EWNet/Core/Types.h"
+
+// What the signal-slot drivers share about threads. A driver lives on the GUI
+// thread: QML reads it there and every NOTIFY is emitted there. Its net object
+// calls back on the dispatch thread (under the registry lock); those callbacks
+// only store into the driver's shared values and queue the rest to the GUI
+// thread, where the driver compares and emits.
+
+// Runs `work` on the owner's thread at its next event-loop turn; dropped when
+// the owner is destroyed first.
+template <typename tWork>
+void QueueToOwnerThread(QObject* owner, tWork&& work) {
+  QMetaObject::invokeMethod(owner, std::forward<tWork>(work), Qt::QueuedConnection);
+}
+
+inline void AssertOwnerThread(const QObject* owner) {
+  Q_ASSERT(QThread::currentThread() == owner->thread());
+  (void)owner;
+}
+
+// Counts the net object's polls and says when a "read" signal is due: on the
+// divider-th poll, then the divider-th after that. A divider of 0 never fires.
+// Dispatch thread (registry lock).
+class cReadDivider {
+ public:
+  explicit cReadDivider(UBYTE divider) : mDivider(divider) {}
+  bool PollDue() {
+    if (mDivider == 0) return false;
+    if (++mCounter < mDivider) return false;
+    mCounter = 0;
+    return true;
+  }
+
+ private:
+  UBYTE mDivider;
+  UBYTE mCounter = 0;
+};

@@ -112,6 +112,8 @@ void cPEQQmlBackEnd2::setShowQuantised(bool show) {
   mShowQuantised = show;
   // The device's curves are made in full passes: one for every band now.
   if (show) RecalculateAll();
+  // Off, nothing is marked; on, the marks come with the full pass.
+  if (!show) UpdateMismatchList();
   emit showQuantisedChanged();
 }
 
@@ -351,12 +353,22 @@ void cPEQQmlBackEnd2::qmlSizeChanged() {
     for (cPEQQmlBandBase2* band : mBands) band->RebuildPointGrid();
   }
   RebuildScale();
-  mScaleChanged = true;
+  RecalculateAllNow();
+}
+
+void cPEQQmlBackEnd2::RecalculateAllNow() {
+  mInPass = true;
   {
     QReadLocker lock(&mBandListLock);
-    for (cPEQQmlBandBase2* band : mBands) band->Calculate(true);
+    for (cPEQQmlBandBase2* band : mBands) {
+      band->ClearRecalculationWanted();
+      band->Calculate(true);
+    }
   }
-  Update();
+  CalculateCombined(true);
+  mCombinedDirty = false;
+  mInPass = false;
+  UpdateMismatchList();
 }
 
 void cPEQQmlBackEnd2::RebuildScale() {

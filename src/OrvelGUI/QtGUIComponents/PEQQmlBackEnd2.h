@@ -102,6 +102,8 @@ class cPEQQmlBackEnd2 : public QObject {
   // Adds a band (QML does it through bandList); only before the graph starts.
   void AppendBand(cPEQQmlBandBase2* band);
   const QList<cPEQScaleText*>& ScaleTexts() const { return mScaleTexts; }
+  // Every band and the combined curve at full resolution, now.
+  void RecalculateAllNow();
 
   // Connects every band to the driver side and draws them all.
   Q_INVOKABLE void setQMLPEQObjectAndStart();

@@ -17,7 +17,8 @@ cQtSignalSlotContinuousControllerDriver::cQtSignalSlotContinuousControllerDriver
       mGuiMaximum(maximum),
       mGuiLevelType(levelType),
       mShared(minimum),
-      mReadDivider(readDivider) {
+      mReadDivider(readDivider),
+      mNetworkValue(minimum) {
   if (!netObjectName.isEmpty()) setNetObjectName(netObjectName);
 }
 
@@ -139,15 +140,23 @@ bool cQtSignalSlotContinuousControllerDriver::LinkValueToDestination(const char*
   return cContinuousControllerDriver::LinkValueToDestination(destinationPath, destinationParam, remove, bidirectional);
 }
 
+UBYTE cQtSignalSlotContinuousControllerDriver::ReadTouched() {
+  mTicked = true;
+  return 0;
+}
+
 UWORD cQtSignalSlotContinuousControllerDriver::ReadValue() {
-  const UWORD value = mShared.load();
+  const UWORD value = mTicked ? mShared.load() : mNetworkValue;
   if (mReadDivider.PollDue()) {
     QueueToOwnerThread(this, [this, value] { emit ControllerValueRead(value); });
   }
   return ValueForNetwork(value);
 }
 
-void cQtSignalSlotContinuousControllerDriver::WriteValue(UWORD value) { HandNetworkValueToGui(value); }
+void cQtSignalSlotContinuousControllerDriver::WriteValue(UWORD value) {
+  mNetworkValue = value;
+  HandNetworkValueToGui(value);
+}
 
 void cQtSignalSlotContinuousControllerDriver::HandNetworkValueToGui(UWORD value) {
   mShared.store(value);

@@ -57,7 +57,7 @@ class cQtSignalSlotContinuousControllerDriver : public QObject, public cContinuo
                               bool bidirectional) override;
 
   // The net object's callbacks (dispatch thread).
-  UBYTE ReadTouched() override { return 0; }
+  UBYTE ReadTouched() override;
   UWORD ReadValue() override;
   void WriteValue(UWORD value) override;
   void SetRange(UWORD minimum, UWORD maximum, bool levelType) override;
@@ -96,6 +96,12 @@ class cQtSignalSlotContinuousControllerDriver : public QObject, public cContinuo
   std::atomic<UWORD> mShared;
   // Dispatch thread (registry lock).
   cReadDivider mReadDivider;
+  // The controller takes its first tick's value as the one the network
+  // already has and sends nothing; a change made on screen before then must
+  // not vanish, so until that tick (the only caller of ReadTouched) reads
+  // see what the network last gave.
+  bool mTicked = false;
+  UWORD mNetworkValue;
   std::int16_t mDeltaRemainder = 0;
   sControllerDeltaOptions mDeltaOptions;
 };

@@ -42,14 +42,18 @@ bool cQtSwitchDriverCore::LinkValueToDestination(const char* destinationPath, EW
 }
 
 UBYTE cQtSwitchDriverCore::ReadValue() {
-  const UBYTE value = mShared.load();
+  const UBYTE value = mPolled ? mShared.load() : mNetworkValue;
+  mPolled = true;
   if (mReadDivider.PollDue()) {
     QueueToOwnerThread(this, [this, value] { emit SwitchRead(value); });
   }
   return value;
 }
 
-void cQtSwitchDriverCore::WriteValue(UBYTE value) { HandNetworkValueToGui(value); }
+void cQtSwitchDriverCore::WriteValue(UBYTE value) {
+  mNetworkValue = value;
+  HandNetworkValueToGui(value);
+}
 
 void cQtSwitchDriverCore::HandNetworkValueToGui(UBYTE value) {
   mShared.store(value);

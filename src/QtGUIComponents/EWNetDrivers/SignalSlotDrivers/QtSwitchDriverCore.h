@@ -58,5 +58,10 @@ class cQtSwitchDriverCore : public QObject, public cSwitchBaseDriver {
 
  private:
   std::atomic<UBYTE> mShared{0};
-  cReadDivider mReadDivider;  // registry lock
+  // Registry lock. The switch object takes its first poll as the value the
+  // network already has and sends nothing; a change made on screen before
+  // then must not vanish, so that poll sees what the network last gave.
+  cReadDivider mReadDivider;
+  bool mPolled = false;
+  UBYTE mNetworkValue = 0;
 };

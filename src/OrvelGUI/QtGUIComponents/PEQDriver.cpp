@@ -123,68 +123,38 @@ cPEQDriver::sOutgoing cPEQDriver::ReadOutgoing() const {
   return mShared;
 }
 
-template <typename tCurrent, typename tValue, typename tApply>
-void cPEQDriver::HandOver(tCurrent current, tValue value, tApply apply) {
-  QueueToOwnerThread(this, [this, current, value, apply] {
+template <typename T>
+void cPEQDriver::NetworkBandValue(UBYTE band, T sBand::*field, T value, void (cPEQDriverInterface::*changed)(uint, T)) {
+  {
+    std::lock_guard<std::mutex> lock(mShareLock);
+    mShared.mBands[band].*field = value;
+  }
+  QueueToOwnerThread(this, [this, band, field, value, changed] {
     {
       // Overtaken by a later write from either side: that one stands.
       std::lock_guard<std::mutex> lock(mShareLock);
-      if (current() != value) return;
+      if (mShared.mBands[band].*field != value) return;
     }
-    apply();
+    if (mBands[band].*field == value) return;
+    mBands[band].*field = value;
+    emit(this->*changed)(band, value);
   });
 }
 
 void cPEQDriver::NetworkGain(UBYTE band, GAIN gain) {
-  {
-    std::lock_guard<std::mutex> lock(mShareLock);
-    mShared.mBands[band].mGain = gain;
-  }
-  HandOver([this, band] { return mShared.mBands[band].mGain; }, gain,
-           [this, band, gain] {
-             if (mBands[band].mGain == gain) return;
-             mBands[band].mGain = gain;
-             emit GainChanged(band, gain);
-           });
+  NetworkBandValue(band, &sBand::mGain, gain, &cPEQDriverInterface::GainChanged);
 }
 
 void cPEQDriver::NetworkFreq(UBYTE band, UWORD frequency) {
-  {
-    std::lock_guard<std::mutex> lock(mShareLock);
-    mShared.mBands[band].mFrequency = frequency;
-  }
-  HandOver([this, band] { return mShared.mBands[band].mFrequency; }, frequency,
-           [this, band, frequency] {
-             if (mBands[band].mFrequency == frequency) return;
-             mBands[band].mFrequency = frequency;
-             emit FreqChanged(band, frequency);
-           });
+  NetworkBandValue(band, &sBand::mFrequency, frequency, &cPEQDriverInterface::FreqChanged);
 }
 
 void cPEQDriver::NetworkWidth(UBYTE band, UWORD width) {
-  {
-    std::lock_guard<std::mutex> lock(mShareLock);
-    mShared.mBands[band].mWidth = width;
-  }
-  HandOver([this, band] { return mShared.mBands[band].mWidth; }, width,
-           [this, band, width] {
-             if (mBands[band].mWidth == width) return;
-             mBands[band].mWidth = width;
-             emit WidthChanged(band, width);
-           });
+  NetworkBandValue(band, &sBand::mWidth, width, &cPEQDriverInterface::WidthChanged);
 }
 
 void cPEQDriver::NetworkType(UBYTE band, UBYTE type) {
-  {
-    std::lock_guard<std::mutex> lock(mShareLock);
-    mShared.mBands[band].mType = type;
-  }
-  HandOver([this, band] { return mShared.mBands[band].mType; }, type,
-           [this, band, type] {
-             if (mBands[band].mType == type) return;
-             mBands[band].mType = type;
-             emit TypeChanged(band, type);
-           });
+  NetworkBandValue(band, &sBand::mType, type, &cPEQDriverInterface::TypeChanged);
 }
 
 void cPEQDriver::NetworkBandPassFreq(UWORD frequency) {
@@ -192,12 +162,15 @@ void cPEQDriver::NetworkBandPassFreq(UWORD frequency) {
     std::lock_guard<std::mutex> lock(mShareLock);
     mShared.mBandPassFreq = frequency;
   }
-  HandOver([this] { return mShared.mBandPassFreq; }, frequency,
-           [this, frequency] {
-             if (mBandPassFreq == frequency) return;
-             mBandPassFreq = frequency;
-             emit BandPassFreqChanged(frequency);
-           });
+  QueueToOwnerThread(this, [this, frequency] {
+    {
+      std::lock_guard<std::mutex> lock(mShareLock);
+      if (mShared.mBandPassFreq != frequency) return;
+    }
+    if (mBandPassFreq == frequency) return;
+    mBandPassFreq = frequency;
+    emit BandPassFreqChanged(frequency);
+  });
 }
 
 // These only ever come from the network: nothing to overtake them.

@@ -91,10 +91,10 @@ class cPEQDriver : public cPEQDriverInterface {
 
  private:
   bool Valid(UBYTE band) const { return band < mBands.size(); }
-  // Queues `apply` to the GUI thread unless a later write of the same value
-  // has overtaken it (`current` reads the shared copy under the lock).
-  template <typename tCurrent, typename tValue, typename tApply>
-  void HandOver(tCurrent current, tValue value, tApply apply);
+  // Stores a band value from the network in the shared copy and queues it
+  // to the GUI side, unless a later write of either side overtakes it.
+  template <typename T>
+  void NetworkBandValue(UBYTE band, T sBand::*field, T value, void (cPEQDriverInterface::*changed)(uint, T));
 
   cPEQNetObject2* mNetObject = nullptr;
   // GUI thread.

@@ -240,7 +240,9 @@ void cPEQQmlBackEnd2::setDriver(cPEQDriverInterface* driver) {
       SetBandFreq(uint(i), driver->GetBandFreq(b));
       SetBandWidth(uint(i), driver->GetBandWidth(b));
       SetBandType(uint(i), driver->GetBandType(b));
-      SetBandFreqRange(uint(i), driver->GetBandFreqMin(b), driver->GetBandFreqMax(b));
+      // A driver that has not heard a range yet holds 0 to 0: the band keeps its own.
+      if (driver->GetBandFreqMax(b) != 0)
+        SetBandFreqRange(uint(i), driver->GetBandFreqMin(b), driver->GetBandFreqMax(b));
       SetBypass(uint(i), driver->GetBandBypassed(b));
     }
     SetFullyBypassed(driver->GetFullyBypassed());

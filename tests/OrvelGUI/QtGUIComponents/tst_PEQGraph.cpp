@@ -294,7 +294,10 @@ class tst_PEQGraph : public QObject {
     g.mGraph.SetBandFreq(99, 20000);
     g.mGraph.setDriver(&driver);
     QSignalSpy changed(&g.mGraph, &cPEQQmlBackEnd2::driverChanged);
+    // The driver has heard no range yet: the bands keep theirs.
+    QCOMPARE(g.mBands[0]->FrequencyRangeMaxCode(), UWORD(56622));
     g.mBands[1]->setDragPos(300, 50);
+    QCOMPARE(g.mBands[1]->Frequency(), UWORD(peqgraph::sPlot().CodeOfX(300)));
     QCOMPARE(driver.GetBandFreq(1), g.mBands[1]->Frequency());
     QCOMPARE(driver.GetBandGain(1), g.mBands[1]->Gain());
     emit driver.GainChanged(0, 3 * 256);

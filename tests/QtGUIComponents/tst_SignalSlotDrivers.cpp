@@ -29,7 +29,10 @@ void Settle() {
   QCoreApplication::processEvents();
 }
 
-EW_NET_DATA_SCALE HandleOf(const char* name) { return GetRegistryRouter()->FindHandle(name); }
+EW_NET_DATA_SCALE HandleOf(const char* name) {
+  cRegistryLocker lock;
+  return GetRegistryRouter()->FindHandle(name);
+}
 
 }  // namespace
 

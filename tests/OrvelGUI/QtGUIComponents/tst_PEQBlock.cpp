@@ -18,6 +18,7 @@
 namespace {
 
 EW_NET_DATA_SCALE HandleOf(const QString& name) {
+  cRegistryLocker lock;
   return GetRegistryRouter()->FindHandle(name.toLocal8Bit().constData());
 }
 

@@ -5,8 +5,12 @@ cPEQQmlBand2::cPEQQmlBand2(QObject* parent) : cPEQQmlBandBase2(parent) {}
 cPEQQmlBand2::~cPEQQmlBand2() = default;
 
 void cPEQQmlBand2::SetTypeFromDriver(UBYTE type) {
-  mType = nPEQ::eParametricEQType(type);
+  const auto next = nPEQ::eParametricEQType(type);
+  const bool changed = next != mType;
+  mType = next;
   Calculate(false);
+  // QML's bindings on `type` follow the driver too.
+  if (changed) emit typeChanged(next);
 }
 
 void cPEQQmlBand2::setType(nPEQ::eParametricEQType type) {

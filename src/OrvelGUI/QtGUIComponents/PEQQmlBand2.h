@@ -15,7 +15,7 @@ class cPEQQmlBand2 : public cPEQQmlBandBase2 {
   nPEQ::eParametricEQType type() const { return mType; }
   bool HasGain() const override { return peqgraph::TypeHasGain(mType); }
   bool HasWidth() const override { return peqgraph::TypeHasWidth(mType); }
-  // From the driver: the new type is drawn coarsely at once, without a signal.
+  // From the driver: the new type is drawn coarsely at once.
   void SetTypeFromDriver(UBYTE type) override;
 
  public slots:

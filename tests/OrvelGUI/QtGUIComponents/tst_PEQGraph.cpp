@@ -203,7 +203,13 @@ class tst_PEQGraph : public QObject {
   void typeChangeReachesTheFullPass() {
     cGraph g(1, true);
     cPEQQmlBand2* band = g.mBands[0];
+    QSignalSpy type(band, &cPEQQmlBand2::typeChanged);
     band->setType(nPEQ::LFSHELF);
+    RunPasses();
+    g.mGraph.SetBandType(0, nPEQ::HFSHELF);
+    g.mGraph.SetBandType(0, nPEQ::HFSHELF);
+    QCOMPARE(type.count(), 2);
+    QVERIFY(!IsFullResolution(band->linePath()->painterPath()));
     RunPasses();
     QVERIFY(!band->CoarsePending() && !band->RecalculationWanted());
     QVERIFY(IsFullResolution(band->linePath()->painterPath()));

@@ -11,11 +11,6 @@ namespace peqgraph {
 
 namespace {
 
-constexpr double kWidthToQ[kWidthIndexLimit + 1] = {
-    0.404, 0.422, 0.442, 0.464, 0.486, 0.511, 0.537, 0.565, 0.596,  0.63,   0.667,  0.707, 0.752,  0.801,  0.857,
-    0.92,  0.991, 1.073, 1.169, 1.281, 1.415, 1.492, 1.578, 1.673,  1.781,  1.903,  2.041, 2.145,  2.388,  2.608,
-    2.872, 3.194, 3.596, 4.319, 4.801, 5.765, 7.209, 8.653, 11.096, 12.981, 16.027, 17.31, 23.081, 28.852, 34.623};
-
 // Second-order high-pass s^2 / (s^2 + (w0/q) s + w0^2).
 sSection SecondOrderHighPass(double w0, double q) { return {1.0, 0.0, 0.0, 1.0, w0 / q, w0 * w0}; }
 // First-order high-pass s / (s + w0).
@@ -55,7 +50,8 @@ double QOfWidth(UWORD width) {
     EW_REPORT_ERROR("Width index out of range %d", index);
     return kLastQ;
   }
-  return kWidthToQ[index];
+  // The same table the units design with.
+  return biquad::QFromWidth(width);
 }
 
 bool TypeHasGain(ULONG type) {

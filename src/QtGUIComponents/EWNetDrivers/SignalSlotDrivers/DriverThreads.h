@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
+#include <mutex>
 #include <utility>
 
 #include "EWNet/Core/Types.h"
@@ -13,11 +14,24 @@
 // only store into the driver's shared values and queue the rest to the GUI
 // thread, where the driver compares and emits.
 
+// Qt carries queued work to the other thread through its own event queue,
+// whose locks a thread checker does not see (Qt is not instrumented). This
+// lock, held while the work is queued and taken again before it runs, makes
+// the hand-over of everything the work captured visible.
+std::mutex& HandOverLock();
+
 // Runs `work` on the owner's thread at its next event-loop turn; dropped when
-// the owner is destroyed first.
+// the owner is destroyed first. Any thread.
 template <typename tWork>
 void QueueToOwnerThread(QObject* owner, tWork&& work) {
-  QMetaObject::invokeMethod(owner, std::forward<tWork>(work), Qt::QueuedConnection);
+  std::lock_guard<std::mutex> queuing(HandOverLock());
+  QMetaObject::invokeMethod(
+      owner,
+      [work = std::forward<tWork>(work)]() mutable {
+        { std::lock_guard<std::mutex> received(HandOverLock()); }
+        work();
+      },
+      Qt::QueuedConnection);
 }
 
 inline void AssertOwnerThread(const QObject* owner) {

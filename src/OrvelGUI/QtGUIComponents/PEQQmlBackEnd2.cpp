@@ -208,6 +208,8 @@ void cPEQQmlBackEnd2::setQMLPEQObjectAndStart() {
     QReadLocker lock(&mBandListLock);
     for (int i = 0; i < mBands.size(); ++i) ConnectBand(mBands[i], i);
   }
+  // QML may have set the driver before the bands were in the list.
+  ApplyDriverValues();
   // Bands whose values equal their defaults were never drawn.
   RecalculateAll();
 }
@@ -233,23 +235,28 @@ void cPEQQmlBackEnd2::setDriver(cPEQDriverInterface* driver) {
     connect(driver, &cPEQDriverInterface::FullyBypassedChanged, this, &cPEQQmlBackEnd2::SetFullyBypassed);
     connect(driver, &cPEQDriverInterface::BandPassChanged, this, &cPEQQmlBackEnd2::SetBandPass);
     connect(driver, &cPEQDriverInterface::BandPassFreqChanged, this, &cPEQQmlBackEnd2::SetBandPassFreq);
-    const int count = std::min(BandCount(), driver->BandCount());
-    for (int i = 0; i < count; ++i) {
-      const UBYTE b = UBYTE(i);
-      SetBandGain(uint(i), driver->GetBandGain(b));
-      SetBandFreq(uint(i), driver->GetBandFreq(b));
-      SetBandWidth(uint(i), driver->GetBandWidth(b));
-      SetBandType(uint(i), driver->GetBandType(b));
-      // A driver that has not heard a range yet holds 0 to 0: the band keeps its own.
-      if (driver->GetBandFreqMax(b) != 0)
-        SetBandFreqRange(uint(i), driver->GetBandFreqMin(b), driver->GetBandFreqMax(b));
-      SetBypass(uint(i), driver->GetBandBypassed(b));
-    }
-    SetFullyBypassed(driver->GetFullyBypassed());
-    SetBandPass(driver->GetBandPass());
-    SetBandPassFreq(driver->GetBandPassFreq());
+    ApplyDriverValues();
   }
   emit driverChanged();
+}
+
+void cPEQQmlBackEnd2::ApplyDriverValues() {
+  if (!mDriver) return;
+  const int count = std::min(BandCount(), mDriver->BandCount());
+  for (int i = 0; i < count; ++i) {
+    const UBYTE b = UBYTE(i);
+    SetBandGain(uint(i), mDriver->GetBandGain(b));
+    SetBandFreq(uint(i), mDriver->GetBandFreq(b));
+    SetBandWidth(uint(i), mDriver->GetBandWidth(b));
+    SetBandType(uint(i), mDriver->GetBandType(b));
+    // A driver that has not heard a range yet holds 0 to 0: the band keeps its own.
+    if (mDriver->GetBandFreqMax(b) != 0)
+      SetBandFreqRange(uint(i), mDriver->GetBandFreqMin(b), mDriver->GetBandFreqMax(b));
+    SetBypass(uint(i), mDriver->GetBandBypassed(b));
+  }
+  SetFullyBypassed(mDriver->GetFullyBypassed());
+  SetBandPass(mDriver->GetBandPass());
+  SetBandPassFreq(mDriver->GetBandPassFreq());
 }
 
 void cPEQQmlBackEnd2::SetBandGain(uint BandIndex, GAIN Gain) {

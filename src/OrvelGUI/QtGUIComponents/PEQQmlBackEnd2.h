@@ -163,6 +163,8 @@ class cPEQQmlBackEnd2 : public QObject {
   void timerEvent(QTimerEvent* event) override;
 
  private:
+  // Every band's values, and the graph's, as the driver holds them.
+  void ApplyDriverValues();
   void RunScheduledPass();
   void CalculateCombined(bool full);
   void RebuildScale();

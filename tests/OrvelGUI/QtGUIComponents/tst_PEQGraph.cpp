@@ -319,6 +319,21 @@ class tst_PEQGraph : public QObject {
     QCOMPARE(g.mBands[0]->Gain(), GAIN(3 * 256));
   }
 
+  // QML may set the driver before it appends the bands.
+  void driverSetBeforeTheBands() {
+    cNetworkScope net;
+    cPEQDriver driver("Early Graph Driver", 1);
+    driver.WriteBandGain(0, 512);
+    driver.WriteBandFreq(0, 30000);
+    cPEQQmlBackEnd2 graph;
+    graph.setDriver(&driver);
+    auto* band = new cPEQQmlBand2(&graph);
+    graph.AppendBand(band);
+    graph.setQMLPEQObjectAndStart();
+    QCOMPARE(band->Gain(), GAIN(512));
+    QCOMPARE(band->Frequency(), UWORD(30000));
+  }
+
   void bypassAndCombined() {
     cGraph g(2);
     g.mBands[0]->SetGain(6 * 256);

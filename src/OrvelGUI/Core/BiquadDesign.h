@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtCore/qobjectdefs.h>
 #include <array>
 #include <cstdint>
 
@@ -16,15 +17,11 @@
 // equaliser. The device undoes the scale: it reads the quantised integers as
 // fixed point with 1.0 = 2^31 / scale.
 
-// Slopes of the high-pass and low-pass units (biquad 0 and biquad 1).
-enum eHighPassType : ULONG {
-  HPF_BUTTERWORTH_12_DB = 0,  // 2nd order Q 0.7071; flat
-  HPF_BUTTERWORTH_18_DB = 1,  // 1st order; 2nd order Q 1.0
-  HPF_BUTTERWORTH_24_DB = 2,  // 2nd order Q 0.5412; 2nd order Q 1.3066
-  HPF_BESSEL_18_DB = 3,       // 1st order at f / 1.3227; 2nd order Q 0.6910 at f / 1.4476
-};
-
+// The enumerations carry a meta-object (QtCore only) so that the screens can
+// name their values.
 namespace nPEQ {
+Q_NAMESPACE
+
 // Band types of the parametric equaliser.
 enum eParametricEQType : ULONG {
   BELL = 0,  // bell variant 0: gain-dependent bandwidth; other: reciprocal boost and cut
@@ -36,7 +33,24 @@ enum eParametricEQType : ULONG {
   LOW_CONTOUR = 6,  // low shelf fixed at -9 dB
   HIGH_CONTOUR = 7,
 };
+Q_ENUM_NS(eParametricEQType)
+
+// Slopes of the high-pass and low-pass units (biquad 0 and biquad 1).
+enum eHighPassType : ULONG {
+  HPF_BUTTERWORTH_12_DB = 0,  // 2nd order Q 0.7071; flat
+  HPF_BUTTERWORTH_18_DB = 1,  // 1st order; 2nd order Q 1.0
+  HPF_BUTTERWORTH_24_DB = 2,  // 2nd order Q 0.5412; 2nd order Q 1.3066
+  HPF_BESSEL_18_DB = 3,       // 1st order at f / 1.3227; 2nd order Q 0.6910 at f / 1.4476
+};
+Q_ENUM_NS(eHighPassType)
 }  // namespace nPEQ
+
+// The slopes were named without the namespace first; those names stay.
+using nPEQ::eHighPassType;
+using nPEQ::HPF_BESSEL_18_DB;
+using nPEQ::HPF_BUTTERWORTH_12_DB;
+using nPEQ::HPF_BUTTERWORTH_18_DB;
+using nPEQ::HPF_BUTTERWORTH_24_DB;
 
 namespace biquad {
 

@@ -4,12 +4,24 @@
 #include <QQmlEngine>
 
 #include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/QtGUIComponents/HPFQmlBand2.h"
 #include "OrvelGUI/QtGUIComponents/OrvelQmlBackend.h"
+#include "OrvelGUI/QtGUIComponents/PEQBlockBackend.h"
+#include "OrvelGUI/QtGUIComponents/PEQDriver.h"
+#include "OrvelGUI/QtGUIComponents/PEQQmlBackEnd2.h"
+#include "OrvelGUI/QtGUIComponents/PEQQmlBand2.h"
+#include "OrvelGUI/QtGUIComponents/PEQScaleText.h"
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
+#include "OrvelGUI/QtGUIComponents/QQuickPathPainterPath.h"
 #include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
 #include "QtGUIComponents/Common/FontStyles.h"
 #include "QtGUIComponents/Common/ThemeColours.h"
 #include "QtGUIComponents/Common/UISettings.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtBooleanSwitchDriver.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtIntegerSwitchDriver.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtSignalSlotContinuousControllerDriver.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtSignalSlotListBoxDriver.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtSignalSlotMeterDriver.h"
 
 namespace {
 
@@ -37,6 +49,28 @@ void RegisterMetaTypes() {
   qRegisterMetaType<cEWCCFormat::eEWCCType>("cEWCCFormat::eEWCCType");
   qRegisterMetaType<cEWCCFormat::eEWCCTypeDecimalPlaces>("cEWCCFormat::eEWCCTypeDecimalPlaces");
   qRegisterMetaType<cProjectCCFormat::eProjectCCType>("cProjectCCFormat::eProjectCCType");
+  qRegisterMetaType<cQtBooleanSwitchDriver*>("cQtBooleanSwitchDriver*");
+  qRegisterMetaType<cQtIntegerSwitchDriver*>("cQtIntegerSwitchDriver*");
+  qRegisterMetaType<cQtSignalSlotMeterDriver*>("cQtSignalSlotMeterDriver*");
+  qRegisterMetaType<cQtSignalSlotContinuousControllerDriver*>("cQtSignalSlotContinuousControllerDriver*");
+  qRegisterMetaType<cQtSignalSlotListBoxDriver*>("cQtSignalSlotListBoxDriver*");
+  qRegisterMetaType<QQuickPathPainterPath*>("QQuickPathPainterPath*");
+  qRegisterMetaType<cPEQDriverInterface*>("cPEQDriverInterface*");
+  qRegisterMetaType<cPEQQmlBackEnd2*>("cPEQQmlBackEnd2*");
+  qRegisterMetaType<cPEQScaleText*>("cPEQScaleText*");
+  qRegisterMetaType<cPEQQmlBandBase2*>("cPEQQmlBandBase2*");
+  qRegisterMetaType<cPEQQmlBand2*>("cPEQQmlBand2*");
+  qRegisterMetaType<cHPFQmlBand2*>("cHPFQmlBand2*");
+  qRegisterMetaType<cPEQDriver*>("cPEQDriver*");
+  qRegisterMetaType<cPEQBandDrivers*>("cPEQBandDrivers*");
+  qRegisterMetaType<cPEQBlockBackend*>("cPEQBlockBackend*");
+  qRegisterMetaType<cPEQBlockBackend::eBandPos>("cPEQBlockBackend::eBandPos");
+  qRegisterMetaType<cPEQBlockBackend::eNumOfBands>("cPEQBlockBackend::eNumOfBands");
+  qRegisterMetaType<nPEQ::eParametricEQType>("nPEQ::eParametricEQType");
+  qRegisterMetaType<nPEQ::eHighPassType>("nPEQ::eHighPassType");
+  qRegisterMetaType<QPainterPath>("QPainterPath");
+  qRegisterMetaType<QPainterPathWrapper*>("QPainterPathWrapper*");
+  qRegisterMetaType<QQmlObjectListModel<cPEQBandDrivers>*>("QQmlObjectListModel<cPEQBandDrivers>*");
   qRegisterMetaType<cSerialConnectionBackend::eConnectionState>("eConnectionState");
   qRegisterMetaType<cGraphLineColours>();
   qRegisterMetaType<cPEQGraphColours>();
@@ -51,18 +85,34 @@ void RegisterOrvelQmlTypes() {
   qmlRegisterSingletonType<cUISettings>("UISettingsSingleton", 1, 0, "UISettings", ProvideInstance<cUISettings>);
   qmlRegisterSingletonType<cQmlValueInterpreterSingleton>("ValueInterpreter", 1, 0, "Interpreter",
                                                           ProvideInstance<cQmlValueInterpreterSingleton>);
-  // The signal-slot drivers and the list-box backend (EWDrivers 1.0) come
-  // here when the editor's building blocks arrive.
+  qmlRegisterType<cQtBooleanSwitchDriver>("EWDrivers", 1, 0, "QtBooleanSwitchDriver");
+  qmlRegisterType<cQtIntegerSwitchDriver>("EWDrivers", 1, 0, "QtIntegerSwitchDriver");
+  qmlRegisterType<cQtSignalSlotMeterDriver>("EWDrivers", 1, 0, "QtSignalSlotMeterDriver");
+  qmlRegisterType<cQtSignalSlotContinuousControllerDriver>("EWDrivers", 1, 0, "QtSignalSlotContinuousControllerDriver");
+  // The list-box backend (EWDrivers 1.0, QtListBoxBackend) comes here with
+  // the editor's panel backends.
   qmlRegisterType<cEWCCFormat>("EWQml", 2, 0, "EWCCFormat");
   qmlRegisterUncreatableType<cProjectCCFormat>(
       "Orvel", 1, 0, "ProjectCCFormat",
       "Import ValueInterpreter and use Interpreter.<function> instead of instantiating instances of "
       "ProjectCCFormat");
-  // Then the equaliser graph's types, from PathPainterPath to PEQTypes.
+  qmlRegisterType<QQuickPathPainterPath>("Orvel", 1, 0, "PathPainterPath");
+  qmlRegisterUncreatableType<cPEQDriverInterface>("EWDrivers", 1, 0, "PEQDriverInterface",
+                                                  "Cannot instantiate this abstract interface");
+  qmlRegisterType<cPEQQmlBackEnd2>("EWQml", 2, 0, "PEQQmlBackEnd");
+  qmlRegisterUncreatableType<cPEQScaleText>("EWQml", 2, 0, "PEQScaleText",
+                                            "This type should not be used directly in qml");
+  qmlRegisterUncreatableType<cPEQQmlBandBase2>("EWQml", 2, 0, "PEQQmlBandBase", "Cannot instantiate base class");
+  qmlRegisterType<cPEQQmlBand2>("EWQml", 2, 0, "PEQQmlBand");
+  qmlRegisterType<cHPFQmlBand2>("EWQml", 2, 0, "HPFQmlBand");
+  qmlRegisterUncreatableType<cPEQDriver>("Orvel", 1, 0, "PEQDriver", "Can't instantiate this driver");
+  qmlRegisterUncreatableMetaObject(nPEQ::staticMetaObject, "Orvel", 1, 0, "PEQTypes", "PEQ Enum definitions only");
   qmlRegisterUncreatableType<cSerialConnectionBackend>("Orvel", 1, 0, "SerialConnectionBackend",
                                                        "SerialConnectionBackend");
-  // Then the editor's panel backends, from FaderControlStripBackend to
-  // PEQBlockBackend.
+  // The editor's panel backends (FaderControlStripBackend, InOutFaderBackend,
+  // LowMidHighBackend) come here, before the equaliser block's types.
+  qmlRegisterUncreatableType<cPEQBandDrivers>("Orvel", 1, 0, "PEQBandDrivers", "PEQBandDrivers");
+  qmlRegisterUncreatableType<cPEQBlockBackend>("Orvel", 1, 0, "PEQBlockBackend", "PEQBlockBackend");
   qmlRegisterUncreatableType<cSavesDialogBackend>("Orvel", 1, 0, "SavesDialogBackend", "SavesDialogBackend");
   RegisterMetaTypes();
 }

@@ -1,0 +1,6 @@
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/DriverThreads.h"
+
+std::mutex& HandOverLock() {
+  static std::mutex lock;
+  return lock;
+}

@@ -13,6 +13,7 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
@@ -67,11 +68,14 @@ QQuickItem* FindNamed(QQuickItem* root, const QString& name) {
 }
 
 // One walk through the loader: steps run in order, each when its condition
-// holds, checked every 20 ms; the walk fails when one waits too long.
+// holds (checked every 20 ms), after the window has drawn what the condition
+// saw, so that a picture taken then shows it; the walk fails when a step
+// waits too long.
 class cLoaderWalkthrough : public QObject {
  public:
   cLoaderWalkthrough(QQuickWindow* window, cApplicationCore& core, sHeadlessOptions options)
       : mWindow(window), mCore(core), mOptions(std::move(options)) {
+    connect(mWindow, &QQuickWindow::frameSwapped, this, [this] { ++mFrames; });
     connect(&mPoll, &QTimer::timeout, this, &cLoaderWalkthrough::Poll);
     PlanSteps();
     mStepTimer.start();
@@ -82,13 +86,15 @@ class cLoaderWalkthrough : public QObject {
   struct sStep {
     const char* mWaitingFor;
     std::function<bool()> mReady;
+    std::function<QString()> mShot;  // picture taken when ready, if it names one
     std::function<void()> mAction;
   };
 
   QObject* Root(const char* alias) const { return mWindow->property(alias).value<QObject*>(); }
+  QQuickItem* Item(const char* alias) const { return mWindow->property(alias).value<QQuickItem*>(); }
   QString StatusText() const { return Root("messageBox")->property("statusText").toString(); }
   QString ResultText() const { return mWindow->property("resultText").toString(); }
-  bool Visible(const char* alias) const { return Root(alias)->property("visible").toBool(); }
+  bool Flag(const char* alias, const char* property) const { return Root(alias)->property(property).toBool(); }
 
   // A press and a release at the centre of the item, as the window gets them
   // from a mouse.
@@ -101,62 +107,60 @@ class cLoaderWalkthrough : public QObject {
     }
   }
 
-  void Shot(const char* name) {
-    if (mOptions.mShotsFolder.isEmpty()) return;
-    Save(QDir(mOptions.mShotsFolder).filePath(QString::fromLatin1(name)));
+  std::function<QString()> Shot(const char* name) const {
+    const QString path = mOptions.mShotsFolder.isEmpty() || *name == '\0'
+                             ? QString()
+                             : QDir(mOptions.mShotsFolder).filePath(QLatin1String(name));
+    return [path] { return path; };
   }
-  bool Save(const QString& path) {
-    const QImage image = mWindow->grabWindow();
+
+  // The window as the offscreen screen holds it after its last frame.
+  void Save(const QString& path) {
+    const QImage image = mWindow->screen()->grabWindow(mWindow->winId()).toImage();
     if (image.isNull() || !image.save(path)) {
       std::fprintf(stderr, "orvel-loader-headless: could not save %s\n", qPrintable(path));
       mFailed = true;
-      return false;
+      return;
     }
     std::printf("Saved %s\n", qPrintable(path));
-    return true;
   }
 
   void PlanSteps() {
     mSteps.push_back({"the port list", [this] { return StatusText() == "Status: Not connected"; },
-                      [this] {
-                        Shot("loader-not-connected.png");
-                        Click(qvariant_cast<QQuickItem*>(mWindow->property("connectButton")));
-                      }});
+                      Shot("loader-not-connected.png"), [this] { Click(Item("connectButton")); }});
+    // Several ports: the popup offers them and the first is taken.
     mSteps.push_back({"the connection or the port popup",
-                      [this] { return Visible("portPopup") || StatusText().startsWith("Status: Connected"); },
+                      [this] { return Flag("portPopup", "opened") || StatusText().startsWith("Status: Connected"); },
+                      [this] { return Flag("portPopup", "opened") ? Shot("loader-port-popup.png")() : QString(); },
                       [this] {
-                        if (!Visible("portPopup")) return;
-                        // Let the popup's opening transition end before the picture.
-                        QTimer::singleShot(400, this, [this] {
-                          Shot("loader-port-popup.png");
-                          if (QQuickItem* first = FindNamed(mWindow->contentItem(), "portButton0")) Click(first);
-                        });
+                        if (!Flag("portPopup", "opened")) return;
+                        if (QQuickItem* first = FindNamed(mWindow->contentItem(), "portButton0")) Click(first);
                       }});
     mSteps.push_back({"the connection", [this] { return StatusText().startsWith("Status: Connected"); },
+                      Shot("loader-connected.png"),
                       [this] {
-                        Shot("loader-connected.png");
-                        if (!mOptions.mRecall.isEmpty()) {
-                          Click(qvariant_cast<QQuickItem*>(mWindow->property("recallButton")));
-                        }
+                        if (!mOptions.mRecall.isEmpty()) Click(Item("recallButton"));
                       }});
-    if (mOptions.mRecall.isEmpty()) return;
-    mSteps.push_back({"the recall dialog", [this] { return Visible("recallDialog"); },
-                      [this] {
-                        QObject* dialog = Root("recallDialog");
-                        bool added = false;
-                        QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
-                                                  Q_ARG(QUrl, QUrl::fromLocalFile(mOptions.mRecall)));
-                        if (!added) {
-                          std::fprintf(stderr, "orvel-loader-headless: the dialog refused %s\n",
-                                       qPrintable(mOptions.mRecall));
-                          mFailed = true;
-                        }
-                        QMetaObject::invokeMethod(dialog, "accept");
-                      }});
-    mSteps.push_back({"the recall's result", [this] { return !ResultText().isEmpty(); },
-                      [this] { mRecallSucceeded = ResultText().endsWith(" Successful"); }});
-    mSteps.push_back({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); },
-                      [this] { Shot("loader-recall.png"); }});
+    if (!mOptions.mRecall.isEmpty()) {
+      mSteps.push_back({"the recall dialog", [this] { return Flag("recallDialog", "visible"); }, Shot(""),
+                        [this] {
+                          QObject* dialog = Root("recallDialog");
+                          bool added = false;
+                          QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
+                                                    Q_ARG(QUrl, QUrl::fromLocalFile(mOptions.mRecall)));
+                          if (!added) {
+                            std::fprintf(stderr, "orvel-loader-headless: the dialog refused %s\n",
+                                         qPrintable(mOptions.mRecall));
+                            mFailed = true;
+                          }
+                          QMetaObject::invokeMethod(dialog, "accept");
+                        }});
+      mSteps.push_back({"the recall's result", [this] { return !ResultText().isEmpty(); }, Shot(""),
+                        [this] { mRecallSucceeded = ResultText().endsWith(" Successful"); }});
+      mSteps.push_back({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); },
+                        Shot("loader-recall.png"), [] {}});
+    }
+    mSteps.push_back({"the last frame", [] { return true; }, [this] { return mOptions.mScreenshot; }, [] {}});
   }
 
   void PrintChanges() {
@@ -173,14 +177,31 @@ class cLoaderWalkthrough : public QObject {
     std::fflush(stdout);
   }
 
+  // Runs the next step once its condition holds and a frame has been drawn
+  // since; false while it waits.
+  bool StepTaken(sStep& step) {
+    if (!mReadySeen) {
+      if (!step.mReady()) return false;
+      mReadySeen = true;
+      mFramesAtReady = mFrames;
+      mWindow->update();
+      return false;
+    }
+    if (mFrames == mFramesAtReady) return false;
+    mReadySeen = false;
+    const QString shot = step.mShot();
+    if (!shot.isEmpty()) Save(shot);
+    step.mAction();
+    return true;
+  }
+
   void Poll() {
     PrintChanges();
     if (!mFailed && mNext < mSteps.size()) {
       sStep& step = mSteps[mNext];
-      if (step.mReady()) {
+      if (StepTaken(step)) {
         ++mNext;
         mStepTimer.restart();
-        step.mAction();
         PrintChanges();
       } else if (mStepTimer.elapsed() > mOptions.mTimeoutMs) {
         std::fprintf(stderr, "orvel-loader-headless: gave up waiting for %s (%s)\n", step.mWaitingFor,
@@ -190,7 +211,6 @@ class cLoaderWalkthrough : public QObject {
     }
     if (!mFailed && mNext < mSteps.size()) return;
     mPoll.stop();
-    if (!mOptions.mScreenshot.isEmpty()) Save(mOptions.mScreenshot);
     const bool recallFine = mOptions.mRecall.isEmpty() || mRecallSucceeded;
     QCoreApplication::exit(!mFailed && recallFine ? 0 : 1);
   }
@@ -202,6 +222,9 @@ class cLoaderWalkthrough : public QObject {
   std::size_t mNext = 0;
   QTimer mPoll;
   QElapsedTimer mStepTimer;
+  int mFrames = 0;
+  int mFramesAtReady = 0;
+  bool mReadySeen = false;
   QString mLastStatus;
   QString mLastResult;
   bool mFailed = false;

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <memory>
 
+#include "EWNet/QT/EWNetTCPServer.h"
 #include "OrvelGUI/Application/OrvelProgram.h"
 #include "OrvelGUI/Application/OrvelRuntime.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
@@ -102,6 +103,7 @@ class cLoaderProgram {
   cOrvelQmlBackend* Backend() const { return mRuntime.Backend(); }
   cApplicationCore& Core() { return mRuntime.Application().Core(); }
   cSerialInterface& Link() { return *Core().GetSerialInterface(); }
+  quint16 NetworkPort() { return mRuntime.Application().TCPServer()->serverPort(); }
 
  private:
   static sApplicationOptions Options() {

@@ -56,11 +56,11 @@ class tst_Application : public QObject {
   void manyStartsAndEnds() {
     cQtWarningCapture warnings;
     warnings.Expect("This plugin does not support propagateSizeHints");
-    for (int i = 0; i < 25; ++i) {
+    for (int i = 0; i < 200; ++i) {
       cLoaderProgram program;
       cQmlScreen screen(QStringLiteral("qrc:/main_load_only.qml"), program.Backend());
       QVERIFY(screen.Show());
-      if (i % 5 == 0)
+      if (i % 20 == 0)
         QTRY_COMPARE(FindItem(screen.Window()->contentItem(), "statusLabel")->property("text").toString(),
                      QString("Status: No devices detected"));
     }

@@ -91,16 +91,26 @@ int RefuseSecondInstance(int argc, char** argv, bool unattended) {
   return 0;
 }
 
-// The first frame on screen, as a start-up figure next to "Booted in".
+// The first frame on screen, as a start-up figure next to "Booted in". A
+// render thread may swap twice before the first report has run here.
 void ReportFirstFrame(QQmlApplicationEngine& engine) {
   for (QObject* root : engine.rootObjects()) {
     auto* window = qobject_cast<QQuickWindow*>(root);
     if (window == nullptr) continue;
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = QObject::connect(window, &QQuickWindow::frameSwapped, window, [connection] {
-      QObject::disconnect(*connection);
-      qDebug().noquote() << "First frame in: " + QString::number(gSinceStaticSetUp.elapsed()) + "ms";
-    });
+    struct sReport {
+      bool mDone = false;
+      QMetaObject::Connection mConnection;
+    };
+    auto report = std::make_shared<sReport>();
+    report->mConnection = QObject::connect(
+        window, &QQuickWindow::frameSwapped, window,
+        [report] {
+          if (report->mDone) return;
+          report->mDone = true;
+          QObject::disconnect(report->mConnection);
+          qDebug().noquote() << "First frame in: " + QString::number(gSinceStaticSetUp.elapsed()) + "ms";
+        },
+        Qt::QueuedConnection);
     return;
   }
 }

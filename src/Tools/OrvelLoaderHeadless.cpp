@@ -95,6 +95,12 @@ class cLoaderWalkthrough : public QObject {
   QString StatusText() const { return Root("messageBox")->property("statusText").toString(); }
   QString ResultText() const { return mWindow->property("resultText").toString(); }
   bool Flag(const char* alias, const char* property) const { return Root(alias)->property(property).toBool(); }
+  // Connected, and the device has told its version (the status line shows
+  // the state a moment before the version arrives).
+  bool Connected() const {
+    return StatusText().startsWith("Status: Connected, ") &&
+           !Root("serialBackend")->property("version").toString().isEmpty();
+  }
 
   // A press and a release at the centre of the item, as the window gets them
   // from a mouse.
@@ -129,15 +135,13 @@ class cLoaderWalkthrough : public QObject {
     mSteps.push_back({"the port list", [this] { return StatusText() == "Status: Not connected"; },
                       Shot("loader-not-connected.png"), [this] { Click(Item("connectButton")); }});
     // Several ports: the popup offers them and the first is taken.
-    mSteps.push_back({"the connection or the port popup",
-                      [this] { return Flag("portPopup", "opened") || StatusText().startsWith("Status: Connected"); },
+    mSteps.push_back({"the connection or the port popup", [this] { return Flag("portPopup", "opened") || Connected(); },
                       [this] { return Flag("portPopup", "opened") ? Shot("loader-port-popup.png")() : QString(); },
                       [this] {
                         if (!Flag("portPopup", "opened")) return;
                         if (QQuickItem* first = FindNamed(mWindow->contentItem(), "portButton0")) Click(first);
                       }});
-    mSteps.push_back({"the connection", [this] { return StatusText().startsWith("Status: Connected"); },
-                      Shot("loader-connected.png"),
+    mSteps.push_back({"the connection", [this] { return Connected(); }, Shot("loader-connected.png"),
                       [this] {
                         if (!mOptions.mRecall.isEmpty()) Click(Item("recallButton"));
                       }});

@@ -77,7 +77,9 @@ class tst_Headless : public QObject {
     const sHeadlessRun run = RunHeadless(place, {QString::fromStdString(device->DevicePath())},
                                          {"--recall", mGood, "--shots", shots, "--screenshot", final});
     QVERIFY2(run.mExit == 0, qPrintable(run.mLines.join('\n') + '\n' + run.mErrors));
-    const QStringList shown = run.mLines.filter(QRegularExpression("^(Status:|Recall )"));
+    // The state may show a moment before the version that goes with it.
+    QStringList shown = run.mLines.filter(QRegularExpression("^(Status:|Recall )"));
+    shown.removeAll("Status: Connected, ");
     QCOMPARE(shown, (QStringList{"Status: Not connected", "Status: Attempting to connect", "Status: Connected, V1.4",
                                  "Recall crossover test.cfg Successful"}));
     for (const char* name : {"loader-not-connected.png", "loader-connected.png", "loader-recall.png"}) {

@@ -12,6 +12,16 @@ class QQmlEngine;
 // What tells one program of the product from another: its command name, its
 // screen and the backends that screen needs beyond the loader's. The
 // application name, and so the single-instance rule, is the same for all.
+// The editor, for instance:
+//   sOrvelProgramOptions options;
+//   options.mCommandName = "orvel-editor";
+//   options.mScreen = QUrl("qrc:/main.qml");
+//   options.mCreateBackends = [](cApplication& application, cOrvelQmlBackend& root) {
+//     // the panel backends, made under the registry lock (the dispatch
+//     // thread runs), linked to the units of application.Core(), then
+//     root.SetEditorBackends({inOutFader, low, mid, high});
+//   };
+//   return RunOrvelProgram(argc, argv, options);
 struct sOrvelProgramOptions {
   QString mCommandName = QStringLiteral("orvel-loader");
   QString mSummary = QStringLiteral("Connects to the processor and recalls configuration files into it.");

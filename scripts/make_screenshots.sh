@@ -4,12 +4,10 @@
 # simulated processors (so the port popup shows), recalling the example
 # configuration. Run it again whenever the loader's look changes.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
+# shellcheck source=release-build.sh
+source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
 EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/crossover-80Hz-2k5Hz.cfg}"
 OUT="$ROOT/docs"
-# shellcheck source=release-build.sh
-source "$ROOT/scripts/release-build.sh"
 
 if [ ! -f "$EXAMPLE" ]; then
   echo "$EXAMPLE is missing" >&2

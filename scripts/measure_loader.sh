@@ -9,12 +9,10 @@
 #     the processor time the program uses over ORVEL_IDLE_SECONDS (default
 #     10) of idling, as a share of one core.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
+# shellcheck source=release-build.sh
+source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
 RUNS="${ORVEL_MEASURE_RUNS:-5}"
 IDLE="${ORVEL_IDLE_SECONDS:-10}"
-# shellcheck source=release-build.sh
-source "$ROOT/scripts/release-build.sh"
 orvel_release_build orvel-loader orvel-devsim orvel-cli >/dev/null
 
 WORK="$(mktemp -d)"

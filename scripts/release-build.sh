@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Sourced by the scripts that run the program: installs what is missing,
-# then configures and builds the release configuration in $BUILD (default
-# build/) with the given targets.
+# Sourced by the scripts that run the program. Sets ROOT (the source tree)
+# and BUILD (the release build folder: ORVEL_BUILD_DIR, default build/).
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
+
+# Installs what is missing, then configures and builds the release
+# configuration with the given targets.
 orvel_release_build() {
   "$ROOT/scripts/install-deps.sh"
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEL_BUILD_TESTS=OFF -DORVEL_BUILD_BENCH=OFF \

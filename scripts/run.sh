@@ -8,11 +8,9 @@
 # connect, recall the example configuration, print the status and result
 # lines the window shows, and save a picture of the window.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
-EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/crossover-80Hz-2k5Hz.cfg}"
 # shellcheck source=release-build.sh
-source "$ROOT/scripts/release-build.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
+EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/crossover-80Hz-2k5Hz.cfg}"
 
 orvel_release_build orvel-loader orvel-loader-headless orvel-devsim orvel-cli
 

@@ -9,32 +9,15 @@
 #include "DevSim/SimFixture.h"
 #include "LoaderProcess.h"
 #include "OrvelGUI/Core/AppPaths.h"
+#include "Tools/CliSupport.h"
 
 namespace {
 
 const QString kStorage = QStringLiteral("Tessmark/OrvelGUI-V1.00/AppData/NonVolatile/NonVolatileRamFile");
 const QByteArray kRefusal = "An instance of Orvel Loader is already running.";
 
-struct sCliRun {
-  int mExit = -1;
-  QString mOut;
-  QString mErr;
-};
-
-sCliRun Remote(quint16 port, const QStringList& arguments, int timeoutMs = 15000) {
-  QProcess cli;
-  cli.start(QStringLiteral(ORVEL_BIN_DIR "/orvel-cli"),
-            QStringList{"remote", QString("127.0.0.1:%1").arg(port)} + arguments);
-  sCliRun run;
-  if (!cli.waitForFinished(timeoutMs)) {
-    cli.kill();
-    cli.waitForFinished(5000);
-    return run;
-  }
-  run.mExit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-  run.mOut = QString::fromLocal8Bit(cli.readAllStandardOutput());
-  run.mErr = QString::fromLocal8Bit(cli.readAllStandardError());
-  return run;
+sRun Remote(quint16 port, const QStringList& arguments) {
+  return RunCli(QStringList{"remote", QString("127.0.0.1:%1").arg(port)} + arguments, QString());
 }
 
 // Lines Qt writes when a signal cannot be delivered or a binding breaks.
@@ -171,7 +154,7 @@ class tst_Program : public QObject {
 
     // Connect flag 1 and the port's name, NUL-terminated.
     const QString connect = "01" + QString::fromLatin1(QByteArray("ttyORV0").toHex()) + "00";
-    sCliRun run = Remote(port, {"set", "Serial Connection Driver NetObject", "0", connect});
+    sRun run = Remote(port, {"set", "Serial Connection Driver NetObject", "0", connect});
     QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
     QTRY_VERIFY_WITH_TIMEOUT(ReceivedTypes(*device).startsWith("0"), 10000);
 
@@ -206,7 +189,7 @@ class tst_Program : public QObject {
   // The highest level the Low panel's left meter shows over 2 s (the
   // simulated source breathes by about 1.4 dB, several times a second).
   static double PeakMeterDb(quint16 port) {
-    const sCliRun run = Remote(port, {"watch", "Metering Sources NetObject", "4099", "--seconds", "2"});
+    const sRun run = Remote(port, {"watch", "Metering Sources NetObject", "4099", "--seconds", "2"});
     double peak = -1000.0;
     for (const QString& line : run.mOut.split('\n', Qt::SkipEmptyParts)) {
       bool ok = false;

@@ -1,10 +1,44 @@
 #!/usr/bin/env bash
-# Builds the program (release configuration) and runs it.
+# Builds the program (release configuration) and runs it against the device
+# simulator: orvel-devsim first, then orvel-loader with the simulator's port
+# listed (ORVEL_SERIAL_PORTS), so Connect and Recall work without the
+# processor; the simulator stops when the window closes.
+#
+# Without a display the same job is done offscreen by orvel-loader-headless:
+# connect, recall the example configuration, print the status and result
+# lines the window shows, and save a picture of the window.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
+# shellcheck source=release-build.sh
+source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
+EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/crossover-80Hz-2k5Hz.cfg}"
 
-"$ROOT/scripts/install-deps.sh"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEL_BUILD_TESTS=OFF -DORVEL_BUILD_BENCH=OFF
-cmake --build "$BUILD" -j"$(nproc)"
-exec "$BUILD/bin/orvel-loader" "$@"
+orvel_release_build orvel-loader orvel-loader-headless orvel-devsim orvel-cli
+
+SIM_DIR="$(mktemp -d)"
+ORVEL_SIM_PID=""
+cleanup() {
+  if [ -n "$ORVEL_SIM_PID" ]; then
+    kill "$ORVEL_SIM_PID" 2>/dev/null || true
+    wait "$ORVEL_SIM_PID" 2>/dev/null || true
+  fi
+  rm -rf "$SIM_DIR"
+}
+trap cleanup EXIT
+orvel_start_simulator "$SIM_DIR/ttyORV0"
+export ORVEL_SERIAL_PORTS="$SIM_DIR/ttyORV0"
+echo "Device simulator on $ORVEL_SERIAL_PORTS"
+
+status=0
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
+  "$BUILD/bin/orvel-loader" "$@" || status=$?
+else
+  echo "No display available (neither DISPLAY nor WAYLAND_DISPLAY is set): running the loader offscreen."
+  args=(--screenshot "$BUILD/loader-headless.png")
+  if [ -f "$EXAMPLE" ]; then
+    args+=(--recall "$EXAMPLE")
+  else
+    echo "$EXAMPLE is missing: connecting only."
+  fi
+  "$BUILD/bin/orvel-loader-headless" "${args[@]}" || status=$?
+fi
+exit "$status"

@@ -1,9 +1,9 @@
 #pragma once
 
-// Loads the program's real screens offscreen, with the real backends on a
-// real object network (router, system builder, dispatch and tick threads,
-// the serial link, its connect driver and the saves manager) as the
-// application builds them, so tests can click where a user clicks.
+// Loads the program's real screens offscreen, with the real backends on the
+// program's own object system (cApplication and everything it builds, its
+// dispatch and tick threads running), so tests can click where a user
+// clicks.
 
 #include <QGuiApplication>
 #include <QMutex>
@@ -17,10 +17,11 @@
 #include <atomic>
 #include <memory>
 
-#include "EWNet/Core/RegRoutr.h"
-#include "EWNet/Core/Syscall.h"
+#include "EWNet/QT/EWNetTCPServer.h"
+#include "OrvelGUI/Application/OrvelProgram.h"
+#include "OrvelGUI/Application/OrvelRuntime.h"
+#include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/SavesManager.h"
-#include "OrvelGUI/Core/SerialConnectDriver.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 #include "OrvelGUI/Core/Version.h"
 #include "OrvelGUI/QtGUIComponents/OrvelQmlBackend.h"
@@ -88,63 +89,30 @@ class cQtWarningCapture {
   QStringList mUnexpected;
 };
 
-// The application's objects that the loader needs, made and destroyed in the
-// application's order; the threads run from construction to destruction.
-class cLoaderNetwork {
+// The program's object system as its entry point builds it: the object
+// network with the connection manager and its supervision, cApplication
+// with its threads running, and the top-level backend. Its object network
+// listens on a port of the system's choosing, so that tests running side by
+// side do not meet. Destroy the screen first.
+class cLoaderProgram {
  public:
-  cLoaderNetwork() {
-    StartEWNet(0, true);
-    mTheme = std::make_unique<cThemeColours>();
-    mDrawing = std::make_unique<cDrawingUtility>();
-    mFonts = std::make_unique<cFontStyles>();
-    mSettings = std::make_unique<cUISettings>();
-    mInterpreter = std::make_unique<cQmlValueInterpreterSingleton>();
-    mDispatch = std::make_unique<cSyscallThread>();
-    mTicks = std::make_unique<cActionTickDriver>(&mTickHook);
-    mSerial = std::make_unique<cSerialInterface>();
-    mDriver = std::make_unique<cSerialConnectDriver>(mSerial.get());
-    mSaves = std::make_unique<cSavesManager>();
-    mTickHook.mLink.store(mSerial.get());
-    mDispatch->Start();
-    mTicks->start();
-    SetSystemRunning(true);
-  }
-  ~cLoaderNetwork() {
-    SetSystemRunning(false);
-    mDispatch->Stop();
-    mTicks.reset();
-    mSaves.reset();
-    mDriver.reset();
-    mSerial.reset();
-    mDispatch.reset();
-    StopEWNet();
-  }
-  cLoaderNetwork(const cLoaderNetwork&) = delete;
-  cLoaderNetwork& operator=(const cLoaderNetwork&) = delete;
+  cLoaderProgram() : mRuntime(Options()) { mRuntime.CreateBackend(); }
+  cLoaderProgram(const cLoaderProgram&) = delete;
+  cLoaderProgram& operator=(const cLoaderProgram&) = delete;
 
-  cSerialInterface& Link() { return *mSerial; }
-  cSavesManager& Saves() { return *mSaves; }
+  cOrvelQmlBackend* Backend() const { return mRuntime.Backend(); }
+  cApplicationCore& Core() { return mRuntime.Application().Core(); }
+  cSerialInterface& Link() { return *Core().GetSerialInterface(); }
+  quint16 NetworkPort() { return mRuntime.Application().TCPServer()->serverPort(); }
 
  private:
-  class cServiceHook : public cActionTickParent {
-   public:
-    void ActionTickHook() override {
-      if (cSerialInterface* link = mLink.load()) link->Service();
-    }
-    std::atomic<cSerialInterface*> mLink{nullptr};
-  };
+  static sApplicationOptions Options() {
+    sApplicationOptions options;
+    options.mTcpPort = 0;
+    return options;
+  }
 
-  std::unique_ptr<cThemeColours> mTheme;
-  std::unique_ptr<cDrawingUtility> mDrawing;
-  std::unique_ptr<cFontStyles> mFonts;
-  std::unique_ptr<cUISettings> mSettings;
-  std::unique_ptr<cQmlValueInterpreterSingleton> mInterpreter;
-  cServiceHook mTickHook;
-  std::unique_ptr<cSyscallThread> mDispatch;
-  std::unique_ptr<cActionTickDriver> mTicks;
-  std::unique_ptr<cSerialInterface> mSerial;
-  std::unique_ptr<cSerialConnectDriver> mDriver;
-  std::unique_ptr<cSavesManager> mSaves;
+  cOrvelRuntime mRuntime;
 };
 
 // One screen loaded from the program's resources in an engine set up as the
@@ -152,13 +120,7 @@ class cLoaderNetwork {
 class cQmlScreen {
  public:
   cQmlScreen(const QString& url, cOrvelQmlBackend* backend) {
-    mEngine.addImportPath(QStringLiteral("qrc:/qml/EWQml"));
-    mEngine.addImportPath(QStringLiteral("qrc:/qml"));
-    mEngine.addImportPath(QStringLiteral("qrc:/"));
-    mEngine.addImageProvider(QLatin1String(cQMLFactoryImageProvider::kProviderName), new cQMLFactoryImageProvider);
-    mEngine.rootContext()->setContextProperty(QStringLiteral("_screenScalingFactor"), 1.0);
-    mEngine.rootContext()->setContextProperty(QStringLiteral("_fontScalingFactor"), 1.0);
-    mEngine.rootContext()->setContextProperty(QStringLiteral("_App"), backend);
+    SetUpOrvelQmlEngine(mEngine, backend);
     QQmlComponent component(&mEngine, QUrl(url));
     QObject* root = component.create();
     if (root == nullptr) {

@@ -27,6 +27,9 @@ cConnectionThreadWorkerBase::~cConnectionThreadWorkerBase() {
     immediate = mLostComms || mAbandoned;
     mHeld.clear();
   }
+  // The derived part is gone: a socket error raised while closing must not
+  // reach a slot of the derived class.
+  if (mSocket != nullptr) mSocket->disconnect(this);
   if (tcp != nullptr) {
     tcp->disconnect(this);
     tcp->Close(immediate);

@@ -12,6 +12,7 @@
 #include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
+#include "OrvelGUI/QtGUIComponents/GuiThreadHandoff.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ constexpr EW_NET_DATA_SCALE kSync = PARAMETER_BASE + 2;
 }  // namespace
 
 cSavesDialogBackend::cSavesDialogBackend(QObject* parent, const char* managerName)
-    : QObject(parent), cNetObject(kObjectName, kParameterCount, false, false) {
+    : QObject(parent), cNetObject(kObjectName, kParameterCount, false, false), mToGui(new cGuiThreadHandoff(this)) {
   const char* manager = managerName != nullptr ? managerName : cSavesManager::kName;
   cSystemBuilder* builder = GetSystemBuilder();
   if (builder == nullptr) {
@@ -106,8 +107,7 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
     case kSync: {
       // A result that carries no answer is no success.
       const bool success = EWNetPayloadLongEnough(*this, message, 1) && UBYTEToBool(message.GetUBYTE(0));
-      QMetaObject::invokeMethod(
-          this, [this, success] { ApplyResult(success); }, Qt::QueuedConnection);
+      mToGui->Post([this, success] { ApplyResult(success); });
       return;
     }
     default:

@@ -6,6 +6,8 @@
 
 #include "EWNet/Core/NetObjct.h"
 
+class cGuiThreadHandoff;
+
 // Save, recall and sync requests to the saves manager, and the result of the
 // last one, over parameters 4096-4098 (linked by name through the system
 // builder when it is made).
@@ -61,6 +63,8 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   void ApplyResult(bool success);
   void AssertGuiThread() const;
 
+  // Decoded values on their way from the dispatch thread (child).
+  cGuiThreadHandoff* mToGui;
   // GUI thread.
   bool mOperationSuccess = true;
   bool mButtonSave = false;

@@ -9,6 +9,7 @@
 #include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/SerialConnectDriver.h"
 #include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
+#include "OrvelGUI/QtGUIComponents/GuiThreadHandoff.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ QString TextIn(const cEWNetMessage& message, EW_NET_DATA_SCALE at, std::size_t r
 }  // namespace
 
 cSerialConnectionBackend::cSerialConnectionBackend(QObject* parent, const char* driverName)
-    : QObject(parent), cNetObject(kObjectName, kParameterCount, true, false) {
+    : QObject(parent), cNetObject(kObjectName, kParameterCount, true, false), mToGui(new cGuiThreadHandoff(this)) {
   QObject::connect(this, &cSerialConnectionBackend::updatePortNamesSignal, this,
                    &cSerialConnectionBackend::updatePortNames);
   const char* driver = driverName != nullptr ? driverName : cSerialConnectDriver::kObjectName;
@@ -158,8 +159,7 @@ void cSerialConnectionBackend::EntrypointMessage(cEWNetMessage& message) {
     case kConnect: {
       if (!EWNetPayloadLongEnough(*this, message, 1)) return;
       const UBYTE state = message.GetUBYTE(0);
-      QMetaObject::invokeMethod(
-          this, [this, state] { ApplyLinkState(state); }, Qt::QueuedConnection);
+      mToGui->Post([this, state] { ApplyLinkState(state); });
       return;
     }
     case kPortList: {
@@ -175,22 +175,19 @@ void cSerialConnectionBackend::EntrypointMessage(cEWNetMessage& message) {
         const std::size_t room = std::min<std::size_t>(kPortNameSlotBytes, std::size_t(message.mLength - at));
         names << TextIn(message, EW_NET_DATA_SCALE(at), room);
       }
-      QMetaObject::invokeMethod(
-          this, [this, names] { emit updatePortNamesSignal(names); }, Qt::QueuedConnection);
+      mToGui->Post([this, names] { emit updatePortNamesSignal(names); });
       return;
     }
     case kVersion: {
       const QString version = message.mLength > 0 ? TextIn(message, 0, message.mLength) : QString();
-      QMetaObject::invokeMethod(
-          this, [this, version] { ApplyVersion(version); }, Qt::QueuedConnection);
+      mToGui->Post([this, version] { ApplyVersion(version); });
       return;
     }
     case kStatus: {
       if (!EWNetPayloadLongEnough(*this, message, 2)) return;
       const UBYTE state = message.GetUBYTE(0);
       const UBYTE error = message.GetUBYTE(1);
-      QMetaObject::invokeMethod(
-          this, [this, state, error] { ApplyStatus(state, error); }, Qt::QueuedConnection);
+      mToGui->Post([this, state, error] { ApplyStatus(state, error); });
       return;
     }
     case kSyncDone:

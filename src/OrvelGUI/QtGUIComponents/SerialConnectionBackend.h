@@ -6,6 +6,8 @@
 
 #include "EWNet/Core/NetObjct.h"
 
+class cGuiThreadHandoff;
+
 // The loader's view of the device link: connect and disconnect requests, the
 // port list, the firmware version and the link state, exchanged with the
 // serial connect driver over parameters 4096-4100 (linked by name through
@@ -85,6 +87,8 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   void StoreState(UBYTE state);
   void AssertGuiThread() const;
 
+  // Decoded values on their way from the dispatch thread (child).
+  cGuiThreadHandoff* mToGui;
   // GUI thread.
   bool mConnect = false;
   eConnectionState mState = DISCONNECTED;

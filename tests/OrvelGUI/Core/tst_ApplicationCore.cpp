@@ -1,10 +1,7 @@
 // The whole assembly: its order, configuration files through the saves
 // manager, and a recall that reaches the simulated processor.
 
-#include <signal.h>
-
 #include <QJsonDocument>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -188,41 +185,6 @@ class tst_ApplicationCore : public QObject {
     a.Core().DestroyObjects();
     QVERIFY(router.FindHandle("Saves Manager NetObject") == EW_INVALID_HANDLE);
     QVERIFY2(reports.Lines().empty(), qPrintable(reports.Dump()));
-  }
-
-  // The program runs its assembly until SIGTERM or SIGINT ends it cleanly.
-  void loaderRunsUntilTerminated_data() {
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-  }
-  void loaderRunsUntilTerminated() {
-    QFETCH(int, signalNumber);
-    QTemporaryDir home;
-    QProcess loader;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
-    loader.setProcessEnvironment(environment);
-    loader.setProcessChannelMode(QProcess::MergedChannels);
-    loader.start(QStringLiteral(ORVEL_BIN_DIR "/orvel-loader"), QStringList());
-    QVERIFY(loader.waitForStarted(5000));
-    QByteArray output;
-    const auto read = [&] {
-      loader.waitForReadyRead(20);
-      output += loader.readAll();
-    };
-    QVERIFY(TickUntil(
-        read, [&] { return output.contains("System Started - V1.00"); }, 10000, 1));
-    QVERIFY(QFileInfo(home.filePath("Tessmark/OrvelGUI-V1.00/AppData/NonVolatile/NonVolatileRamFile")).size() ==
-            0x200000);
-    ::kill(pid_t(loader.processId()), signalNumber);
-    QVERIFY(loader.waitForFinished(10000));
-    output += loader.readAll();
-    QCOMPARE(loader.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(loader.exitCode(), 0);
-    QVERIFY2(output.startsWith("OrvelGUI Main\nBooted in:"), output.constData());
-    QVERIFY2(output.endsWith("cApplication destroyed\n"), output.constData());
-    QVERIFY2(!output.contains("ERROR"), output.constData());
   }
 
   // A configuration applied, saved by the saves manager, recalled into a

@@ -7,12 +7,25 @@
 #undef QT_WIDGETS_LIB
 
 #include <QFontInfo>
+#include <QJsonDocument>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 #include "DevSim/SimFixture.h"
+#include "OrvelGUI/Core/ConfigJson.h"
+#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Core/ControlStripDriver.h"
+#include "OrvelGUI/Core/DelayDriver.h"
+#include "OrvelGUI/Core/DelayUnit.h"
+#include "OrvelGUI/Core/HPFDriver.h"
+#include "OrvelGUI/Core/InOutFader.h"
+#include "OrvelGUI/Core/LPFDriver.h"
+#include "OrvelGUI/Core/LowMidHigh.h"
+#include "OrvelGUI/Core/ParametricEQDriver.h"
+#include "OrvelGUI/Core/PassFilterUnit.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "QmlFixture.h"
 #include "TestSupport.h"
 
@@ -21,19 +34,71 @@ namespace {
 const QString kScreen = QStringLiteral("qrc:/main_load_only.qml");
 constexpr int kLinkTimeoutMs = 8000;
 
-// A configuration file as the saves manager writes it when no unit is
-// registered: header and end marker, enciphered.
-QByteArray GoodConfiguration() {
-  QByteArray plain;
-  QDataStream stream(&plain, QIODevice::WriteOnly);
-  stream.setVersion(cSavesManager::kStreamVersion);
-  stream << cSavesManager::kFileMagic << cSavesManager::kFileVersion << cSavesManager::kFileEndMarker;
-  QBuffer in(&plain);
-  in.open(QIODevice::ReadOnly);
-  QBuffer out;
-  out.open(QIODevice::WriteOnly);
-  cSavesManager::CipherData(&in, &out, true);
-  return out.data();
+// Every strip gain, pass-filter frequency, delay and equaliser band away
+// from the program's defaults.
+sConfiguration Distinct(sConfiguration c) {
+  for (std::size_t i = 0; i < c.mStrips.size(); ++i) c.mStrips[i].mGain = GAIN(-256 * int(i + 1));
+  for (std::size_t p = 0; p < c.mPanels.size(); ++p) {
+    sPanelConfiguration& panel = c.mPanels[p];
+    panel.mHighPass.mFrequency = UWORD(20000 + 5000 * p);
+    panel.mLowPass.mFrequency = UWORD(40000 + 5000 * p);
+    panel.mDelay = {UWORD(9000 + 100 * p), UWORD(9500 + 100 * p), 0};
+    for (sEQConfiguration& eq : panel.mEQ) {
+      for (std::size_t b = 0; b < eq.mBands.size(); ++b) {
+        eq.mBands[b].mFrequency = UWORD(21000 + 3000 * b + 100 * p);
+        eq.mBands[b].mGain = GAIN(-512 + 128 * int(b));
+        eq.mBands[b].mWidth = UWORD((3 + b) << 8);
+      }
+    }
+  }
+  return c;
+}
+
+// The configuration file the program writes for `configuration`.
+QByteArray SavedConfiguration(const sConfiguration& configuration, const QString& path) {
+  cStandaloneAssembly assembly;
+  if (!ApplyConfiguration(assembly.Core(), configuration) || !assembly.Core().SaveConfiguration(path, 10000)) {
+    return QByteArray();
+  }
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The processor holds what the units hold: strip gains, delays, and the
+// frequency, width and gain of every filter slot.
+void ExpectDeviceHolds(const cApplicationCore& core, const devsim::cDeviceModel& model) {
+  const auto filter = [&](ULONG address) -> const devsim::sSimFilter& {
+    return model.Filters()[std::size_t(devsim::FilterRecordIndex(address))];
+  };
+  for (int i = 0; i < cInOutFader::kStripCount; ++i) {
+    QCOMPARE(model.Strips()[std::size_t(i)].mGainWord, UWORD(core.GetInOutFader()->GetStrip(i)->GetGainWord()));
+  }
+  for (int p = 0; p < cApplicationCore::kPanelCount; ++p) {
+    const cLowMidHigh& panel = *core.GetPanel(p);
+    const cDelayDriver& delay = *panel.GetDelay();
+    for (UBYTE channel = 0; channel < 2; ++channel) {
+      QCOMPARE(model.Delays()[std::size_t(delay.GetBase() + channel)],
+               cDelayDriver::SamplesOfCode(delay.GetUnit()->GetDelay(channel)));
+      for (const cPassFilterDriver* pass : {static_cast<const cPassFilterDriver*>(panel.GetHighPass()),
+                                            static_cast<const cPassFilterDriver*>(panel.GetLowPass())}) {
+        for (UBYTE i = 0; i < pass->GetUnit()->GetBiquadCount(); ++i) {
+          QCOMPARE(filter(pass->DeviceAddress(i, channel)).mFrequency, pass->GetUnit()->GetFrequency());
+        }
+      }
+    }
+    for (int side = 0; side < 2; ++side) {
+      const cParametricEQDriver& eq = *panel.GetEQ(side);
+      for (UBYTE band = 0; band < eq.GetUnit()->GetBandCount(); ++band) {
+        const cParametricEQUnit::sBand b = eq.GetUnit()->GetBand(band);
+        const devsim::sSimFilter& f = filter(eq.DeviceAddress(band));
+        QVERIFY(f.mFrequency == b.mFrequency && f.mWidth == b.mWidth && f.mGain == b.mGain);
+      }
+    }
+  }
+}
+
+QByteArray Json(const sConfiguration& configuration) {
+  return QJsonDocument(configjson::Encode(configuration)).toJson(QJsonDocument::Compact);
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -48,16 +113,13 @@ class tst_LoaderWindow : public QObject {
 
  private:
   // Everything one test needs, made in the program's order and torn down in
-  // reverse: network, backend, screen.
+  // reverse: the program's object system with its backend, then the screen.
   struct sLoader {
-    cLoaderNetwork mNetwork;
-    std::unique_ptr<cOrvelQmlBackend> mBackend = std::make_unique<cOrvelQmlBackend>();
-    std::unique_ptr<cQmlScreen> mScreen = std::make_unique<cQmlScreen>(kScreen, mBackend.get());
+    cLoaderProgram mProgram;
+    cOrvelQmlBackend* mBackend = mProgram.Backend();
+    std::unique_ptr<cQmlScreen> mScreen = std::make_unique<cQmlScreen>(kScreen, mBackend);
 
-    ~sLoader() {
-      mScreen.reset();
-      mBackend.reset();
-    }
+    ~sLoader() { mScreen.reset(); }
     cSerialConnectionBackend* Serial() const { return mBackend->backendSerialConnection(); }
     QString Status() const { return Text("statusLabel"); }
     QString Result() const { return Text("resultLabel"); }
@@ -85,6 +147,10 @@ class tst_LoaderWindow : public QObject {
 
   std::unique_ptr<cQtWarningCapture> mWarnings;
   std::unique_ptr<QTemporaryDir> mFolder;
+  // A good configuration file, as the program writes it, and what it holds.
+  QTemporaryDir mGoodFolder;
+  sConfiguration mGood;
+  QByteArray mGoodFile;
 
   std::unique_ptr<devsim::cDeviceSimulator> Simulator(const QString& name, devsim::sFaultModes faults = {}) {
     devsim::sSimulatorOptions options;
@@ -108,7 +174,15 @@ class tst_LoaderWindow : public QObject {
   }
 
  private slots:
-  void initTestCase() { SetUpOrvelQml(); }
+  void initTestCase() {
+    SetUpOrvelQml();
+    {
+      cStandaloneAssembly defaults;
+      mGood = Distinct(ReadConfiguration(defaults.Core()));
+    }
+    mGoodFile = SavedConfiguration(mGood, mGoodFolder.filePath("good.cfg"));
+    QVERIFY(!mGoodFile.isEmpty());
+  }
 
   void init() {
     qunsetenv("ORVEL_SERIAL_PORTS");
@@ -231,7 +305,7 @@ class tst_LoaderWindow : public QObject {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("result");
-    const QByteArray good = GoodConfiguration();
+    const QByteArray good = mGoodFile;
     QTest::newRow("good file") << "My Setup #1.cfg" << good << "Recall My Setup #1.cfg Successful";
     QTest::newRow("foreign file") << "other.cfg" << QByteArray(64, 'x') << "Recall other.cfg Failed";
     QTest::newRow("cut short") << "short.cfg" << good.left(7) << "Recall short.cfg Failed";
@@ -262,6 +336,13 @@ class tst_LoaderWindow : public QObject {
     QVERIFY(!loader.DialogShown("recallDialog"));
     QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
     QVERIFY(!loader.mBackend->backendSavesDialog()->buttonRecall());
+    if (result.endsWith(" Successful")) {
+      // The units hold the file's values, and so does the processor once
+      // everything has gone out.
+      QCOMPARE(Json(ReadConfiguration(loader.mProgram.Core())), Json(mGood));
+      QVERIFY(loader.mProgram.Core().WaitUntilAllSent(kLinkTimeoutMs, [] { QCoreApplication::processEvents(); }));
+      ExpectDeviceHolds(loader.mProgram.Core(), device->Model());
+    }
 
     // The next change of the status line clears the result.
     loader.ClickConnect();
@@ -309,7 +390,7 @@ class tst_LoaderWindow : public QObject {
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QVERIFY(ConnectThroughTheWindow(loader));
-    QVERIFY(loader.mNetwork.Link().StartSync());
+    QVERIFY(loader.mProgram.Link().StartSync());
     // Synced: the window takes the settings over and returns to connected.
     QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Syncing"), kLinkTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
@@ -320,7 +401,7 @@ class tst_LoaderWindow : public QObject {
     devsim::sFaultModes silent;
     silent.mNoReply = true;
     device->SetFaults(silent);
-    QVERIFY(loader.mNetwork.Link().StartSync());
+    QVERIFY(loader.mProgram.Link().StartSync());
     QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Getting Sync"), kLinkTimeoutMs);
   }
 
@@ -328,7 +409,7 @@ class tst_LoaderWindow : public QObject {
   // that the answer could reach.
   void closeWithARecallInFlight() {
     const QString path = mFolder->filePath("inflight.cfg");
-    QVERIFY(WriteFile(path, GoodConfiguration()));
+    QVERIFY(WriteFile(path, mGoodFile));
     auto device = OnlyDevice();
     QVERIFY(device);
     auto loader = std::make_unique<sLoader>();

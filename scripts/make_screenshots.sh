@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Makes the pictures of the loader in docs/ from the program itself: the
+# release build of orvel-loader-headless, rendered offscreen, against two
+# simulated processors (so the port popup shows), recalling the example
+# configuration. Run it again whenever the loader's look changes.
+set -euo pipefail
+# shellcheck source=release-build.sh
+source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
+EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/crossover-80Hz-2k5Hz.cfg}"
+OUT="$ROOT/docs"
+
+if [ ! -f "$EXAMPLE" ]; then
+  echo "$EXAMPLE is missing" >&2
+  exit 1
+fi
+orvel_release_build orvel-loader-headless orvel-devsim
+
+# A home and temporary folder of its own: the user's storage region and a
+# running copy of the loader are left alone.
+WORK="$(mktemp -d)"
+SIMS=()
+cleanup() {
+  for pid in "${SIMS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+mkdir -p "$WORK/home" "$WORK/tmp" "$WORK/shots" "$OUT"
+chmod 700 "$WORK/tmp"
+for name in ttyACM0 ttyACM1; do
+  orvel_start_simulator "$WORK/$name"
+  SIMS+=("$ORVEL_SIM_PID")
+done
+
+HOME="$WORK/home" TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/tmp" ORVEL_NETWORK_PORT=0 \
+  ORVEL_SERIAL_PORTS="$WORK/ttyACM0:$WORK/ttyACM1" \
+  "$BUILD/bin/orvel-loader-headless" --recall "$EXAMPLE" --shots "$WORK/shots" 2>/dev/null
+for shot in not-connected port-popup connected recall; do
+  cp "$WORK/shots/loader-$shot.png" "$OUT/loader-$shot.png"
+done
+echo "Pictures written to $OUT"

@@ -4,10 +4,10 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/audiodrv.h"
 #include "OrvelGUI/QtGUIComponents/PEQNetObject2.h"
-#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/DriverThreads.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/GuiThreadHandoff.h"
 
 cPEQDriver::cPEQDriver(const QString& netObjectName, UBYTE numberOfBands, QObject* parent)
-    : cPEQDriverInterface(parent), mBands(numberOfBands) {
+    : cPEQDriverInterface(parent), mToGui(new cGuiThreadHandoff(this)), mBands(numberOfBands) {
   mShared.mBands.resize(numberOfBands);
   cRegistryLocker lock;
   mNetObject = new cPEQNetObject2(netObjectName.toLocal8Bit().constData(), this, numberOfBands);
@@ -129,7 +129,7 @@ void cPEQDriver::NetworkBandValue(UBYTE band, T sBand::*field, T value, void (cP
     std::lock_guard<std::mutex> lock(mShareLock);
     mShared.mBands[band].*field = value;
   }
-  QueueToOwnerThread(this, [this, band, field, value, changed] {
+  mToGui->Post([this, band, field, value, changed] {
     {
       // Overtaken by a later write from either side: that one stands.
       std::lock_guard<std::mutex> lock(mShareLock);
@@ -162,7 +162,7 @@ void cPEQDriver::NetworkBandPassFreq(UWORD frequency) {
     std::lock_guard<std::mutex> lock(mShareLock);
     mShared.mBandPassFreq = frequency;
   }
-  QueueToOwnerThread(this, [this, frequency] {
+  mToGui->Post([this, frequency] {
     {
       std::lock_guard<std::mutex> lock(mShareLock);
       if (mShared.mBandPassFreq != frequency) return;
@@ -176,7 +176,7 @@ void cPEQDriver::NetworkBandPassFreq(UWORD frequency) {
 // These only ever come from the network: nothing to overtake them.
 
 void cPEQDriver::NetworkBypass(UBYTE band, bool bypass) {
-  QueueToOwnerThread(this, [this, band, bypass] {
+  mToGui->Post([this, band, bypass] {
     if (mBands[band].mBypassed == bypass) return;
     mBands[band].mBypassed = bypass;
     emit BypassChanged(band, bypass);
@@ -184,7 +184,7 @@ void cPEQDriver::NetworkBypass(UBYTE band, bool bypass) {
 }
 
 void cPEQDriver::NetworkFreqRange(UBYTE band, UWORD minimum, UWORD maximum) {
-  QueueToOwnerThread(this, [this, band, minimum, maximum] {
+  mToGui->Post([this, band, minimum, maximum] {
     sBand& b = mBands[band];
     if (b.mFrequencyMin == minimum && b.mFrequencyMax == maximum) return;
     b.mFrequencyMin = minimum;
@@ -194,7 +194,7 @@ void cPEQDriver::NetworkFreqRange(UBYTE band, UWORD minimum, UWORD maximum) {
 }
 
 void cPEQDriver::NetworkFullyBypassed(bool bypass) {
-  QueueToOwnerThread(this, [this, bypass] {
+  mToGui->Post([this, bypass] {
     if (mFullyBypassed == bypass) return;
     mFullyBypassed = bypass;
     emit FullyBypassedChanged(bypass);
@@ -202,7 +202,7 @@ void cPEQDriver::NetworkFullyBypassed(bool bypass) {
 }
 
 void cPEQDriver::NetworkBandPass(bool bandPass) {
-  QueueToOwnerThread(this, [this, bandPass] {
+  mToGui->Post([this, bandPass] {
     if (mBandPass == bandPass) return;
     mBandPass = bandPass;
     emit BandPassChanged(bandPass);

@@ -6,6 +6,7 @@
 
 #include "OrvelGUI/QtGUIComponents/PEQDriverInterface.h"
 
+class cGuiThreadHandoff;
 class cPEQNetObject2;
 
 // The graph driver (QML `PEQDriver`): a mirror of every band of one
@@ -97,6 +98,8 @@ class cPEQDriver : public cPEQDriverInterface {
   void NetworkBandValue(UBYTE band, T sBand::*field, T value, void (cPEQDriverInterface::*changed)(uint, T));
 
   cPEQNetObject2* mNetObject = nullptr;
+  // Values from the network on their way to the GUI thread (child).
+  cGuiThreadHandoff* mToGui;
   // GUI thread.
   std::vector<sBand> mBands;
   UWORD mBandPassFreq = kDefaultBandPassFreq;

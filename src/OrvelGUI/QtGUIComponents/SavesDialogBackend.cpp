@@ -12,7 +12,7 @@
 #include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
-#include "OrvelGUI/QtGUIComponents/GuiThreadHandoff.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/GuiThreadHandoff.h"
 
 namespace {
 

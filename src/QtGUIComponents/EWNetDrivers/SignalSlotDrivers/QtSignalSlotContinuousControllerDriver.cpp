@@ -12,6 +12,7 @@ cQtSignalSlotContinuousControllerDriver::cQtSignalSlotContinuousControllerDriver
                                                                                  QObject* parent)
     : QObject(parent),
       cContinuousControllerWithDeltaDriver(nullptr, minimum, maximum, levelType, false),
+      mToGui(new cGuiThreadHandoff(this)),
       mValue(minimum),
       mGuiMinimum(minimum),
       mGuiMaximum(maximum),
@@ -148,7 +149,7 @@ UBYTE cQtSignalSlotContinuousControllerDriver::ReadTouched() {
 UWORD cQtSignalSlotContinuousControllerDriver::ReadValue() {
   const UWORD value = mTicked ? mShared.load() : mNetworkValue;
   if (mReadDivider.PollDue()) {
-    QueueToOwnerThread(this, [this, value] { emit ControllerValueRead(value); });
+    mToGui->Post([this, value] { emit ControllerValueRead(value); });
   }
   return ValueForNetwork(value);
 }
@@ -160,7 +161,7 @@ void cQtSignalSlotContinuousControllerDriver::WriteValue(UWORD value) {
 
 void cQtSignalSlotContinuousControllerDriver::HandNetworkValueToGui(UWORD value) {
   mShared.store(value);
-  QueueToOwnerThread(this, [this, value] {
+  mToGui->Post([this, value] {
     // Overtaken by a later write from either side: that one stands.
     if (mShared.load() != value) return;
     ApplyNetworkValue(value);
@@ -174,7 +175,7 @@ void cQtSignalSlotContinuousControllerDriver::ApplyNetworkValue(UWORD value) {
 
 void cQtSignalSlotContinuousControllerDriver::SetRange(UWORD minimum, UWORD maximum, bool levelType) {
   cContinuousControllerDriver::SetRange(minimum, maximum, levelType);
-  QueueToOwnerThread(this, [this, minimum, maximum, levelType] { ApplyRange(minimum, maximum, levelType); });
+  mToGui->Post([this, minimum, maximum, levelType] { ApplyRange(minimum, maximum, levelType); });
 }
 
 void cQtSignalSlotContinuousControllerDriver::ApplyDelta(int16_t steps) {

@@ -87,6 +87,8 @@ class cQtSignalSlotContinuousControllerDriver : public QObject, public cContinuo
   void HandNetworkValueToGui(UWORD value);
   void ApplyRange(UWORD minimum, UWORD maximum, bool levelType);
 
+  // Values from the network on their way to the GUI thread (child).
+  cGuiThreadHandoff* mToGui;
   // GUI thread.
   UWORD mValue;
   int mGuiMinimum;

@@ -10,6 +10,7 @@ cQtSignalSlotMeterDriver::cQtSignalSlotMeterDriver(const QString& netObjectName,
                                                    QObject* parent)
     : QObject(parent),
       cMeterDisplayDriverBase(nullptr, attackStep, decayStep, false, 0),
+      mToGui(new cGuiThreadHandoff(this)),
       mLevel(startAtZero ? 0 : -32767),
       mPeak(startAtZero ? 0 : -32767),
       mBottom(bottomOfMeter),
@@ -53,7 +54,7 @@ float cQtSignalSlotMeterDriver::Normalised(GAIN value) const {
 }
 
 void cQtSignalSlotMeterDriver::SetLevels(GAIN level, GAIN peak) {
-  QueueToOwnerThread(this, [this, level, peak] { ApplyLevels(level, peak); });
+  mToGui->Post([this, level, peak] { ApplyLevels(level, peak); });
 }
 
 void cQtSignalSlotMeterDriver::ApplyLevels(GAIN level, GAIN peak) {
@@ -123,12 +124,12 @@ void cQtSignalSlotMeterDriver::setDecayStep(GAIN step) {
 
 void cQtSignalSlotMeterDriver::SetAttackStep(GAIN step) {
   cMeterDisplayDriverBase::SetAttackStep(step);
-  QueueToOwnerThread(this, [this, step] { ApplyAttackStep(step); });
+  mToGui->Post([this, step] { ApplyAttackStep(step); });
 }
 
 void cQtSignalSlotMeterDriver::SetDecayStep(GAIN step) {
   cMeterDisplayDriverBase::SetDecayStep(step);
-  QueueToOwnerThread(this, [this, step] { ApplyDecayStep(step); });
+  mToGui->Post([this, step] { ApplyDecayStep(step); });
 }
 
 void cQtSignalSlotMeterDriver::ApplyAttackStep(GAIN step) {

@@ -91,6 +91,8 @@ class cQtSignalSlotMeterDriver : public QObject, public cMeterDisplayDriverBase 
   void ApplyAttackStep(GAIN step);
   void ApplyDecayStep(GAIN step);
 
+  // Readings on their way to the GUI thread (child).
+  cGuiThreadHandoff* mToGui;
   // GUI thread.
   GAIN mLevel;
   GAIN mPeak;

@@ -3,7 +3,10 @@
 #include "EWNet/Core/RegRoutr.h"
 
 cQtSwitchDriverCore::cQtSwitchDriverCore(UBYTE readDivider, QObject* parent)
-    : QObject(parent), cSwitchBaseDriver(nullptr, true), mReadDivider(readDivider) {}
+    : QObject(parent),
+      cSwitchBaseDriver(nullptr, true),
+      mToGui(new cGuiThreadHandoff(this)),
+      mReadDivider(readDivider) {}
 
 cQtSwitchDriverCore::~cQtSwitchDriverCore() {
   // The switch object calls into this driver until it is gone.
@@ -45,7 +48,7 @@ UBYTE cQtSwitchDriverCore::ReadValue() {
   const UBYTE value = mPolled ? mShared.load() : mNetworkValue;
   mPolled = true;
   if (mReadDivider.PollDue()) {
-    QueueToOwnerThread(this, [this, value] { emit SwitchRead(value); });
+    mToGui->Post([this, value] { emit SwitchRead(value); });
   }
   return value;
 }
@@ -57,7 +60,7 @@ void cQtSwitchDriverCore::WriteValue(UBYTE value) {
 
 void cQtSwitchDriverCore::HandNetworkValueToGui(UBYTE value) {
   mShared.store(value);
-  QueueToOwnerThread(this, [this, value] {
+  mToGui->Post([this, value] {
     if (mShared.load() != value) return;
     ApplyNetworkValue(value);
   });

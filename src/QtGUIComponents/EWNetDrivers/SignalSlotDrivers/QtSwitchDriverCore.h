@@ -57,6 +57,8 @@ class cQtSwitchDriverCore : public QObject, public cSwitchBaseDriver {
   void HandNetworkValueToGui(UBYTE value);
 
  private:
+  // Values from the network on their way to the GUI thread (child).
+  cGuiThreadHandoff* mToGui;
   std::atomic<UBYTE> mShared{0};
   // Registry lock. The switch object takes its first poll as the value the
   // network already has and sends nothing; a change made on screen before

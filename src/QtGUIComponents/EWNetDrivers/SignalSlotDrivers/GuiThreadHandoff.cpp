@@ -1,4 +1,4 @@
-#include "OrvelGUI/QtGUIComponents/GuiThreadHandoff.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/GuiThreadHandoff.h"
 
 #include <QThread>
 

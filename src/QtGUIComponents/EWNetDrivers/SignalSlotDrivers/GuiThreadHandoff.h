@@ -6,7 +6,8 @@
 #include <vector>
 
 // Carries work from the dispatch thread to the GUI thread of the object that
-// owns it, in the order it was posted. The work waits in a queue under a
+// owns it, in the order it was posted: the one way drivers and backends hand
+// what the network gave them to the thread QML reads them on. The work waits in a queue under a
 // lock of this program's own, and only a plain queued call goes through Qt:
 // everything the work carries is handed over under that lock, which a
 // thread checker sees (it cannot see the locks inside Qt's event queue).

@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "OrvelGUI/QtGUIComponents/GuiThreadHandoff.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/GuiThreadHandoff.h"
 
 class tst_GuiThreadHandoff : public QObject {
   Q_OBJECT

@@ -25,6 +25,10 @@ cOrvelQmlBackend::~cOrvelQmlBackend() {
 void cOrvelQmlBackend::Shutdown() {
   mSerialConnection->RemoveFromNetwork();
   mSavesDialog->RemoveFromNetwork();
+  if (mEditor.mInOutFader != nullptr) mEditor.mInOutFader->RemoveFromNetwork();
+  for (cLowMidHighPanelBackend* panel : {mEditor.mLow, mEditor.mMid, mEditor.mHigh}) {
+    if (panel != nullptr) panel->RemoveFromNetwork();
+  }
 }
 
 void cOrvelQmlBackend::SetEditorBackends(const sEditorBackends& backends) {
@@ -35,7 +39,8 @@ void cOrvelQmlBackend::SetEditorBackends(const sEditorBackends& backends) {
   }
   mEditorSet = true;
   mEditor = backends;
-  for (QObject* backend : {mEditor.mInOutFader, mEditor.mLow, mEditor.mMid, mEditor.mHigh}) {
+  for (QObject* backend :
+       std::initializer_list<QObject*>{mEditor.mInOutFader, mEditor.mLow, mEditor.mMid, mEditor.mHigh}) {
     if (backend != nullptr) backend->setParent(this);
   }
 }

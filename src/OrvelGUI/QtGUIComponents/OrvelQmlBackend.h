@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include "OrvelGUI/QtGUIComponents/InOutFaderPanelBackend.h"
+#include "OrvelGUI/QtGUIComponents/LowMidHighPanelBackend.h"
 #include "OrvelGUI/QtGUIComponents/SavesDialogBackend.h"
 #include "OrvelGUI/QtGUIComponents/SerialConnectionBackend.h"
 
@@ -20,10 +22,10 @@ class cOrvelQmlBackend : public QObject {
   Q_PROPERTY(QString versionAndRevisionString READ versionAndRevisionString CONSTANT)
   Q_PROPERTY(cSerialConnectionBackend* backendSerialConnection READ backendSerialConnection CONSTANT)
   Q_PROPERTY(cSavesDialogBackend* backendSavesDialog READ backendSavesDialog CONSTANT)
-  Q_PROPERTY(QObject* backendInOutFader READ backendInOutFader CONSTANT)
-  Q_PROPERTY(QObject* backendLow READ backendLow CONSTANT)
-  Q_PROPERTY(QObject* backendMid READ backendMid CONSTANT)
-  Q_PROPERTY(QObject* backendHigh READ backendHigh CONSTANT)
+  Q_PROPERTY(cInOutFaderPanelBackend* backendInOutFader READ backendInOutFader CONSTANT)
+  Q_PROPERTY(cLowMidHighPanelBackend* backendLow READ backendLow CONSTANT)
+  Q_PROPERTY(cLowMidHighPanelBackend* backendMid READ backendMid CONSTANT)
+  Q_PROPERTY(cLowMidHighPanelBackend* backendHigh READ backendHigh CONSTANT)
   Q_PROPERTY(double windowHScale READ windowHScale WRITE setWindowHScale NOTIFY windowHScaleChanged)
   Q_PROPERTY(double windowWScale READ windowWScale WRITE setWindowWScale NOTIFY windowWScaleChanged)
 
@@ -33,10 +35,10 @@ class cOrvelQmlBackend : public QObject {
   // The editor's backends: the in/out fader panel and the Low, Mid and High
   // panels. Null where a screen has none.
   struct sEditorBackends {
-    QObject* mInOutFader = nullptr;
-    QObject* mLow = nullptr;
-    QObject* mMid = nullptr;
-    QObject* mHigh = nullptr;
+    cInOutFaderPanelBackend* mInOutFader = nullptr;
+    cLowMidHighPanelBackend* mLow = nullptr;
+    cLowMidHighPanelBackend* mMid = nullptr;
+    cLowMidHighPanelBackend* mHigh = nullptr;
   };
 
   explicit cOrvelQmlBackend(QObject* parent = nullptr);
@@ -47,17 +49,18 @@ class cOrvelQmlBackend : public QObject {
   // Takes the editor's backends as children. Their properties are constant
   // to QML, so this is done once, before the engine loads a screen.
   void SetEditorBackends(const sEditorBackends& backends);
-  // Takes every backend's net object off the network; nothing reaches them
-  // afterwards. Safe to call more than once; the destructor calls it.
+  // Takes every backend's net object off the network, the editor's panels'
+  // too; nothing reaches them afterwards. Safe to call more than once; the
+  // destructor calls it.
   void Shutdown();
 
   QString versionAndRevisionString() const;
   cSerialConnectionBackend* backendSerialConnection() const { return mSerialConnection; }
   cSavesDialogBackend* backendSavesDialog() const { return mSavesDialog; }
-  QObject* backendInOutFader() const { return mEditor.mInOutFader; }
-  QObject* backendLow() const { return mEditor.mLow; }
-  QObject* backendMid() const { return mEditor.mMid; }
-  QObject* backendHigh() const { return mEditor.mHigh; }
+  cInOutFaderPanelBackend* backendInOutFader() const { return mEditor.mInOutFader; }
+  cLowMidHighPanelBackend* backendLow() const { return mEditor.mLow; }
+  cLowMidHighPanelBackend* backendMid() const { return mEditor.mMid; }
+  cLowMidHighPanelBackend* backendHigh() const { return mEditor.mHigh; }
   double windowHScale() const { return mWindowHScale; }
   double windowWScale() const { return mWindowWScale; }
 

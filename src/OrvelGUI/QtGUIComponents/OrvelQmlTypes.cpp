@@ -4,7 +4,10 @@
 #include <QQmlEngine>
 
 #include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/QtGUIComponents/FaderControlStripBackend.h"
 #include "OrvelGUI/QtGUIComponents/HPFQmlBand2.h"
+#include "OrvelGUI/QtGUIComponents/InOutFaderPanelBackend.h"
+#include "OrvelGUI/QtGUIComponents/LowMidHighPanelBackend.h"
 #include "OrvelGUI/QtGUIComponents/OrvelQmlBackend.h"
 #include "OrvelGUI/QtGUIComponents/PEQBlockBackend.h"
 #include "OrvelGUI/QtGUIComponents/PEQDriver.h"
@@ -14,6 +17,7 @@
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
 #include "OrvelGUI/QtGUIComponents/QQuickPathPainterPath.h"
 #include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
+#include "OrvelGUI/QtGUIComponents/QtListBoxBackend.h"
 #include "QtGUIComponents/Common/FontStyles.h"
 #include "QtGUIComponents/Common/ThemeColours.h"
 #include "QtGUIComponents/Common/UISettings.h"
@@ -46,6 +50,11 @@ void RegisterMetaTypes() {
   qRegisterMetaType<cSerialConnectionBackend*>("cSerialConnectionBackend*");
   qRegisterMetaType<cSavesDialogBackend*>("cSavesDialogBackend*");
   qRegisterMetaType<cOrvelQmlBackend*>("cOrvelQmlBackend*");
+  qRegisterMetaType<cQtListBoxBackend*>("cQtListBoxBackend*");
+  qRegisterMetaType<QQmlVariantListModel*>("QQmlVariantListModel*");
+  qRegisterMetaType<cFaderControlStripBackend*>("cFaderControlStripBackend*");
+  qRegisterMetaType<cInOutFaderPanelBackend*>("cInOutFaderPanelBackend*");
+  qRegisterMetaType<cLowMidHighPanelBackend*>("cLowMidHighPanelBackend*");
   qRegisterMetaType<cEWCCFormat::eEWCCType>("cEWCCFormat::eEWCCType");
   qRegisterMetaType<cEWCCFormat::eEWCCTypeDecimalPlaces>("cEWCCFormat::eEWCCTypeDecimalPlaces");
   qRegisterMetaType<cProjectCCFormat::eProjectCCType>("cProjectCCFormat::eProjectCCType");
@@ -89,8 +98,7 @@ void RegisterOrvelQmlTypes() {
   qmlRegisterType<cQtIntegerSwitchDriver>("EWDrivers", 1, 0, "QtIntegerSwitchDriver");
   qmlRegisterType<cQtSignalSlotMeterDriver>("EWDrivers", 1, 0, "QtSignalSlotMeterDriver");
   qmlRegisterType<cQtSignalSlotContinuousControllerDriver>("EWDrivers", 1, 0, "QtSignalSlotContinuousControllerDriver");
-  // The list-box backend (EWDrivers 1.0, QtListBoxBackend) comes here with
-  // the editor's panel backends.
+  qmlRegisterUncreatableType<cQtListBoxBackend>("EWDrivers", 1, 0, "QtListBoxBackend", "QtListBoxBackend");
   qmlRegisterType<cEWCCFormat>("EWQml", 2, 0, "EWCCFormat");
   qmlRegisterUncreatableType<cProjectCCFormat>(
       "Orvel", 1, 0, "ProjectCCFormat",
@@ -109,8 +117,9 @@ void RegisterOrvelQmlTypes() {
   qmlRegisterUncreatableMetaObject(nPEQ::staticMetaObject, "Orvel", 1, 0, "PEQTypes", "PEQ Enum definitions only");
   qmlRegisterUncreatableType<cSerialConnectionBackend>("Orvel", 1, 0, "SerialConnectionBackend",
                                                        "SerialConnectionBackend");
-  // The editor's panel backends (FaderControlStripBackend, InOutFaderBackend,
-  // LowMidHighBackend) come here, before the equaliser block's types.
+  qmlRegisterType<cFaderControlStripBackend>("Orvel", 1, 0, "FaderControlStripBackend");
+  qmlRegisterUncreatableType<cInOutFaderPanelBackend>("Orvel", 1, 0, "InOutFaderBackend", "cInOutFaderPanelBackend");
+  qmlRegisterUncreatableType<cLowMidHighPanelBackend>("Orvel", 1, 0, "LowMidHighBackend", "LowMidHighBackend");
   qmlRegisterUncreatableType<cPEQBandDrivers>("Orvel", 1, 0, "PEQBandDrivers", "PEQBandDrivers");
   qmlRegisterUncreatableType<cPEQBlockBackend>("Orvel", 1, 0, "PEQBlockBackend", "PEQBlockBackend");
   qmlRegisterUncreatableType<cSavesDialogBackend>("Orvel", 1, 0, "SavesDialogBackend", "SavesDialogBackend");

@@ -4,6 +4,7 @@ import QtQuick.Dialogs 1.3
 import Orvel 1.0
 import OrvelGUI 1.0
 import "OrvelGUI/private"
+import "OrvelGUI/private/LinkStatus.js" as LinkStatus
 
 // The loader: connect to the processor, recall a configuration file into it,
 // and show the state of the link and the result of the recall.
@@ -25,21 +26,8 @@ Window {
     property alias logo: logo
     property alias overlay: overlay
 
-    function errorText(whichError) {
-        switch (whichError) {
-        case 1:
-            return qsTr("Device already in use.\nClose all other apps connected to your Orvel device.")
-        case 2:
-            return qsTr("Device connection failure.\nEnsure your cable is securely fitted.")
-        case 3:
-            return qsTr("Timeout occured. Please try again.")
-        default:
-            return ""
-        }
-    }
-
     function showError(whichError) {
-        const text = errorText(whichError)
+        const text = LinkStatus.errorText(whichError)
         if (text === "")
             return
         errorDialog.text = text
@@ -208,15 +196,12 @@ Window {
         onPortChosen: loaderWindow.serialBackend.connectToNamedUnit(name)
     }
 
-    FileDialog {
+    ConfigFileDialog {
         id: recallDialog
 
         objectName: "recallDialog"
         title: qsTr("Select config file to restore")
         selectExisting: true
-        selectMultiple: false
-        nameFilters: [qsTr("Configuration files (*.cfg)")]
-        folder: shortcuts.documents
         onAccepted: loaderWindow.savesBackend.recallConfig(fileUrl)
         onVisibleChanged: {
             loaderWindow.savesBackend.setButtonRecall(visible)

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import OrvelGUI 1.0
+import "LinkStatus.js" as LinkStatus
 
 // The loader's status line, made from the link's state, and below it the
 // result of the last operation (shown only when there is one).
@@ -11,30 +12,9 @@ Rectangle {
     property string version: ""
     property int portCount: 0
     property string resultText: ""
-    readonly property string statusText: statusFor(connectRequested, linkState, version, portCount)
+    readonly property string statusText: LinkStatus.text(connectRequested, linkState, version, portCount, false)
     property alias statusLabel: statusLabel
     property alias resultLabel: resultLabel
-
-    function statusFor(connectRequested, linkState, version, portCount) {
-        if (!connectRequested && portCount === 0)
-            return qsTr("Status: No devices detected")
-        switch (linkState) {
-        case 0:
-            return connectRequested ? qsTr("Status: Attempting to connect") : qsTr("Status: Not connected")
-        case 1:
-            return qsTr("Status: Port Open")
-        case 2:
-            return qsTr("Status: Connected, ") + version
-        case 3:
-            return qsTr("Status: Getting Sync")
-        case 4:
-            return qsTr("Status: Syncing")
-        case 5:
-            return qsTr("Status: No Reply")
-        default:
-            return ""
-        }
-    }
 
     radius: Styles.radius
     color: Styles.colorFG

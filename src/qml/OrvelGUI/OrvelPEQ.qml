@@ -1,0 +1,164 @@
+import QtQuick 2.15
+import QtQuick.Shapes 1.15
+import QtQuick.Window 2.15
+import QtQml.Models 2.15
+import EWQml 2.0
+import Orvel 1.0
+import ThemeColours 1.0
+import "private"
+
+// The equaliser graph of a block of 2, 4 or 6 bands on a graph driver: grid
+// and labels, each band's fill and line, the combined fill and line, a handle
+// per band to drag, and a pinch (or the wheel) to widen or narrow the
+// selected band. With showQuantised on it also draws what the device gets
+// and rings the bands where that departs from the drawn curve.
+Item {
+    id: peq
+
+    property PEQDriver driver: null
+    property int bandCount: 0
+    property bool showQuantised: false
+    property int selectedBand: -1
+    readonly property PEQQmlBackEnd graph: graphInstance.object
+    // The graph's gain range, which it keeps from its start.
+    readonly property int gainRangeMin: -20
+    readonly property int gainRangeMax: 20
+    property alias handles: handles
+
+    implicitWidth: 800 * Theme.scaleFactor
+    implicitHeight: 400 * Theme.scaleFactor
+
+    TextMetrics { id: labelMetrics; font.family: "Spartan"; font.pointSize: 12; text: "10k" }
+    TextMetrics { id: gainMetrics; font: labelMetrics.font; text: "-15" }
+
+    Instantiator {
+        id: graphInstance
+
+        active: peq.bandCount > 0
+        delegate: peq.bandCount === 2 ? twoBands : peq.bandCount === 4 ? fourBands : sixBands
+        onObjectChanged: if (object !== null) object.setQMLPEQObjectAndStart()
+    }
+    Component { id: twoBands; PEQQmlBackEnd { bandList: [PEQGraphBand { bandCount: 2; index: 0 }, PEQGraphBand { bandCount: 2; index: 1 }] } }
+    Component { id: fourBands; PEQQmlBackEnd { bandList: [PEQGraphBand { bandCount: 4; index: 0 }, PEQGraphBand { bandCount: 4; index: 1 }, PEQGraphBand { bandCount: 4; index: 2 }, PEQGraphBand { bandCount: 4; index: 3 }] } }
+    Component { id: sixBands; PEQQmlBackEnd { bandList: [PEQGraphBand { index: 0 }, PEQGraphBand { index: 1 }, PEQGraphBand { index: 2 }, PEQGraphBand { index: 3 }, PEQGraphBand { index: 4 }, PEQGraphBand { index: 5 }] } }
+
+    Binding { target: peq.graph; when: peq.graph !== null; property: "driver"; value: peq.driver }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "xScaleMargin"; value: 1.2 * labelMetrics.height }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "yScaleMargin"; value: 1.2 * gainMetrics.width }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "width"; value: peq.width }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "height"; value: peq.height }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "allowSizeChanges"; value: peq.width > 0 && peq.height > 0 }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "showQuantised"; value: peq.showQuantised }
+
+    Rectangle {
+        anchors.fill: parent
+        color: "#15282e"
+        radius: 3
+    }
+
+    PathPainterPath { id: minorGrid; path: peq.graph ? peq.graph.svgPathDataScaleMinor : null }
+    PathPainterPath { id: majorGrid; path: peq.graph ? peq.graph.svgPathDataScaleMajor : null }
+    PathPainterPath { id: combinedFill; path: peq.graph ? peq.graph.combinedPath : null }
+    PathPainterPath { id: combinedLine; path: peq.graph ? peq.graph.combinedPathLine : null }
+    PathPainterPath { id: deviceLine; path: peq.graph ? peq.graph.quantisedCombinedPathLine : null }
+
+    Shape {
+        anchors.fill: parent
+
+        ShapePath { strokeColor: Theme.graphLine.scaleMinor; fillColor: "transparent"; PathSvg { path: minorGrid.svgPath } }
+        ShapePath { strokeColor: Theme.graphLine.scaleMajor; fillColor: "transparent"; PathSvg { path: majorGrid.svgPath } }
+        ShapePath {
+            strokeColor: "#50ffffff"
+            fillColor: "transparent"
+            startX: peq.graph ? peq.graph.yScaleMargin : 0
+            startY: peq.graph ? peq.graph.zeroYPos : 0
+            PathLine { x: peq.width; y: peq.graph ? peq.graph.zeroYPos : 0 }
+        }
+    }
+
+    Repeater {
+        model: peq.graph ? peq.graph.bandList : []
+
+        PEQBandCurve {
+            anchors.fill: parent
+            band: modelData
+            showQuantised: peq.showQuantised
+        }
+    }
+
+    Shape {
+        anchors.fill: parent
+
+        ShapePath { strokeColor: "transparent"; fillColor: "#30ffffff"; PathSvg { path: combinedFill.svgPath } }
+        ShapePath { strokeColor: "white"; strokeWidth: Theme.grGraphActive.mainLineWidth; fillColor: "transparent"; PathSvg { path: combinedLine.svgPath } }
+        ShapePath {
+            strokeColor: peq.showQuantised ? "#ffcc00" : "transparent"
+            strokeWidth: 1.5
+            strokeStyle: ShapePath.DashLine
+            dashPattern: [4, 3]
+            fillColor: "transparent"
+            PathSvg { path: peq.showQuantised ? deviceLine.svgPath : "" }
+        }
+    }
+
+    Repeater {
+        model: peq.graph ? peq.graph.scaleTextList : []
+
+        Text {
+            x: Math.round(modelData.position.x - width / 2)
+            y: Math.round(modelData.position.y - height / 2)
+            text: modelData.scaleText
+            color: "#8aa0a6"
+            font: labelMetrics.font
+        }
+    }
+
+    Repeater {
+        model: peq.graph ? [15, 10, 5, 0, -5, -10, -15] : []
+
+        Text {
+            x: 2
+            y: Math.round((peq.gainRangeMax - modelData) * peq.height / (peq.gainRangeMax - peq.gainRangeMin) + 0.5
+                          - height / 2)
+            text: modelData > 0 ? "+" + modelData : String(modelData)
+            color: "#8aa0a6"
+            font: labelMetrics.font
+        }
+    }
+
+    MouseArea {
+        anchors.fill: parent
+        acceptedButtons: Qt.NoButton
+        onWheel: if (peq.selectedBand >= 0) peq.graph.setPinchDelta(peq.selectedBand, wheel.angleDelta.y / 120)
+    }
+
+    PinchArea {
+        property real lastDistance: 0
+
+        anchors.fill: parent
+        onPinchStarted: lastDistance = Math.hypot(pinch.point1.x - pinch.point2.x, pinch.point1.y - pinch.point2.y)
+        onPinchUpdated: {
+            const distance = Math.hypot(pinch.point1.x - pinch.point2.x, pinch.point1.y - pinch.point2.y)
+            if (peq.selectedBand >= 0)
+                peq.graph.setPinchDelta(peq.selectedBand, (distance - lastDistance) / Math.max(Screen.pixelDensity, 1))
+            lastDistance = distance
+        }
+    }
+
+    Repeater {
+        id: handles
+
+        model: peq.graph ? peq.graph.bandList : []
+
+        PEQBandDragHandle {
+            objectName: "bandHandle" + index
+            centre: Qt.point(peq.width * modelData.graphDragPoint.x, peq.height * modelData.graphDragPoint.y)
+            colour: modelData.bandColour
+            label: String(index + 1)
+            selected: peq.selectedBand === index
+            marked: peq.showQuantised && modelData.quantisedMismatch
+            onSelectRequested: peq.selectedBand = select ? index : -1
+            onDragged: modelData.setDragPos(toX, toY)
+        }
+    }
+}

@@ -1,0 +1,92 @@
+import QtQuick 2.15
+import QtQuick.Window 2.15
+
+// The handle of one equaliser band, centred on its point of the graph. It
+// answers presses within 5 x its radius: a press selects the band, a press
+// and release without moving deselects a selected one; moves and the release
+// emit where the handle is dragged to (the offset of the press kept), in the
+// graph's pixels.
+Item {
+    id: handle
+
+    property point centre: Qt.point(0, 0)
+    property color colour: "white"
+    property string label: ""
+    property bool selected: false
+    property bool marked: false
+    property real dragRadius: Math.max(6, 5 * Screen.pixelDensity / 2)
+
+    signal selectRequested(bool select)
+    signal dragged(int toX, int toY)
+
+    x: centre.x - width / 2
+    y: centre.y - height / 2
+    width: 5 * dragRadius
+    height: 5 * dragRadius
+    z: selected ? 2 : 1
+
+    Rectangle {
+        anchors.centerIn: parent
+        width: 2 * handle.dragRadius
+        height: width
+        radius: width / 2
+        color: handle.colour
+        opacity: handle.selected ? 1.0 : 0.85
+        border.color: handle.selected ? "white" : "#15282e"
+        border.width: handle.selected ? 2 : 1
+
+        Text {
+            anchors.centerIn: parent
+            text: handle.label
+            color: "white"
+            font.family: Styles.fonts.family
+            font.bold: true
+            font.pixelSize: handle.dragRadius * 0.9
+        }
+    }
+
+    // The band's device curve departs from the drawn one.
+    Rectangle {
+        objectName: "mismatchMark"
+        anchors.centerIn: parent
+        visible: handle.marked
+        width: 2 * handle.dragRadius + 8
+        height: width
+        radius: width / 2
+        color: "transparent"
+        border.color: "#ffcc00"
+        border.width: 2
+    }
+
+    MouseArea {
+        id: touchArea
+
+        property point offset: Qt.point(0, 0)
+        property bool moved: false
+        property bool wasSelected: false
+
+        anchors.fill: parent
+        preventStealing: true
+
+        onPressed: {
+            offset = Qt.point(mouse.x - width / 2, mouse.y - height / 2)
+            moved = false
+            wasSelected = handle.selected
+            if (!handle.selected)
+                handle.selectRequested(true)
+        }
+        onPositionChanged: {
+            moved = true
+            const at = mapToItem(handle.parent, mouse.x - offset.x, mouse.y - offset.y)
+            handle.dragged(Math.round(at.x), Math.round(at.y))
+        }
+        onReleased: {
+            if (moved) {
+                const at = mapToItem(handle.parent, mouse.x - offset.x, mouse.y - offset.y)
+                handle.dragged(Math.round(at.x), Math.round(at.y))
+            } else if (wasSelected) {
+                handle.selectRequested(false)
+            }
+        }
+    }
+}

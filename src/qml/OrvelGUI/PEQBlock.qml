@@ -1,0 +1,135 @@
+import QtQuick 2.15
+import EWDrivers 1.0
+import Orvel 1.0
+import "private"
+import "private/Bands.js" as Bands
+
+// One equaliser: its graph over the graph driver, the value widgets of each
+// band, the block's IN/OUT switch, and the "Device curve" switch that draws
+// what the device really gets and names the bands where it departs from the
+// drawn curve.
+Rectangle {
+    id: block
+
+    property PEQBlockBackend backend: null
+    // Given to the block that carries the equalisers' gang switch.
+    property QtBooleanSwitchDriver gangDriver: null
+    property int panelType: 3
+    property string title: ""
+    property bool showQuantised: false
+    readonly property int bandCount: Bands.countOfPanel(panelType)
+    readonly property string mismatchText: mismatchNames(graph.graph ? graph.graph.quantisedMismatchBands : [])
+    property alias graph: graph
+    property alias deviceCurveButton: deviceCurveButton
+    property alias gangButton: gangButton
+
+    function mismatchNames(indexes) {
+        const names = []
+        for (let i = 0; i < indexes.length; ++i)
+            names.push(Bands.name(bandCount, indexes[i]))
+        return names.join(", ")
+    }
+
+    implicitWidth: 500
+    implicitHeight: 380
+    radius: Styles.radius
+    color: Styles.colorFG
+
+    Row {
+        id: header
+
+        x: Styles.margin
+        y: 6
+        width: parent.width - 2 * Styles.margin
+        height: 26
+        spacing: Styles.spacing
+
+        Text {
+            width: header.width - inOut.width - deviceCurveButton.width - 2 * header.spacing
+                   - (gangButton.visible ? gangButton.width + header.spacing : 0)
+            height: parent.height
+            text: block.showQuantised && block.mismatchText !== ""
+                  ? block.title + "  \u26A0 " + qsTr("device differs: ") + block.mismatchText : block.title
+            color: block.showQuantised && block.mismatchText !== "" ? "#ffcc00" : Styles.fonts.colorText
+            font.family: Styles.fonts.family
+            font.bold: true
+            font.pixelSize: 13
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+        }
+
+        OrvelToggleButton {
+            id: gangButton
+
+            objectName: "gangButton"
+            visible: block.gangDriver !== null
+            width: 64
+            height: parent.height
+            driver: block.gangDriver
+            textOn: qsTr("GANG")
+            textOff: qsTr("GANG")
+        }
+
+        OrvelButton {
+            id: deviceCurveButton
+
+            objectName: "deviceCurveButton"
+            width: 110
+            height: parent.height
+            text: qsTr("Device curve")
+            fontPixelSize: 10
+            checkable: true
+            checked: block.showQuantised
+            backgroundColor: checked ? "#3d3300" : Styles.colorFG
+            borderColor: checked ? "#ffcc00" : "#5a5a5a"
+            textColor: checked ? "#ffcc00" : "#9a9a9a"
+            onToggled: block.showQuantised = checked
+        }
+
+        OrvelToggleButton {
+            id: inOut
+
+            objectName: "inOutButton"
+            width: 56
+            height: parent.height
+            driver: block.backend ? block.backend.bypassDriver : null
+            invert: true
+            textOn: qsTr("IN")
+            textOff: qsTr("OUT")
+        }
+    }
+
+    OrvelPEQ {
+        id: graph
+
+        objectName: "peqGraph"
+        x: Styles.margin
+        y: header.y + header.height + 6
+        width: parent.width - 2 * Styles.margin
+        height: parent.height - y - bands.height - 2 * Styles.margin
+        driver: block.backend ? block.backend.peqDriver : null
+        bandCount: block.backend ? block.bandCount : 0
+        showQuantised: block.showQuantised
+    }
+
+    Row {
+        id: bands
+
+        x: Styles.margin
+        y: parent.height - height - Styles.margin
+        width: parent.width - 2 * Styles.margin
+        height: 124
+        spacing: 6
+
+        Repeater {
+            model: block.backend ? block.backend.bands : null
+
+            PEQBandControls {
+                width: (bands.width - (block.bandCount - 1) * bands.spacing) / block.bandCount
+                band: model.qtObject
+                bandCount: block.bandCount
+                index: model.index
+            }
+        }
+    }
+}

@@ -1,0 +1,72 @@
+import QtQuick 2.15
+import EWQml 2.0
+import Orvel 1.0
+import "../"
+import "Bands.js" as Bands
+
+// The value widgets of one band (frequency, gain, width) over its colour,
+// its name, and for the first and last band the shelf/bell switch.
+Column {
+    id: controls
+
+    property PEQBandDrivers band: null
+    property int bandCount: 6
+    property int index: 0
+    readonly property bool first: index === 0
+    readonly property bool last: index === bandCount - 1
+
+    spacing: 4
+
+    Text {
+        width: parent.width
+        text: Bands.name(controls.bandCount, controls.index)
+        color: Bands.colour(controls.bandCount, controls.index)
+        font.family: Styles.fonts.family
+        font.bold: true
+        font.pixelSize: 12
+        horizontalAlignment: Text.AlignHCenter
+    }
+
+    OrvelCombiWidget {
+        objectName: "frequency" + controls.index
+        width: parent.width
+        height: 22
+        driver: controls.band ? controls.band.frequencyDriver : null
+        ewCCType: EWCCFormat.FREQ_HZ
+        decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
+        backgroundSource: Bands.background(controls.bandCount, controls.index)
+    }
+
+    OrvelCombiWidget {
+        objectName: "gain" + controls.index
+        width: parent.width
+        height: 22
+        driver: controls.band ? controls.band.gainDriver : null
+        ewCCType: EWCCFormat.GAIN_OFFSET_DB
+        decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
+        backgroundSource: Bands.background(controls.bandCount, controls.index)
+    }
+
+    OrvelCombiWidget {
+        objectName: "width" + controls.index
+        width: parent.width
+        height: 22
+        driver: controls.band ? controls.band.widthDriver : null
+        ewCCType: ProjectCCFormat.FILTER_WIDTH
+        decimalPlaces: EWCCFormat.TWO_DECIMAL_PLACES
+        backgroundSource: Bands.background(controls.bandCount, controls.index)
+    }
+
+    BandTypeToggle {
+        objectName: "bandType" + controls.index
+        anchors.horizontalCenter: parent.horizontalCenter
+        visible: controls.first || controls.last
+        width: 40
+        height: 28
+        driver: controls.band ? controls.band.bandTypeSwitchDriver : null
+        shelfType: controls.first ? PEQTypes.LFSHELF : PEQTypes.HFSHELF
+        bellType: PEQTypes.BELL
+        shelfImage: controls.first ? "qrc:/ShelfLow.svg" : "qrc:/ShelfHigh.svg"
+        bellImage: controls.first ? "qrc:/BellLow.svg" : "qrc:/BellHigh.svg"
+    }
+}

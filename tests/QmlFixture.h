@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "EWNet/QT/EWNetTCPServer.h"
@@ -91,12 +92,20 @@ class cQtWarningCapture {
 
 // The program's object system as its entry point builds it: the object
 // network with the connection manager and its supervision, cApplication
-// with its threads running, and the top-level backend. Its object network
-// listens on a port of the system's choosing, so that tests running side by
-// side do not meet. Destroy the screen first.
+// with its threads running, and the top-level backend (with the editor's
+// panel backends when the editor's hook is given: CreateEditorBackends).
+// `beforeBackends` runs on the units first, as if they had been changed
+// before the screen opened. Its object network listens on a port of the
+// system's choosing, so that tests running side by side do not meet.
+// Destroy the screen first.
 class cLoaderProgram {
  public:
-  cLoaderProgram() : mRuntime(Options()) { mRuntime.CreateBackend(); }
+  explicit cLoaderProgram(const cOrvelRuntime::tCreateBackends& createBackends = {},
+                          const std::function<void(cApplicationCore&)>& beforeBackends = {})
+      : mRuntime(Options()) {
+    if (beforeBackends) beforeBackends(Core());
+    mRuntime.CreateBackend(createBackends);
+  }
   cLoaderProgram(const cLoaderProgram&) = delete;
   cLoaderProgram& operator=(const cLoaderProgram&) = delete;
 

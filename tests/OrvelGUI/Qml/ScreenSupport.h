@@ -1,0 +1,96 @@
+#pragma once
+
+// Configurations and checks shared by the tests of the program's screens:
+// a configuration away from every default, the file the program writes for
+// one, and whether the simulated processor holds what the units hold.
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QtTest>
+
+#include "DevSim/DeviceSimulator.h"
+#include "OrvelGUI/Core/ApplicationCore.h"
+#include "OrvelGUI/Core/ConfigJson.h"
+#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Core/ControlStripDriver.h"
+#include "OrvelGUI/Core/DelayDriver.h"
+#include "OrvelGUI/Core/DelayUnit.h"
+#include "OrvelGUI/Core/HPFDriver.h"
+#include "OrvelGUI/Core/InOutFader.h"
+#include "OrvelGUI/Core/LPFDriver.h"
+#include "OrvelGUI/Core/LowMidHigh.h"
+#include "OrvelGUI/Core/ParametricEQDriver.h"
+#include "OrvelGUI/Core/PassFilterUnit.h"
+#include "OrvelGUI/Core/StandaloneAssembly.h"
+
+// Every strip gain, pass-filter frequency, delay and equaliser band away
+// from the program's defaults.
+inline sConfiguration Distinct(sConfiguration c) {
+  for (std::size_t i = 0; i < c.mStrips.size(); ++i) c.mStrips[i].mGain = GAIN(-256 * int(i + 1));
+  for (std::size_t p = 0; p < c.mPanels.size(); ++p) {
+    sPanelConfiguration& panel = c.mPanels[p];
+    panel.mHighPass.mFrequency = UWORD(20000 + 5000 * p);
+    panel.mLowPass.mFrequency = UWORD(40000 + 5000 * p);
+    panel.mDelay = {UWORD(9000 + 100 * p), UWORD(9500 + 100 * p), 0};
+    for (sEQConfiguration& eq : panel.mEQ) {
+      for (std::size_t b = 0; b < eq.mBands.size(); ++b) {
+        eq.mBands[b].mFrequency = UWORD(21000 + 3000 * b + 100 * p);
+        eq.mBands[b].mGain = GAIN(-512 + 128 * int(b));
+        eq.mBands[b].mWidth = UWORD((3 + b) << 8);
+      }
+    }
+  }
+  return c;
+}
+
+// The configuration file the program writes for `configuration`.
+inline QByteArray SavedConfiguration(const sConfiguration& configuration, const QString& path) {
+  cStandaloneAssembly assembly;
+  if (!ApplyConfiguration(assembly.Core(), configuration) || !assembly.Core().SaveConfiguration(path, 10000)) {
+    return QByteArray();
+  }
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The processor holds what the units hold: strip gains, delays, and the
+// frequency, width and gain of every filter slot.
+inline void ExpectDeviceHolds(const cApplicationCore& core, const devsim::cDeviceModel& model) {
+  const auto filter = [&](ULONG address) -> const devsim::sSimFilter& {
+    return model.Filters()[std::size_t(devsim::FilterRecordIndex(address))];
+  };
+  for (int i = 0; i < cInOutFader::kStripCount; ++i) {
+    QCOMPARE(model.Strips()[std::size_t(i)].mGainWord, UWORD(core.GetInOutFader()->GetStrip(i)->GetGainWord()));
+  }
+  for (int p = 0; p < cApplicationCore::kPanelCount; ++p) {
+    const cLowMidHigh& panel = *core.GetPanel(p);
+    const cDelayDriver& delay = *panel.GetDelay();
+    for (UBYTE channel = 0; channel < 2; ++channel) {
+      QCOMPARE(model.Delays()[std::size_t(delay.GetBase() + channel)],
+               cDelayDriver::SamplesOfCode(delay.GetUnit()->GetDelay(channel)));
+      for (const cPassFilterDriver* pass : {static_cast<const cPassFilterDriver*>(panel.GetHighPass()),
+                                            static_cast<const cPassFilterDriver*>(panel.GetLowPass())}) {
+        for (UBYTE i = 0; i < pass->GetUnit()->GetBiquadCount(); ++i) {
+          QCOMPARE(filter(pass->DeviceAddress(i, channel)).mFrequency, pass->GetUnit()->GetFrequency());
+        }
+      }
+    }
+    for (int side = 0; side < 2; ++side) {
+      const cParametricEQDriver& eq = *panel.GetEQ(side);
+      for (UBYTE band = 0; band < eq.GetUnit()->GetBandCount(); ++band) {
+        const cParametricEQUnit::sBand b = eq.GetUnit()->GetBand(band);
+        const devsim::sSimFilter& f = filter(eq.DeviceAddress(band));
+        QVERIFY(f.mFrequency == b.mFrequency && f.mWidth == b.mWidth && f.mGain == b.mGain);
+      }
+    }
+  }
+}
+
+inline QByteArray Json(const sConfiguration& configuration) {
+  return QJsonDocument(configjson::Encode(configuration)).toJson(QJsonDocument::Compact);
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}

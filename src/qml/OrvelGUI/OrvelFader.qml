@@ -72,10 +72,11 @@ Item {
         property real dragPos: 0
         property real appliedPos: 0
 
+        // The cap follows dragPos from here on, starting where it stands.
         function startDrag() {
-            dragging = true
             dragPos = cap.y
             appliedPos = cap.y
+            dragging = true
         }
 
         anchors.fill: parent

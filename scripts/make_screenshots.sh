@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Makes the pictures of the loader in docs/ from the program itself: the
-# release build of orvel-loader-headless, rendered offscreen, against two
-# simulated processors (so the port popup shows), recalling the example
-# configuration. Run it again whenever the loader's look changes.
+# Makes the pictures of the loader and the editor in docs/ from the programs
+# themselves: the release builds of orvel-loader-headless, rendered
+# offscreen, against two simulated processors (so the port popup shows),
+# recalling the example configuration; then orvel-editor-headless against
+# one, recalling the shaped example, with a picture of every tab. Run it
+# again whenever the screens' look changes.
 set -euo pipefail
 # shellcheck source=release-build.sh
 source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
 EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/crossover-80Hz-2k5Hz.cfg}"
+EDITOR_EXAMPLE="${ORVEL_EDITOR_EXAMPLE:-$ROOT/examples/crossover-100Hz-3kHz-shaped.cfg}"
 OUT="$ROOT/docs"
 
-if [ ! -f "$EXAMPLE" ]; then
-  echo "$EXAMPLE is missing" >&2
-  exit 1
-fi
-orvel_release_build orvel-loader-headless orvel-devsim
+for file in "$EXAMPLE" "$EDITOR_EXAMPLE"; do
+  if [ ! -f "$file" ]; then
+    echo "$file is missing" >&2
+    exit 1
+  fi
+done
+orvel_release_build orvel-loader-headless orvel-editor-headless orvel-devsim
 
 # A home and temporary folder of its own: the user's storage region and a
 # running copy of the loader are left alone.
@@ -37,5 +42,13 @@ HOME="$WORK/home" TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/tmp" ORVEL_NETWORK_P
   "$BUILD/bin/orvel-loader-headless" --recall "$EXAMPLE" --shots "$WORK/shots" 2>/dev/null
 for shot in not-connected port-popup connected recall; do
   cp "$WORK/shots/loader-$shot.png" "$OUT/loader-$shot.png"
+done
+
+# The editor, on the first processor only (one port: no popup).
+HOME="$WORK/home" TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/tmp" ORVEL_NETWORK_PORT=0 \
+  ORVEL_SERIAL_PORTS="$WORK/ttyACM0" \
+  "$BUILD/bin/orvel-editor-headless" --recall "$EDITOR_EXAMPLE" --shots "$WORK/shots" 2>/dev/null
+for shot in faders low mid high high-device; do
+  cp "$WORK/shots/editor-$shot.png" "$OUT/editor-$shot.png"
 done
 echo "Pictures written to $OUT"

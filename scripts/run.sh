@@ -2,17 +2,25 @@
 # Builds the program (release configuration) and runs it against the device
 # simulator: orvel-devsim first, then orvel-loader with the simulator's port
 # listed (ORVEL_SERIAL_PORTS), so Connect and Recall work without the
-# processor; the simulator stops when the window closes.
+# processor; the simulator stops when the window closes. With --editor the
+# full editor, orvel-editor, runs instead of the loader.
 #
-# Without a display the same job is done offscreen by orvel-loader-headless:
-# connect, recall the example configuration, print the status and result
-# lines the window shows, and save a picture of the window.
+# Without a display the same job is done offscreen by orvel-loader-headless
+# (orvel-editor-headless): connect, recall the example configuration, print
+# the status and result lines the window shows, and save pictures of it.
 set -euo pipefail
 # shellcheck source=release-build.sh
 source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
-EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/crossover-80Hz-2k5Hz.cfg}"
+PROGRAM=orvel-loader
+if [ "${1:-}" = "--editor" ]; then
+  PROGRAM=orvel-editor
+  shift
+fi
+DEFAULT_EXAMPLE=crossover-80Hz-2k5Hz.cfg
+[ "$PROGRAM" = orvel-editor ] && DEFAULT_EXAMPLE=crossover-100Hz-3kHz-shaped.cfg
+EXAMPLE="${ORVEL_EXAMPLE:-$ROOT/examples/$DEFAULT_EXAMPLE}"
 
-orvel_release_build orvel-loader orvel-loader-headless orvel-devsim orvel-cli
+orvel_release_build "$PROGRAM" "$PROGRAM-headless" orvel-devsim orvel-cli
 
 SIM_DIR="$(mktemp -d)"
 ORVEL_SIM_PID=""
@@ -30,15 +38,20 @@ echo "Device simulator on $ORVEL_SERIAL_PORTS"
 
 status=0
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
-  "$BUILD/bin/orvel-loader" "$@" || status=$?
+  "$BUILD/bin/$PROGRAM" "$@" || status=$?
 else
-  echo "No display available (neither DISPLAY nor WAYLAND_DISPLAY is set): running the loader offscreen."
-  args=(--screenshot "$BUILD/loader-headless.png")
+  echo "No display available (neither DISPLAY nor WAYLAND_DISPLAY is set): running $PROGRAM offscreen."
+  if [ "$PROGRAM" = orvel-editor ]; then
+    mkdir -p "$BUILD/editor-headless"
+    args=(--shots "$BUILD/editor-headless")
+  else
+    args=(--screenshot "$BUILD/loader-headless.png")
+  fi
   if [ -f "$EXAMPLE" ]; then
     args+=(--recall "$EXAMPLE")
   else
     echo "$EXAMPLE is missing: connecting only."
   fi
-  "$BUILD/bin/orvel-loader-headless" "${args[@]}" || status=$?
+  "$BUILD/bin/$PROGRAM-headless" "${args[@]}" || status=$?
 fi
 exit "$status"

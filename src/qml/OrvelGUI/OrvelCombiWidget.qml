@@ -9,11 +9,12 @@ OrvelValueWidget {
     implicitWidth: 80
     implicitHeight: 24
 
-    Image {
+    // Stretched between its rounded ends, so any width keeps their shape.
+    BorderImage {
         anchors.fill: parent
         z: -1
         source: combiWidget.backgroundSource
-        sourceSize: Qt.size(combiWidget.width * 2, combiWidget.height * 2)
+        border { left: 10; right: 8; top: 8; bottom: 8 }
         smooth: true
     }
 }

@@ -29,7 +29,8 @@ Column {
 
     OrvelCombiWidget {
         objectName: "frequency" + controls.index
-        width: parent.width
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.frequencyDriver : null
         ewCCType: EWCCFormat.FREQ_HZ
@@ -39,7 +40,8 @@ Column {
 
     OrvelCombiWidget {
         objectName: "gain" + controls.index
-        width: parent.width
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.gainDriver : null
         ewCCType: EWCCFormat.GAIN_OFFSET_DB
@@ -49,7 +51,8 @@ Column {
 
     OrvelCombiWidget {
         objectName: "width" + controls.index
-        width: parent.width
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.widthDriver : null
         ewCCType: ProjectCCFormat.FILTER_WIDTH

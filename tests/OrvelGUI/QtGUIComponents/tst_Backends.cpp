@@ -104,8 +104,8 @@ class tst_Backends : public QObject {
 
   void editorBackendsAreSetOnce() {
     sBackendsUnderTest t;
-    auto* low = new QObject;
-    QPointer<QObject> watch(low);
+    auto* low = new cLowMidHighPanelBackend(1);
+    QPointer<cLowMidHighPanelBackend> watch(low);
     t.mBackend->SetEditorBackends({nullptr, low, nullptr, nullptr});
     QCOMPARE(t.mBackend->backendLow(), low);
     QCOMPARE(low->parent(), t.mBackend.get());

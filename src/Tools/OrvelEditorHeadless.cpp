@@ -22,6 +22,7 @@
 
 #include "OrvelGUI/Application/EditorProgram.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
+#include "Tools/HeadlessWindow.h"
 
 namespace {
 
@@ -83,21 +84,12 @@ class cEditorWalk : public QObject {
   QObject* Root(const char* alias) const { return mWindow->property(alias).value<QObject*>(); }
   QString Bar(const char* property) const { return Root("topBar")->property(property).toString(); }
 
-  void Click(const char* button) {
-    auto* item = Root("topBar")->property(button).value<QQuickItem*>();
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2.0, item->height() / 2.0));
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-      QMouseEvent event(type, centre, centre, mWindow->mapToGlobal(centre.toPoint()), Qt::LeftButton,
-                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(mWindow, &event);
-    }
-  }
+  void Click(const char* button) { ClickItem(mWindow, Root("topBar")->property(button).value<QQuickItem*>()); }
 
   void Save(const QString& name) {
     if (mOptions.mShots.isEmpty()) return;
     const QString path = QDir(mOptions.mShots).filePath(name);
-    const QImage image = mWindow->screen()->grabWindow(mWindow->winId()).toImage();
-    if (image.isNull() || !image.save(path)) {
+    if (!SaveWindowImage(mWindow, path)) {
       std::fprintf(stderr, "orvel-editor-headless: could not save %s\n", qPrintable(path));
       mFailed = true;
       return;

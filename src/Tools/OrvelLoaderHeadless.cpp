@@ -23,6 +23,7 @@
 
 #include "OrvelGUI/Application/OrvelProgram.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
+#include "Tools/HeadlessWindow.h"
 
 namespace {
 
@@ -102,16 +103,7 @@ class cLoaderWalkthrough : public QObject {
            !Root("serialBackend")->property("version").toString().isEmpty();
   }
 
-  // A press and a release at the centre of the item, as the window gets them
-  // from a mouse.
-  void Click(QQuickItem* item) {
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2.0, item->height() / 2.0));
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-      QMouseEvent event(type, centre, centre, mWindow->mapToGlobal(centre.toPoint()), Qt::LeftButton,
-                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(mWindow, &event);
-    }
-  }
+  void Click(QQuickItem* item) { ClickItem(mWindow, item); }
 
   std::function<QString()> Shot(const char* name) const {
     const QString path = mOptions.mShotsFolder.isEmpty() || *name == '\0'
@@ -120,10 +112,8 @@ class cLoaderWalkthrough : public QObject {
     return [path] { return path; };
   }
 
-  // The window as the offscreen screen holds it after its last frame.
   void Save(const QString& path) {
-    const QImage image = mWindow->screen()->grabWindow(mWindow->winId()).toImage();
-    if (image.isNull() || !image.save(path)) {
+    if (!SaveWindowImage(mWindow, path)) {
       std::fprintf(stderr, "orvel-loader-headless: could not save %s\n", qPrintable(path));
       mFailed = true;
       return;

@@ -6,9 +6,11 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "DevSim/DeviceSimulator.h"
+#include "DevSim/SimFixture.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/ConfigJson.h"
 #include "OrvelGUI/Core/Configuration.h"
@@ -22,6 +24,7 @@
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
 #include "OrvelGUI/Core/StandaloneAssembly.h"
+#include "QmlFixture.h"
 
 // Every strip gain, pass-filter frequency, delay and equaliser band away
 // from the program's defaults.
@@ -94,3 +97,38 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
+
+// What each screen test starts and ends with: no device ports listed, a
+// folder of its own for simulators and files, and Qt's warnings captured
+// (the offscreen platform's note whenever a dialog window is sized is
+// expected). Made in init(); its warnings checked in cleanup().
+class cScreenTestScope {
+ public:
+  cScreenTestScope() {
+    qunsetenv("ORVEL_SERIAL_PORTS");
+    mWarnings.Expect("This plugin does not support propagateSizeHints");
+  }
+
+  bool Valid() const { return mFolder.isValid(); }
+  QString FilePath(const QString& name) const { return mFolder.filePath(name); }
+  QStringList UnexpectedWarnings() { return mWarnings.Unexpected(); }
+
+  // A simulated processor whose port is this folder's `name`.
+  std::unique_ptr<devsim::cDeviceSimulator> Simulator(const QString& name, devsim::sFaultModes faults = {}) const {
+    devsim::sSimulatorOptions options;
+    options.mLinkPath = FilePath(name).toStdString();
+    options.mFaults = faults;
+    return StartSimulator(options);
+  }
+  // The same, listed as the only device port.
+  std::unique_ptr<devsim::cDeviceSimulator> OnlyDevice(const QString& name = QStringLiteral("ttyORV0"),
+                                                       devsim::sFaultModes faults = {}) const {
+    auto device = Simulator(name, faults);
+    if (device) UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    return device;
+  }
+
+ private:
+  QTemporaryDir mFolder;
+  cQtWarningCapture mWarnings;
+};

@@ -103,31 +103,19 @@ class tst_EditorWindow : public QObject {
     }
   };
 
-  std::unique_ptr<cQtWarningCapture> mWarnings;
-  std::unique_ptr<QTemporaryDir> mFolder;
-
-  std::unique_ptr<devsim::cDeviceSimulator> OnlyDevice(const char* name = "ttyORV0") {
-    devsim::sSimulatorOptions options;
-    options.mLinkPath = mFolder->filePath(name).toStdString();
-    auto device = StartSimulator(options);
-    if (device) UseDevicePorts({QString::fromStdString(device->DevicePath())});
-    return device;
-  }
+  std::unique_ptr<cScreenTestScope> mScope;
 
  private slots:
   void initTestCase() { SetUpOrvelQml(); }
 
   void init() {
-    qunsetenv("ORVEL_SERIAL_PORTS");
-    mFolder = std::make_unique<QTemporaryDir>();
-    QVERIFY(mFolder->isValid());
-    mWarnings = std::make_unique<cQtWarningCapture>();
-    mWarnings->Expect("This plugin does not support propagateSizeHints");
+    mScope = std::make_unique<cScreenTestScope>();
+    QVERIFY(mScope->Valid());
   }
 
   void cleanup() {
-    const QStringList warnings = mWarnings->Unexpected();
-    mWarnings.reset();
+    const QStringList warnings = mScope->UnexpectedWarnings();
+    mScope.reset();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
   }
 
@@ -175,7 +163,7 @@ class tst_EditorWindow : public QObject {
   // A fader dragged up reaches the processor as the strip's packet with the
   // new gain.
   void faderDragReachesTheDevice() {
-    auto device = OnlyDevice();
+    auto device = mScope->OnlyDevice();
     QVERIFY(device);
     sEditor editor;
     QVERIFY(editor.mScreen->Show());
@@ -208,7 +196,7 @@ class tst_EditorWindow : public QObject {
   }
   void graphDragReachesTheDevice() {
     QFETCH(bool, ganged);
-    auto device = OnlyDevice();
+    auto device = mScope->OnlyDevice();
     QVERIFY(device);
     sEditor editor;
     QVERIFY(editor.mScreen->Show());
@@ -250,11 +238,11 @@ class tst_EditorWindow : public QObject {
   // same settings, the second processor holds them, and it holds what the
   // editor had sent to the first.
   void saveInTheEditorRecallInTheLoader() {
-    const QString path = mFolder->filePath("from editor.cfg");
+    const QString path = mScope->FilePath("from editor.cfg");
     QByteArray saved;
     QString deviceState;
     {
-      auto device = OnlyDevice("ttyEDIT");
+      auto device = mScope->OnlyDevice("ttyEDIT");
       QVERIFY(device);
       sEditor editor;
       QVERIFY(editor.mScreen->Show());
@@ -269,7 +257,7 @@ class tst_EditorWindow : public QObject {
 
       editor.ClickBar("saveButton");
       QTRY_VERIFY(editor.mScreen->Object("saveDialog")->property("visible").toBool());
-      QVERIFY(editor.Choose("saveDialog", mFolder->filePath("from editor")));
+      QVERIFY(editor.Choose("saveDialog", mScope->FilePath("from editor")));
       QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Save from editor.cfg Successful"), kLinkTimeoutMs);
       QVERIFY(QFileInfo::exists(path));
       QVERIFY(editor.Core().WaitUntilAllSent(kLinkTimeoutMs, [] { QCoreApplication::processEvents(); }));
@@ -277,7 +265,7 @@ class tst_EditorWindow : public QObject {
       deviceState = DeviceState(device->Model());
     }
 
-    auto device = OnlyDevice("ttyLOAD");
+    auto device = mScope->OnlyDevice("ttyLOAD");
     QVERIFY(device);
     cLoaderProgram loader;
     cQmlScreen screen(QStringLiteral("qrc:/main_load_only.qml"), loader.Backend());

@@ -62,26 +62,11 @@ class tst_LoaderWindow : public QObject {
     }
   };
 
-  std::unique_ptr<cQtWarningCapture> mWarnings;
-  std::unique_ptr<QTemporaryDir> mFolder;
+  std::unique_ptr<cScreenTestScope> mScope;
   // A good configuration file, as the program writes it, and what it holds.
   QTemporaryDir mGoodFolder;
   sConfiguration mGood;
   QByteArray mGoodFile;
-
-  std::unique_ptr<devsim::cDeviceSimulator> Simulator(const QString& name, devsim::sFaultModes faults = {}) {
-    devsim::sSimulatorOptions options;
-    options.mLinkPath = mFolder->filePath(name).toStdString();
-    options.mFaults = faults;
-    return StartSimulator(options);
-  }
-
-  // The one device port: a simulator listed under the name ttyORV0.
-  std::unique_ptr<devsim::cDeviceSimulator> OnlyDevice(devsim::sFaultModes faults = {}) {
-    auto device = Simulator("ttyORV0", faults);
-    if (device) UseDevicePorts({QString::fromStdString(device->DevicePath())});
-    return device;
-  }
 
   // Connects through the window to the only port and waits for the version.
   static bool ConnectThroughTheWindow(sLoader& loader) {
@@ -102,17 +87,13 @@ class tst_LoaderWindow : public QObject {
   }
 
   void init() {
-    qunsetenv("ORVEL_SERIAL_PORTS");
-    mFolder = std::make_unique<QTemporaryDir>();
-    QVERIFY(mFolder->isValid());
-    mWarnings = std::make_unique<cQtWarningCapture>();
-    // The offscreen platform says so whenever a dialog window is sized.
-    mWarnings->Expect("This plugin does not support propagateSizeHints");
+    mScope = std::make_unique<cScreenTestScope>();
+    QVERIFY(mScope->Valid());
   }
 
   void cleanup() {
-    const QStringList warnings = mWarnings->Unexpected();
-    mWarnings.reset();
+    const QStringList warnings = mScope->UnexpectedWarnings();
+    mScope.reset();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
   }
 
@@ -163,7 +144,7 @@ class tst_LoaderWindow : public QObject {
   }
 
   void connectAndDisconnectWithOnePort() {
-    auto device = OnlyDevice();
+    auto device = mScope->OnlyDevice();
     QVERIFY(device);
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
@@ -182,8 +163,8 @@ class tst_LoaderWindow : public QObject {
   }
 
   void portPopupWithTwoPorts() {
-    auto first = Simulator("ttyORVA");
-    auto second = Simulator("ttyORVB");
+    auto first = mScope->Simulator("ttyORVA");
+    auto second = mScope->Simulator("ttyORVB");
     QVERIFY(first && second);
     UseDevicePorts({QString::fromStdString(first->DevicePath()), QString::fromStdString(second->DevicePath())});
     sLoader loader;
@@ -206,7 +187,7 @@ class tst_LoaderWindow : public QObject {
   }
 
   void recallDoesNothingWhileNotConnected() {
-    auto device = OnlyDevice();
+    auto device = mScope->OnlyDevice();
     QVERIFY(device);
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
@@ -235,9 +216,9 @@ class tst_LoaderWindow : public QObject {
     QFETCH(QString, fileName);
     QFETCH(QByteArray, contents);
     QFETCH(QString, result);
-    const QString path = mFolder->filePath(fileName);
+    const QString path = mScope->FilePath(fileName);
     QVERIFY(WriteFile(path, contents));
-    auto device = OnlyDevice();
+    auto device = mScope->OnlyDevice();
     QVERIFY(device);
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
@@ -280,11 +261,11 @@ class tst_LoaderWindow : public QObject {
     QFETCH(QString, text);
     devsim::sFaultModes faults;
     faults.mNoReply = error == 3;
-    auto device = Simulator("ttyORV0", faults);
+    auto device = mScope->Simulator("ttyORV0", faults);
     QVERIFY(device);
     QSerialPort otherApp(QString::fromStdString(device->DevicePath()));
     if (error == 1) QVERIFY(otherApp.open(QIODevice::ReadWrite));
-    UseDevicePorts({error == 2 ? mFolder->filePath("ttyGONE") : QString::fromStdString(device->DevicePath())});
+    UseDevicePorts({error == 2 ? mScope->FilePath("ttyGONE") : QString::fromStdString(device->DevicePath())});
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QTRY_VERIFY(!loader.Serial()->portNames().isEmpty());
@@ -302,7 +283,7 @@ class tst_LoaderWindow : public QObject {
   }
 
   void statusWhileReadingTheDevice() {
-    auto device = OnlyDevice();
+    auto device = mScope->OnlyDevice();
     QVERIFY(device);
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
@@ -325,9 +306,9 @@ class tst_LoaderWindow : public QObject {
   // Closing the window while a recall is on its way leaves nothing behind
   // that the answer could reach.
   void closeWithARecallInFlight() {
-    const QString path = mFolder->filePath("inflight.cfg");
+    const QString path = mScope->FilePath("inflight.cfg");
     QVERIFY(WriteFile(path, mGoodFile));
-    auto device = OnlyDevice();
+    auto device = mScope->OnlyDevice();
     QVERIFY(device);
     auto loader = std::make_unique<sLoader>();
     QVERIFY(loader->mScreen->Show());

@@ -21,8 +21,11 @@ struct sLoaderPlace {
 
 class cLoaderProcess {
  public:
+  // `program` is orvel-loader unless another of the product's programs is
+  // named (orvel-editor).
   cLoaderProcess(const sLoaderPlace& place, const QStringList& arguments = {},
-                 const QProcessEnvironment& extra = QProcessEnvironment()) {
+                 const QProcessEnvironment& extra = QProcessEnvironment(),
+                 const QString& program = QStringLiteral("orvel-loader")) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", place.mHome.path());
     environment.insert("TMPDIR", place.mTemp.path());
@@ -36,7 +39,7 @@ class cLoaderProcess {
     for (const QString& key : extra.keys()) environment.insert(key, extra.value(key));
     mProcess.setProcessEnvironment(environment);
     mProcess.setProcessChannelMode(QProcess::MergedChannels);
-    mProcess.start(QStringLiteral(ORVEL_BIN_DIR "/orvel-loader"), arguments);
+    mProcess.start(QStringLiteral(ORVEL_BIN_DIR "/") + program, arguments);
   }
   ~cLoaderProcess() {
     if (mProcess.state() != QProcess::NotRunning) {

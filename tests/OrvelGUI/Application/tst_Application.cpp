@@ -1,7 +1,7 @@
 // cApplication and the runtime around it, in-process: the order in which
 // the program's objects come, what exists while it runs, that everything is
 // gone after the ordered shutdown, and many starts and ends of the whole
-// with the loader screen loaded while the threads run.
+// with the loader screen, and with the editor, loaded while the threads run.
 
 #include <QTcpSocket>
 #include <QtTest>
@@ -9,6 +9,7 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/QT/EWNetTCPServer.h"
 #include "EWNet/QT/NetworkConnection.h"
+#include "OrvelGUI/Application/EditorProgram.h"
 #include "QmlFixture.h"
 #include "TestSupport.h"
 
@@ -52,15 +53,25 @@ class tst_Application : public QObject {
   }
 
   // Start, load the screen, end, many times over, while the dispatch and
-  // tick threads run: nothing is left behind for the next start.
+  // tick threads run: nothing is left behind for the next start. The editor
+  // makes several hundred drivers, each with its net object, every time.
+  void manyStartsAndEnds_data() {
+    QTest::addColumn<bool>("editor");
+    QTest::addColumn<int>("starts");
+    QTest::newRow("loader") << false << 200;
+    QTest::newRow("editor") << true << 30;
+  }
   void manyStartsAndEnds() {
+    QFETCH(bool, editor);
+    QFETCH(int, starts);
     cQtWarningCapture warnings;
     warnings.Expect("This plugin does not support propagateSizeHints");
-    for (int i = 0; i < 200; ++i) {
-      cLoaderProgram program;
-      cQmlScreen screen(QStringLiteral("qrc:/main_load_only.qml"), program.Backend());
+    for (int i = 0; i < starts; ++i) {
+      cLoaderProgram program(editor ? CreateEditorBackends : cOrvelRuntime::tCreateBackends());
+      cQmlScreen screen(editor ? QStringLiteral("qrc:/main.qml") : QStringLiteral("qrc:/main_load_only.qml"),
+                        program.Backend());
       QVERIFY(screen.Show());
-      if (i % 20 == 0)
+      if (i % 10 == 0)
         QTRY_COMPARE(FindItem(screen.Window()->contentItem(), "statusLabel")->property("text").toString(),
                      QString("Status: No devices detected"));
     }

@@ -112,6 +112,40 @@ class tst_Program : public QObject {
     QVERIFY(next.Output().endsWith("cApplication destroyed\n"));
   }
 
+  // The editor is the same program with its own screen: the same start and
+  // orderly end (with every panel backend made and linked, and no warning
+  // from its screen), the same information options, and one single-instance
+  // rule with the loader, either way round.
+  void editorProgram() {
+    sLoaderPlace place;
+    {
+      cLoaderProcess help(place, {"--help"}, {}, "orvel-editor");
+      QCOMPARE(help.WaitForExit(), 0);
+      QVERIFY2(help.Output().startsWith("Usage: orvel-editor [--help | --version]"), help.Output().constData());
+    }
+    QProcessEnvironment closeBox;
+    closeBox.insert("ORVEL_TEST_CLOSE_DIALOG_MS", "200");
+    cLoaderProcess editor(place, {}, {}, "orvel-editor");
+    QVERIFY(editor.WaitForOutput("First frame in: "));
+    cLoaderProcess loader(place, {}, closeBox);
+    QCOMPARE(loader.WaitForExit(), 0);
+    QVERIFY2(loader.Output().startsWith(kRefusal + "\n"), loader.Output().constData());
+    QVERIFY(editor.Signal(SIGTERM));
+    QCOMPARE(editor.WaitForExit(), 0);
+    const QByteArray output = editor.Output();
+    QVERIFY2(output.startsWith("OrvelGUI Main\nBooted in: ") && output.endsWith("cApplication destroyed\n"),
+             output.constData());
+    QVERIFY2(!HasQtWarnings(output), output.constData());
+
+    cLoaderProcess first(place);
+    QVERIFY(first.WaitForOutput("Booted in: "));
+    cLoaderProcess refused(place, {}, closeBox, "orvel-editor");
+    QCOMPARE(refused.WaitForExit(), 0);
+    QVERIFY2(refused.Output().startsWith(kRefusal + "\n"), refused.Output().constData());
+    QVERIFY(first.Signal(SIGTERM));
+    QCOMPARE(first.WaitForExit(), 0);
+  }
+
   // A copy killed outright whose guard file was then cleared away with the
   // temporary folder's other files leaves a segment that only a new guard
   // file with the old one's identity finds (the file system hands out the

@@ -154,6 +154,12 @@ class tst_EditorWindow : public QObject {
         QCOMPARE(editor.Graph("highPanel", block)->Band(b)->Gain(), eq.mBands[b].mGain);
       }
     }
+    // The device's curves, switched on from the block.
+    QQuickItem* leftEQ = editor.Find(editor.Panel("highPanel"), "leftEQ");
+    editor.mScreen->Click(editor.Find(leftEQ, "deviceCurveButton"));
+    QVERIFY(editor.Graph("highPanel", "leftEQ")->showQuantised());
+    QVERIFY(!editor.Graph("highPanel", "rightEQ")->showQuantised());
+    QTRY_VERIFY(!editor.Graph("highPanel", "leftEQ")->quantisedCombinedPathLine()->painterPath().isEmpty());
     QTRY_VERIFY(!editor.Find(editor.Find(editor.Panel("highPanel"), "leftEQ"), "gain0")
                      ->property("valueText")
                      .toString()

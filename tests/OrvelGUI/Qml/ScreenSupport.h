@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 #include "DevSim/DeviceSimulator.h"
 #include "DevSim/SimFixture.h"
@@ -132,3 +133,15 @@ class cScreenTestScope {
   QTemporaryDir mFolder;
   cQtWarningCapture mWarnings;
 };
+
+// init() and cleanup() of a screen test: a new scope, then its end, which
+// fails the test on any warning it did not expect.
+inline void BeginScreenTest(std::unique_ptr<cScreenTestScope>& scope) {
+  scope = std::make_unique<cScreenTestScope>();
+  QVERIFY(scope->Valid());
+}
+inline void EndScreenTest(std::unique_ptr<cScreenTestScope>& scope) {
+  const QStringList warnings = scope->UnexpectedWarnings();
+  scope.reset();
+  QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+}

@@ -108,16 +108,8 @@ class tst_EditorWindow : public QObject {
  private slots:
   void initTestCase() { SetUpOrvelQml(); }
 
-  void init() {
-    mScope = std::make_unique<cScreenTestScope>();
-    QVERIFY(mScope->Valid());
-  }
-
-  void cleanup() {
-    const QStringList warnings = mScope->UnexpectedWarnings();
-    mScope.reset();
-    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
-  }
+  void init() { BeginScreenTest(mScope); }
+  void cleanup() { EndScreenTest(mScope); }
 
   // What the units hold before the editor opens is what it shows.
   void opensWithTheModelsValues() {

@@ -86,16 +86,8 @@ class tst_LoaderWindow : public QObject {
     QVERIFY(!mGoodFile.isEmpty());
   }
 
-  void init() {
-    mScope = std::make_unique<cScreenTestScope>();
-    QVERIFY(mScope->Valid());
-  }
-
-  void cleanup() {
-    const QStringList warnings = mScope->UnexpectedWarnings();
-    mScope.reset();
-    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
-  }
+  void init() { BeginScreenTest(mScope); }
+  void cleanup() { EndScreenTest(mScope); }
 
   void windowAsBuilt() {
     sLoader loader;

@@ -56,24 +56,16 @@ Item {
         radius: 3
     }
 
-    PathPainterPath { id: minorGrid; path: peq.graph ? peq.graph.svgPathDataScaleMinor : null }
-    PathPainterPath { id: majorGrid; path: peq.graph ? peq.graph.svgPathDataScaleMajor : null }
     PathPainterPath { id: combinedFill; path: peq.graph ? peq.graph.combinedPath : null }
     PathPainterPath { id: combinedLine; path: peq.graph ? peq.graph.combinedPathLine : null }
     PathPainterPath { id: deviceLine; path: peq.graph ? peq.graph.quantisedCombinedPathLine : null }
 
-    Shape {
+    PEQGraphScale {
         anchors.fill: parent
-
-        ShapePath { strokeColor: Theme.graphLine.scaleMinor; fillColor: "transparent"; PathSvg { path: minorGrid.svgPath } }
-        ShapePath { strokeColor: Theme.graphLine.scaleMajor; fillColor: "transparent"; PathSvg { path: majorGrid.svgPath } }
-        ShapePath {
-            strokeColor: "#50ffffff"
-            fillColor: "transparent"
-            startX: peq.graph ? peq.graph.yScaleMargin : 0
-            startY: peq.graph ? peq.graph.zeroYPos : 0
-            PathLine { x: peq.width; y: peq.graph ? peq.graph.zeroYPos : 0 }
-        }
+        graph: peq.graph
+        font: labelMetrics.font
+        gainRangeMin: peq.gainRangeMin
+        gainRangeMax: peq.gainRangeMax
     }
 
     Repeater {
@@ -98,31 +90,6 @@ Item {
             dashPattern: [4, 3]
             fillColor: "transparent"
             PathSvg { path: peq.showQuantised ? deviceLine.svgPath : "" }
-        }
-    }
-
-    Repeater {
-        model: peq.graph ? peq.graph.scaleTextList : []
-
-        Text {
-            x: Math.round(modelData.position.x - width / 2)
-            y: Math.round(modelData.position.y - height / 2)
-            text: modelData.scaleText
-            color: "#8aa0a6"
-            font: labelMetrics.font
-        }
-    }
-
-    Repeater {
-        model: peq.graph ? [15, 10, 5, 0, -5, -10, -15] : []
-
-        Text {
-            x: 2
-            y: Math.round((peq.gainRangeMax - modelData) * peq.height / (peq.gainRangeMax - peq.gainRangeMin) + 0.5
-                          - height / 2)
-            text: modelData > 0 ? "+" + modelData : String(modelData)
-            color: "#8aa0a6"
-            font: labelMetrics.font
         }
     }
 

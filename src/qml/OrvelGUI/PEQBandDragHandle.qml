@@ -14,7 +14,9 @@ Item {
     property string label: ""
     property bool selected: false
     property bool marked: false
-    property real dragRadius: Math.max(6, 5 * Screen.pixelDensity / 2)
+    // 2.5 mm: with 5 mm, the touch areas of bands an octave apart covered
+    // each other's handles on a graph of the editor's size.
+    property real dragRadius: Math.max(6, 2.5 * Screen.pixelDensity)
 
     signal selectRequested(bool select)
     signal dragged(int toX, int toY)

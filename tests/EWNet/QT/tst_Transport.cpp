@@ -14,6 +14,8 @@ const QByteArray kBye("BYE");
 
 QByteArray Word(UWORD value) { return QByteArray().append(char(value >> 8)).append(char(value & 0xFF)); }
 
+QByteArray Long(ULONG value) { return Word(UWORD(value >> 16)) + Word(UWORD(value & 0xFFFF)); }
+
 QByteArray Path(const char* text) { return QByteArray(text).append('\0'); }
 
 bool IsMessage(const cPacketCollector::sPacket& p, UWORD destination, UWORD method) {
@@ -155,6 +157,44 @@ class tst_Transport : public QObject {
     QVERIFY(saved != nullptr);
     QCOMPARE(saved->mMessage.GetUBYTE(0), UBYTE(1));
     QVERIFY(QFile::exists(orvelpaths::DefaultSaveFile()));
+  }
+
+  // A unit whose connection to this one uses version-2 messages links with
+  // the 32-bit forms: the link is made and synced, values travel back as
+  // version-2 packets, and the 32-bit removal takes the link down again.
+  void linksInTheFormsOfVersion2() {
+    cRunningTransport transport;
+    auto source = MakeObject<cRecordingObject>("Source");
+    {
+      cRegistryLocker lock;
+      source->mValues[0] = 0x1234;
+    }
+    cRawPeer peer;
+    QVERIFY(peer.Connect(transport.Port()));
+    peer.Write(UtilPacket(QByteArray(1, '\5')));
+    const UWORD kMethod = 4200;
+    peer.Write(MessagePacket(source->GetHandle(), 0x0042, M_OBJECT_ADD_TO_INFORM_LIST,
+                             Word(0) + Long(0x42) + Long(kMethod) + Long(4096) + QByteArray("\0\1", 2), true));
+    // A value reaches the peer, and as a version-2 packet.
+    const auto valueArrived = [&](UWORD value) {
+      const auto* packet =
+          peer.AwaitTcp([&](const auto& p) { return IsMessage(p, 0x42, kMethod) && p.mMessage.GetUWORD(0) == value; });
+      const QByteArray version2 = MessagePacket(0x42, source->GetHandle(), kMethod, Word(value), true, 1);
+      return packet != nullptr && peer.mTcpIn.contains(version2);
+    };
+    QVERIFY(valueArrived(0x1234));
+    QVERIFY(peer.AwaitTcp([](const auto& p) { return IsMessage(p, 0x42, M_OBJECT_ADD_TO_DELETE_LIST); }));
+    {
+      cRegistryLocker lock;
+      source->Publish(0, 0x5678);
+    }
+    QVERIFY(valueArrived(0x5678));
+
+    peer.Write(MessagePacket(source->GetHandle(), 0x0042, M_OBJECT_REMOVE_FROM_INFORM_LIST,
+                             Word(0) + Long(0x42) + Long(kMethod) + Long(4096), true));
+    QVERIFY(peer.AwaitTcp([](const auto& p) { return IsMessage(p, 0x42, M_OBJECT_REMOVE_FROM_DELETE_LIST); }));
+    cRegistryLocker lock;
+    QCOMPARE(source->GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(0));
   }
 
   void shortAndRepeatedPacketsChangeNothing() {

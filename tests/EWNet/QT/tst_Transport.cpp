@@ -1,7 +1,9 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
+#include <thread>
 
 #include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/SavesManager.h"
@@ -251,6 +253,44 @@ class tst_Transport : public QObject {
     QCOMPARE(closed.CountTcpUtil(kBye), 1);
     QCOMPARE(int(application.mDisconnected.size()), 2);
     QCOMPARE(application.mDisconnected[1].first, UWORD(1));
+  }
+
+  // Threads other than the main one ask for connections to be taken down;
+  // the main thread takes down each one meant, once, and no other.
+  void disconnectRequestsFromOtherThreads() {
+    cRunningTransport transport;
+    cApplicationStandIn application;
+    connect(transport.mManager, &cNetworkConnection::ConnectionDisconnected, &application,
+            &cApplicationStandIn::ConnectionDisconnected);
+    constexpr int kPeers = 4;
+    std::vector<std::unique_ptr<cRawPeer>> peers;
+    for (int i = 0; i < kPeers; ++i) {
+      peers.push_back(std::make_unique<cRawPeer>());
+      QVERIFY(peers.back()->Connect(transport.Port()));
+      QVERIFY(WaitUntil([&] { return transport.mManager->NumberOfConnections() == i + 1; }));
+    }
+    std::thread requester([&] {
+      // Each connection is asked for again and again until it is gone, so
+      // that requests arrive while the main thread is carrying out others.
+      const QDeadlineTimer deadline(5000);
+      for (UWORD id = 1; id < kPeers; ++id) {
+        while (transport.mManager->HostNameOfConnection(id) == "127.0.0.1" && !deadline.hasExpired()) {
+          transport.mManager->DisconnectConnectionID(id);
+        }
+      }
+    });
+    // Carried out while the requester still runs: joining it first would
+    // order its requests before they are read, whatever carries them.
+    QVERIFY(WaitUntil([&] { return transport.mManager->NumberOfConnections() == 1; }));
+    requester.join();
+    WaitUntil([] { return false; }, 50);
+    std::vector<UWORD> ids;
+    for (const auto& closed : application.mDisconnected) ids.push_back(closed.first);
+    std::sort(ids.begin(), ids.end());
+    QCOMPARE(ids, (std::vector<UWORD>{1, 2, 3}));
+    QCOMPARE(transport.mManager->ConnectionIdForHost("127.0.0.1"), UWORD(kPeers));
+    QVERIFY(WaitUntil([&] { return peers[0]->mTcp.state() == QAbstractSocket::UnconnectedState; }));
+    QCOMPARE(peers[kPeers - 1]->mTcp.state(), QAbstractSocket::ConnectedState);
   }
 
   void theTwentyFirstConnectionIsRefusedAndClosed() {

@@ -4,10 +4,11 @@
 # own:
 #   - "Booted in" and "First frame in" as the program writes them, over
 #     ORVEL_MEASURE_RUNS starts (default 5), each and their median;
-#   - with the simulated processor connected (through the program's own
-#     object network, as orvel-cli remote drives it): resident memory, and
-#     the processor time the program uses over ORVEL_IDLE_SECONDS (default
-#     10) of idling, as a share of one core.
+#   - the processor time the program uses over ORVEL_IDLE_SECONDS (default
+#     10) of idling, as a share of one core, first with the simulated
+#     processor listed but not connected, then connected (through the
+#     program's own object network, as orvel-cli remote drives it), each with
+#     its threads' shares and wake-ups; and resident memory, connected.
 set -euo pipefail
 # shellcheck source=release-build.sh
 source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
@@ -63,9 +64,37 @@ done
 echo "Booted in (ms):      ${boots[*]}   median $(printf '%s\n' "${boots[@]}" | median)"
 echo "First frame in (ms): ${frames[*]}   median $(printf '%s\n' "${frames[@]}" | median)"
 
+ticks() { awk '{print $14 + $15}' "/proc/$LOADER_PID/stat"; }
+hz="$(getconf CLK_TCK)"
+# One line a thread: id, name, processor time as the scheduler counts it (in
+# nanoseconds, where the total above moves in steps of 1/CLK_TCK s) and
+# voluntary context switches (each a sleep the thread was woken from).
+thread_sample() {
+  local task
+  for task in /proc/"$LOADER_PID"/task/*; do
+    echo "${task##*/} $(tr ' ' '_' <"$task/comm") $(cut -d' ' -f1 "$task/schedstat")" \
+      "$(awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status")"
+  done | sort
+}
+# Idles for $IDLE s and prints the program's share of one core, then each
+# busy thread's.
+measure_idle() {
+  local label="$1" before after threads
+  threads="$(thread_sample)"
+  before="$(ticks)"
+  sleep "$IDLE"
+  after="$(ticks)"
+  awk -v t="$((after - before))" -v hz="$hz" -v s="$IDLE" -v label="$label" \
+    'BEGIN {printf "Processor time over %d s idle, %s: %.2f s = %.2f %% of one core\n", s, label, t / hz, 100 * t / hz / s}'
+  join <(echo "$threads") <(thread_sample) |
+    awk '$6 - $3 >= 1e5 {printf "  %-16s %6.1f ms, %5d wake-ups\n", $2, ($6 - $3) / 1e6, $7 - $4}'
+}
+
 orvel_start_simulator "$WORK/ttyORV0"
 export ORVEL_SERIAL_PORTS="$WORK/ttyORV0"
 start_loader "$WORK/idle.log"
+sleep 2
+measure_idle "not connected"
 port="$(sed -n 's/^Object network listening on TCP port \([0-9]*\)$/\1/p' "$WORK/idle.log")"
 remote() { "$BUILD/bin/orvel-cli" remote "127.0.0.1:$port" "$@"; }
 driver="Serial Connection Driver NetObject"
@@ -81,14 +110,8 @@ if [ "$(link_state)" != "02" ]; then
   exit 1
 fi
 sleep 2
-ticks() { awk '{print $14 + $15}' "/proc/$LOADER_PID/stat"; }
-before="$(ticks)"
-sleep "$IDLE"
-after="$(ticks)"
-hz="$(getconf CLK_TCK)"
+measure_idle "connected"
 still="$(link_state)"
-awk -v t="$((after - before))" -v hz="$hz" -v s="$IDLE" \
-  'BEGIN {printf "Processor time over %d s idle, connected: %.2f s = %.2f %% of one core\n", s, t / hz, 100 * t / hz / s}'
 grep -E '^(VmRSS|VmHWM):' "/proc/$LOADER_PID/status" | sed 's/^/Resident memory, connected: /'
 echo "Link state at the end: $still (02 = connected)"
 stop_loader

@@ -194,14 +194,8 @@ void cNetObject::PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle, bool a
 void cNetObject::EntrypointMessage(cEWNetMessage& message) {
   switch (message.mMethod) {
     case M_OBJECT_ADD_TO_INFORM_LIST:
-      if (!EWNetPayloadLongEnough(*this, message, 10)) return;
-      AddObjectToInformList(message.GetUWORD(0), message.GetUWORD(2), message.GetUWORD(4), message.GetUWORD(6),
-                            message.GetUBYTE(8), message.GetUBYTE(9), true);
-      return;
     case M_OBJECT_REMOVE_FROM_INFORM_LIST:
-      if (!EWNetPayloadLongEnough(*this, message, 8)) return;
-      RemoveObjectFromInformList(message.GetUWORD(0), message.GetUWORD(2), message.GetUWORD(4), message.GetUWORD(6),
-                                 true);
+      ApplyLinkMessage(message);
       return;
     case M_OBJECT_ADD_TO_DELETE_LIST: {
       for (sDeleteListEntry& entry : mDeleteList) {
@@ -245,6 +239,53 @@ void cNetObject::EntrypointMessage(cEWNetMessage& message) {
   EW_REPORT_ERROR("Unknown Method: 0x%X  Source: 0x%X, ConnId: %d ObjectName: \"%s\", mHandle = 0x%X",
                   unsigned(message.mMethod), unsigned(message.mSource), int(message.mConnectionId), GetName(),
                   unsigned(mHandle));
+}
+
+// A link message comes in one of two forms. The 16-bit one (10 bytes to add,
+// 8 to remove) is what a local builder and a unit on a version-1 connection
+// send; a builder whose connection to this unit uses version-2 messages sends
+// the 32-bit one (16 and 14 bytes), in which the handle and both methods take
+// 4 bytes each. Both start with the 2-byte connection id, and adding puts the
+// datagram and sync flags last. The lengths never coincide, so the length
+// decides; any other length is refused, and so is a 32-bit value that no
+// handle or method of this network can have.
+void cNetObject::ApplyLinkMessage(const cEWNetMessage& message) {
+  const bool add = message.mMethod == M_OBJECT_ADD_TO_INFORM_LIST;
+  const EW_NET_DATA_SCALE flagBytes = add ? 2 : 0;
+  const EW_NET_DATA_SCALE shortForm = EW_NET_DATA_SCALE(8 + flagBytes);
+  const EW_NET_DATA_SCALE longForm = EW_NET_DATA_SCALE(14 + flagBytes);
+  if (!EWNetPayloadLongEnough(*this, message, shortForm)) return;
+  ULONG handle = 0;
+  ULONG destinationMethod = 0;
+  ULONG sourceMethod = 0;
+  if (message.mLength == shortForm) {
+    handle = message.GetUWORD(2);
+    destinationMethod = message.GetUWORD(4);
+    sourceMethod = message.GetUWORD(6);
+  } else if (message.mLength == longForm) {
+    handle = message.GetULONG(2);
+    destinationMethod = message.GetULONG(6);
+    sourceMethod = message.GetULONG(10);
+  } else {
+    EW_REPORT_ERROR("Link message 0x%X of %d bytes refused: %d or %d expected, \"%s\"", unsigned(message.mMethod),
+                    int(message.mLength), int(shortForm), int(longForm), GetName());
+    return;
+  }
+  if (handle > 0xFFFF || destinationMethod > 0xFFFF || sourceMethod > 0xFFFF) {
+    EW_REPORT_ERROR("Link message 0x%X refused: handle 0x%lX, methods 0x%lX and 0x%lX do not fit 16 bits, \"%s\"",
+                    unsigned(message.mMethod), static_cast<unsigned long>(handle),
+                    static_cast<unsigned long>(destinationMethod), static_cast<unsigned long>(sourceMethod), GetName());
+    return;
+  }
+  const UWORD connectionId = message.GetUWORD(0);
+  if (add) {
+    const EW_NET_DATA_SCALE flags = EW_NET_DATA_SCALE(message.mLength - flagBytes);
+    AddObjectToInformList(connectionId, EW_NET_DATA_SCALE(handle), EW_NET_DATA_SCALE(destinationMethod),
+                          EW_NET_DATA_SCALE(sourceMethod), message.GetUBYTE(flags), message.GetUBYTE(flags + 1), true);
+  } else {
+    RemoveObjectFromInformList(connectionId, EW_NET_DATA_SCALE(handle), EW_NET_DATA_SCALE(destinationMethod),
+                               EW_NET_DATA_SCALE(sourceMethod), true);
+  }
 }
 
 void cNetObject::ActionTick() { EW_REPORT_ERROR("Object %s, scanned with no ActionTick?", GetName()); }

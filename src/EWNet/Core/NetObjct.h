@@ -107,6 +107,9 @@ class cNetObject {
 
  private:
   void PurgeLinks(UWORD connectionId, EW_NET_DATA_SCALE handle, bool anyHandle);
+  // M_OBJECT_ADD_TO_INFORM_LIST and M_OBJECT_REMOVE_FROM_INFORM_LIST, in
+  // either of their two forms.
+  void ApplyLinkMessage(const cEWNetMessage& message);
   void SendBookkeeping(UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method);
 };
 

@@ -369,7 +369,7 @@ void cRegistryRouter::SetProcessingEnabled(bool enabled) {
 // batch, so posters and the dispatcher rarely meet on the lock. Delivery order is that of a one-by-
 // one loop: a message put at the front while a batch is out is delivered
 // next, and a stop leaves every undelivered message queued in order.
-void cRegistryRouter::DoWork(ULONG maxMessages) {
+ULONG cRegistryRouter::DoWork(ULONG maxMessages) {
   ULONG done = 0;
   std::unique_lock<std::recursive_mutex> lock(mBufferLock);
   while (done < maxMessages && mProcessingEnabled.load()) {
@@ -414,6 +414,7 @@ void cRegistryRouter::DoWork(ULONG maxMessages) {
     mBatchEnd = 0;
     mBatchNext.store(0);
   }
+  return done;
 }
 
 void cRegistryRouter::DeliverMessage(cEWNetMessage& message) {

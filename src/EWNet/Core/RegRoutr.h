@@ -116,8 +116,9 @@ class cRegistryRouter {
   bool IsProcessingEnabled() const { return mProcessingEnabled.load(); }
 
   // Dispatch (dispatch thread).
-  // Delivers until the buffer is empty (or, when given, that many messages).
-  void DoWork(ULONG maxMessages = 0xFFFFFFFFu);
+  // Delivers until the buffer is empty (or, when given, that many messages);
+  // returns how many it delivered.
+  ULONG DoWork(ULONG maxMessages = 0xFFFFFFFFu);
   void DeliverMessage(cEWNetMessage& message);
   void EntrypointMessage(cEWNetMessage& message);
   void PrintMesspools();

@@ -56,23 +56,10 @@ class cActionTickParent {
   virtual void ActionTickHook() = 0;
 };
 
-class cActionTickDriver;
-
-class cActionTickObject : public QObject {
-  Q_OBJECT
- public:
-  explicit cActionTickObject(cActionTickDriver* driver);
-
- protected:
-  void timerEvent(QTimerEvent* event) override;
-
- private:
-  cActionTickDriver* mDriver;
-  int mTimerId;
-};
-
 // The tick thread: beats every 20 ms, runs the tick hook and posts M_REG_TICK
 // with back-pressure (at most two ticks in flight, none while 5000 messages wait).
+// The beats keep to a fixed grid of absolute times: the thread sleeps until
+// the next one and does nothing else, so each beat costs one wake-up.
 class cActionTickDriver : public QThread, public cNetObject {
   Q_OBJECT
  public:
@@ -98,11 +85,12 @@ class cActionTickDriver : public QThread, public cNetObject {
 
   cEWNetMessage mTickMessage;
   cActionTickParent* mTickParent;
-  // run() says it has ended under this lock, so the thread that stops the
+  // The beat loop sleeps on this lock and signal, so a stop wakes it at once;
+  // run() also says under it that it has ended, so the thread that stops the
   // beats sees everything the thread did (QThread::wait() alone may not show
   // that to a thread checker).
   std::mutex mRunLock;
-  std::condition_variable mRunEndedSignal;
+  std::condition_variable mRunSignal;
   bool mRunEnded = false;
   std::atomic<int> mTicksInFlight{0};
   std::atomic<bool> mStopping{false};

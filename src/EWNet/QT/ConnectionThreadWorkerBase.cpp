@@ -117,13 +117,12 @@ void cConnectionThreadWorkerBase::CloseLost() {
     std::lock_guard<std::mutex> lock(mLock);
     mLostComms = true;
   }
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        if (mTcp != nullptr) mTcp->Close(true);
-        if (mUdp != nullptr) mUdp->Close();
-      },
-      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, "CloseLostOnThread", Qt::QueuedConnection);
+}
+
+void cConnectionThreadWorkerBase::CloseLostOnThread() {
+  if (mTcp != nullptr) mTcp->Close(true);
+  if (mUdp != nullptr) mUdp->Close();
 }
 
 // A peer that lets its queue fill up gets no "BYE": it would not read it.

@@ -40,7 +40,8 @@ class cConnectionThreadWorkerBase : public cThreadWorker {
   bool ErrorOccurred() const;
   int SocketError() const;
   void ClearSupervise();
-  // Marks the connection lost and closes it at once, without "BYE".
+  // Marks the connection lost and has the worker's thread close it at once,
+  // without "BYE".
   void CloseLost();
 
  signals:
@@ -49,6 +50,9 @@ class cConnectionThreadWorkerBase : public cThreadWorker {
 
  private slots:
   void CallDisconnectedSlot();
+  // Worker's thread: the closing CloseLost asked for. It is queued carrying
+  // nothing: the connection objects are the worker thread's own.
+  void CloseLostOnThread();
 
  protected:
   // Worker's thread. The worker takes ownership of what it adopts.

@@ -167,21 +167,20 @@ void cNetworkConnection::UtilityMessageReceived(const UBYTE* data, int length, U
   if (mReceiver != nullptr) emit mReceiver->ReceivedMessageSignal(connectionId);
 }
 
+// Supervision thread. LostComms is emitted by the main thread when it takes
+// the connection down, so its receivers get it there, after the disconnect.
 void cNetworkConnection::HandleLostComms(UWORD connectionId) {
-  std::string hostName;
   quint64 serial = 0;
   {
     std::lock_guard<std::recursive_mutex> lock(mTableLock);
     sEntry* entry = Entry(connectionId, false);
     if (entry == nullptr) return;
-    hostName = entry->mController->Worker()->HostName();
     serial = entry->mSerial;
     entry->mClosing = true;
     entry->mController->Worker()->CloseLost();
   }
   // The controller lives on the main thread and is deleted there.
   RequestDisconnect(connectionId, serial, true);
-  emit LostComms(connectionId, hostName);
 }
 
 // ---------------------------------------------------------------------------
@@ -227,9 +226,11 @@ quint64 cNetworkConnection::StoreAndStart(UWORD connectionId, cConnectionThreadC
   if (mInUse[connectionId - 1] == 0 || entry.mController != nullptr) EW_REPORT_ERROR("Inconsistent state");
   const quint64 serial = mNextSerial++;
   entry = sEntry{controller, serial, false};
+  // Called on the connection's thread, which starts after this: the request
+  // it makes reaches the main thread through the table.
   connect(
       controller->Worker(), &cConnectionThreadWorkerBase::ConnectionThreadDisconnected, this,
-      [this, serial](UWORD id) { ConnectionThreadHasDisconnected(id, serial); }, Qt::QueuedConnection);
+      [this, serial](UWORD id) { RequestDisconnect(id, serial, false); }, Qt::DirectConnection);
   // Controllers live on the manager's thread, which deletes them.
   if (QThread::currentThread() != thread()) {
     controller->Thread()->moveToThread(thread());
@@ -410,13 +411,29 @@ void cNetworkConnection::DisconnectAtIndex(UWORD Index, bool LostComms) {
 }
 
 void cNetworkConnection::RequestDisconnect(UWORD connectionId, quint64 serial, bool lostComms) {
-  QMetaObject::invokeMethod(
-      this, [this, connectionId, serial, lostComms] { Disconnect(connectionId, serial, lostComms); },
-      Qt::QueuedConnection);
+  {
+    std::lock_guard<std::recursive_mutex> lock(mTableLock);
+    sEntry* entry = Entry(connectionId, true);
+    if (entry == nullptr || entry->mSerial != serial) return;
+    entry->mDisconnectRequested = true;
+    entry->mLost = entry->mLost || lostComms;
+  }
+  QMetaObject::invokeMethod(this, "DisconnectRequested", Qt::QueuedConnection);
 }
 
-void cNetworkConnection::ConnectionThreadHasDisconnected(UWORD connectionId, quint64 serial) {
-  Disconnect(connectionId, serial, false);
+void cNetworkConnection::DisconnectRequested() {
+  Q_ASSERT(OnMainThread());
+  for (UWORD id = 1; id <= kEWNetMaxConnections; ++id) {
+    quint64 serial = 0;
+    {
+      std::lock_guard<std::recursive_mutex> lock(mTableLock);
+      sEntry* entry = Entry(id, true);
+      if (entry == nullptr || !entry->mDisconnectRequested) continue;
+      entry->mDisconnectRequested = false;
+      serial = entry->mSerial;
+    }
+    Disconnect(id, serial, false);
+  }
 }
 
 void cNetworkConnection::Disconnect(UWORD connectionId, quint64 serial, bool lostComms) {
@@ -425,11 +442,16 @@ void cNetworkConnection::Disconnect(UWORD connectionId, quint64 serial, bool los
   std::string hostName;
   bool errorOccurred = false;
   int socketError = -1;
+  bool lostNoticed = false;
   {
     std::lock_guard<std::recursive_mutex> lock(mTableLock);
     sEntry* entry = Entry(connectionId, true);
     if (entry == nullptr || entry->mSerial != serial) return;
     entry->mClosing = true;
+    // Whichever way it goes down, a connection the supervision found silent
+    // goes as lost, and says so.
+    lostNoticed = entry->mLost;
+    lostComms = lostComms || lostNoticed;
     controller = entry->mController;
     cConnectionThreadWorkerBase* worker = controller->Worker();
     hostName = worker->HostName();
@@ -444,6 +466,7 @@ void cNetworkConnection::Disconnect(UWORD connectionId, quint64 serial, bool los
   if (cRegistryRouter* router = GetRegistryRouter()) router->InformConnectionClosed(connectionId, lostComms);
   ReleaseConnectionID(connectionId);
   delete controller;
+  if (lostNoticed) emit LostComms(connectionId, hostName);
 }
 
 void cNetworkConnection::DisconnectAll() {

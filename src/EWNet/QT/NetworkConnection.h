@@ -93,6 +93,10 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
     cConnectionThreadControllerBase* mController = nullptr;
     quint64 mSerial = 0;  // tells a later occupant of the same ID apart
     bool mClosing = false;
+    // Another thread asked the main thread to take the connection down;
+    // the request waits here, under the table lock, until it is carried out.
+    bool mDisconnectRequested = false;
+    bool mLost = false;  // the supervision found it silent
   };
 
   cNetworkConnection();
@@ -104,9 +108,12 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   quint64 StoreAndStart(UWORD connectionId, cConnectionThreadControllerBase* controller);
   // Main thread. Takes down the connection if it is still the one meant.
   void Disconnect(UWORD connectionId, quint64 serial, bool lostComms);
-  // From any thread: has the main thread take it down.
+  // From any thread: has the main thread take it down. What it hands over
+  // waits in the table, and the queued call that follows carries nothing,
+  // so a thread checker sees the hand-over (it cannot see inside Qt's queue).
   void RequestDisconnect(UWORD connectionId, quint64 serial, bool lostComms);
-  void ConnectionThreadHasDisconnected(UWORD connectionId, quint64 serial);
+  // Main thread: carries out every request made so far.
+  Q_INVOKABLE void DisconnectRequested();
   void DisconnectAll();
   void EmitClosedToLostComms(UWORD connectionId);
   void EmitNewToLostComms(UWORD connectionId);

@@ -34,6 +34,9 @@ GAIN cMeteringSources::LevelOfReading(int index, ULONG value) {
 }
 
 void cMeteringSources::ActionTick() {
+  // The device is asked for meters on every beat only while something shows
+  // them: a level with a link, with metering on.
+  if (mInterface != nullptr) mInterface->SetMetersShown(mEnabled && AnyLevelLinked());
   if (!mEnabled) return;
   const auto readings = mInterface != nullptr ? mInterface->GetMeterValues() : std::nullopt;
   if (readings) {
@@ -46,6 +49,14 @@ void cMeteringSources::ActionTick() {
   for (int i = 0; i < kLevelCount; ++i) {
     SendToInformList(LevelMessage(EW_INVALID_CONNECTION, EW_INVALID_HANDLE, UWORD(kMethodFirstLevel + i), i));
   }
+}
+
+bool cMeteringSources::AnyLevelLinked() const {
+  for (int i = 0; i < kLevelCount; ++i) {
+    const InformList* list = GetInformList(EW_NET_DATA_SCALE(kMethodFirstLevel - PARAMETER_BASE + i));
+    if (list != nullptr && !list->empty()) return true;
+  }
+  return false;
 }
 
 cEWNetMessage& cMeteringSources::LevelMessage(UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, int index) {

@@ -9,7 +9,8 @@ class cSerialInterface;
 // Publishes the device's eight meter readings as levels in 1/256 dB, every
 // tick, on parameters 4097..4104 (3 bytes: level + 4608, then a 0 byte).
 // 4096 switches metering on and off. It only reads the last meter snapshot
-// of the link; asking the device for meters is the tick thread's business.
+// of the link; asking the device for meters is the link's business, which
+// it tells on every tick whether anything shows them.
 class cMeteringSources : public cNetObject {
  public:
   static constexpr const char* kName = "Metering Sources NetObject";
@@ -42,6 +43,7 @@ class cMeteringSources : public cNetObject {
   GAIN GetLevel(int index) const { return index >= 0 && index < kLevelCount ? mLevels[std::size_t(index)] : kSilence; }
 
  private:
+  bool AnyLevelLinked() const;
   // The 3-byte published form of a level, in mSystemMessage.
   cEWNetMessage& LevelMessage(UWORD connectionId, EW_NET_DATA_SCALE handle, UWORD method, int index);
 

@@ -10,10 +10,8 @@
 
 namespace {
 
-// Meter requests that may go unanswered before one counts as missed.
+// Calls of RequestMeters that may go by unanswered before one counts a miss.
 constexpr int kMeterCallsPerMiss = 50;
-// The I/O thread looks at its stop flag at least this often.
-constexpr auto kIdleWait = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -44,19 +42,47 @@ cSerialInterface::~cSerialInterface() {
 // ---------------------------------------------------------------------------
 // Any thread
 
-void cSerialInterface::Service() {
+bool cSerialInterface::Service() {
+  bool step = false;
   {
     std::lock_guard<std::mutex> guard(mLock);
-    ++mStepsAsked;
+    ++mBeats;
+    step = StepWantedLocked();
+    if (step) ++mStepsAsked;
   }
-  mWake.notify_one();
+  if (step) mWake.notify_one();
+  return step;
 }
 
 bool cSerialInterface::ServiceAndWait(int timeoutMs) {
   std::unique_lock<std::mutex> lock(mLock);
+  ++mBeats;
   const std::uint64_t step = ++mStepsAsked;
   mWake.notify_one();
   return mStepDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return mStepsDone >= step; });
+}
+
+std::uint64_t cSerialInterface::GetStepsRun() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mStepsRun;
+}
+
+bool cSerialInterface::StepWantedLocked() const {
+  if (mRequestPending || mWriting || mReplyWaiting || !QueuesEmptyLocked()) return true;
+  switch (LinkState(mState.load())) {
+    case DISCONNECTED:
+      return false;  // no port: only a request gives a step anything to do
+    case PORT_OPEN:
+    case GETTING_SYNC:
+    case DISCONNECTING:
+      return true;
+    case CONNECTED:
+      if (mMeterPolling && mMetersShown) return true;
+      break;
+    default:
+      break;
+  }
+  return mBeats % kSupervisionBeats == 0;
 }
 
 void cSerialInterface::SetState(LinkState state) {
@@ -243,17 +269,26 @@ QStringList cSerialInterface::GetPortNames() {
 void cSerialInterface::RunIoThread() {
   std::unique_lock<std::mutex> lock(mLock);
   while (!mStopping) {
-    mWake.wait_for(lock, kIdleWait, [this] { return mStopping || mStepsAsked != mStepsDone || mMeterRequestToSend; });
+    // Whoever stops the thread says so under the lock and wakes it: no
+    // timeout is needed, and an idle link costs no wake-ups.
+    mWake.wait(lock, [this] { return mStopping || mStepsAsked != mStepsDone || mMeterRequestToSend; });
     if (mStopping) break;
     const bool meters = std::exchange(mMeterRequestToSend, false);
     const std::uint64_t asked = mStepsAsked;
     const bool step = asked != mStepsDone;
+    mStepBeat = mBeats;
     lock.unlock();
     if (meters) mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
-    if (step) Step();
+    bool replyWaiting = false;
+    if (step) {
+      Step();
+      replyWaiting = mManager->IsOpen() && mManager->ReplyWaiting();
+    }
     lock.lock();
     if (step) {
       mStepsDone = asked;
+      ++mStepsRun;
+      mReplyWaiting = replyWaiting;
       mStepDone.notify_all();
     }
   }
@@ -325,9 +360,28 @@ void cSerialInterface::Step() {
       return;
   }
   SendPass();
-  if (mMeterPolling && GetState() == CONNECTED && CountMeterRequest()) {
-    mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+  if (mMeterPolling && GetState() == CONNECTED) PollMeters();
+}
+
+// Measured in beats, not in steps, so that an idle link that steps only on
+// supervision beats supervises the device just as a busy one does.
+void cSerialInterface::PollMeters() {
+  const std::uint64_t waited = mStepBeat - mMeterAskedBeat;
+  bool ask = false;
+  {
+    std::lock_guard<std::mutex> area(mManager->mAreaLock);
+    cSerialPortManager& m = *mManager;
+    if (!m.mMeterPending) {
+      ask = mMetersShown || waited >= std::uint64_t(kSupervisionBeats);
+    } else if (waited >= std::uint64_t(kMeterBeatsPerMiss)) {
+      if (m.mMissCount < kMaxMisses) ++m.mMissCount;
+      ask = true;
+    }
+    if (ask) m.mMeterPending = true;
   }
+  if (!ask) return;
+  mMeterAskedBeat = mStepBeat;
+  mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
 }
 
 void cSerialInterface::EndSession(LinkState state) {
@@ -340,6 +394,8 @@ void cSerialInterface::OpenRequestedPort(const QString& portName) {
   const bool wasOpen = mManager->IsOpen();
   if (mManager->AutoConnectPort(portName)) {
     mPortOpenedAt = std::chrono::steady_clock::now();
+    // The first meter request of the session goes out as soon as it is connected.
+    mMeterAskedBeat = mStepBeat - kSupervisionBeats;
     SetState(PORT_OPEN);
     mManager->SendPacket(cSerialPortManager::PACKET_VERSION, nullptr, 0);
     return;

@@ -25,6 +25,13 @@ class QThread;
 // stalled line never holds up the tick, and no lock is held while the port is
 // written. Steps asked for while one runs are merged into the next.
 //
+// A beat asks for a step only when the link has something to do in it: a
+// request to act on, an entry to send, a reply waiting to be read, a state
+// that moves by itself, or meters on show. An idle link steps on every
+// kSupervisionBeats-th beat only, which is enough to read what the device
+// sent, to notice a port that went away and, through a meter request, a
+// device that fell silent.
+//
 // The queues keep the latest value per target (filter address, strip index,
 // delay index) in the order targets changed, so they never hold more than
 // 36 filters, 8 strips and 6 delays; each step sends at most one of each.
@@ -50,6 +57,12 @@ class cSerialInterface {
   static constexpr std::size_t kMaxCoefficientBytes = 20;
   // Unanswered meter requests after which the device counts as silent.
   static constexpr UBYTE kMaxMisses = 10;
+  // An idle link steps on every this many beats (about half a second).
+  static constexpr int kSupervisionBeats = 26;
+  // A meter request of the link's own that has gone unanswered for this many
+  // beats counts as a miss and is made again: a device silent for
+  // kMaxMisses of them (about ten seconds) is taken for gone.
+  static constexpr int kMeterBeatsPerMiss = 2 * kSupervisionBeats;
   // A device that has not told its version this long after the port opened
   // is not going to.
   static constexpr int kVersionTimeoutMs = 2000;
@@ -95,12 +108,15 @@ class cSerialInterface {
   cSerialInterface(const cSerialInterface&) = delete;
   cSerialInterface& operator=(const cSerialInterface&) = delete;
 
-  // Any thread (the tick thread): asks for one step and returns at once.
-  void Service();
+  // Any thread (the tick thread): one beat. Asks for a step when the beat
+  // needs one (see above), and says whether it did, without waiting for it.
+  bool Service();
   // For callers that drive the link themselves (tests, command-line tools):
-  // asks for one step and waits until it is done; false when it did not end
-  // within `timeoutMs` (a stalled line).
+  // one beat that always asks for a step and waits until it is done; false
+  // when it did not end within `timeoutMs` (a stalled line).
   bool ServiceAndWait(int timeoutMs = kServiceWaitMs);
+  // Steps the I/O thread has run so far.
+  std::uint64_t GetStepsRun() const;
 
   void RequestConnection(bool connect, const QString& portName);
   // The front end has taken the sync data: SYNCING with an open port becomes
@@ -133,9 +149,14 @@ class cSerialInterface {
   // Any thread: a meter request with reply supervision; the request itself is
   // written by the I/O thread.
   void RequestMeters();
-  // Each step asks for meters while connected, which is what notices a silent
-  // device; a metering object that asks by itself turns it off.
+  // While connected the link asks for meters by itself, which is what
+  // notices a silent device; a metering object that asks by itself turns it
+  // off. It asks on every beat while meters are on show, else only on
+  // supervision beats.
   void SetMeterPolling(bool enabled) { mMeterPolling = enabled; }
+  // Any thread: whether anything shows the meters now.
+  void SetMetersShown(bool shown) { mMetersShown = shown; }
+  bool MetersShown() const { return mMetersShown; }
 
   QStringList GetPortNames();
   QString GetVersionText() const { return mManager->VersionText(); }
@@ -149,6 +170,8 @@ class cSerialInterface {
   // I/O thread.
   void RunIoThread();
   void Step();
+  // The link's own meter request, if one is due in this step.
+  void PollMeters();
   void OpenRequestedPort(const QString& portName);
   void Disconnect();
   void SyncStep();
@@ -164,6 +187,8 @@ class cSerialInterface {
   template <typename tQueue, typename tEntry>
   void Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target);
   bool QueuesEmptyLocked() const;
+  // Whether the beat just counted needs a step.
+  bool StepWantedLocked() const;
   void ClearQueuesLocked();
   void SetState(LinkState state);
 
@@ -175,8 +200,11 @@ class cSerialInterface {
   std::condition_variable mStepDone;  // ServiceAndWait waits for its step
   bool mStopping = false;
   bool mIoThreadDone = false;
+  std::uint64_t mBeats = 0;
   std::uint64_t mStepsAsked = 0;
   std::uint64_t mStepsDone = 0;
+  std::uint64_t mStepsRun = 0;
+  bool mReplyWaiting = false;  // the last step left a reply's worth of bytes unread
   bool mMeterRequestToSend = false;
   bool mWriting = false;  // entries taken from the queues are on their way
   bool mRequestPending = false;
@@ -190,6 +218,9 @@ class cSerialInterface {
   std::atomic<UBYTE> mState{DISCONNECTED};
   std::atomic<UBYTE> mLastError{ERROR_NONE};
   std::atomic<bool> mMeterPolling{true};
+  std::atomic<bool> mMetersShown{false};
   std::chrono::steady_clock::time_point mPortOpenedAt;  // I/O thread
+  std::uint64_t mStepBeat = 0;                          // I/O thread: the beat being stepped
+  std::uint64_t mMeterAskedBeat = 0;                    // I/O thread: the beat of its last meter request
   int mMeterCallCounter = 0;                            // under the manager's area lock
 };

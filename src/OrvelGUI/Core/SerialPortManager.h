@@ -87,6 +87,9 @@ class cSerialPortManager : public QObject {
   void ClosePort();
   // Reads what has arrived and applies at most one whole reply.
   void ProcessReply();
+  // After ProcessReply: bytes enough for another reply are waiting, so the
+  // next step has something to read.
+  bool ReplyWaiting() const;
   // Sends one command packet built in the transmit buffer.
   bool SendPacket(UBYTE command, const UBYTE* payload, ULONG length);
 

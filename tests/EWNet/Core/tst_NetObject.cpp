@@ -18,6 +18,24 @@ std::vector<UBYTE> RemovePayload(UWORD connection, EW_NET_DATA_SCALE handle, UWO
   return p;
 }
 
+// The 32-bit form that a builder uses over a connection of version-2 messages.
+std::vector<UBYTE> AddPayload32(UWORD connection, ULONG handle, ULONG destMethod, ULONG sourceMethod,
+                                UBYTE datagram = 0, UBYTE sync = 0) {
+  std::vector<UBYTE> p{UBYTE(connection >> 8), UBYTE(connection)};
+  for (ULONG value : {handle, destMethod, sourceMethod}) {
+    for (int shift = 24; shift >= 0; shift -= 8) p.push_back(UBYTE(value >> shift));
+  }
+  p.push_back(datagram);
+  p.push_back(sync);
+  return p;
+}
+
+std::vector<UBYTE> RemovePayload32(UWORD connection, ULONG handle, ULONG destMethod, ULONG sourceMethod) {
+  auto p = AddPayload32(connection, handle, destMethod, sourceMethod);
+  p.resize(14);
+  return p;
+}
+
 int DeleteCount(const cNetObject& object, EW_NET_DATA_SCALE handle) {
   for (const auto& e : object.GetDeleteList()) {
     if (e.mHandle == handle) return e.mCount;
@@ -48,6 +66,7 @@ class tst_NetObject : public QObject {
   void syncSendsCurrentValue();
   void unknownAndUnimplementedMethods();
   void shortBookkeepingPayload();
+  void linkMessagesInBothForms();
   void connectionClosedPurgesOnlyThatConnection();
   void handleReuseDoesNotInheritStaleLinks();
   void tickAndTockDefaultsReport();
@@ -189,6 +208,53 @@ void tst_NetObject::shortBookkeepingPayload() {
   Deliver();
   QCOMPARE(reports.Count("Message too short for method"), 2);
   QVERIFY(a.GetInformList(0)->empty());
+}
+
+// The 32-bit form makes and removes the same links as the 16-bit one; the
+// length tells them apart, and any other length changes nothing.
+void tst_NetObject::linkMessagesInBothForms() {
+  cNetworkScope net;
+  cReportCapture reports;
+  cRecordingObject a("A"), b("B");
+  const EW_NET_DATA_SCALE bHandle = b.GetHandle();
+  a.mValues[1] = 321;
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, AddPayload32(0, bHandle, 4099, 4097, 1, 1));
+  Deliver();
+  const cNetObject::InformList& list = *a.GetInformList(1);
+  QCOMPARE(std::distance(list.begin(), list.end()), 1L);
+  QCOMPARE(list.front().mHandle, bHandle);
+  QCOMPARE(list.front().mDestinationMethod, EW_NET_DATA_SCALE(4099));
+  QCOMPARE(list.front().mDataGram, UBYTE(1));
+  QCOMPARE(b.mValues[3], UWORD(321));  // synced at once
+  QCOMPARE(DeleteCount(b, a.GetHandle()), 1);
+  // The same link in the 16-bit form is the same link.
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, AddPayload(0, bHandle, 4099, 4097));
+  Deliver();
+  QCOMPARE(a.GetNumberOfInformListItems(4097), EW_NET_DATA_SCALE(1));
+
+  // Neither form's length, or a value no handle or method can have.
+  for (std::size_t length : {11u, 12u, 15u, 17u}) {
+    auto payload = AddPayload32(0, bHandle, 4098, 4097);
+    payload.resize(length);
+    Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, payload);
+  }
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, AddPayload32(0, 0x10000u | bHandle, 4098, 4097));
+  Post(0, a.GetHandle(), M_OBJECT_ADD_TO_INFORM_LIST, AddPayload32(0, bHandle, 0x14098, 4097));
+  Post(0, a.GetHandle(), M_OBJECT_REMOVE_FROM_INFORM_LIST, RemovePayload32(0, bHandle, 4099, 0x11001));
+  auto removeOfWrongLength = RemovePayload32(0, bHandle, 4099, 4097);
+  removeOfWrongLength.resize(12);
+  Post(0, a.GetHandle(), M_OBJECT_REMOVE_FROM_INFORM_LIST, removeOfWrongLength);
+  Deliver();
+  QCOMPARE(reports.Count("Link message 0x6 of"), 4);
+  QCOMPARE(reports.Count("Link message 0x7 of 12 bytes refused: 8 or 14 expected"), 1);
+  QCOMPARE(reports.Count("do not fit 16 bits"), 3);
+  QCOMPARE(a.GetNumberOfInformListItems(4097), EW_NET_DATA_SCALE(1));
+  QCOMPARE(b.CountMethod(M_OBJECT_ADD_TO_DELETE_LIST), 1);
+
+  Post(0, a.GetHandle(), M_OBJECT_REMOVE_FROM_INFORM_LIST, RemovePayload32(0, bHandle, 4099, 4097));
+  Deliver();
+  QCOMPARE(a.GetNumberOfInformListItems(4097), EW_NET_DATA_SCALE(0));
+  QCOMPARE(DeleteCount(b, a.GetHandle()), 0);
 }
 
 void tst_NetObject::connectionClosedPurgesOnlyThatConnection() {

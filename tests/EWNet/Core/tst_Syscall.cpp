@@ -42,6 +42,26 @@ class cTimedObject : public cNetObject {
   std::vector<std::pair<UWORD, int>> mValues;  // value, ticks seen when it arrived
 };
 
+// Notes when each beat's hook runs; the fifth stalls for five periods.
+class cStallingTickParent : public cActionTickParent {
+ public:
+  cStallingTickParent() { mClock.start(); }
+  void ActionTickHook() override {
+    std::lock_guard<std::mutex> guard(mLock);
+    mTimesMs.push_back(double(mClock.nsecsElapsed()) / 1e6);
+    if (mTimesMs.size() == 5) QThread::msleep(5 * cActionTickDriver::kTickMs);
+  }
+  std::vector<double> Times() {
+    std::lock_guard<std::mutex> guard(mLock);
+    return mTimesMs;
+  }
+
+ private:
+  std::mutex mLock;
+  QElapsedTimer mClock;
+  std::vector<double> mTimesMs;
+};
+
 // A driver whose value the test thread changes, as a GUI control would.
 class cAtomicDriver : public cContinuousControllerDriver {
  public:
@@ -64,6 +84,7 @@ class tst_Syscall : public QObject {
   void noTickWhileBufferLong();
   void stopLeavesMessagesQueuedAndRestarts();
   void idleWhileProcessingDisabled();
+  void beatsMissedByAStallAreSkipped();
 };
 
 void tst_Syscall::realThreadsTickAndPublish() {
@@ -228,6 +249,24 @@ void tst_Syscall::idleWhileProcessingDisabled() {
   GetRegistryRouter()->SetProcessingEnabled(true);
   QTRY_COMPARE_WITH_TIMEOUT(GetNumberOfQueuedMessages(), ULONG(0), 2000);
   syscall.Stop();
+}
+
+// A hook that overran by several periods is followed by the next beat due,
+// not by the missed ones all at once.
+void tst_Syscall::beatsMissedByAStallAreSkipped() {
+  cNetworkScope net;
+  cStallingTickParent parent;
+  cActionTickDriver ticks(&parent);
+  ticks.start();
+  QTRY_VERIFY_WITH_TIMEOUT(parent.Times().size() >= 12, 5000);
+  ticks.StopBeats();
+  const std::vector<double> t = parent.Times();
+  const double stallEnd = t[4] + 5 * cActionTickDriver::kTickMs;
+  int soonAfter = 0;
+  for (double time : t) soonAfter += time >= stallEnd - 1.0 && time < stallEnd + cActionTickDriver::kTickMs ? 1 : 0;
+  QVERIFY2(soonAfter <= 2, qPrintable(QString("%1 beats in the period after the stall").arg(soonAfter)));
+  QVERIFY(t[5] >= stallEnd - 1.0);
+  Deliver();
 }
 
 QTEST_GUILESS_MAIN(tst_Syscall)

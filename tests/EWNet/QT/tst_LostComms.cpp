@@ -1,5 +1,6 @@
 #include <QSignalSpy>
 #include <QtTest>
+#include <atomic>
 
 #include "EWNet/QT/LostCommsReceiver.h"
 #include "EWNet/QT/LostCommsSender.h"
@@ -122,9 +123,16 @@ class tst_LostComms : public QObject {
           warnings.Add({id, low});
         },
         Qt::DirectConnection);
+    // A lost connection is told on the main thread, once it is taken down.
+    std::atomic<bool> toldElsewhereOrEarly{false};
     QObject::connect(
         transport.mManager, &cNetworkConnection::LostComms, transport.mManager,
-        [&lost](UWORD id, const std::string&) { lost.Add(id); }, Qt::DirectConnection);
+        [&](UWORD id, const std::string&) {
+          lost.Add(id);
+          const bool onMain = QThread::currentThread() == QCoreApplication::instance()->thread();
+          if (!onMain || !transport.mManager->HostNameOfConnection(id).empty()) toldElsewhereOrEarly = true;
+        },
+        Qt::DirectConnection);
     auto source = MakeObject<cRecordingObject>("Source");
 
     cRawPeer beating;
@@ -155,6 +163,7 @@ class tst_LostComms : public QObject {
         },
         5000));
     QCOMPARE(lost.Items().at(0), UWORD(2));
+    QVERIFY(!toldElsewhereOrEarly);
     QVERIFY(elapsed.elapsed() >= 25 * settings.mHeartbeatPeriodMs);
     const auto warned = warnings.Items();
     QCOMPARE(warned.at(0).first, UWORD(2));

@@ -1,7 +1,9 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
+#include <thread>
 
 #include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/SavesManager.h"
@@ -13,6 +15,8 @@ namespace {
 const QByteArray kBye("BYE");
 
 QByteArray Word(UWORD value) { return QByteArray().append(char(value >> 8)).append(char(value & 0xFF)); }
+
+QByteArray Long(ULONG value) { return Word(UWORD(value >> 16)) + Word(UWORD(value & 0xFFFF)); }
 
 QByteArray Path(const char* text) { return QByteArray(text).append('\0'); }
 
@@ -157,6 +161,44 @@ class tst_Transport : public QObject {
     QVERIFY(QFile::exists(orvelpaths::DefaultSaveFile()));
   }
 
+  // A unit whose connection to this one uses version-2 messages links with
+  // the 32-bit forms: the link is made and synced, values travel back as
+  // version-2 packets, and the 32-bit removal takes the link down again.
+  void linksInTheFormsOfVersion2() {
+    cRunningTransport transport;
+    auto source = MakeObject<cRecordingObject>("Source");
+    {
+      cRegistryLocker lock;
+      source->mValues[0] = 0x1234;
+    }
+    cRawPeer peer;
+    QVERIFY(peer.Connect(transport.Port()));
+    peer.Write(UtilPacket(QByteArray(1, '\5')));
+    const UWORD kMethod = 4200;
+    peer.Write(MessagePacket(source->GetHandle(), 0x0042, M_OBJECT_ADD_TO_INFORM_LIST,
+                             Word(0) + Long(0x42) + Long(kMethod) + Long(4096) + QByteArray("\0\1", 2), true));
+    // A value reaches the peer, and as a version-2 packet.
+    const auto valueArrived = [&](UWORD value) {
+      const auto* packet =
+          peer.AwaitTcp([&](const auto& p) { return IsMessage(p, 0x42, kMethod) && p.mMessage.GetUWORD(0) == value; });
+      const QByteArray version2 = MessagePacket(0x42, source->GetHandle(), kMethod, Word(value), true, 1);
+      return packet != nullptr && peer.mTcpIn.contains(version2);
+    };
+    QVERIFY(valueArrived(0x1234));
+    QVERIFY(peer.AwaitTcp([](const auto& p) { return IsMessage(p, 0x42, M_OBJECT_ADD_TO_DELETE_LIST); }));
+    {
+      cRegistryLocker lock;
+      source->Publish(0, 0x5678);
+    }
+    QVERIFY(valueArrived(0x5678));
+
+    peer.Write(MessagePacket(source->GetHandle(), 0x0042, M_OBJECT_REMOVE_FROM_INFORM_LIST,
+                             Word(0) + Long(0x42) + Long(kMethod) + Long(4096), true));
+    QVERIFY(peer.AwaitTcp([](const auto& p) { return IsMessage(p, 0x42, M_OBJECT_REMOVE_FROM_DELETE_LIST); }));
+    cRegistryLocker lock;
+    QCOMPARE(source->GetNumberOfInformListItems(4096), EW_NET_DATA_SCALE(0));
+  }
+
   void shortAndRepeatedPacketsChangeNothing() {
     cRunningTransport transport;
     cReportCapture reports;
@@ -211,6 +253,44 @@ class tst_Transport : public QObject {
     QCOMPARE(closed.CountTcpUtil(kBye), 1);
     QCOMPARE(int(application.mDisconnected.size()), 2);
     QCOMPARE(application.mDisconnected[1].first, UWORD(1));
+  }
+
+  // Threads other than the main one ask for connections to be taken down;
+  // the main thread takes down each one meant, once, and no other.
+  void disconnectRequestsFromOtherThreads() {
+    cRunningTransport transport;
+    cApplicationStandIn application;
+    connect(transport.mManager, &cNetworkConnection::ConnectionDisconnected, &application,
+            &cApplicationStandIn::ConnectionDisconnected);
+    constexpr int kPeers = 4;
+    std::vector<std::unique_ptr<cRawPeer>> peers;
+    for (int i = 0; i < kPeers; ++i) {
+      peers.push_back(std::make_unique<cRawPeer>());
+      QVERIFY(peers.back()->Connect(transport.Port()));
+      QVERIFY(WaitUntil([&] { return transport.mManager->NumberOfConnections() == i + 1; }));
+    }
+    std::thread requester([&] {
+      // Each connection is asked for again and again until it is gone, so
+      // that requests arrive while the main thread is carrying out others.
+      const QDeadlineTimer deadline(5000);
+      for (UWORD id = 1; id < kPeers; ++id) {
+        while (transport.mManager->HostNameOfConnection(id) == "127.0.0.1" && !deadline.hasExpired()) {
+          transport.mManager->DisconnectConnectionID(id);
+        }
+      }
+    });
+    // Carried out while the requester still runs: joining it first would
+    // order its requests before they are read, whatever carries them.
+    QVERIFY(WaitUntil([&] { return transport.mManager->NumberOfConnections() == 1; }));
+    requester.join();
+    WaitUntil([] { return false; }, 50);
+    std::vector<UWORD> ids;
+    for (const auto& closed : application.mDisconnected) ids.push_back(closed.first);
+    std::sort(ids.begin(), ids.end());
+    QCOMPARE(ids, (std::vector<UWORD>{1, 2, 3}));
+    QCOMPARE(transport.mManager->ConnectionIdForHost("127.0.0.1"), UWORD(kPeers));
+    QVERIFY(WaitUntil([&] { return peers[0]->mTcp.state() == QAbstractSocket::UnconnectedState; }));
+    QCOMPARE(peers[kPeers - 1]->mTcp.state(), QAbstractSocket::ConnectedState);
   }
 
   void theTwentyFirstConnectionIsRefusedAndClosed() {

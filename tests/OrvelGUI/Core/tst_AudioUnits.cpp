@@ -430,6 +430,9 @@ class tst_AudioUnits : public QObject {
     QVERIFY(rig.Ready());
     cMeteringSources metering(rig.mLink.get());
     cNetProbe listener("listener");
+    // The link asks for meters on every beat only while a level is shown.
+    TickNetwork();
+    QVERIFY(!rig.mLink->MetersShown());
     LinkParameter(metering, cMeteringSources::kMethodFirstLevel, listener, cMeteringSources::kMethodFirstLevel);
     LinkParameter(metering, cMeteringSources::kMethodFirstLevel + 2, listener, cMeteringSources::kMethodFirstLevel + 2);
     // A link with sync gets the level as published: silence so far.
@@ -449,6 +452,7 @@ class tst_AudioUnits : public QObject {
                         return meters && (*meters)[2] != 0;
                       }));
     TickNetwork();
+    QVERIFY(rig.mLink->MetersShown());
     QVERIFY(metering.IsLive());
     QCOMPARE(metering.GetLevel(2), cMeteringSources::LevelOfReading(2, (*rig.mLink->GetMeterValues())[2]));
     const auto published = listener.Received(cMeteringSources::kMethodFirstLevel + 2);
@@ -469,6 +473,7 @@ class tst_AudioUnits : public QObject {
     sender.SendTo(metering.GetHandle(), cMeteringSources::kMethodEnable, Bytes1(0));
     TickNetwork();
     QCOMPARE(listener.Received().size(), std::size_t(6));
+    QVERIFY(!rig.mLink->MetersShown());
   }
 
   // A region that keeps its contents gives every unit its stored state,

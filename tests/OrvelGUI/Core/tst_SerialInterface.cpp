@@ -54,6 +54,17 @@ sLinkUnderTest ConnectedLink(devsim::sSimulatorOptions options = {}, bool meterP
   return t;
 }
 
+// One beat as the tick thread gives it, a millisecond apart; a step it asks
+// for is waited for, so that the next beat finds the link settled. 1 when
+// the beat asked for a step.
+int BeatAndSettle(cSerialInterface& link) {
+  const std::uint64_t before = link.GetStepsRun();
+  const bool stepped = link.Service();
+  if (stepped) TickUntil([] {}, [&] { return link.GetStepsRun() > before; }, 5000, 1);
+  QThread::msleep(1);
+  return stepped ? 1 : 0;
+}
+
 const std::int32_t kCoefficientsA[5] = {0x40000000, -2, 0x0A0D1113, 0x11130A0D, INT32_MIN};
 const std::int32_t kCoefficientsB[5] = {1, 2, 3, 4, 5};
 
@@ -663,6 +674,49 @@ class tst_SerialInterface : public QObject {
     QCOMPARE(t.mLink->GetMissCount(), UBYTE(1));
     QCOMPARE(meterRequests(), 3);
     QCOMPARE(t.mLink->GetState(), cSerialInterface::CONNECTED);
+  }
+
+  // The tick's beats wake the link only for work: an idle connected link
+  // steps on supervision beats alone, and still takes a device that falls
+  // silent for gone, after as many beats as when it stepped every beat.
+  void idleLinkStepsOnlyOnSupervisionBeats() {
+    sLinkUnderTest t = ConnectedLink({}, true);
+    QVERIFY(t.mLink);
+    cSerialInterface& link = *t.mLink;
+    const int period = cSerialInterface::kSupervisionBeats;
+    int steps = 0;
+    for (int beat = 0; beat < 10 * period; ++beat) steps += BeatAndSettle(link);
+    QVERIFY2(steps >= 10 && steps <= 12, qPrintable(QString("%1 steps in 10 periods").arg(steps)));
+    // One meter request a period, fewer only if a reply was slower than one.
+    const int requests = int(ReceivedTypes(*t.mDevice).count('4'));
+    QVERIFY2(requests >= 5 && requests <= 10, qPrintable(ReceivedTypes(*t.mDevice)));
+    QCOMPARE(link.GetMissCount(), UBYTE(0));
+
+    // Meters on show, or an entry to send: the beat steps.
+    link.SetMetersShown(true);
+    steps = 0;
+    for (int beat = 0; beat < period; ++beat) steps += BeatAndSettle(link);
+    QCOMPARE(steps, period);
+    link.SetMetersShown(false);
+    t.mDevice->ClearReceived();
+    link.QueueDelayMessage(2, 77);
+    QCOMPARE(BeatAndSettle(link), 1);
+    QVERIFY(t.mDevice->WaitForReceived(1, 2000));
+    QCOMPARE(int(t.mDevice->Received().front().mType), 8);
+
+    devsim::sFaultModes silent;
+    silent.mNoReply = true;
+    t.mDevice->SetFaults(silent);
+    const int misses = cSerialInterface::kMaxMisses;
+    const int perMiss = cSerialInterface::kMeterBeatsPerMiss;
+    int beats = 0;
+    steps = 0;
+    for (; link.GetState() == cSerialInterface::CONNECTED && beats < (misses + 2) * perMiss; ++beats) {
+      steps += BeatAndSettle(link);
+    }
+    QCOMPARE(link.GetState(), cSerialInterface::NO_REPLY);
+    QVERIFY2(beats >= (misses - 1) * perMiss, qPrintable(QString("gone after %1 beats").arg(beats)));
+    QVERIFY2(steps <= beats / period + 4, qPrintable(QString("%1 steps in %2 beats").arg(steps).arg(beats)));
   }
 };
 

@@ -282,7 +282,12 @@ void cSerialInterface::RunIoThread() {
     bool replyWaiting = false;
     if (step) {
       Step();
-      replyWaiting = mManager->IsOpen() && mManager->ReplyWaiting();
+      // A meter reply comes a moment after its request: read it on the next
+      // beats rather than a supervision period later, but stop looking soon
+      // for a device that does not answer.
+      const bool meterReplyDue =
+          mStepBeat - mMeterAskedBeat < std::uint64_t(kMeterReplyBeats) && mManager->MeterReplyOutstanding();
+      replyWaiting = mManager->IsOpen() && (mManager->ReplyWaiting() || meterReplyDue);
     }
     lock.lock();
     if (step) {

@@ -63,6 +63,9 @@ class cSerialInterface {
   // beats counts as a miss and is made again: a device silent for
   // kMaxMisses of them (about ten seconds) is taken for gone.
   static constexpr int kMeterBeatsPerMiss = 2 * kSupervisionBeats;
+  // Beats after its own meter request in which the link steps to read the
+  // reply.
+  static constexpr int kMeterReplyBeats = 4;
   // A device that has not told its version this long after the port opened
   // is not going to.
   static constexpr int kVersionTimeoutMs = 2000;
@@ -204,7 +207,7 @@ class cSerialInterface {
   std::uint64_t mStepsAsked = 0;
   std::uint64_t mStepsDone = 0;
   std::uint64_t mStepsRun = 0;
-  bool mReplyWaiting = false;  // the last step left a reply's worth of bytes unread
+  bool mReplyWaiting = false;  // the last step left a reply unread, or one is still to come
   bool mMeterRequestToSend = false;
   bool mWriting = false;  // entries taken from the queues are on their way
   bool mRequestPending = false;

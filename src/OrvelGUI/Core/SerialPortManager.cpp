@@ -288,6 +288,11 @@ bool cSerialPortManager::ReplyWaiting() const {
   return mReceiveFill >= kHeaderSize || (mPort->isOpen() && mPort->bytesAvailable() > 0);
 }
 
+bool cSerialPortManager::MeterReplyOutstanding() const {
+  std::lock_guard<std::mutex> area(mAreaLock);
+  return mMeterPending;
+}
+
 void cSerialPortManager::ApplyReply(UBYTE type, const UBYTE* payload, ULONG length) {
   static constexpr ULONG kNeeded[] = {2, 0, 0, 12, 4 * kMeterCount, 0, 0, 6 * kStripCount, 0, 4 * kDelayCount};
   if (type < sizeof kNeeded / sizeof kNeeded[0] && length < kNeeded[type]) {

@@ -90,6 +90,9 @@ class cSerialPortManager : public QObject {
   // After ProcessReply: bytes enough for another reply are waiting, so the
   // next step has something to read.
   bool ReplyWaiting() const;
+  // A meter request is out and not answered yet: its reply is read on the
+  // next step, not half a second later on a supervision beat.
+  bool MeterReplyOutstanding() const;
   // Sends one command packet built in the transmit buffer.
   bool SendPacket(UBYTE command, const UBYTE* payload, ULONG length);
 

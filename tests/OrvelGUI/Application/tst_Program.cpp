@@ -195,10 +195,13 @@ class tst_Program : public QObject {
     // A signal through both inputs at 0 dB, the Low panel's left output at
     // 0 dB, then at -6 dB.
     const char* const strip = "InOutFader:L Control Strip Unit1";
+    device->ClearReceived();
     for (const char* name : {"InOutFader:Input L Control Strip Unit", "InOutFader:Input R Control Strip Unit", strip}) {
       run = Remote(port, {"set", name, "2", "0dB"});
       QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
     }
+    QTRY_VERIFY_WITH_TIMEOUT(ReceivedTypes(*device).split(',').count("6") >= 3, 10000);
+    QVERIFY(AwaitMetersAfterNow(*device));
     const double atZero = PeakMeterDb(port);
     QVERIFY2(atZero > -40.0, qPrintable(QString::number(atZero)));
 
@@ -210,6 +213,7 @@ class tst_Program : public QObject {
     // The processor takes the gain in 1/256 dB: -6 dB is 0xFA00.
     QTRY_VERIFY_WITH_TIMEOUT(ReceivedTypes(*device).split(',').contains("6"), 10000);
     QCOMPARE(device->Model().Strips()[2].mGainWord, quint16(0xFA00));
+    QVERIFY(AwaitMetersAfterNow(*device));
     const double atMinusSix = PeakMeterDb(port);
     QVERIFY2(std::abs(atMinusSix - (atZero - 6.0)) < 0.5,
              qPrintable(QString("%1 dB, then %2 dB").arg(atZero).arg(atMinusSix)));
@@ -220,6 +224,14 @@ class tst_Program : public QObject {
   }
 
  private:
+  // Unwatched, the program asks for meters only every half second or so:
+  // once the device has been asked twice from now, the program holds a
+  // reading the device took after whatever it was sent before.
+  static bool AwaitMetersAfterNow(devsim::cDeviceSimulator& device) {
+    device.ClearReceived();
+    return QTest::qWaitFor([&] { return ReceivedTypes(device).split(',').count("4") >= 2; }, 5000);
+  }
+
   // The highest level the Low panel's left meter shows over 2 s (the
   // simulated source breathes by about 1.4 dB, several times a second).
   static double PeakMeterDb(quint16 port) {

@@ -688,7 +688,8 @@ class tst_SerialInterface : public QObject {
     for (int beat = 0; beat < 10 * period; ++beat) steps += BeatAndSettle(link);
     // A period steps once to ask for meters, then on the next beats until
     // the reply is read: a handful of steps, not one a beat.
-    QVERIFY2(steps >= 20 && steps <= 10 * cSerialInterface::kMeterReplyBeats, qPrintable(QString("%1 steps in 10 periods").arg(steps)));
+    QVERIFY2(steps >= 20 && steps <= 10 * cSerialInterface::kMeterReplyBeats,
+             qPrintable(QString("%1 steps in 10 periods").arg(steps)));
     // One meter request a period, each answered and read within it.
     const int requests = int(ReceivedTypes(*t.mDevice).count('4'));
     QVERIFY2(requests >= 9 && requests <= 10, qPrintable(ReceivedTypes(*t.mDevice)));
@@ -720,7 +721,8 @@ class tst_SerialInterface : public QObject {
     QVERIFY2(beats >= (misses - 1) * perMiss, qPrintable(QString("gone after %1 beats").arg(beats)));
     // Each unanswered request is looked for on a few beats after it.
     const int replyBeats = cSerialInterface::kMeterReplyBeats;
-    QVERIFY2(steps <= (beats / period + 4) * replyBeats, qPrintable(QString("%1 steps in %2 beats").arg(steps).arg(beats)));
+    QVERIFY2(steps <= (beats / period + 4) * replyBeats,
+             qPrintable(QString("%1 steps in %2 beats").arg(steps).arg(beats)));
   }
 };
 

@@ -5,24 +5,18 @@
 // picture of each (the High tab with the device's curves drawn as well).
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QScreen>
-#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <vector>
 
 #include "OrvelGUI/Application/EditorProgram.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
-#include "Tools/HeadlessWindow.h"
+#include "Tools/HeadlessWalk.h"
 
 namespace {
 
@@ -60,134 +54,68 @@ bool Parse(int argc, char** argv, sOptions& options) {
   return options.mTimeoutMs > 0 && options.mSize.width() >= 640 && options.mSize.height() >= 480;
 }
 
-// Steps run in order, each once its condition holds and the window has drawn
-// a frame since (checked every 20 ms); a step that waits too long fails the
-// walk.
-class cEditorWalk : public QObject {
+// Connect, recall, then every tab with its picture.
+class cEditorWalk : public cHeadlessWalk {
  public:
   cEditorWalk(QQuickWindow* window, cApplicationCore& core, sOptions options)
-      : mWindow(window), mCore(core), mOptions(std::move(options)) {
-    connect(mWindow, &QQuickWindow::frameSwapped, this, [this] { ++mFrames; });
-    connect(&mPoll, &QTimer::timeout, this, &cEditorWalk::Poll);
+      : cHeadlessWalk(window, "orvel-editor-headless", options.mTimeoutMs), mCore(core), mOptions(std::move(options)) {
     Plan();
-    mClock.start();
-    mPoll.start(20);
+    Start();
   }
 
  private:
-  struct sStep {
-    const char* mWaitingFor;
-    std::function<bool()> mReady;
-    std::function<void()> mAction;
-  };
-
-  QObject* Root(const char* alias) const { return mWindow->property(alias).value<QObject*>(); }
   QString Bar(const char* property) const { return Root("topBar")->property(property).toString(); }
+  QString StatusText() const override { return Bar("statusText"); }
+  QString ResultText() const override { return Bar("resultText"); }
 
-  void Click(const char* button) { ClickItem(mWindow, Root("topBar")->property(button).value<QQuickItem*>()); }
+  void Click(const char* button) { ClickItem(Window(), Root("topBar")->property(button).value<QQuickItem*>()); }
 
-  void Save(const QString& name) {
-    if (mOptions.mShots.isEmpty()) return;
-    const QString path = QDir(mOptions.mShots).filePath(name);
-    if (!SaveWindowImage(mWindow, path)) {
-      std::fprintf(stderr, "orvel-editor-headless: could not save %s\n", qPrintable(path));
-      mFailed = true;
-      return;
-    }
-    std::printf("Saved %s\n", qPrintable(path));
+  void Shot(const QString& name) {
+    if (!mOptions.mShots.isEmpty()) Save(QDir(mOptions.mShots).filePath(name));
   }
 
   void ShowTab(int index) { Root("topBar")->setProperty("currentIndex", index); }
 
   void Plan() {
-    mSteps.push_back({"the port list", [this] { return Bar("statusText") == "Status: Device Detected"; },
-                      [this] { Click("connectButton"); }});
-    mSteps.push_back({"the connection", [this] { return Bar("statusText").startsWith("Status: Connected, V"); },
-                      [this] {
-                        if (!mOptions.mRecall.isEmpty()) Click("recallButton");
-                      }});
+    AddStep({"the port list", [this] { return StatusText() == "Status: Device Detected"; },
+             [this] { Click("connectButton"); }});
+    AddStep({"the connection", [this] { return StatusText().startsWith("Status: Connected, V"); },
+             [this] {
+               if (!mOptions.mRecall.isEmpty()) Click("recallButton");
+             }});
     if (!mOptions.mRecall.isEmpty()) {
-      mSteps.push_back({"the recall dialog", [this] { return Root("recallDialog")->property("visible").toBool(); },
-                        [this] {
-                          QObject* dialog = Root("recallDialog");
-                          QMetaObject::invokeMethod(dialog, "addSelection",
-                                                    Q_ARG(QUrl, QUrl::fromLocalFile(mOptions.mRecall)));
-                          QMetaObject::invokeMethod(dialog, "accept");
-                        }});
-      mSteps.push_back({"the recall's result", [this] { return !Bar("resultText").isEmpty(); },
-                        [this] { mRecallSucceeded = Bar("resultText").endsWith(" Successful"); }});
-      mSteps.push_back({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); }, [] {}});
+      AwaitOutcome();
+      AddStep({"the recall dialog", [this] { return Root("recallDialog")->property("visible").toBool(); },
+               [this] {
+                 QObject* dialog = Root("recallDialog");
+                 QMetaObject::invokeMethod(dialog, "addSelection", Q_ARG(QUrl, QUrl::fromLocalFile(mOptions.mRecall)));
+                 QMetaObject::invokeMethod(dialog, "accept");
+               }});
+      AddStep({"the recall's result", [this] { return !ResultText().isEmpty(); },
+               [this] { SetOutcome(ResultText().endsWith(" Successful")); }});
+      AddStep({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); }, [] {}});
     }
     const char* const tabs[] = {"faders", "low", "mid", "high"};
     for (int tab = 0; tab < 4; ++tab) {
-      mSteps.push_back({"the tab", [] { return true; }, [this, tab] { ShowTab(tab); }});
+      AddStep({"the tab", [] { return true; }, [this, tab] { ShowTab(tab); }});
       // Two frames: the curves are drawn coarsely first, then in full.
-      mSteps.push_back({"the tab's frame", [] { return true; }, [] {}});
-      mSteps.push_back({"the tab's picture", [] { return true; },
-                        [this, tab, tabs] { Save(QStringLiteral("editor-%1.png").arg(tabs[tab])); }});
+      AddStep({"the tab's frame", [] { return true; }, [] {}});
+      AddStep({"the tab's picture", [] { return true; },
+               [this, tab, tabs] { Shot(QStringLiteral("editor-%1.png").arg(tabs[tab])); }});
     }
-    mSteps.push_back({"the device curves", [] { return true; },
-                      [this] {
-                        QObject* panel = Root("highPanel");
-                        for (const char* eq : {"leftEQ", "rightEQ"}) {
-                          panel->property(eq).value<QObject*>()->setProperty("showQuantised", true);
-                        }
-                      }});
-    mSteps.push_back({"the device curves' frame", [] { return true; }, [] {}});
-    mSteps.push_back({"the device curves' picture", [] { return true; }, [this] { Save("editor-high-device.png"); }});
+    AddStep({"the device curves", [] { return true; },
+             [this] {
+               QObject* panel = Root("highPanel");
+               for (const char* eq : {"leftEQ", "rightEQ"}) {
+                 panel->property(eq).value<QObject*>()->setProperty("showQuantised", true);
+               }
+             }});
+    AddStep({"the device curves' frame", [] { return true; }, [] {}});
+    AddStep({"the device curves' picture", [] { return true; }, [this] { Shot("editor-high-device.png"); }});
   }
 
-  void Print() {
-    for (const char* property : {"statusText", "resultText"}) {
-      const QString text = Bar(property);
-      QString& last = property[0] == 's' ? mLastStatus : mLastResult;
-      if (text != last && !text.isEmpty()) std::printf("%s\n", qPrintable(text));
-      last = text;
-    }
-    std::fflush(stdout);
-  }
-
-  void Poll() {
-    Print();
-    if (!mFailed && mNext < mSteps.size()) {
-      sStep& step = mSteps[mNext];
-      if (!mReadySeen) {
-        if (step.mReady()) {
-          mReadySeen = true;
-          mFramesAtReady = mFrames;
-          mWindow->update();
-        }
-      } else if (mFrames != mFramesAtReady) {
-        mReadySeen = false;
-        step.mAction();
-        ++mNext;
-        mClock.restart();
-      }
-      if (mNext < mSteps.size() && mClock.elapsed() > mOptions.mTimeoutMs) {
-        std::fprintf(stderr, "orvel-editor-headless: gave up waiting for %s (%s)\n", mSteps[mNext].mWaitingFor,
-                     qPrintable(mLastStatus));
-        mFailed = true;
-      }
-    }
-    if (!mFailed && mNext < mSteps.size()) return;
-    mPoll.stop();
-    QCoreApplication::exit(!mFailed && (mOptions.mRecall.isEmpty() || mRecallSucceeded) ? 0 : 1);
-  }
-
-  QQuickWindow* mWindow;
   cApplicationCore& mCore;
   sOptions mOptions;
-  std::vector<sStep> mSteps;
-  std::size_t mNext = 0;
-  QTimer mPoll;
-  QElapsedTimer mClock;
-  int mFrames = 0;
-  int mFramesAtReady = 0;
-  bool mReadySeen = false;
-  bool mFailed = false;
-  bool mRecallSucceeded = false;
-  QString mLastStatus;
-  QString mLastResult;
 };
 
 }  // namespace

@@ -6,24 +6,18 @@
 // of the window saved on the way.
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QScreen>
-#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <vector>
 
 #include "OrvelGUI/Application/OrvelProgram.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
-#include "Tools/HeadlessWindow.h"
+#include "Tools/HeadlessWalk.h"
 
 namespace {
 
@@ -68,33 +62,19 @@ QQuickItem* FindNamed(QQuickItem* root, const QString& name) {
   return nullptr;
 }
 
-// One walk through the loader: steps run in order, each when its condition
-// holds (checked every 20 ms), after the window has drawn what the condition
-// saw, so that a picture taken then shows it; the walk fails when a step
-// waits too long.
-class cLoaderWalkthrough : public QObject {
+// One walk through the loader, with a picture of each state it reaches.
+class cLoaderWalkthrough : public cHeadlessWalk {
  public:
   cLoaderWalkthrough(QQuickWindow* window, cApplicationCore& core, sHeadlessOptions options)
-      : mWindow(window), mCore(core), mOptions(std::move(options)) {
-    connect(mWindow, &QQuickWindow::frameSwapped, this, [this] { ++mFrames; });
-    connect(&mPoll, &QTimer::timeout, this, &cLoaderWalkthrough::Poll);
+      : cHeadlessWalk(window, "orvel-loader-headless", options.mTimeoutMs), mCore(core), mOptions(std::move(options)) {
     PlanSteps();
-    mStepTimer.start();
-    mPoll.start(20);
+    Start();
   }
 
  private:
-  struct sStep {
-    const char* mWaitingFor;
-    std::function<bool()> mReady;
-    std::function<QString()> mShot;  // picture taken when ready, if it names one
-    std::function<void()> mAction;
-  };
-
-  QObject* Root(const char* alias) const { return mWindow->property(alias).value<QObject*>(); }
-  QQuickItem* Item(const char* alias) const { return mWindow->property(alias).value<QQuickItem*>(); }
-  QString StatusText() const { return Root("messageBox")->property("statusText").toString(); }
-  QString ResultText() const { return mWindow->property("resultText").toString(); }
+  QQuickItem* Item(const char* alias) const { return Window()->property(alias).value<QQuickItem*>(); }
+  QString StatusText() const override { return Root("messageBox")->property("statusText").toString(); }
+  QString ResultText() const override { return Window()->property("resultText").toString(); }
   bool Flag(const char* alias, const char* property) const { return Root(alias)->property(property).toBool(); }
   // Connected, and the device has told its version (the status line shows
   // the state a moment before the version arrives).
@@ -103,126 +83,57 @@ class cLoaderWalkthrough : public QObject {
            !Root("serialBackend")->property("version").toString().isEmpty();
   }
 
-  void Click(QQuickItem* item) { ClickItem(mWindow, item); }
+  void Click(QQuickItem* item) { ClickItem(Window(), item); }
 
-  std::function<QString()> Shot(const char* name) const {
-    const QString path = mOptions.mShotsFolder.isEmpty() || *name == '\0'
-                             ? QString()
-                             : QDir(mOptions.mShotsFolder).filePath(QLatin1String(name));
-    return [path] { return path; };
-  }
-
-  void Save(const QString& path) {
-    if (!SaveWindowImage(mWindow, path)) {
-      std::fprintf(stderr, "orvel-loader-headless: could not save %s\n", qPrintable(path));
-      mFailed = true;
-      return;
-    }
-    std::printf("Saved %s\n", qPrintable(path));
+  void Shot(const char* name) {
+    if (!mOptions.mShotsFolder.isEmpty()) Save(QDir(mOptions.mShotsFolder).filePath(QLatin1String(name)));
   }
 
   void PlanSteps() {
-    mSteps.push_back({"the port list", [this] { return StatusText() == "Status: Not connected"; },
-                      Shot("loader-not-connected.png"), [this] { Click(Item("connectButton")); }});
+    AddStep({"the port list", [this] { return StatusText() == "Status: Not connected"; },
+             [this] {
+               Shot("loader-not-connected.png");
+               Click(Item("connectButton"));
+             }});
     // Several ports: the popup offers them and the first is taken.
-    mSteps.push_back({"the connection or the port popup", [this] { return Flag("portPopup", "opened") || Connected(); },
-                      [this] { return Flag("portPopup", "opened") ? Shot("loader-port-popup.png")() : QString(); },
-                      [this] {
-                        if (!Flag("portPopup", "opened")) return;
-                        if (QQuickItem* first = FindNamed(mWindow->contentItem(), "portButton0")) Click(first);
-                      }});
-    mSteps.push_back({"the connection", [this] { return Connected(); }, Shot("loader-connected.png"),
-                      [this] {
-                        if (!mOptions.mRecall.isEmpty()) Click(Item("recallButton"));
-                      }});
+    AddStep({"the connection or the port popup", [this] { return Flag("portPopup", "opened") || Connected(); },
+             [this] {
+               if (!Flag("portPopup", "opened")) return;
+               Shot("loader-port-popup.png");
+               if (QQuickItem* first = FindNamed(Window()->contentItem(), "portButton0")) Click(first);
+             }});
+    AddStep({"the connection", [this] { return Connected(); },
+             [this] {
+               Shot("loader-connected.png");
+               if (!mOptions.mRecall.isEmpty()) Click(Item("recallButton"));
+             }});
     if (!mOptions.mRecall.isEmpty()) {
-      mSteps.push_back({"the recall dialog", [this] { return Flag("recallDialog", "visible"); }, Shot(""),
-                        [this] {
-                          QObject* dialog = Root("recallDialog");
-                          bool added = false;
-                          QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
-                                                    Q_ARG(QUrl, QUrl::fromLocalFile(mOptions.mRecall)));
-                          if (!added) {
-                            std::fprintf(stderr, "orvel-loader-headless: the dialog refused %s\n",
-                                         qPrintable(mOptions.mRecall));
-                            mFailed = true;
-                          }
-                          QMetaObject::invokeMethod(dialog, "accept");
-                        }});
-      mSteps.push_back({"the recall's result", [this] { return !ResultText().isEmpty(); }, Shot(""),
-                        [this] { mRecallSucceeded = ResultText().endsWith(" Successful"); }});
-      mSteps.push_back({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); },
-                        Shot("loader-recall.png"), [] {}});
+      AwaitOutcome();
+      AddStep({"the recall dialog", [this] { return Flag("recallDialog", "visible"); },
+               [this] {
+                 QObject* dialog = Root("recallDialog");
+                 bool added = false;
+                 QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
+                                           Q_ARG(QUrl, QUrl::fromLocalFile(mOptions.mRecall)));
+                 if (!added) {
+                   std::fprintf(stderr, "orvel-loader-headless: the dialog refused %s\n", qPrintable(mOptions.mRecall));
+                   Fail();
+                 }
+                 QMetaObject::invokeMethod(dialog, "accept");
+               }});
+      AddStep({"the recall's result", [this] { return !ResultText().isEmpty(); },
+               [this] { SetOutcome(ResultText().endsWith(" Successful")); }});
+      AddStep({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); },
+               [this] { Shot("loader-recall.png"); }});
     }
-    mSteps.push_back({"the last frame", [] { return true; }, [this] { return mOptions.mScreenshot; }, [] {}});
+    AddStep({"the last frame", [] { return true; },
+             [this] {
+               if (!mOptions.mScreenshot.isEmpty()) Save(mOptions.mScreenshot);
+             }});
   }
 
-  void PrintChanges() {
-    const QString status = StatusText();
-    if (status != mLastStatus) {
-      mLastStatus = status;
-      std::printf("%s\n", qPrintable(status));
-    }
-    const QString result = ResultText();
-    if (result != mLastResult) {
-      mLastResult = result;
-      if (!result.isEmpty()) std::printf("%s\n", qPrintable(result));
-    }
-    std::fflush(stdout);
-  }
-
-  // Runs the next step once its condition holds and a frame has been drawn
-  // since; false while it waits.
-  bool StepTaken(sStep& step) {
-    if (!mReadySeen) {
-      if (!step.mReady()) return false;
-      mReadySeen = true;
-      mFramesAtReady = mFrames;
-      mWindow->update();
-      return false;
-    }
-    if (mFrames == mFramesAtReady) return false;
-    mReadySeen = false;
-    const QString shot = step.mShot();
-    if (!shot.isEmpty()) Save(shot);
-    step.mAction();
-    return true;
-  }
-
-  void Poll() {
-    PrintChanges();
-    if (!mFailed && mNext < mSteps.size()) {
-      sStep& step = mSteps[mNext];
-      if (StepTaken(step)) {
-        ++mNext;
-        mStepTimer.restart();
-        PrintChanges();
-      } else if (mStepTimer.elapsed() > mOptions.mTimeoutMs) {
-        std::fprintf(stderr, "orvel-loader-headless: gave up waiting for %s (%s)\n", step.mWaitingFor,
-                     qPrintable(mLastStatus));
-        mFailed = true;
-      }
-    }
-    if (!mFailed && mNext < mSteps.size()) return;
-    mPoll.stop();
-    const bool recallFine = mOptions.mRecall.isEmpty() || mRecallSucceeded;
-    QCoreApplication::exit(!mFailed && recallFine ? 0 : 1);
-  }
-
-  QQuickWindow* mWindow;
   cApplicationCore& mCore;
   sHeadlessOptions mOptions;
-  std::vector<sStep> mSteps;
-  std::size_t mNext = 0;
-  QTimer mPoll;
-  QElapsedTimer mStepTimer;
-  int mFrames = 0;
-  int mFramesAtReady = 0;
-  bool mReadySeen = false;
-  QString mLastStatus;
-  QString mLastResult;
-  bool mFailed = false;
-  bool mRecallSucceeded = false;
 };
 
 }  // namespace

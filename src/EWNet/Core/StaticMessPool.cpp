@@ -33,7 +33,8 @@ cEWNetMessage* cStaticEWNetMessPool::GetEWNetMessage() {
       count = mCreated >= mMaximum ? 0 : std::min(count, mMaximum - mCreated);
     }
     if (count == 0) {
-      EW_REPORT_ERROR("Mess Pools Full");
+      if (!mFullReported) EW_REPORT_ERROR("Mess Pools Full");
+      mFullReported = true;
       return nullptr;
     }
     Create(count);
@@ -43,4 +44,7 @@ cEWNetMessage* cStaticEWNetMessPool::GetEWNetMessage() {
   return message;
 }
 
-void cStaticEWNetMessPool::ReturnEWNetMessage(cEWNetMessage* message) { mFree.push_back(message); }
+void cStaticEWNetMessPool::ReturnEWNetMessage(cEWNetMessage* message) {
+  mFree.push_back(message);
+  mFullReported = false;
+}

@@ -35,4 +35,7 @@ class cStaticEWNetMessPool : public cEWNetMessPoolBase {
   ULONG mGrowthIncrement;
   std::vector<cEWNetMessage*> mFree;
   ULONG mCreated = 0;
+  // Said once a time the pool runs dry: a flood would otherwise write the
+  // report for every message it could not have.
+  bool mFullReported = false;
 };

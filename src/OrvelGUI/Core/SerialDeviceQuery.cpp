@@ -44,6 +44,28 @@ bool TickUntilState(cSerialInterface& link, cSerialInterface::LinkState state, i
   }
 }
 
+// A link the caller steps itself, asked to open `portName`; false with the
+// error when there is no port or it cannot be opened.
+bool OpenPort(cSerialInterface& link, const QString& portName, QString& error) {
+  link.SetMeterPolling(false);
+  if (link.GetPortNames().isEmpty()) {
+    error = kNotFound;
+    return false;
+  }
+  link.RequestConnection(true, portName);
+  link.ServiceAndWait();
+  if (link.GetState() == cSerialInterface::DISCONNECTED) {
+    error = ErrorText(link.TakeLastError());
+    return false;
+  }
+  return true;
+}
+
+void ClosePort(cSerialInterface& link) {
+  link.RequestConnection(false, QString());
+  TickUntilState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+}
+
 }  // namespace
 
 QStringList ListDevicePorts() {
@@ -54,17 +76,7 @@ QStringList ListDevicePorts() {
 
 bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version, QString& error) {
   cSerialInterface link;
-  link.SetMeterPolling(false);
-  if (link.GetPortNames().isEmpty()) {
-    error = kNotFound;
-    return false;
-  }
-  link.RequestConnection(true, portName);
-  link.ServiceAndWait();
-  if (link.GetState() == cSerialInterface::DISCONNECTED) {
-    error = ErrorText(link.TakeLastError());
-    return false;
-  }
+  if (!OpenPort(link, portName, error)) return false;
   const bool connected = TickUntilState(link, cSerialInterface::CONNECTED, timeoutMs);
   if (connected) {
     version = link.GetVersionText();
@@ -75,24 +87,13 @@ bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version
   } else {
     error = kTimeout;
   }
-  link.RequestConnection(false, QString());
-  TickUntilState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+  ClosePort(link);
   return connected;
 }
 
 bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSettings& settings, QString& error) {
   cSerialInterface link;
-  link.SetMeterPolling(false);
-  if (link.GetPortNames().isEmpty()) {
-    error = kNotFound;
-    return false;
-  }
-  link.RequestConnection(true, portName);
-  link.ServiceAndWait();
-  if (link.GetState() == cSerialInterface::DISCONNECTED) {
-    error = ErrorText(link.TakeLastError());
-    return false;
-  }
+  if (!OpenPort(link, portName, error)) return false;
   bool read = false;
   if (!TickUntilState(link, cSerialInterface::CONNECTED, cSerialInterface::kVersionTimeoutMs + 1000)) {
     error = link.GetState() == cSerialInterface::NO_REPLY ? ErrorText(link.TakeLastError()) : QString(kTimeout);
@@ -114,8 +115,7 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
       error = "The device's settings were incomplete.";
     }
   }
-  link.RequestConnection(false, QString());
-  TickUntilState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+  ClosePort(link);
   return read;
 }
 

@@ -67,33 +67,15 @@ UWORD cPEQDriver::GetBandFreqMax(UBYTE BandIndex) const {
 // From the graph (GUI thread): stored here and in the shared copy, which the
 // net object sends on its next tick.
 
-void cPEQDriver::WriteBandGain(UBYTE BandIndex, GAIN Gain) {
-  if (!Valid(BandIndex)) return;
-  mBands[BandIndex].mGain = Gain;
-  std::lock_guard<std::mutex> lock(mShareLock);
-  mShared.mBands[BandIndex].mGain = Gain;
-}
+void cPEQDriver::WriteBandGain(UBYTE BandIndex, GAIN Gain) { WriteShared(BandIndex, &sBand::mGain, Gain); }
 
-void cPEQDriver::WriteBandFreq(UBYTE BandIndex, UWORD Freq) {
-  if (!Valid(BandIndex)) return;
-  mBands[BandIndex].mFrequency = Freq;
-  std::lock_guard<std::mutex> lock(mShareLock);
-  mShared.mBands[BandIndex].mFrequency = Freq;
-}
+void cPEQDriver::WriteBandFreq(UBYTE BandIndex, UWORD Freq) { WriteShared(BandIndex, &sBand::mFrequency, Freq); }
 
 void cPEQDriver::WriteBandWidthIndex(UBYTE BandIndex, UWORD WidthIndex) {
-  if (!Valid(BandIndex)) return;
-  mBands[BandIndex].mWidth = WidthIndex;
-  std::lock_guard<std::mutex> lock(mShareLock);
-  mShared.mBands[BandIndex].mWidth = WidthIndex;
+  WriteShared(BandIndex, &sBand::mWidth, WidthIndex);
 }
 
-void cPEQDriver::WriteBandEQType(UBYTE BandIndex, UBYTE Type) {
-  if (!Valid(BandIndex)) return;
-  mBands[BandIndex].mType = Type;
-  std::lock_guard<std::mutex> lock(mShareLock);
-  mShared.mBands[BandIndex].mType = Type;
-}
+void cPEQDriver::WriteBandEQType(UBYTE BandIndex, UBYTE Type) { WriteShared(BandIndex, &sBand::mType, Type); }
 
 void cPEQDriver::WriteBandFreqRange(UBYTE BandIndex, UWORD FreqMin, UWORD FreqMax) {
   if (!Valid(BandIndex)) return;

@@ -92,6 +92,14 @@ class cPEQDriver : public cPEQDriverInterface {
 
  private:
   bool Valid(UBYTE band) const { return band < mBands.size(); }
+  // A band field the net object sends: stored here and in the shared copy.
+  template <typename tValue>
+  void WriteShared(UBYTE band, tValue sBand::*field, tValue value) {
+    if (!Valid(band)) return;
+    mBands[band].*field = value;
+    std::lock_guard<std::mutex> lock(mShareLock);
+    mShared.mBands[band].*field = value;
+  }
   // Stores a band value from the network in the shared copy and queues it
   // to the GUI side, unless a later write of either side overtakes it.
   template <typename T>

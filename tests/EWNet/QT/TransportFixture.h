@@ -16,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "EWNet/Core/NetFactory.h"
 #include "EWNet/QT/ConnectionBase.h"
 #include "EWNet/QT/EWNetTCPServer.h"
 #include "EWNet/QT/NetworkConnection.h"
@@ -199,20 +200,12 @@ class cRawPeer {
 };
 
 // Net objects of a test are made and deleted while the dispatch thread runs.
-struct sLockedDelete {
-  template <typename tObject>
-  void operator()(tObject* object) const {
-    cRegistryLocker lock;
-    delete object;
-  }
-};
 template <typename tObject>
-using tTestObject = std::unique_ptr<tObject, sLockedDelete>;
+using tTestObject = tNetPtr<tObject>;
 
 template <typename tObject, typename... tArgs>
 tTestObject<tObject> MakeObject(tArgs&&... args) {
-  cRegistryLocker lock;
-  return tTestObject<tObject>(new tObject(std::forward<tArgs>(args)...));
+  return MakeNetObject<tObject>(std::forward<tArgs>(args)...);
 }
 
 // What a recording object has received so far, read under the registry lock

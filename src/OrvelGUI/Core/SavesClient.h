@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "EWNet/Core/NetObjct.h"
+#include "OrvelGUI/Core/SavesManager.h"
 
 // Asks "Saves Manager NetObject" for saves, recalls and syncs the way the
 // saves dialog does: its parameters 4096..4098 are linked both ways to the
@@ -12,9 +13,9 @@
 class cSavesClient : public cNetObject {
  public:
   static constexpr const char* kName = "Saves Client NetObject";
-  static constexpr UWORD kMethodSave = PARAMETER_BASE + 0;
-  static constexpr UWORD kMethodRecall = PARAMETER_BASE + 1;
-  static constexpr UWORD kMethodSync = PARAMETER_BASE + 2;
+  static constexpr UWORD kMethodSave = cSavesManager::kMethodSave;
+  static constexpr UWORD kMethodRecall = cSavesManager::kMethodRecall;
+  static constexpr UWORD kMethodSync = cSavesManager::kMethodSync;
   static constexpr int kNoResult = -1;
   static constexpr int kMaxPathBytes = 4096;
 

@@ -12,11 +12,6 @@
 
 namespace {
 
-constexpr EW_NET_DATA_SCALE kConnect = PARAMETER_BASE + 0;
-constexpr EW_NET_DATA_SCALE kPortList = PARAMETER_BASE + 1;
-constexpr EW_NET_DATA_SCALE kVersion = PARAMETER_BASE + 2;
-constexpr EW_NET_DATA_SCALE kStatus = PARAMETER_BASE + 3;
-constexpr EW_NET_DATA_SCALE kSyncDone = PARAMETER_BASE + 4;
 constexpr int kMaxPorts = 255;
 // Port names and the version text travel in fixed slots; the link matches a
 // name cut to the slot back to its port.
@@ -38,11 +33,11 @@ cSerialConnectDriver::~cSerialConnectDriver() { Unregister(); }
 
 bool cSerialConnectDriver::FillParameter(EW_NET_DATA_SCALE method) {
   switch (method) {
-    case kConnect:
+    case kMethodConnect:
       mSystemMessage.SetLength(1);
       mSystemMessage.SetUBYTE(0, mInterface->GetState());
       break;
-    case kPortList: {
+    case kMethodPortList: {
       QStringList names = mInterface->GetPortNames();
       if (names.size() > kMaxPorts) names = names.mid(0, kMaxPorts);
       mSystemMessage.SetLength(EW_NET_DATA_SCALE(1 + kSlotBytes * names.size()));
@@ -59,11 +54,11 @@ bool cSerialConnectDriver::FillParameter(EW_NET_DATA_SCALE method) {
       }
       break;
     }
-    case kVersion:
+    case kMethodVersion:
       mSystemMessage.SetLength(kSlotBytes);
       PutSlot(mSystemMessage, 0, mInterface->GetVersionText().toUtf8());
       break;
-    case kStatus:
+    case kMethodStatus:
       mSystemMessage.SetLength(2);
       mSystemMessage.SetUBYTE(0, mInterface->GetState());
       mSystemMessage.SetUBYTE(1, mInterface->TakeLastError());
@@ -84,7 +79,7 @@ void cSerialConnectDriver::Publish(EW_NET_DATA_SCALE method) {
 
 void cSerialConnectDriver::EntrypointMessage(cEWNetMessage& message) {
   switch (message.mMethod) {
-    case kConnect: {
+    case kMethodConnect: {
       if (message.mLength < 1) {
         EW_REPORT_ERROR("Connect request without payload ignored");
         return;
@@ -96,18 +91,18 @@ void cSerialConnectDriver::EntrypointMessage(cEWNetMessage& message) {
       const std::size_t room = std::size_t(message.mLength - 1);
       const QString portName = QString::fromUtf8(name, int(strnlen(name, room)));
       mInterface->RequestConnection(connect, portName);
-      FillParameter(kConnect);
+      FillParameter(kMethodConnect);
       mSystemMessage.mConnectionId = message.mConnectionId;
       mSystemMessage.mDestination = message.mSource;
       SendMessage(mSystemMessage);
       return;
     }
-    case kPortList:
-    case kVersion:
-    case kStatus:
+    case kMethodPortList:
+    case kMethodVersion:
+    case kMethodStatus:
       Publish(message.mMethod);
       return;
-    case kSyncDone:
+    case kMethodSyncDone:
       mInterface->SetConnected();
       return;
     default:

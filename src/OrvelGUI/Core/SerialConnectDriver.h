@@ -15,6 +15,11 @@ class cSerialConnectDriver : public cNetObject {
  public:
   static constexpr const char* kObjectName = "Serial Connection Driver NetObject";
   static constexpr EW_NET_DATA_SCALE kParameterCount = 5;
+  static constexpr EW_NET_DATA_SCALE kMethodConnect = PARAMETER_BASE + 0;
+  static constexpr EW_NET_DATA_SCALE kMethodPortList = PARAMETER_BASE + 1;
+  static constexpr EW_NET_DATA_SCALE kMethodVersion = PARAMETER_BASE + 2;
+  static constexpr EW_NET_DATA_SCALE kMethodStatus = PARAMETER_BASE + 3;
+  static constexpr EW_NET_DATA_SCALE kMethodSyncDone = PARAMETER_BASE + 4;
 
   explicit cSerialConnectDriver(cSerialInterface* serialInterface);
   ~cSerialConnectDriver() override;

@@ -1,6 +1,7 @@
 #include "OrvelGUI/QtGUIComponents/FaderControlStripBackend.h"
 
 #include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Core/ControlStripUnit.h"
 
 namespace {
 
@@ -24,9 +25,9 @@ cFaderControlStripBackend::cFaderControlStripBackend(const QString& prefix, UWOR
 cFaderControlStripBackend::~cFaderControlStripBackend() = default;
 
 bool cFaderControlStripBackend::LinkToStrip(const char* unitName, UWORD meterParameter) {
-  bool linked = mMute->LinkSourceToValue(unitName, kUnitMute, false, true, true);
-  linked = mPolarity->LinkSourceToValue(unitName, kUnitPolarity, false, true, true) && linked;
-  linked = mFader->LinkSourceToValue(unitName, kUnitGain, false, true) && linked;
+  bool linked = mMute->LinkSourceToValue(unitName, cControlStripUnit::kMethodMute, false, true, true);
+  linked = mPolarity->LinkSourceToValue(unitName, cControlStripUnit::kMethodPolarity, false, true, true) && linked;
+  linked = mFader->LinkSourceToValue(unitName, cControlStripUnit::kMethodGain, false, true) && linked;
   return mMeter->LinkSourceToMeter(kMeteringSources, meterParameter) && linked;
 }
 

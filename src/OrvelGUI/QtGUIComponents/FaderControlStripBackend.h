@@ -33,10 +33,7 @@ class cFaderControlStripBackend : public QObject {
   static constexpr GAIN kMeterTop = 4608;
   static constexpr GAIN kMeterAttack = 0x7FFF;
   static constexpr GAIN kMeterDecay = GAIN(-0x300);  // 0xFD00, -3 dB a reading
-  // The control strip unit's parameters and the source of the meter.
-  static constexpr UWORD kUnitMute = PARAMETER_BASE + 0;
-  static constexpr UWORD kUnitPolarity = PARAMETER_BASE + 1;
-  static constexpr UWORD kUnitGain = PARAMETER_BASE + 2;
+  // The source of the meter.
   static constexpr const char* kMeteringSources = "Metering Sources NetObject";
 
   explicit cFaderControlStripBackend(const QString& prefix = QString(), UWORD faderMinimum = kOutputMinimum,

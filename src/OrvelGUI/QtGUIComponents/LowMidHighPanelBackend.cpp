@@ -1,17 +1,11 @@
 #include "OrvelGUI/QtGUIComponents/LowMidHighPanelBackend.h"
 
 #include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Core/DelayUnit.h"
+#include "OrvelGUI/Core/ParametricEQGangDriver.h"
+#include "OrvelGUI/Core/PassFilterUnit.h"
 
 namespace {
-
-// The filter unit's parameters, the delay unit's and the gang's.
-constexpr UWORD kFilterBypass = PARAMETER_BASE + 0;
-constexpr UWORD kFilterFrequency = PARAMETER_BASE + 1;
-constexpr UWORD kFilterSlope = PARAMETER_BASE + 2;
-constexpr UWORD kDelayLeft = PARAMETER_BASE + 0;
-constexpr UWORD kDelayRight = PARAMETER_BASE + 1;
-constexpr UWORD kDelayGang = PARAMETER_BASE + 2;
-constexpr UWORD kGang = PARAMETER_BASE + 0;
 
 int BandCountOf(int panelType) {
   switch (panelType) {
@@ -95,18 +89,18 @@ bool cLowMidHighPanelBackend::LinkToUnits() {
 
   bool linked = true;
   const auto link = [&linked](bool queued) { linked = queued && linked; };
-  link(mBypassLF->LinkSourceToValue(highPass.constData(), kFilterBypass, false, true, true));
-  link(mValueLF->LinkSourceToValue(highPass.constData(), kFilterFrequency, false, true));
-  link(mSlopeLF->Driver()->LinkSourceToValue(highPass.constData(), kFilterSlope, false, true, true));
-  link(mBypassHF->LinkSourceToValue(lowPass.constData(), kFilterBypass, false, true, true));
-  link(mValueHF->LinkSourceToValue(lowPass.constData(), kFilterFrequency, false, true));
-  link(mSlopeHF->Driver()->LinkSourceToValue(lowPass.constData(), kFilterSlope, false, true, true));
-  link(mGanged->LinkSourceToValue(gang.constData(), kGang, false, true, true));
+  link(mBypassLF->LinkSourceToValue(highPass.constData(), cPassFilterUnit::kMethodBypass, false, true, true));
+  link(mValueLF->LinkSourceToValue(highPass.constData(), cPassFilterUnit::kMethodFrequency, false, true));
+  link(mSlopeLF->Driver()->LinkSourceToValue(highPass.constData(), cPassFilterUnit::kMethodSlope, false, true, true));
+  link(mBypassHF->LinkSourceToValue(lowPass.constData(), cPassFilterUnit::kMethodBypass, false, true, true));
+  link(mValueHF->LinkSourceToValue(lowPass.constData(), cPassFilterUnit::kMethodFrequency, false, true));
+  link(mSlopeHF->Driver()->LinkSourceToValue(lowPass.constData(), cPassFilterUnit::kMethodSlope, false, true, true));
+  link(mGanged->LinkSourceToValue(gang.constData(), cParametricEQGangDriver::kMethodGang, false, true, true));
   link(mOutL->LinkToStrip(stripL.constData(), MeterParameter(mPanelType, false)));
   link(mOutR->LinkToStrip(stripR.constData(), MeterParameter(mPanelType, true)));
-  link(mDelayL->LinkSourceToValue(delay.constData(), kDelayLeft, false, true));
-  link(mDelayR->LinkSourceToValue(delay.constData(), kDelayRight, false, true));
-  link(mDelayGanged->LinkSourceToValue(delay.constData(), kDelayGang, false, true, true));
+  link(mDelayL->LinkSourceToValue(delay.constData(), cDelayUnit::kMethodLeft, false, true));
+  link(mDelayR->LinkSourceToValue(delay.constData(), cDelayUnit::kMethodRight, false, true));
+  link(mDelayGanged->LinkSourceToValue(delay.constData(), cDelayUnit::kMethodGang, false, true, true));
   link(mPeqL->LinkToEQUnit(Latin1(Name(mPanelType, "L", "Parametric EQ Unit")).constData()));
   link(mPeqR->LinkToEQUnit(Latin1(Name(mPanelType, "R", "Parametric EQ Unit")).constData()));
   return linked;

@@ -4,6 +4,7 @@
 
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/QtGUIComponents/PEQNetObject2.h"
 
 namespace {
@@ -20,10 +21,6 @@ QStringList BandNames(int numberOfBands) {
       return {};
   }
 }
-
-// The unit's parameters of band b.
-constexpr UWORD kUnitBandBase = PARAMETER_BASE + 3;
-UWORD UnitBandParam(int band, int offset) { return UWORD(kUnitBandBase + 5 * band + offset); }
 
 }  // namespace
 
@@ -69,21 +66,23 @@ bool cPEQBlockBackend::LinkToEQUnit(const char* unitName) {
   if (count > 1) order << count - 1;
   for (int band = 1; band + 1 < count; ++band) order << band;
   bool linked = true;
+  using eq = cParametricEQUnit;
   for (int band : order) {
     std::optional<UWORD> type;
-    if (band == 0) type = UWORD(PARAMETER_BASE + 1);
-    if (band == count - 1 && count > 1) type = UWORD(PARAMETER_BASE + 2);
-    linked = LinkBandDriver(UBYTE(band), unitName, UnitBandParam(band, 0), UnitBandParam(band, 1),
-                            UnitBandParam(band, 2), UnitBandParam(band, 3), type, UnitBandParam(band, 4)) &&
+    if (band == 0) type = eq::kMethodFirstBandType;
+    if (band == count - 1 && count > 1) type = eq::kMethodLastBandType;
+    const auto method = [band](eq::eBandParameter parameter) { return eq::BandMethod(UBYTE(band), parameter); };
+    linked = LinkBandDriver(UBYTE(band), unitName, method(eq::BAND_RANGE), method(eq::BAND_FREQUENCY),
+                            method(eq::BAND_WIDTH), method(eq::BAND_GAIN), type, method(eq::BAND_BYPASS)) &&
              linked;
     if (mPeqDriver != nullptr) {
-      linked = mPeqDriver->LinkBand(UBYTE(band), unitName, UnitBandParam(band, 4), UnitBandParam(band, 0),
-                                    UnitBandParam(band, 1), UnitBandParam(band, 2), UnitBandParam(band, 3), type) &&
+      linked = mPeqDriver->LinkBand(UBYTE(band), unitName, method(eq::BAND_BYPASS), method(eq::BAND_RANGE),
+                                    method(eq::BAND_FREQUENCY), method(eq::BAND_WIDTH), method(eq::BAND_GAIN), type) &&
                linked;
     }
   }
-  if (mPeqDriver != nullptr) linked = mPeqDriver->LinkFullyBypassed(unitName, PARAMETER_BASE) && linked;
-  return mBypass->LinkSourceToValue(unitName, PARAMETER_BASE, false, true, true) && linked;
+  if (mPeqDriver != nullptr) linked = mPeqDriver->LinkFullyBypassed(unitName, eq::kMethodBypass) && linked;
+  return mBypass->LinkSourceToValue(unitName, eq::kMethodBypass, false, true, true) && linked;
 }
 
 void cPEQBlockBackend::RemoveFromNetwork() {

@@ -16,9 +16,10 @@
 
 namespace {
 
-constexpr EW_NET_DATA_SCALE kSave = PARAMETER_BASE + 0;
-constexpr EW_NET_DATA_SCALE kRecall = PARAMETER_BASE + 1;
-constexpr EW_NET_DATA_SCALE kSync = PARAMETER_BASE + 2;
+// The manager's parameters, which the backend's own mirror.
+constexpr EW_NET_DATA_SCALE kSave = cSavesManager::kMethodSave;
+constexpr EW_NET_DATA_SCALE kRecall = cSavesManager::kMethodRecall;
+constexpr EW_NET_DATA_SCALE kSync = cSavesManager::kMethodSync;
 
 }  // namespace
 

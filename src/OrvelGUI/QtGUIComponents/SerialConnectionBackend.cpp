@@ -13,11 +13,11 @@
 
 namespace {
 
-constexpr EW_NET_DATA_SCALE kConnect = PARAMETER_BASE + 0;
-constexpr EW_NET_DATA_SCALE kPortList = PARAMETER_BASE + 1;
-constexpr EW_NET_DATA_SCALE kVersion = PARAMETER_BASE + 2;
-constexpr EW_NET_DATA_SCALE kStatus = PARAMETER_BASE + 3;
-constexpr EW_NET_DATA_SCALE kSyncDone = PARAMETER_BASE + 4;
+constexpr EW_NET_DATA_SCALE kConnect = cSerialConnectDriver::kMethodConnect;
+constexpr EW_NET_DATA_SCALE kPortList = cSerialConnectDriver::kMethodPortList;
+constexpr EW_NET_DATA_SCALE kVersion = cSerialConnectDriver::kMethodVersion;
+constexpr EW_NET_DATA_SCALE kStatus = cSerialConnectDriver::kMethodStatus;
+constexpr EW_NET_DATA_SCALE kSyncDone = cSerialConnectDriver::kMethodSyncDone;
 
 // Text of at most `room` bytes from `at`, ending at its NUL if it has one.
 QString TextIn(const cEWNetMessage& message, EW_NET_DATA_SCALE at, std::size_t room) {

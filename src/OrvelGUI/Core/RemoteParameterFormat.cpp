@@ -5,6 +5,7 @@
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/NetObjct.h"
+#include "OrvelGUI/Core/MeteringSources.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ eRemoteValueKind RemoteValueKind(const QString& objectName, UWORD method) {
   if (kDelay.match(objectName).hasMatch()) return n < 3 ? kDelayKinds[n] : eRemoteValueKind::Raw;
   if (kEQUnit.match(objectName).hasMatch()) return EQUnitKind(n);
   if (kEQGang.match(objectName).hasMatch()) return n == 0 ? eRemoteValueKind::Switch : eRemoteValueKind::Raw;
-  if (objectName == "Metering Sources NetObject") {
+  if (objectName == cMeteringSources::kName) {
     if (n == 0) return eRemoteValueKind::Switch;
     if (n <= 8) return eRemoteValueKind::MeterLevel;
   }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "EWNet/Core/Types.h"
+#include "OrvelGUI/Core/MeteringSources.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtBooleanSwitchDriver.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtSignalSlotContinuousControllerDriver.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtSignalSlotMeterDriver.h"
@@ -34,7 +35,7 @@ class cFaderControlStripBackend : public QObject {
   static constexpr GAIN kMeterAttack = 0x7FFF;
   static constexpr GAIN kMeterDecay = GAIN(-0x300);  // 0xFD00, -3 dB a reading
   // The source of the meter.
-  static constexpr const char* kMeteringSources = "Metering Sources NetObject";
+  static constexpr const char* kMeteringSources = cMeteringSources::kName;
 
   explicit cFaderControlStripBackend(const QString& prefix = QString(), UWORD faderMinimum = kOutputMinimum,
                                      UWORD faderMaximum = kOutputMaximum, bool inputFader = false,

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Core/MeteringSources.h"
 
 namespace {
 
@@ -49,7 +50,8 @@ QByteArray cInOutFaderPanelBackend::UnitName(int index) {
 }
 
 UWORD cInOutFaderPanelBackend::MeterParameter(int index) {
-  return index >= 0 && index < kStripCount ? UWORD(PARAMETER_BASE + 1 + kStrips[index].mMeterLevel) : UWORD(0);
+  return index >= 0 && index < kStripCount ? UWORD(cMeteringSources::kMethodFirstLevel + kStrips[index].mMeterLevel)
+                                           : UWORD(0);
 }
 
 bool cInOutFaderPanelBackend::LinkToUnits() {

@@ -2,6 +2,7 @@
 
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/DelayUnit.h"
+#include "OrvelGUI/Core/MeteringSources.h"
 #include "OrvelGUI/Core/ParametricEQGangDriver.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
 
@@ -22,7 +23,7 @@ int BandCountOf(int panelType) {
 // for any other panel number.
 UWORD MeterParameter(int panelType, bool right) {
   const int level = panelType >= 1 && panelType <= 3 ? 2 * panelType : 0;
-  return UWORD(PARAMETER_BASE + 1 + level + (right ? 1 : 0));
+  return UWORD(cMeteringSources::kMethodFirstLevel + level + (right ? 1 : 0));
 }
 
 QByteArray Latin1(const QString& text) { return text.toLatin1(); }

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kMeterOffset = 4608;
-
 eRemoteValueKind EQUnitKind(UWORD n) {
   if (n == 0) return eRemoteValueKind::Switch;
   if (n == 1 || n == 2) return eRemoteValueKind::Byte;
@@ -97,7 +95,7 @@ bool ParseDecoded(eRemoteValueKind kind, const QString& text, QByteArray& bytes)
       return true;
     case eRemoteValueKind::MeterLevel: {
       if (!NumberWithUnit(lower, {{"db", 1.0}}, value)) return false;
-      const long level = std::lround(value * 256.0) + kMeterOffset;
+      const long level = std::lround(value * 256.0) + cMeteringSources::kPublishOffset;
       bytes = WordBytes(UWORD(level)).append('\0');
       return true;
     }
@@ -155,7 +153,7 @@ QString FormatRemoteValue(eRemoteValueKind kind, const QByteArray& bytes) {
       decoded = "width index " + QString::number(UBYTE(bytes[0]));
       break;
     case eRemoteValueKind::MeterLevel:
-      decoded = GainText(GAIN(UWORD(Word(bytes) - kMeterOffset)));
+      decoded = GainText(GAIN(UWORD(Word(bytes) - cMeteringSources::kPublishOffset)));
       break;
     default:
       break;

@@ -43,9 +43,9 @@ double UWORDToFrequency(UWORD code) {
   return kLowestFrequency * std::pow(2.0, static_cast<double>(code) / kFrequencyCodesPerOctave);
 }
 
-UWORD FrequencyToUWORD(double frequency) {
-  return TruncateToUWORD(std::log10(frequency * 0.25) / kLog10Of2 * kFrequencyCodesPerOctave);
-}
+UWORD FrequencyToUWORD(double frequency) { return TruncateToUWORD(FrequencyCode(frequency)); }
+
+double FrequencyCode(double frequency) { return std::log10(frequency * 0.25) / kLog10Of2 * kFrequencyCodesPerOctave; }
 
 double UWORDToTime(UWORD code) {
   if (code == 0) return 0.0;
@@ -54,5 +54,7 @@ double UWORDToTime(UWORD code) {
 
 UWORD TimeToUWORD(double seconds) {
   if (seconds == 0.0) return 0;
-  return TruncateToUWORD(std::log10(seconds / kTimeUnit) / kTimeDecadesPerCode + 1.0);
+  return TruncateToUWORD(TimeCode(seconds));
 }
+
+double TimeCode(double seconds) { return std::log10(seconds / kTimeUnit) / kTimeDecadesPerCode + 1.0; }

@@ -19,8 +19,13 @@ UWORD GainToUWORD(GAIN gain);
 double UWORDToFrequency(UWORD code);
 // Truncates; frequencies outside the code range give the nearest end code.
 UWORD FrequencyToUWORD(double frequency);
+// The code a frequency (> 0) falls on before it is cut to a whole one: the
+// conversion above truncates it, a caller after the nearest code rounds it.
+double FrequencyCode(double frequency);
 
 // Seconds, logarithmic from 1 us (code 1), 65536/11 codes per decade; code 0 is 0 s.
 double UWORDToTime(UWORD code);
 // Truncates; times outside the code range give the nearest end code.
 UWORD TimeToUWORD(double seconds);
+// The same for a time (> 0).
+double TimeCode(double seconds);

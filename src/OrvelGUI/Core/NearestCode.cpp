@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "AES-Standards/Convert.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
 
 namespace nearestcode {
@@ -22,7 +23,7 @@ double TableQ(int index) { return biquad::QFromWidth(UWORD(index << 8)); }
 
 bool Frequency(double hz, UWORD& code) {
   long value = 0;
-  if (!(hz > 0.0) || !Round(std::log2(hz / 4.0) * 4608.0, 0, 65535, value)) return false;
+  if (!(hz > 0.0) || !Round(FrequencyCode(hz), 0, 65535, value)) return false;
   code = UWORD(value);
   return true;
 }
@@ -36,13 +37,14 @@ bool Gain(double decibels, GAIN& code) {
 
 bool Time(double seconds, UWORD& code) {
   if (!std::isfinite(seconds) || seconds < 0.0) return false;
-  // Below 1 us the neighbours are code 0 (no delay) and code 1 (1 us).
-  if (seconds < 1e-6) {
-    code = seconds < 0.5e-6 ? 0 : 1;
+  // Below code 1 (1 us) the neighbours are code 0 (no delay) and code 1.
+  const double shortest = UWORDToTime(1);
+  if (seconds < shortest) {
+    code = seconds < 0.5 * shortest ? 0 : 1;
     return true;
   }
   long value = 0;
-  if (!Round(std::log10(seconds / 1e-6) / (11.0 / 65536.0) + 1.0, 1, 65535, value)) return false;
+  if (!Round(TimeCode(seconds), 1, 65535, value)) return false;
   code = UWORD(value);
   return true;
 }

@@ -42,26 +42,37 @@ inline std::unique_ptr<sSimProcess> StartDevSim(const QStringList& arguments) {
   return sim;
 }
 
-inline sRun RunCli(const QStringList& arguments, const QString& ports) {
-  QProcess cli;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("ORVEL_SERIAL_PORTS", ports);
-  cli.setProcessEnvironment(env);
-  cli.start(kBin + "/orvel-cli", arguments);
+// -1 for a process that crashed.
+inline int ExitCodeOf(const QProcess& process) {
+  return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// Waits for a started orvel-cli and collects its output; a run that does not
+// end is killed and counts as a crash.
+inline sRun FinishCli(QProcess& cli) {
   sRun run;
   if (!cli.waitForFinished(15000)) {
     cli.kill();
     cli.waitForFinished(5000);
     return run;
   }
-  run.mExit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+  run.mExit = ExitCodeOf(cli);
   run.mOut = QString::fromLocal8Bit(cli.readAllStandardOutput());
   run.mErr = QString::fromLocal8Bit(cli.readAllStandardError());
   return run;
 }
 
+inline sRun RunCli(const QStringList& arguments, const QString& ports) {
+  QProcess cli;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("ORVEL_SERIAL_PORTS", ports);
+  cli.setProcessEnvironment(env);
+  cli.start(kBin + "/orvel-cli", arguments);
+  return FinishCli(cli);
+}
+
 inline bool WaitForExit(QProcess& process, int& exitCode) {
   if (!process.waitForFinished(5000)) return false;
-  exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  exitCode = ExitCodeOf(process);
   return true;
 }

@@ -63,17 +63,8 @@ inline QByteArray FileBytes(const QString& path) {
 inline sRun RunCliWithInput(const QStringList& arguments, const QByteArray& input) {
   QProcess cli;
   cli.start(kBin + "/orvel-cli", arguments);
-  sRun run;
-  if (!cli.waitForStarted(5000)) return run;
+  if (!cli.waitForStarted(5000)) return sRun{};
   cli.write(input);
   cli.closeWriteChannel();
-  if (!cli.waitForFinished(15000)) {
-    cli.kill();
-    cli.waitForFinished(5000);
-    return run;
-  }
-  run.mExit = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-  run.mOut = QString::fromLocal8Bit(cli.readAllStandardOutput());
-  run.mErr = QString::fromLocal8Bit(cli.readAllStandardError());
-  return run;
+  return FinishCli(cli);
 }

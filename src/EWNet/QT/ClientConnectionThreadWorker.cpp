@@ -12,8 +12,6 @@ cClientConnectionThreadWorker::cClientConnectionThreadWorker(UWORD connectionId,
                                                              cNetworkConnection* manager)
     : cConnectionThreadWorkerBase(connectionId, hostName, settings, manager) {
   HoldMessagesUntilConnected();
-  connect(this, &cClientConnectionThreadWorker::AbortPendingConnectionAttemptRequested, this,
-          &cClientConnectionThreadWorker::AbortPendingConnectionAttempt, Qt::QueuedConnection);
 }
 
 bool cClientConnectionThreadWorker::ResolveHost(const std::string& hostName, quint16 defaultPort, QHostAddress& address,
@@ -91,14 +89,6 @@ void cClientConnectionThreadWorker::TCPSocketError(QAbstractSocket::SocketError 
   } else {
     AttemptFailed();
   }
-}
-
-void cClientConnectionThreadWorker::AbortPendingConnectionAttempt() {
-  if (AttemptFinished()) return;
-  mSocket->abort();
-  mLastConnectionError.store(int(QAbstractSocket::OperationError));
-  mErrorFlagged.store(true);
-  AttemptFailed();
 }
 
 void cClientConnectionThreadWorker::AttemptFailed() {

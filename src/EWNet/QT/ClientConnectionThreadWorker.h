@@ -23,15 +23,11 @@ class cClientConnectionThreadWorker : public cConnectionThreadWorkerBase {
   // Splits "a.b.c.d[:port]"; false for anything else.
   static bool ResolveHost(const std::string& hostName, quint16 defaultPort, QHostAddress& address, quint16& port);
 
- signals:
-  void AbortPendingConnectionAttemptRequested();
-
  public slots:
   void InitOnThread() override;
   void TCPSocketConnected();
   void TCPSocketError(QAbstractSocket::SocketError error);
   void RemoteUDPPortReceived(ushort UDPPort);
-  void AbortPendingConnectionAttempt();
 
  private:
   void FinishAttempt();

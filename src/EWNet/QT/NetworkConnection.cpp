@@ -279,19 +279,10 @@ UWORD cNetworkConnection::OutgoingRemoteConnection(const std::string& hostName) 
   quint64 serial = 0;
   const UWORD id = StartOutgoing(hostName, &controller, &serial);
   if (id == 0xFFFF) return id;
-  {
-    std::lock_guard<std::mutex> lock(mPendingLock);
-    if (mPendingClient != nullptr) EW_REPORT_ERROR("Pending thread already set");
-    mPendingClient = controller;
-  }
   // The worker gives up by itself after the connect timeout; the margin only
   // covers a thread that is slow to start.
   cClientConnectionThreadWorker* worker = controller->ClientWorker();
   const bool finished = worker->WaitForAttempt(Settings().mConnectTimeoutMs + 2000);
-  {
-    std::lock_guard<std::mutex> lock(mPendingLock);
-    if (mPendingClient == controller) mPendingClient = nullptr;
-  }
   if (finished && worker->IsConnected()) return id;
   EW_SILENT_NOTIFICATION("Unsuccessful Connection: %d, Code: %d, Resolved: %s - \"%s\"", int(id),
                          worker->LastConnectionError(), worker->Resolved() ? "True" : "False", hostName.c_str());
@@ -302,11 +293,6 @@ UWORD cNetworkConnection::OutgoingRemoteConnection(const std::string& hostName) 
     RequestDisconnect(id, serial, false);
   }
   return 0xFFFF;
-}
-
-void cNetworkConnection::AbortPendingConnection() {
-  std::lock_guard<std::mutex> lock(mPendingLock);
-  if (mPendingClient != nullptr) emit mPendingClient->ClientWorker()->AbortPendingConnectionAttemptRequested();
 }
 
 UWORD cNetworkConnection::ConnectToHost(const std::string& hostName) {
@@ -394,20 +380,6 @@ void cNetworkConnection::DisconnectConnectionID(UWORD connectionId) {
     return;
   }
   if (const quint64 serial = SerialOf(connectionId)) RequestDisconnect(connectionId, serial, false);
-}
-
-void cNetworkConnection::DisconnectFromHost(const std::string& hostName) {
-  const UWORD id = ConnectionIdForHost(hostName);
-  if (id == 0xFFFF) {
-    EW_REPORT_ERROR("Cannot find connection for host: %s", hostName.c_str());
-    return;
-  }
-  DisconnectConnectionID(id);
-}
-
-void cNetworkConnection::DisconnectAtIndex(UWORD Index, bool LostComms) {
-  const UWORD id = UWORD(Index + 1);
-  if (const quint64 serial = SerialOf(id)) Disconnect(id, serial, LostComms);
 }
 
 void cNetworkConnection::RequestDisconnect(UWORD connectionId, quint64 serial, bool lostComms) {

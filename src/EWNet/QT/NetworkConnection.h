@@ -50,7 +50,6 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   // Opens a connection and waits for it at most the connect timeout. Must not
   // be called with the registry lock held: the router uses ConnectToHost.
   UWORD OutgoingRemoteConnection(const std::string& hostName);
-  void AbortPendingConnection();
 
   // cEWNetConnectionManagerBase; any thread.
   // Never waits: a new connection's ID is returned at once and what is sent
@@ -75,7 +74,6 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   void NewUDPConnection(UWORD connectionId);
 
   void DisconnectConnectionID(UWORD connectionId);
-  void DisconnectFromHost(const std::string& hostName);
 
  signals:
   void LostComms(UWORD ConnectionId, std::string HostName);
@@ -83,10 +81,6 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
                               QAbstractSocket::SocketError Error);
   void NumberOfConnectionsChanged(UBYTE NumberOfConnections);
   void UnitLowTTLWarning(UWORD ConnectionId, bool Low);
-
- public slots:
-  // Main thread. Takes down whatever connection holds the index now.
-  void DisconnectAtIndex(UWORD Index, bool LostComms);
 
  private:
   struct sEntry {
@@ -134,7 +128,4 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   std::mutex mLostCommsLock;
   cLostCommsSenderController* mSender = nullptr;
   cLostCommsReceiverController* mReceiver = nullptr;
-
-  std::mutex mPendingLock;
-  cClientConnectionThreadController* mPendingClient = nullptr;
 };

@@ -39,8 +39,8 @@ bool cConnectionBaseQt::Enqueue(QByteArray&& packet) {
     if (mQueueingStopped) return false;
     if (mQueuedBytes + ULONG(packet.size()) > mQueueCapBytes) {
       // The peer is not taking what it is sent: nothing more is queued, and
-      // the owner disconnects it.
-      overflow = !mOverflowed.exchange(true);
+      // the owner disconnects it. Stopping makes this the only report.
+      overflow = true;
       mQueueingStopped = true;
     } else {
       mQueuedBytes += ULONG(packet.size());
@@ -55,7 +55,7 @@ bool cConnectionBaseQt::Enqueue(QByteArray&& packet) {
     return false;
   }
   if (first) emit Send();
-  return !overflow;
+  return true;
 }
 
 bool cConnectionBaseQt::TakeNextPacket(QByteArray& packet) {

@@ -35,8 +35,6 @@ class cConnectionBaseQt : public QObject, public cConnectionBase {
   bool QueueUtilMessage(const UBYTE* payload, UWORD count);
 
   ULONG QueuedBytes();
-  ULONG PacketsTransmitted() const { return mPacketsTransmitted.load(); }
-  bool Overflowed() const { return mOverflowed.load(); }
 
  signals:
   void Send();
@@ -48,7 +46,6 @@ class cConnectionBaseQt : public QObject, public cConnectionBase {
  protected:
   // The oldest queued packet, or false when there is none.
   bool TakeNextPacket(QByteArray& packet);
-  void CountTransmitted() { mPacketsTransmitted.fetch_add(1); }
   // Refuses all further packets and frees the queued ones.
   void StopQueueing();
   // The delivery both transports share: stamps the connection, rewrites the
@@ -66,6 +63,4 @@ class cConnectionBaseQt : public QObject, public cConnectionBase {
   ULONG mQueuedBytes = 0;
   bool mQueueingStopped = false;
   const ULONG mQueueCapBytes;
-  std::atomic<bool> mOverflowed{false};
-  std::atomic<ULONG> mPacketsTransmitted{0};
 };

@@ -76,7 +76,6 @@ void cTCPConnection::WritePackets(qint64 highWater) {
       if (written <= 0) return;  // the packet is lost, later ones stay queued
       done += written;
     }
-    CountTransmitted();
   }
 }
 

@@ -34,7 +34,6 @@ class cTCPConnection : public cConnectionBaseQt {
   void Close(bool immediate);
   void StopTransmit();
   bool IsClosed() const { return mClosed.load(); }
-  bool ByeReceived() const { return mByeReceived.load(); }
 
  signals:
   void SignalByeSent();

@@ -46,7 +46,6 @@ void cUDPConnection::Transmit() {
                         int(error));
       }
     }
-    CountTransmitted();
   }
 }
 

@@ -177,7 +177,8 @@ void cSeekObject::EntrypointMessage(cEWNetMessage& message) {
 // ---------------------------------------------------------------------------
 // System builder
 
-// Ticked only to pace the retries of remote names; an idle tick costs a test.
+// Ticked only to pace the retries of remote names; an idle tick costs one
+// atomic read.
 cSystemBuilder::cSystemBuilder(const char* name, int defaultConnectionLossPolicy, short cacheSize)
     : cSeekObject(name, 0, true, cacheSize), mDefaultPolicy(defaultConnectionLossPolicy) {}
 
@@ -223,6 +224,7 @@ void cSystemBuilder::EntrypointMessage(cEWNetMessage& message) {
 }
 
 void cSystemBuilder::ActionTick() {
+  if (mRetryTicksLeft.load() == 0) return;
   std::lock_guard<std::recursive_mutex> guard(mLock);
   if (mRetryTicksLeft == 0 || --mRetryTicksLeft > 0) return;
   ProcessEvent(SB_OBJECT_NOT_FOUND, 0xFFFF, 0xFFFF);

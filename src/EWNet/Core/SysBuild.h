@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -152,6 +153,8 @@ class cSystemBuilder : public cSeekObject {
   // Waiting of the current command: for a local name to register, or for a
   // number of ticks before asking for a remote name again.
   std::string mWaitingForName;
-  int mRetryTicksLeft = 0;
+  // Set and counted down under mLock; read without it so that an idle tick
+  // takes no lock.
+  std::atomic<int> mRetryTicksLeft{0};
   int mRemoteAttempts = 0;
 };

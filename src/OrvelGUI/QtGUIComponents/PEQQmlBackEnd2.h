@@ -125,8 +125,6 @@ class cPEQQmlBackEnd2 : public QObject {
   void BandFreqChanged(int index);
   void BandGainChanged(int index);
   void BandWidthChanged(int index);
-  void BandFreqRangeChanged(int index);
-  void BandTypeChanged(int index);
   void BandPassChanged();
   void BandPassFreqChanged();
 
@@ -152,10 +150,6 @@ class cPEQQmlBackEnd2 : public QObject {
   void widthChanged(double width);
   void fullyBypassedChanged(bool fullyBypassed);
   void allBandsBypassedChanged();
-  void fillCurvesChanged();
-  void overviewModeChanged();
-  void bandPassChanged(bool bandPass);
-  void bandPassFreqChanged(UWORD bandPassFreq);
   void showQuantisedChanged();
   void quantisedMismatchChanged();
 
@@ -192,8 +186,6 @@ class cPEQQmlBackEnd2 : public QObject {
   bool mAllowSizeChanges = false;
   bool mCalculateCombinedCurve = true;
   bool mShowQuantised = false;
-  bool mBandPass = false;
-  UWORD mBandPassFreq = 26007;
   bool mFullyBypassed = false;
   bool mAllBandsBypassed = false;
   int mTimerId = 0;

@@ -52,6 +52,7 @@ bool cPEQQmlBackEnd2::setGainRange(int minimumDb, int maximumDb) {
   // The pixels per dB change with the range: every curve and the 0 dB line.
   mScaleChanged = true;
   RecalculateAll();
+  emit gainRangeChanged();
   return true;
 }
 

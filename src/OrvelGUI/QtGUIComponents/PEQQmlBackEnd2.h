@@ -33,8 +33,8 @@ class cPEQQmlBackEnd2 : public QObject {
   Q_PROPERTY(bool calculateCombinedCurve READ calculateCombinedCurve WRITE setCalculateCombinedCurve NOTIFY
                  calculateCombinedCurveChanged)
   Q_PROPERTY(double zeroYPos READ zeroYPos NOTIFY zeroYPosChanged)
-  Q_PROPERTY(int gainRangeMin READ gainRangeMin WRITE setGainRangeMin)
-  Q_PROPERTY(int gainRangeMax READ gainRangeMax WRITE setGainRangeMax)
+  Q_PROPERTY(int gainRangeMin READ gainRangeMin WRITE setGainRangeMin NOTIFY gainRangeChanged)
+  Q_PROPERTY(int gainRangeMax READ gainRangeMax WRITE setGainRangeMax NOTIFY gainRangeChanged)
   Q_PROPERTY(bool fillFromMin READ fillFromMin WRITE setFillFromMin NOTIFY fillFromMinChanged)
   Q_PROPERTY(bool allowSizeChanges READ allowSizeChanges WRITE setAllowSizeChanges NOTIFY allowSizeChangesChanged)
   Q_PROPERTY(float yScaleMargin READ yScaleMargin WRITE setYScaleMargin NOTIFY yScaleMarginChanged)
@@ -142,6 +142,7 @@ class cPEQQmlBackEnd2 : public QObject {
   void bandListChanged();
   void calculateCombinedCurveChanged();
   void zeroYPosChanged();
+  void gainRangeChanged();
   void fillFromMinChanged();
   void allowSizeChangesChanged();
   void yScaleMarginChanged();

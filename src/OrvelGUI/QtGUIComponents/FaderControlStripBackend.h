@@ -36,6 +36,9 @@ class cFaderControlStripBackend : public QObject {
   static constexpr GAIN kMeterDecay = GAIN(-0x300);  // 0xFD00, -3 dB a reading
   // The source of the meter.
   static constexpr const char* kMeteringSources = cMeteringSources::kName;
+  // The meter of control strip unit `strip` (cInOutFader's index): the
+  // metering sources publish the strips' levels in the units' order.
+  static constexpr UWORD MeterParameterOfStrip(int strip) { return UWORD(cMeteringSources::kMethodFirstLevel + strip); }
 
   explicit cFaderControlStripBackend(const QString& prefix = QString(), UWORD faderMinimum = kOutputMinimum,
                                      UWORD faderMaximum = kOutputMaximum, bool inputFader = false,

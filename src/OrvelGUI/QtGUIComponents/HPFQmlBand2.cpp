@@ -15,7 +15,6 @@ void cHPFQmlBand2::setHighPassType(nPEQ::eHighPassType type) {
 
 void cHPFQmlBand2::setDragPos(int XPos, int YPos) {
   (void)YPos;
-  mLastDrag.restart();
   if (!DragFrequencyTo(XPos)) return;
   Calculate(true);
   emit graphDragPointChanged();

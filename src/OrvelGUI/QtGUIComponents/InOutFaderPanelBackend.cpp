@@ -3,23 +3,20 @@
 #include <QByteArray>
 
 #include "EWNet/Core/RegRoutr.h"
-#include "OrvelGUI/Core/MeteringSources.h"
+#include "OrvelGUI/Core/InOutFader.h"
 
 namespace {
 
 struct sStrip {
   const char* mName;
   bool mInput;
-  // The unit: an input by name, or side and output number.
-  const char* mSide;
-  int mOutput;
-  int mMeterLevel;  // 0..7, as the metering sources publish them
+  // Its control strip unit, by the units' index (cInOutFader::StripName).
+  int mUnit;
 };
 
 constexpr sStrip kStrips[cInOutFaderPanelBackend::kStripCount] = {
-    {"Input L", true, nullptr, 0, 0}, {"Low L", false, "L", 1, 2},      {"Mid L", false, "L", 2, 4},
-    {"High L", false, "L", 3, 6},     {"Input R", true, nullptr, 0, 1}, {"Low R", false, "R", 1, 3},
-    {"Mid R", false, "R", 2, 5},      {"High R", false, "R", 3, 7},
+    {"Input L", true, 0}, {"Low L", false, 2}, {"Mid L", false, 4}, {"High L", false, 6},
+    {"Input R", true, 1}, {"Low R", false, 3}, {"Mid R", false, 5}, {"High R", false, 7},
 };
 
 }  // namespace
@@ -44,13 +41,11 @@ cFaderControlStripBackend* cInOutFaderPanelBackend::Strip(int index) const {
 
 QByteArray cInOutFaderPanelBackend::UnitName(int index) {
   if (index < 0 || index >= kStripCount) return QByteArray();
-  const sStrip& strip = kStrips[index];
-  if (strip.mInput) return QByteArray("InOutFader:") + strip.mName + " Control Strip Unit";
-  return QByteArray("InOutFader:") + strip.mSide + " Control Strip Unit" + QByteArray::number(strip.mOutput);
+  return QByteArray(cInOutFader::StripName(kStrips[index].mUnit));
 }
 
 UWORD cInOutFaderPanelBackend::MeterParameter(int index) {
-  return index >= 0 && index < kStripCount ? UWORD(cMeteringSources::kMethodFirstLevel + kStrips[index].mMeterLevel)
+  return index >= 0 && index < kStripCount ? cFaderControlStripBackend::MeterParameterOfStrip(kStrips[index].mUnit)
                                            : UWORD(0);
 }
 

@@ -1,8 +1,11 @@
 #include "OrvelGUI/QtGUIComponents/LowMidHighPanelBackend.h"
 
+#include <string>
+
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/DelayUnit.h"
-#include "OrvelGUI/Core/MeteringSources.h"
+#include "OrvelGUI/Core/InOutFader.h"
+#include "OrvelGUI/Core/LowMidHigh.h"
 #include "OrvelGUI/Core/ParametricEQGangDriver.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
 
@@ -19,19 +22,14 @@ int BandCountOf(int panelType) {
   }
 }
 
-// The output strips' meters: levels 2..7 for the three panels, the inputs'
-// for any other panel number.
-UWORD MeterParameter(int panelType, bool right) {
-  const int level = panelType >= 1 && panelType <= 3 ? 2 * panelType : 0;
-  return UWORD(cMeteringSources::kMethodFirstLevel + level + (right ? 1 : 0));
-}
-
-QByteArray Latin1(const QString& text) { return text.toLatin1(); }
+// The control strip unit of the panel's left or right output (cInOutFader's
+// index: the inputs, then left and right of outputs 1 to 3).
+int StripOf(int panelType, bool right) { return 2 * panelType + (right ? 1 : 0); }
 
 }  // namespace
 
 QString cLowMidHighPanelBackend::Name(int panelType, const char* which, const char* what) {
-  return QStringLiteral("LMH %1: %2 %3").arg(panelType).arg(QLatin1String(which), QLatin1String(what));
+  return QString::fromStdString(cLowMidHigh::ObjectName(panelType, which, what));
 }
 
 cLowMidHighPanelBackend::cLowMidHighPanelBackend(int panelType, QObject* parent)
@@ -81,29 +79,29 @@ cQtListBoxBackend* cLowMidHighPanelBackend::SlopeList(const char* which) {
 }
 
 bool cLowMidHighPanelBackend::LinkToUnits() {
-  const QByteArray highPass = Latin1(Name(mPanelType, "", "HPF Unit"));
-  const QByteArray lowPass = Latin1(Name(mPanelType, "", "LPF Unit"));
-  const QByteArray gang = Latin1(Name(mPanelType, "", "Parametric EQ Gang"));
-  const QByteArray delay = Latin1(Name(mPanelType, "", "Delay Unit"));
-  const QByteArray stripL = "InOutFader:L Control Strip Unit" + QByteArray::number(mPanelType);
-  const QByteArray stripR = "InOutFader:R Control Strip Unit" + QByteArray::number(mPanelType);
+  const std::string highPass = cLowMidHigh::ObjectName(mPanelType, "", "HPF Unit");
+  const std::string lowPass = cLowMidHigh::ObjectName(mPanelType, "", "LPF Unit");
+  const std::string gang = cLowMidHigh::ObjectName(mPanelType, "", "Parametric EQ Gang");
+  const std::string delay = cLowMidHigh::ObjectName(mPanelType, "", "Delay Unit");
+  const int stripL = StripOf(mPanelType, false);
+  const int stripR = StripOf(mPanelType, true);
 
   bool linked = true;
   const auto link = [&linked](bool queued) { linked = queued && linked; };
-  link(mBypassLF->LinkSourceToValue(highPass.constData(), cPassFilterUnit::kMethodBypass, false, true, true));
-  link(mValueLF->LinkSourceToValue(highPass.constData(), cPassFilterUnit::kMethodFrequency, false, true));
-  link(mSlopeLF->Driver()->LinkSourceToValue(highPass.constData(), cPassFilterUnit::kMethodSlope, false, true, true));
-  link(mBypassHF->LinkSourceToValue(lowPass.constData(), cPassFilterUnit::kMethodBypass, false, true, true));
-  link(mValueHF->LinkSourceToValue(lowPass.constData(), cPassFilterUnit::kMethodFrequency, false, true));
-  link(mSlopeHF->Driver()->LinkSourceToValue(lowPass.constData(), cPassFilterUnit::kMethodSlope, false, true, true));
-  link(mGanged->LinkSourceToValue(gang.constData(), cParametricEQGangDriver::kMethodGang, false, true, true));
-  link(mOutL->LinkToStrip(stripL.constData(), MeterParameter(mPanelType, false)));
-  link(mOutR->LinkToStrip(stripR.constData(), MeterParameter(mPanelType, true)));
-  link(mDelayL->LinkSourceToValue(delay.constData(), cDelayUnit::kMethodLeft, false, true));
-  link(mDelayR->LinkSourceToValue(delay.constData(), cDelayUnit::kMethodRight, false, true));
-  link(mDelayGanged->LinkSourceToValue(delay.constData(), cDelayUnit::kMethodGang, false, true, true));
-  link(mPeqL->LinkToEQUnit(Latin1(Name(mPanelType, "L", "Parametric EQ Unit")).constData()));
-  link(mPeqR->LinkToEQUnit(Latin1(Name(mPanelType, "R", "Parametric EQ Unit")).constData()));
+  link(mBypassLF->LinkSourceToValue(highPass.c_str(), cPassFilterUnit::kMethodBypass, false, true, true));
+  link(mValueLF->LinkSourceToValue(highPass.c_str(), cPassFilterUnit::kMethodFrequency, false, true));
+  link(mSlopeLF->Driver()->LinkSourceToValue(highPass.c_str(), cPassFilterUnit::kMethodSlope, false, true, true));
+  link(mBypassHF->LinkSourceToValue(lowPass.c_str(), cPassFilterUnit::kMethodBypass, false, true, true));
+  link(mValueHF->LinkSourceToValue(lowPass.c_str(), cPassFilterUnit::kMethodFrequency, false, true));
+  link(mSlopeHF->Driver()->LinkSourceToValue(lowPass.c_str(), cPassFilterUnit::kMethodSlope, false, true, true));
+  link(mGanged->LinkSourceToValue(gang.c_str(), cParametricEQGangDriver::kMethodGang, false, true, true));
+  link(mOutL->LinkToStrip(cInOutFader::StripName(stripL), cFaderControlStripBackend::MeterParameterOfStrip(stripL)));
+  link(mOutR->LinkToStrip(cInOutFader::StripName(stripR), cFaderControlStripBackend::MeterParameterOfStrip(stripR)));
+  link(mDelayL->LinkSourceToValue(delay.c_str(), cDelayUnit::kMethodLeft, false, true));
+  link(mDelayR->LinkSourceToValue(delay.c_str(), cDelayUnit::kMethodRight, false, true));
+  link(mDelayGanged->LinkSourceToValue(delay.c_str(), cDelayUnit::kMethodGang, false, true, true));
+  link(mPeqL->LinkToEQUnit(cLowMidHigh::ObjectName(mPanelType, "L", "Parametric EQ Unit").c_str()));
+  link(mPeqR->LinkToEQUnit(cLowMidHigh::ObjectName(mPanelType, "R", "Parametric EQ Unit").c_str()));
   return linked;
 }
 

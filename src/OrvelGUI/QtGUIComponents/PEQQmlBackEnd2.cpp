@@ -8,7 +8,6 @@
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
 #include "OrvelGUI/QtGUIComponents/PEQDriverInterface.h"
-#include "OrvelGUI/QtGUIComponents/PEQQmlBand2.h"
 
 namespace {
 
@@ -53,6 +52,7 @@ bool cPEQQmlBackEnd2::setGainRange(int minimumDb, int maximumDb) {
   // The pixels per dB change with the range: every curve and the 0 dB line.
   mScaleChanged = true;
   RecalculateAll();
+  emit gainRangeChanged();
   return true;
 }
 
@@ -64,7 +64,6 @@ void cPEQQmlBackEnd2::setFillFromMin(bool fromMin) {
   mFillFromMin = fromMin;
   RecalculateAll();
   emit fillFromMinChanged();
-  emit fillCurvesChanged();
 }
 
 void cPEQQmlBackEnd2::setAllowSizeChanges(bool allow) {
@@ -290,23 +289,13 @@ void cPEQQmlBackEnd2::SetFullyBypassed(bool Bypass) {
 }
 
 void cPEQQmlBackEnd2::SetBandPass(bool BandPass) {
-  {
-    QReadLocker lock(&mBandListLock);
-    for (cPEQQmlBandBase2* band : mBands) band->SetBandPass(BandPass);
-  }
-  if (BandPass == mBandPass) return;
-  mBandPass = BandPass;
-  emit bandPassChanged(BandPass);
+  QReadLocker lock(&mBandListLock);
+  for (cPEQQmlBandBase2* band : mBands) band->SetBandPass(BandPass);
 }
 
 void cPEQQmlBackEnd2::SetBandPassFreq(UWORD BandPassFreq) {
-  {
-    QReadLocker lock(&mBandListLock);
-    for (cPEQQmlBandBase2* band : mBands) band->SetBandPassFreq(BandPassFreq);
-  }
-  if (BandPassFreq == mBandPassFreq) return;
-  mBandPassFreq = BandPassFreq;
-  emit bandPassFreqChanged(BandPassFreq);
+  QReadLocker lock(&mBandListLock);
+  for (cPEQQmlBandBase2* band : mBands) band->SetBandPassFreq(BandPassFreq);
 }
 
 void cPEQQmlBackEnd2::BandFreqChanged(int index) {
@@ -322,18 +311,6 @@ void cPEQQmlBackEnd2::BandGainChanged(int index) {
 void cPEQQmlBackEnd2::BandWidthChanged(int index) {
   cPEQQmlBandBase2* band = Band(index);
   if (band != nullptr && mDriver) mDriver->WriteBandWidthIndex(UBYTE(index), band->Width());
-}
-
-void cPEQQmlBackEnd2::BandFreqRangeChanged(int index) {
-  cPEQQmlBandBase2* band = Band(index);
-  if (band != nullptr && mDriver) {
-    mDriver->WriteBandFreqRange(UBYTE(index), band->FrequencyRangeMinCode(), band->FrequencyRangeMaxCode());
-  }
-}
-
-void cPEQQmlBackEnd2::BandTypeChanged(int index) {
-  auto* band = qobject_cast<cPEQQmlBand2*>(Band(index));
-  if (band != nullptr && mDriver) mDriver->WriteBandEQType(UBYTE(index), UBYTE(band->type()));
 }
 
 void cPEQQmlBackEnd2::BandPassChanged() {

@@ -33,8 +33,8 @@ class cPEQQmlBackEnd2 : public QObject {
   Q_PROPERTY(bool calculateCombinedCurve READ calculateCombinedCurve WRITE setCalculateCombinedCurve NOTIFY
                  calculateCombinedCurveChanged)
   Q_PROPERTY(double zeroYPos READ zeroYPos NOTIFY zeroYPosChanged)
-  Q_PROPERTY(int gainRangeMin READ gainRangeMin WRITE setGainRangeMin)
-  Q_PROPERTY(int gainRangeMax READ gainRangeMax WRITE setGainRangeMax)
+  Q_PROPERTY(int gainRangeMin READ gainRangeMin WRITE setGainRangeMin NOTIFY gainRangeChanged)
+  Q_PROPERTY(int gainRangeMax READ gainRangeMax WRITE setGainRangeMax NOTIFY gainRangeChanged)
   Q_PROPERTY(bool fillFromMin READ fillFromMin WRITE setFillFromMin NOTIFY fillFromMinChanged)
   Q_PROPERTY(bool allowSizeChanges READ allowSizeChanges WRITE setAllowSizeChanges NOTIFY allowSizeChangesChanged)
   Q_PROPERTY(float yScaleMargin READ yScaleMargin WRITE setYScaleMargin NOTIFY yScaleMarginChanged)
@@ -125,8 +125,6 @@ class cPEQQmlBackEnd2 : public QObject {
   void BandFreqChanged(int index);
   void BandGainChanged(int index);
   void BandWidthChanged(int index);
-  void BandFreqRangeChanged(int index);
-  void BandTypeChanged(int index);
   void BandPassChanged();
   void BandPassFreqChanged();
 
@@ -144,6 +142,7 @@ class cPEQQmlBackEnd2 : public QObject {
   void bandListChanged();
   void calculateCombinedCurveChanged();
   void zeroYPosChanged();
+  void gainRangeChanged();
   void fillFromMinChanged();
   void allowSizeChangesChanged();
   void yScaleMarginChanged();
@@ -152,10 +151,6 @@ class cPEQQmlBackEnd2 : public QObject {
   void widthChanged(double width);
   void fullyBypassedChanged(bool fullyBypassed);
   void allBandsBypassedChanged();
-  void fillCurvesChanged();
-  void overviewModeChanged();
-  void bandPassChanged(bool bandPass);
-  void bandPassFreqChanged(UWORD bandPassFreq);
   void showQuantisedChanged();
   void quantisedMismatchChanged();
 
@@ -192,8 +187,6 @@ class cPEQQmlBackEnd2 : public QObject {
   bool mAllowSizeChanges = false;
   bool mCalculateCombinedCurve = true;
   bool mShowQuantised = false;
-  bool mBandPass = false;
-  UWORD mBandPassFreq = 26007;
   bool mFullyBypassed = false;
   bool mAllBandsBypassed = false;
   int mTimerId = 0;

@@ -18,9 +18,7 @@ cPEQQmlBandBase2::cPEQQmlBandBase2(QObject* parent)
     : QObject(parent),
       mPath(new QPainterPathWrapper(this)),
       mLinePath(new QPainterPathWrapper(this)),
-      mQuantisedLinePath(new QPainterPathWrapper(this)) {
-  mLastDrag.start();
-}
+      mQuantisedLinePath(new QPainterPathWrapper(this)) {}
 
 cPEQQmlBandBase2::~cPEQQmlBandBase2() = default;
 
@@ -94,14 +92,6 @@ void cPEQQmlBandBase2::setBandColour(QColor colour) {
   if (colour == mBandColour) return;
   mBandColour = colour;
   emit bandColourChanged(colour);
-  emit bandLineColorChanged();
-  emit bandFillColorChanged();
-}
-
-void cPEQQmlBandBase2::setBandBackground(QString background) {
-  if (background == mBandBackground) return;
-  mBandBackground = background;
-  emit bandBackgroundChanged();
 }
 
 void cPEQQmlBandBase2::AttachToGraph(cPEQQmlBackEnd2* graph) {
@@ -186,7 +176,6 @@ bool cPEQQmlBandBase2::DragFrequencyTo(int x) {
 }
 
 void cPEQQmlBandBase2::setDragPos(int XPos, int YPos) {
-  mLastDrag.restart();
   bool changed = DragFrequencyTo(XPos);
   if (HasGain()) {
     const int gain = std::clamp(Plot().GainOfY(YPos), int(mGainRangeMin), int(mGainRangeMax));

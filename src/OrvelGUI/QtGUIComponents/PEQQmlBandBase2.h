@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointF>
-#include <QString>
 #include <QVector>
 #include <vector>
 
@@ -28,7 +26,6 @@ class cPEQQmlBandBase2 : public QObject {
   Q_PROPERTY(double gainRangeMax READ gainRangeMax WRITE setGainRangeMax NOTIFY gainRangeMaxChanged)
   Q_PROPERTY(bool addToCombined READ addToCombined WRITE setAddToCombined NOTIFY addToCombinedChanged)
   Q_PROPERTY(QColor bandColour READ bandColour WRITE setBandColour NOTIFY bandColourChanged)
-  Q_PROPERTY(QString bandBackground READ bandBackground WRITE setBandBackground NOTIFY bandBackgroundChanged)
   Q_PROPERTY(QPainterPathWrapper* path READ path CONSTANT)
   Q_PROPERTY(QPainterPathWrapper* linePath READ linePath CONSTANT)
   // The device's curve (drawn while the graph's showQuantised is on) and
@@ -53,7 +50,6 @@ class cPEQQmlBandBase2 : public QObject {
   double gainRangeMax() const { return mGainRangeMax / 256.0; }
   bool addToCombined() const { return mAddToCombined; }
   QColor bandColour() const { return mBandColour; }
-  QString bandBackground() const { return mBandBackground; }
   QPainterPathWrapper* path() const { return mPath; }
   QPainterPathWrapper* linePath() const { return mLinePath; }
   QPainterPathWrapper* quantisedLinePath() const { return mQuantisedLinePath; }
@@ -108,14 +104,11 @@ class cPEQQmlBandBase2 : public QObject {
   void setBandColour(QColor colour);
   void SetBandPass(bool bandPass);
   void SetBandPassFreq(UWORD frequency);
-  void setBandBackground(QString background);
 
  signals:
   void graphDragPointChanged();
   void bypassedChanged();
   void addToCombinedChanged(bool addToCombined);
-  void bandLineColorChanged();
-  void bandFillColorChanged();
   void frequencyRangeMinChanged();
   void frequencyRangeMaxChanged();
   void gainRangeMinChanged();
@@ -125,7 +118,6 @@ class cPEQQmlBandBase2 : public QObject {
   void WidthChanged();
   void BandPassChanged();
   void BandPassFreqChanged();
-  void bandBackgroundChanged();
   void bandColourChanged(QColor colour);
   void quantisedChanged();
 
@@ -145,7 +137,6 @@ class cPEQQmlBandBase2 : public QObject {
   UWORD mFrequency = 10699;
   UWORD mWidth = 0;
   GAIN mGain = 0;
-  QElapsedTimer mLastDrag;
 
  private:
   void CalculateQuantised();
@@ -161,7 +152,6 @@ class cPEQQmlBandBase2 : public QObject {
   bool mBypassed = false;
   bool mAddToCombined = true;
   QColor mBandColour;
-  QString mBandBackground;
   std::vector<double> mOmega;
   std::vector<double> mOmegaSquared;
   std::vector<double> mDb;

@@ -112,7 +112,6 @@ Item {
         title: panel.ganged ? qsTr("EQ LEFT + RIGHT") : qsTr("EQ LEFT")
         backend: panel.backend ? panel.backend.peqBlockL : null
         gangDriver: panel.backend ? panel.backend.ganged : null
-        panelType: panel.panelType
     }
 
     PEQBlock {
@@ -126,7 +125,6 @@ Item {
         visible: !panel.ganged
         title: qsTr("EQ RIGHT")
         backend: panel.backend ? panel.backend.peqBlockR : null
-        panelType: panel.panelType
     }
 
     FaderBlock {

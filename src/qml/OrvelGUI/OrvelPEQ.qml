@@ -20,9 +20,6 @@ Item {
     property bool showQuantised: false
     property int selectedBand: -1
     readonly property PEQQmlBackEnd graph: graphInstance.object
-    // The graph's gain range, which it keeps from its start.
-    readonly property int gainRangeMin: -20
-    readonly property int gainRangeMax: 20
     property alias handles: handles
 
     implicitWidth: 800 * Theme.scaleFactor
@@ -64,8 +61,6 @@ Item {
         anchors.fill: parent
         graph: peq.graph
         font: labelMetrics.font
-        gainRangeMin: peq.gainRangeMin
-        gainRangeMax: peq.gainRangeMax
     }
 
     Repeater {

@@ -14,10 +14,10 @@ Rectangle {
     property PEQBlockBackend backend: null
     // Given to the block that carries the equalisers' gang switch.
     property QtBooleanSwitchDriver gangDriver: null
-    property int panelType: 3
     property string title: ""
     property bool showQuantised: false
-    readonly property int bandCount: Bands.countOfPanel(panelType)
+    // 2, 4 or 6, as the backend made its bands.
+    readonly property int bandCount: backend ? backend.bands.count : 0
     readonly property string mismatchText: mismatchNames(graph.graph ? graph.graph.quantisedMismatchBands : [])
     property alias graph: graph
     property alias deviceCurveButton: deviceCurveButton
@@ -108,7 +108,7 @@ Rectangle {
         width: parent.width - 2 * Styles.margin
         height: parent.height - y - bands.height - 2 * Styles.margin
         driver: block.backend ? block.backend.peqDriver : null
-        bandCount: block.backend ? block.bandCount : 0
+        bandCount: block.bandCount
         showQuantised: block.showQuantised
     }
 

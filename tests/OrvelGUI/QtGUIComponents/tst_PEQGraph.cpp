@@ -229,12 +229,16 @@ class tst_PEQGraph : public QObject {
   void gainRangeRefusesAnEmptyRange() {
     cReportCapture reports;
     cGraph g(1);
+    QSignalSpy changed(&g.mGraph, &cPEQQmlBackEnd2::gainRangeChanged);
+    QVERIFY(changed.isValid());
     g.mGraph.setGainRangeMin(20);
     g.mGraph.setGainRangeMax(-25);
     QCOMPARE(g.mGraph.gainRangeMin(), -20);
     QCOMPARE(g.mGraph.gainRangeMax(), 20);
     QCOMPARE(reports.Count("Gain range refused"), 2);
+    QCOMPARE(changed.count(), 0);
     QVERIFY(g.mGraph.setGainRange(-30, 30));
+    QCOMPARE(changed.count(), 1);
     QCOMPARE(g.mGraph.Plot().PixelsPerDb(), 325.0 / 60.0);
     RunPasses();
     QCOMPARE(PointsOf(g.mBands[0]->linePath()->painterPath()).first().y(), g.mGraph.Plot().YOfDb(0.0));

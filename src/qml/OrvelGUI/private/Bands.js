@@ -17,11 +17,6 @@ function positions(bandCount) {
     return [0, 1, 2, 3, 4, 5]
 }
 
-// The band count of a panel: 1 Low, 2 Mid, anything else High.
-function countOfPanel(panelType) {
-    return panelType === 1 ? 2 : panelType === 2 ? 4 : 6
-}
-
 function colour(bandCount, index) { return colours[positions(bandCount)[index]] }
 function background(bandCount, index) { return backgrounds[positions(bandCount)[index]] }
 function name(bandCount, index) { return names[positions(bandCount)[index]] }

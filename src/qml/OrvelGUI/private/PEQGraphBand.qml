@@ -7,5 +7,4 @@ PEQQmlBand {
     property int index: 0
 
     bandColour: Bands.colour(bandCount, index)
-    bandBackground: Bands.background(bandCount, index)
 }

@@ -11,8 +11,6 @@ Item {
 
     property PEQQmlBackEnd graph: null
     property font font
-    property int gainRangeMin: -20
-    property int gainRangeMax: 20
 
     PathPainterPath { id: minorGrid; path: graphScale.graph ? graphScale.graph.svgPathDataScaleMinor : null }
     PathPainterPath { id: majorGrid; path: graphScale.graph ? graphScale.graph.svgPathDataScaleMajor : null }
@@ -48,8 +46,8 @@ Item {
 
         Text {
             x: 2
-            y: Math.round((graphScale.gainRangeMax - modelData) * graphScale.height / (graphScale.gainRangeMax - graphScale.gainRangeMin)
-                          + 0.5 - height / 2)
+            y: Math.round((graphScale.graph.gainRangeMax - modelData) * graphScale.height
+                          / (graphScale.graph.gainRangeMax - graphScale.graph.gainRangeMin) + 0.5 - height / 2)
             text: modelData > 0 ? "+" + modelData : String(modelData)
             color: "#8aa0a6"
             font: graphScale.font

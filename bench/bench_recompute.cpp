@@ -1,6 +1,7 @@
 #include <benchmark/benchmark.h>
 #include <memory>
 
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/HPFDriver.h"
 #include "OrvelGUI/Core/LPFDriver.h"
@@ -8,7 +9,6 @@
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
 
 namespace {
 

@@ -13,15 +13,15 @@
 #include <cstdio>
 #include <memory>
 
+#include "OrvelGUI/Config/ConfigCommands.h"
+#include "OrvelGUI/Config/ConfigJson.h"
+#include "OrvelGUI/Config/ConfigText.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/RemoteCommand.h"
+#include "OrvelGUI/Config/SerialDeviceQuery.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
-#include "OrvelGUI/Core/ConfigCommands.h"
-#include "OrvelGUI/Core/ConfigJson.h"
-#include "OrvelGUI/Core/ConfigText.h"
-#include "OrvelGUI/Core/Configuration.h"
-#include "OrvelGUI/Core/RemoteCommand.h"
 #include "OrvelGUI/Core/SavesManager.h"
-#include "OrvelGUI/Core/SerialDeviceQuery.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "OrvelGUI/Core/Version.h"
 
 namespace {

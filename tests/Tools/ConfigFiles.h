@@ -7,8 +7,8 @@
 #include <QRandomGenerator>
 #include <QString>
 
-#include "OrvelGUI/Core/Configuration.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "Tools/CliSupport.h"
 
 // Writes `configuration` through the program's own units and saves manager.

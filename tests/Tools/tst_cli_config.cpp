@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "OrvelGUI/Core/ConfigJson.h"
-#include "OrvelGUI/Core/Configuration.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
+#include "OrvelGUI/Config/ConfigJson.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "Tools/CliSupport.h"
 
 namespace {

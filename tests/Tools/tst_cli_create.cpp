@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "AES-Standards/Convert.h"
-#include "OrvelGUI/Core/ConfigJson.h"
+#include "OrvelGUI/Config/ConfigJson.h"
 #include "Tools/ConfigFiles.h"
 
 class tst_cli_create : public QObject {

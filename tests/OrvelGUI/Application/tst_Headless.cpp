@@ -8,8 +8,8 @@
 
 #include "DevSim/SimFixture.h"
 #include "LoaderProcess.h"
-#include "OrvelGUI/Core/Configuration.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 
 namespace {
 

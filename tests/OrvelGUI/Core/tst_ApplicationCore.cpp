@@ -8,9 +8,11 @@
 #include "AudioRig.h"
 #include "Common/FileSupport.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Config/ConfigJson.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/SerialDeviceQuery.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
-#include "OrvelGUI/Core/ConfigJson.h"
-#include "OrvelGUI/Core/Configuration.h"
 #include "OrvelGUI/Core/ControlStripDriver.h"
 #include "OrvelGUI/Core/DelayDriver.h"
 #include "OrvelGUI/Core/DelayUnit.h"
@@ -21,8 +23,6 @@
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
-#include "OrvelGUI/Core/SerialDeviceQuery.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "TestSupport.h"
 
 namespace {

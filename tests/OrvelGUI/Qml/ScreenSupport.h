@@ -12,9 +12,10 @@
 
 #include "DevSim/DeviceSimulator.h"
 #include "DevSim/SimFixture.h"
+#include "OrvelGUI/Config/ConfigJson.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
-#include "OrvelGUI/Core/ConfigJson.h"
-#include "OrvelGUI/Core/Configuration.h"
 #include "OrvelGUI/Core/ControlStripDriver.h"
 #include "OrvelGUI/Core/DelayDriver.h"
 #include "OrvelGUI/Core/DelayUnit.h"
@@ -24,7 +25,6 @@
 #include "OrvelGUI/Core/LowMidHigh.h"
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
 #include "QmlFixture.h"
 
 // Every strip gain, pass-filter frequency, delay and equaliser band away

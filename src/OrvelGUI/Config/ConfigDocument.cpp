@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/ConfigDocument.h"
+#include "OrvelGUI/Config/ConfigDocument.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -6,9 +6,9 @@
 #include <initializer_list>
 
 #include "AES-Standards/Convert.h"
+#include "OrvelGUI/Config/ConfigJson.h"
+#include "OrvelGUI/Config/NearestCode.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
-#include "OrvelGUI/Core/ConfigJson.h"
-#include "OrvelGUI/Core/NearestCode.h"
 
 namespace configjson {
 namespace {

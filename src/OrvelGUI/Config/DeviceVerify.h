@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "OrvelGUI/Core/SerialDeviceQuery.h"
+#include "OrvelGUI/Config/SerialDeviceQuery.h"
 
 class cOfflineAssembly;
 

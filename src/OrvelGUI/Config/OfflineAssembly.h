@@ -2,9 +2,9 @@
 
 #include <QString>
 
-#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/SerialInterface.h"
-#include "OrvelGUI/Core/StandaloneAssembly.h"
 
 // The program's units without a device, driven by the calling thread: what
 // a freshly started program holds, a configuration file recalled into it, and

@@ -1,19 +1,19 @@
-#include "OrvelGUI/Core/ConfigCommands.h"
+#include "OrvelGUI/Config/ConfigCommands.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTextStream>
 #include <cstdio>
 
-#include "OrvelGUI/Core/CliArguments.h"
-#include "OrvelGUI/Core/ConfigDocument.h"
-#include "OrvelGUI/Core/ConfigJson.h"
-#include "OrvelGUI/Core/DeviceVerify.h"
-#include "OrvelGUI/Core/FilterChains.h"
-#include "OrvelGUI/Core/FilterImport.h"
-#include "OrvelGUI/Core/FilterText.h"
-#include "OrvelGUI/Core/OfflineAssembly.h"
-#include "OrvelGUI/Core/ResponsePlot.h"
+#include "OrvelGUI/Config/CliArguments.h"
+#include "OrvelGUI/Config/ConfigDocument.h"
+#include "OrvelGUI/Config/ConfigJson.h"
+#include "OrvelGUI/Config/DeviceVerify.h"
+#include "OrvelGUI/Config/FilterChains.h"
+#include "OrvelGUI/Config/FilterImport.h"
+#include "OrvelGUI/Config/FilterText.h"
+#include "OrvelGUI/Config/OfflineAssembly.h"
+#include "OrvelGUI/Config/ResponsePlot.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
-#include "OrvelGUI/Core/DeviceVerify.h"
+#include "OrvelGUI/Config/DeviceVerify.h"
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Config/FilterChains.h"
+#include "OrvelGUI/Config/OfflineAssembly.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
 #include "OrvelGUI/Core/BiquadDriver.h"
 #include "OrvelGUI/Core/ControlStripDriver.h"
 #include "OrvelGUI/Core/ControlStripUnit.h"
 #include "OrvelGUI/Core/DelayDriver.h"
 #include "OrvelGUI/Core/DelayUnit.h"
-#include "OrvelGUI/Core/FilterChains.h"
 #include "OrvelGUI/Core/InOutFader.h"
 #include "OrvelGUI/Core/LowMidHigh.h"
-#include "OrvelGUI/Core/OfflineAssembly.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <QString>
 #include <vector>
 
-#include "OrvelGUI/Core/Configuration.h"
-#include "OrvelGUI/Core/FilterChains.h"
-#include "OrvelGUI/Core/StandardFilter.h"
+#include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/FilterChains.h"
+#include "OrvelGUI/Config/StandardFilter.h"
 
 // A configuration's filters as text for other tools, one output (panel and
 // side) after another:

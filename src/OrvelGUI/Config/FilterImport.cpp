@@ -1,13 +1,13 @@
-#include "OrvelGUI/Core/FilterImport.h"
+#include "OrvelGUI/Config/FilterImport.h"
 
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
 
 #include "AES-Standards/Convert.h"
+#include "OrvelGUI/Config/FilterChains.h"
+#include "OrvelGUI/Config/OfflineAssembly.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
-#include "OrvelGUI/Core/FilterChains.h"
-#include "OrvelGUI/Core/OfflineAssembly.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/ConfigText.h"
+#include "OrvelGUI/Config/ConfigText.h"
 
 #include <QTextStream>
 

@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/ConfigJson.h"
+#include "OrvelGUI/Config/ConfigJson.h"
 
 #include <QJsonArray>
 #include <cmath>

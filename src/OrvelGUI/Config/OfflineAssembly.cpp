@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/OfflineAssembly.h"
+#include "OrvelGUI/Config/OfflineAssembly.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/SerialDeviceQuery.h"
+#include "OrvelGUI/Config/SerialDeviceQuery.h"
 
 #include <QElapsedTimer>
 #include <QThread>

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Config/Configuration.h"
 
 // A configuration as text for people, unit by unit: every stored value with
 // its decoded value and unit, the stored code in brackets.

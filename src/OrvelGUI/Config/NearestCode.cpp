@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/NearestCode.h"
+#include "OrvelGUI/Config/NearestCode.h"
 
 #include <cmath>
 

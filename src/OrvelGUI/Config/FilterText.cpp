@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/FilterText.h"
+#include "OrvelGUI/Config/FilterText.h"
 
 #include <QRegularExpression>
 #include <QTextStream>

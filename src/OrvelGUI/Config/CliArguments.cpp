@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/CliArguments.h"
+#include "OrvelGUI/Config/CliArguments.h"
 
 #include <QFile>
 

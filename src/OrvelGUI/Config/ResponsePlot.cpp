@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/ResponsePlot.h"
+#include "OrvelGUI/Config/ResponsePlot.h"
 
 #include <QImage>
 #include <QPainter>

@@ -3,7 +3,7 @@
 #include <QString>
 #include <vector>
 
-#include "OrvelGUI/Core/FilterText.h"
+#include "OrvelGUI/Config/FilterText.h"
 
 class cOfflineAssembly;
 

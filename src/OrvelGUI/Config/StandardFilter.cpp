@@ -1,12 +1,12 @@
-#include "OrvelGUI/Core/StandardFilter.h"
+#include "OrvelGUI/Config/StandardFilter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 
 #include "AES-Standards/Convert.h"
+#include "OrvelGUI/Config/NearestCode.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
-#include "OrvelGUI/Core/NearestCode.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 
 namespace {

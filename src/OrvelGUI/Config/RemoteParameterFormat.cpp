@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/RemoteParameterFormat.h"
+#include "OrvelGUI/Config/RemoteParameterFormat.h"
 
 #include <QRegularExpression>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <QJsonObject>
 #include <QString>
 
-#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Config/Configuration.h"
 
 // The JSON form of a configuration (ConfigJson.h) as people write it: any
 // field may be left out, and a value may be given by its stored code

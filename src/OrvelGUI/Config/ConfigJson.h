@@ -3,7 +3,7 @@
 #include <QJsonObject>
 #include <QString>
 
-#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Config/Configuration.h"
 
 // The public, stable JSON form of a configuration:
 //   {"format": "orvel-config", "version": 3,

@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/FilterChains.h"
+#include "OrvelGUI/Config/FilterChains.h"
 
 #include <QJsonObject>
 #include <QTextStream>
@@ -7,10 +7,10 @@
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "OrvelGUI/Config/OfflineAssembly.h"
 #include "OrvelGUI/Core/HPFDriver.h"
 #include "OrvelGUI/Core/LPFDriver.h"
 #include "OrvelGUI/Core/LowMidHigh.h"
-#include "OrvelGUI/Core/OfflineAssembly.h"
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
 

@@ -4,8 +4,8 @@
 #include <QString>
 #include <vector>
 
+#include "OrvelGUI/Config/Configuration.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
-#include "OrvelGUI/Core/Configuration.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 
 class cOfflineAssembly;

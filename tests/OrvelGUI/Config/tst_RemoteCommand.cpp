@@ -4,8 +4,8 @@
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/QT/TransportFixture.h"
-#include "OrvelGUI/Core/RemoteCommand.h"
-#include "OrvelGUI/Core/RemoteParameterFormat.h"
+#include "OrvelGUI/Config/RemoteCommand.h"
+#include "OrvelGUI/Config/RemoteParameterFormat.h"
 #include "TestSupport.h"
 
 namespace {

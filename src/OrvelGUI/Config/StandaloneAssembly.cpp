@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/StandaloneAssembly.h"
+#include "OrvelGUI/Config/StandaloneAssembly.h"
 
 #include "EWNet/Core/Syscall.h"
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Config/Configuration.h"
 
 // Filters as room-measurement tools and audio pipelines name them (peak,
 // first-order shelves, Butterworth and Bessel pass filters), and how the

@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/Configuration.h"
+#include "OrvelGUI/Config/Configuration.h"
 
 #include <QBuffer>
 #include <QDataStream>

@@ -1,4 +1,4 @@
-#include "OrvelGUI/Core/RemoteCommand.h"
+#include "OrvelGUI/Config/RemoteCommand.h"
 
 #include <QHostAddress>
 
@@ -7,7 +7,7 @@
 #include "EWNet/Core/Syscall.h"
 #include "EWNet/QT/NetworkConnection.h"
 #include "EWNet/QT/RemoteSession.h"
-#include "OrvelGUI/Core/RemoteParameterFormat.h"
+#include "OrvelGUI/Config/RemoteParameterFormat.h"
 
 const char* const kRemoteCommandUsage =
     "HOST[:PORT] find NAME | get NAME PARAM | set NAME PARAM VALUE | watch NAME PARAM [--seconds N]";

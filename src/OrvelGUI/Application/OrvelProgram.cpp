@@ -16,6 +16,7 @@
 
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/QT/EWNetTCPServer.h"
+#include "OrvelGUI/Application/SceneGraphBackend.h"
 #include "OrvelGUI/Application/SingleInstanceGuard.h"
 #include "OrvelGUI/Core/Version.h"
 #include "OrvelGUI/QtGUIComponents/OrvelQmlBackend.h"
@@ -151,6 +152,7 @@ int RunOrvelProgram(int argc, char** argv, const sOrvelProgramOptions& options) 
   QCoreApplication::setApplicationName(QString::fromLatin1(kOrvelApplicationName));
   RegisterOrvelQmlTypes();
   QGuiApplication application(argc, argv);
+  ChooseSoftwareRendererWithoutOpenGL();
   InitOrvelResources();
   AddOrvelApplicationFont();
   qInfo() << "OrvelGUI Main";

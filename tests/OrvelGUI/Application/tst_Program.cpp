@@ -82,6 +82,38 @@ class tst_Program : public QObject {
     QVERIFY2(!HasQtWarnings(output), output.constData());
   }
 
+  // The offscreen platform can make no OpenGL context, as on a machine
+  // without a working driver: both programs draw with the software renderer,
+  // say so once, and run and end as usual. A renderer chosen by the user is
+  // kept without a word.
+  void withoutOpenGLTheSoftwareRendererDraws_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("notes");
+    QTest::newRow("loader, no renderer chosen") << "orvel-loader"
+                                                << "" << 1;
+    QTest::newRow("editor, no renderer chosen") << "orvel-editor"
+                                                << "" << 1;
+    QTest::newRow("loader, software chosen") << "orvel-loader"
+                                             << "software" << 0;
+  }
+  void withoutOpenGLTheSoftwareRendererDraws() {
+    QFETCH(QString, program);
+    QFETCH(QString, backend);
+    QFETCH(int, notes);
+    sLoaderPlace place;
+    QProcessEnvironment environment;
+    environment.insert("QT_QUICK_BACKEND", backend);
+    cLoaderProcess running(place, {}, environment, program);
+    QVERIFY2(running.WaitForOutput("First frame in: "), running.Output().constData());
+    QVERIFY(running.Signal(SIGTERM));
+    QCOMPARE(running.WaitForExit(), 0);
+    const QByteArray output = running.Output();
+    QCOMPARE(output.count("drawing with Qt Quick's software renderer"), notes);
+    QVERIFY2(!output.contains("Failed to create OpenGL context"), output.constData());
+    QVERIFY2(output.endsWith("cApplication destroyed\n"), output.constData());
+  }
+
   // A second copy says so, shows its message box and ends with 0 once the
   // box is closed; the first goes on. A copy killed outright leaves its
   // guard behind, and that does not block the next start.

@@ -62,6 +62,12 @@ void cClientConnectionThreadWorker::TCPSocketConnected() {
   auto* tcp = new cTCPConnection(mSocket, mConnectionId, mSettings.mSendQueueCapBytes, mSettings.mByeWaitMs);
   connect(tcp, &cTCPConnection::HelloAckReceived, this, &cClientConnectionThreadWorker::RemoteUDPPortReceived,
           Qt::DirectConnection);
+  connect(
+      tcp, &cTCPConnection::RefusedByPeer, this,
+      [this](UBYTE reason) {
+        if (mManager != nullptr) mManager->NoteRefusedByPeer(mConnectionId, HostName(), reason);
+      },
+      Qt::DirectConnection);
   AdoptTCP(tcp);
   tcp->SendHello(udp->LocalPort());
   ReleaseHeldMessages();

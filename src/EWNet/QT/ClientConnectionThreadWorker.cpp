@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "EWNet/Core/ErrLog.h"
+#include "EWNet/QT/NetworkConnection.h"
 #include "EWNet/QT/TCPConnection.h"
 #include "EWNet/QT/UDPConnection.h"
 

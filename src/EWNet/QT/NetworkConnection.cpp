@@ -131,7 +131,7 @@ cNetworkConnection::tAllowedPeers cNetworkConnection::AllowedPeers() {
 
 bool cNetworkConnection::Admits(const QHostAddress& peer) {
   const tAllowedPeers peers = AllowedPeers();
-  if (!peer.isNull() && peers->Admits(peer)) return true;
+  if (peers->Admits(peer)) return true;
   // A new list is a new story: its refusals are told afresh.
   if (peers != mReportedFor) {
     mReportedFor = peers;
@@ -139,7 +139,9 @@ bool cNetworkConnection::Admits(const QHostAddress& peer) {
   }
   bool isV4 = false;
   const quint32 v4 = peer.toIPv4Address(&isV4);
-  const QString text = peer.isNull() ? QStringLiteral("an unknown address") : isV4 ? QHostAddress(v4).toString() : peer.toString();
+  const QString text = peer.isNull() ? QStringLiteral("an unknown address")
+                       : isV4        ? QHostAddress(v4).toString()
+                                     : peer.toString();
   if (mRefusedReported.size() <= kMaxRefusedReported && mRefusedReported.insert(text).second) {
     const std::string setting = mAllowedPeersSetting.empty() ? std::string("loopback only") : mAllowedPeersSetting;
     if (mRefusedReported.size() > kMaxRefusedReported) {

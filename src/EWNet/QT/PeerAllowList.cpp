@@ -84,6 +84,7 @@ QList<QPair<QHostAddress, int>> cPeerAllowList::LocalSubnets() {
 }
 
 bool cPeerAllowList::Admits(const QHostAddress& peer) const {
+  if (peer.isNull()) return false;
   if (mAny) return true;
   QHostAddress address = Plain(peer);
   address.setScopeId(QString());

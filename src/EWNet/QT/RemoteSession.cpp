@@ -121,11 +121,11 @@ bool cRemoteSession::Connect(const std::string& host, QString& error) {
     }
   };
   auto refusals = std::make_shared<sRefusals>();
-  const QMetaObject::Connection watch = QObject::connect(
-      manager, &cNetworkConnection::RefusedByPeer, [refusals](UWORD id, const std::string&, UBYTE reason) {
-        std::lock_guard<std::mutex> lock(refusals->mLock);
-        refusals->mSeen.emplace_back(id, reason);
-      });
+  const QMetaObject::Connection watch = QObject::connect(manager, &cNetworkConnection::RefusedByPeer,
+                                                         [refusals](UWORD id, const std::string&, UBYTE reason) {
+                                                           std::lock_guard<std::mutex> lock(refusals->mLock);
+                                                           refusals->mSeen.emplace_back(id, reason);
+                                                         });
   mConnection = manager->OutgoingRemoteConnection(host);
   const QString name = QString::fromStdString(host);
   if (mConnection == 0xFFFF) {

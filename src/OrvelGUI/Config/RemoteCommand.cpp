@@ -77,8 +77,9 @@ QString RefusalText(const QString& host, UBYTE reason) {
   const QString refused = QString("the program at %1 refused the connection").arg(host);
   switch (reason) {
     case cTCPConnection::kRefusedNotAllowed:
-      return refused + ": this machine is not in its allowed peers (network/allow; see orvel-cli network allow "
-                       "on that machine)";
+      return refused +
+             ": this machine is not in its allowed peers (network/allow; see orvel-cli network allow "
+             "on that machine)";
     case cTCPConnection::kRefusedNoFreeConnection:
       return refused + QString(": all its %1 connections are in use").arg(kEWNetMaxConnections);
     default:

@@ -40,8 +40,8 @@ sInForce& State() {
 
 void ReportInvalid(const cPeerAllowList& list, const QString& text, const QString& origin) {
   for (const QString& entry : list.InvalidEntries()) {
-    EW_REPORT_ERROR("%s: \"%s\" is neither an address nor a CIDR range; it admits no one",
-                    origin.toUtf8().constData(), entry.toUtf8().constData());
+    EW_REPORT_ERROR("%s: \"%s\" is neither an address nor a CIDR range; it admits no one", origin.toUtf8().constData(),
+                    entry.toUtf8().constData());
   }
   if (!list.IsValid() && list.Describe().isEmpty()) {
     EW_REPORT_ERROR("%s=\"%s\" admits no peer at all", origin.toUtf8().constData(), text.toUtf8().constData());

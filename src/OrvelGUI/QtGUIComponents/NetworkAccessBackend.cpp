@@ -42,8 +42,8 @@ void cNetworkAccessBackend::StartWatching() const {
 void cNetworkAccessBackend::refresh() {
   Q_ASSERT(QThread::currentThread() == thread());
   cNetworkConnection* manager = mManager.data();
-  const bool remote = manager != nullptr ? manager->AllowedPeers()->AdmitsRemotePeers()
-                                         : networkaccess::InForce()->AdmitsRemotePeers();
+  const bool remote =
+      manager != nullptr ? manager->AllowedPeers()->AdmitsRemotePeers() : networkaccess::InForce()->AdmitsRemotePeers();
   Store(remote, manager != nullptr ? int(manager->NumberOfConnections()) : 0);
 }
 

@@ -40,7 +40,8 @@ void cQtSignalSlotMeterDriver::setNetObjectName(const QString& name) {
     // The old object goes first: left registered it would keep its name and
     // go on calling into this driver.
     DestroyAudioObject();
-    mAudioObject = new tLinkedSourcesOnly<cMeterNet>(name.toLocal8Bit().constData(), this, mAttackStep, mDecayStep, false, 0);
+    mAudioObject =
+        new tLinkedSourcesOnly<cMeterNet>(name.toLocal8Bit().constData(), this, mAttackStep, mDecayStep, false, 0);
   }
   emit netObjectNameChanged();
 }

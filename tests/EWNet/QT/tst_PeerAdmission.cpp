@@ -5,7 +5,6 @@
 #include <QNetworkInterface>
 #include <QtTest>
 
-#include "EWNet/QT/RemoteSession.h"
 #include "EWNet/QT/TCPConnection.h"
 #include "EWNet/QT/TransportFixture.h"
 #include "TestSupport.h"
@@ -184,29 +183,6 @@ class tst_PeerAdmission : public QObject {
     fourth.SendHello();
     QVERIFY(fourth.AwaitAck() != 0);
     QCOMPARE(int(transport.mManager->NumberOfConnections()), 2);
-  }
-
-  // A client session learns that it was refused, and why; one that is let
-  // in has finished its handshake when Connect returns.
-  void aSessionTellsRefusalFromAdmission() {
-    cRunningTransport transport;
-    cReportCapture reports;
-    const std::string host = transport.Host();
-    transport.mManager->SetAllowedPeers(cPeerAllowList::Parse("127.0.0.2"), "network/allow");
-    {
-      cRemoteSession session;
-      QString error;
-      QVERIFY(!session.Connect(host, error));
-      QCOMPARE(int(session.Refusal()), int(cTCPConnection::kRefusedNotAllowed));
-      QVERIFY2(error.contains("refused"), qPrintable(error));
-    }
-    QVERIFY(reports.Contains("Refused object-network connection from 127.0.0.1: not in the allowed peers"));
-    transport.mManager->SetAllowedPeers(cPeerAllowList(), "network/allow");
-    cRemoteSession session;
-    QString error;
-    QVERIFY2(session.Connect(host, error), qPrintable(error));
-    QCOMPARE(int(session.Refusal()), 0);
-    QVERIFY(transport.mManager->IsHandshakeComplete(session.ConnectionId()));
   }
 };
 

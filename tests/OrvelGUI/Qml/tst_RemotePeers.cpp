@@ -263,13 +263,16 @@ class tst_RemotePeers : public QObject {
   // ORVEL_NETWORK_ALLOW holds for the run over the setting; the switch, once
   // used, holds over both.
   void theVariableHoldsUntilTheSwitchIsUsed() {
+    cReportCapture reports;
     QString error;
     QVERIFY(networkaccess::Store("any", error));
-    qputenv(networkaccess::kEnvironmentVariable, "127.0.0.1");
+    QVERIFY(!networkaccess::Store("any, everyone", error));
+    qputenv(networkaccess::kEnvironmentVariable, "127.0.0.1, 127.0.0.300");
     sScreen editor(QStringLiteral("qrc:/main.qml"), CreateEditorBackends);
     QVERIFY(editor.mScreen->Show());
     QTRY_COMPARE_WITH_TIMEOUT(editor.TextOf("networkLabel"), QString("Network: off"), kWaitMs);
     QVERIFY(!cNetworkConnection::Instance()->AllowedPeers()->Admits(QHostAddress("127.0.0.2")));
+    QCOMPARE(reports.Count("ORVEL_NETWORK_ALLOW: \"127.0.0.300\" is neither an address nor a CIDR range"), 1);
     editor.mScreen->Click(editor.Find("networkSwitch"));
     QTRY_COMPARE_WITH_TIMEOUT(editor.TextOf("networkLabel"), QString("Network: 0 peers"), kWaitMs);
     QVERIFY(qEnvironmentVariableIsEmpty(networkaccess::kEnvironmentVariable));

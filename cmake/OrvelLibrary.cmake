@@ -27,11 +27,13 @@ function(orvel_add_test name source)
   orvel_set_test_environment(${name})
 endfunction()
 
-# Scratch HOME, offscreen windows drawn by the software renderer (no GL
-# context needed), a timeout, and the sanitizers' list of Qt's own leaks.
+# Scratch HOME (and the settings folder below it, which QSettings would
+# otherwise take from XDG_CONFIG_HOME), offscreen windows drawn by the
+# software renderer (no GL context needed), a timeout, and the sanitizers'
+# list of Qt's own leaks.
 function(orvel_set_test_environment name)
   set(_home ${CMAKE_BINARY_DIR}/test-home/${name})
   file(MAKE_DIRECTORY ${_home})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300
-    ENVIRONMENT "HOME=${_home};QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+    ENVIRONMENT "HOME=${_home};XDG_CONFIG_HOME=${_home}/.config;QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
 endfunction()

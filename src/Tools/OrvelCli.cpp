@@ -17,6 +17,7 @@
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/ConfigText.h"
 #include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/NetworkCommand.h"
 #include "OrvelGUI/Config/RemoteCommand.h"
 #include "OrvelGUI/Config/SerialDeviceQuery.h"
 #include "OrvelGUI/Config/StandaloneAssembly.h"
@@ -145,6 +146,11 @@ int RunRecall(const QStringList& arguments) {
   return ok ? kExitOk : kExitFailed;
 }
 int RunRemote(const QStringList& arguments) { return RunRemoteCli(arguments); }
+int RunNetwork(const QStringList& arguments) {
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  return RunNetworkCommand(arguments, out, err);
+}
 
 const sCliCommand kCommands[] = {
     {"encrypt", "IN OUT",
@@ -176,6 +182,13 @@ const sCliCommand kCommands[] = {
      "change (10 seconds unless given). Values are hex bytes, followed by their meaning where the parameter is "
      "known; known parameters also take values such as -6dB, 1kHz, 5ms or on.",
      -1, RunRemote},
+    {"network", "allow LIST|off|show",
+     "Change or show which peers a running program's object network lets in (the setting network/allow, also "
+     "what the editor's network switch changes): LIST is a comma-separated list of addresses and CIDR ranges "
+     "(192.168.1.0/24), \"local\" (the subnets of this machine's interfaces) or \"any\"; \"off\" lets in "
+     "this machine's loopback addresses only, as when nothing is set. A running program takes a change for its "
+     "next peers within a second; connected peers stay. ORVEL_NETWORK_ALLOW replaces the setting for a run.",
+     2, RunNetwork},
     {"defaults", "OUT", "Write the configuration a freshly started program holds, as it would save it.", -1,
      RunDefaultsCommand},
     {"create", "JSON OUT",

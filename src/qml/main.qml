@@ -16,6 +16,7 @@ Window {
 
     readonly property SerialConnectionBackend serialBackend: _App.backendSerialConnection
     readonly property SavesDialogBackend savesBackend: _App.backendSavesDialog
+    readonly property NetworkAccessBackend networkBackend: _App.backendNetwork
     readonly property real areaWidth: Math.min(width, 2 * height)
     readonly property real areaHeight: Math.min(height, width * 480 / 640)
     readonly property real areaScale: areaWidth / 1024
@@ -121,12 +122,15 @@ Window {
             statusColour: LinkStatus.colour(editorWindow.serialBackend.connect, editorWindow.serialBackend.state,
                                             editorWindow.serialBackend.portNames.length)
             resultText: editorWindow.resultText
+            networkText: editorWindow.networkBackend.statusText
+            remotePeersOn: editorWindow.networkBackend.remotePeersAllowed
             connected: editorWindow.serialBackend.connect
                        && editorWindow.serialBackend.state === SerialConnectionBackend.CONNECTED
             onStatusTextChanged: editorWindow.resultText = ""
             onConnectClicked: editorWindow.connectClicked()
             onSaveClicked: saveDialog.open()
             onRecallClicked: recallDialog.open()
+            onNetworkSwitchClicked: editorWindow.networkBackend.setRemotePeersAllowed(on)
         }
 
         StackLayout {

@@ -14,6 +14,7 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/Syscall.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/ControllerDelta.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/LinkedSourceGuard.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtBooleanSwitchDriver.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtIntegerSwitchDriver.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtSignalSlotContinuousControllerDriver.h"
@@ -33,6 +34,21 @@ EW_NET_DATA_SCALE HandleOf(const char* name) {
   cRegistryLocker lock;
   return GetRegistryRouter()->FindHandle(name);
 }
+
+// Sends as the unit a control mirrors: a local object linked to the
+// control, the only source a control takes values from.
+class cMirroredUnit {
+ public:
+  void Send(EW_NET_DATA_SCALE control, UWORD method, const tPayload& payload) {
+    LinkParameter(mProbe, PARAMETER_BASE, *GetRegistryRouter()->GetObject(control), PARAMETER_BASE);
+    mProbe.SendTo(control, method, payload);
+  }
+  void Send(const char* control, UWORD method, const tPayload& payload) { Send(HandleOf(control), method, payload); }
+  EW_NET_DATA_SCALE Handle() const { return mProbe.GetHandle(); }
+
+ private:
+  cNetProbe mProbe{"Mirrored Unit"};
+};
 
 }  // namespace
 
@@ -55,15 +71,45 @@ class tst_SignalSlotDrivers : public QObject {
     QCOMPARE(changed.count(), 1);
     QCOMPARE(property.count(), 1);
 
-    Post(0, HandleOf("Mute Switch"), M_SWITCH_VALUE, {0});
+    cMirroredUnit unit;
+    unit.Send("Mute Switch", M_SWITCH_VALUE, {0});
     Settle();
     QCOMPARE(driver.value(), false);
     QCOMPARE(changed.count(), 2);
     QCOMPARE(changed.last().at(0).toBool(), false);
     // The same byte again changes nothing.
-    Post(0, HandleOf("Mute Switch"), M_SWITCH_VALUE, {0});
+    unit.Send("Mute Switch", M_SWITCH_VALUE, {0});
     Settle();
     QCOMPARE(changed.count(), 2);
+  }
+
+  // A control takes values from the unit it mirrors and from itself; one
+  // from any other source, on this machine or over a connection, is refused
+  // and changes nothing, with one report per source and a bounded number
+  // of reports in all.
+  void controlsTakeValuesOnlyFromWhatTheyMirror() {
+    cReportCapture reports;
+    cQtBooleanSwitchDriver driver("Guarded Switch");
+    const EW_NET_DATA_SCALE handle = HandleOf("Guarded Switch");
+    cMirroredUnit unit;
+    unit.Send(handle, M_SWITCH_VALUE, {1});
+    Settle();
+    QCOMPARE(driver.value(), true);
+    Post(0x0077, handle, M_SWITCH_VALUE, {0});
+    Post(unit.Handle(), handle, M_SWITCH_VALUE, {0}, 3);
+    Post(unit.Handle(), handle, M_SWITCH_VALUE, {0}, 3);
+    Settle();
+    QCOMPARE(driver.value(), true);
+    QCOMPARE(reports.Count("\"Guarded Switch\" refused method 0x1000"), 2);
+    QVERIFY(reports.Contains("from connection 3, object 0x" + QByteArray::number(unit.Handle(), 16).toStdString()));
+    for (UWORD source = 0x100; source < 0x100 + 20; ++source) Post(source, handle, M_SWITCH_VALUE, {0}, 5);
+    Settle();
+    QCOMPARE(driver.value(), true);
+    QCOMPARE(reports.Count("refused method"), int(cLinkedSourceGuard::kMaxReportedSources));
+    QCOMPARE(reports.Count("further ones are not reported"), 1);
+    unit.Send(handle, M_SWITCH_VALUE, {0});
+    Settle();
+    QCOMPARE(driver.value(), false);
   }
 
   void readSignalsEveryFiftiethPoll() {
@@ -209,9 +255,9 @@ class tst_SignalSlotDrivers : public QObject {
     cQtSignalSlotContinuousControllerDriver driver("Freq Box", 0, 1000, false);
     QSignalSpy range(&driver, &cQtSignalSlotContinuousControllerDriver::rangeChanged);
     QSignalSpy rawChanged(&driver, qOverload<int>(&cQtSignalSlotContinuousControllerDriver::ValueChanged));
-    const EW_NET_DATA_SCALE handle = HandleOf("Freq Box");
-    Post(0, handle, ContinuousControllerRange, {0x29, 0xCB, 0xDD, 0x2E, 0x00});  // 10699..56622
-    Post(0, handle, M_CONTINUOUS_CONTROLLER_VALUE, UWORDBytes(26007));
+    cMirroredUnit unit;
+    unit.Send("Freq Box", ContinuousControllerRange, {0x29, 0xCB, 0xDD, 0x2E, 0x00});  // 10699..56622
+    unit.Send("Freq Box", M_CONTINUOUS_CONTROLLER_VALUE, UWORDBytes(26007));
     Settle();
     QCOMPARE(range.count(), 1);
     QCOMPARE(driver.min(), 10699);
@@ -225,10 +271,11 @@ class tst_SignalSlotDrivers : public QObject {
   void controllerDeltaFromTheNetwork() {
     cQtSignalSlotContinuousControllerDriver driver("Delay Box", 0, 1000, false);
     driver.SetNetworkValue(995);
-    Post(0, HandleOf("Delay Box"), M_CONTINUOUS_CONTROLLER_DELTA, UWORDBytes(UWORD(8)));
+    cMirroredUnit unit;
+    unit.Send("Delay Box", M_CONTINUOUS_CONTROLLER_DELTA, UWORDBytes(UWORD(8)));
     Settle();
     QCOMPARE(driver.networkValue(), 1000);  // 20 steps, stopped at the end
-    Post(0, HandleOf("Delay Box"), M_CONTINUOUS_CONTROLLER_DELTA, UWORDBytes(UWORD(-2)));
+    unit.Send("Delay Box", M_CONTINUOUS_CONTROLLER_DELTA, UWORDBytes(UWORD(-2)));
     Settle();
     QCOMPARE(driver.networkValue(), 998);
   }
@@ -297,7 +344,8 @@ class tst_SignalSlotDrivers : public QObject {
     QCOMPARE(driver.value(), 0);
     QCOMPARE(driver.currentIndex(), -1);
 
-    Post(0, HandleOf("Slope ListBox"), M_SWITCH_VALUE, {25});
+    cMirroredUnit unit;
+    unit.Send("Slope ListBox", M_SWITCH_VALUE, {25});
     Settle();
     QCOMPARE(driver.value(), 25);
     QCOMPARE(driver.currentIndex(), -1);
@@ -309,16 +357,17 @@ class tst_SignalSlotDrivers : public QObject {
     // (132/256 rounds up) and a big step down stops at index 0.
     cQtSignalSlotListBoxDriver driver(nullptr, "Long ListBox", {1, 2, 3, 4, 5});
     const EW_NET_DATA_SCALE handle = HandleOf("Long ListBox");
-    Post(0, handle, M_SWITCH_DELTA, UWORDBytes(10));
+    cMirroredUnit unit;
+    unit.Send(handle, M_SWITCH_DELTA, UWORDBytes(10));
     Settle();
     QCOMPARE(driver.currentIndex(), 0);
-    Post(0, handle, M_SWITCH_DELTA, UWORDBytes(1));
+    unit.Send(handle, M_SWITCH_DELTA, UWORDBytes(1));
     Settle();
     QCOMPARE(driver.currentIndex(), 1);
-    Post(0, handle, M_SWITCH_DELTA, UWORDBytes(1000));
+    unit.Send(handle, M_SWITCH_DELTA, UWORDBytes(1000));
     Settle();
     QCOMPARE(driver.currentIndex(), 4);
-    Post(0, handle, M_SWITCH_DELTA, UWORDBytes(UWORD(-1000)));
+    unit.Send(handle, M_SWITCH_DELTA, UWORDBytes(UWORD(-1000)));
     Settle();
     QCOMPARE(driver.currentIndex(), 0);
   }
@@ -338,11 +387,12 @@ class tst_SignalSlotDrivers : public QObject {
     QSignalSpy first(&driver, &cQtSignalSlotMeterDriver::MeterValuesChanged1);
     QSignalSpy both(&driver, &cQtSignalSlotMeterDriver::MeterValuesChanged);
     const EW_NET_DATA_SCALE handle = HandleOf("Meter Widget");
+    cMirroredUnit unit;
     const auto levels = [&](GAIN l, GAIN p) {
       tPayload payload = UWORDBytes(UWORD(l));
       const tPayload second = UWORDBytes(UWORD(p));
       payload.insert(payload.end(), second.begin(), second.end());
-      Post(0, handle, M_METER_LEVEL_AND_PEAK, payload);
+      unit.Send(handle, M_METER_LEVEL_AND_PEAK, payload);
       Settle();
     };
     levels(-2560, -1280);
@@ -393,7 +443,8 @@ class tst_SignalSlotDrivers : public QObject {
     QCOMPARE(attack.count(), 1);
     QCOMPARE(driver.GetMeter()->GetAttackStep(), GAIN(256));
     QSignalSpy decay(&driver, &cQtSignalSlotMeterDriver::decayStepChanged);
-    Post(0, HandleOf("Step Meter"), M_METER_DECAY_STEP, UWORDBytes(UWORD(0x8000 - 768)));
+    cMirroredUnit unit;
+    unit.Send("Step Meter", M_METER_DECAY_STEP, UWORDBytes(UWORD(0x8000 - 768)));
     Settle();
     QCOMPARE(driver.decayStep(), GAIN(-768));
     QCOMPARE(decay.count(), 1);
@@ -430,7 +481,9 @@ class tst_SignalSlotDrivers : public QObject {
       list->SetCurrentIndex(round % 3);
       meter->setAttackStep(GAIN(round));
       if (round % 10 == 0) mute->setNetObjectName("Churn Mute 2");
-      Post(0, HandleOf("Churn Meter"), M_METER_READING, {0x12, 0x34, 0x00});
+      // A reading the meter takes: its own.
+      const EW_NET_DATA_SCALE churnMeter = HandleOf("Churn Meter");
+      Post(churnMeter, churnMeter, M_METER_READING, {0x12, 0x34, 0x00});
       WakeDispatchThread();
       QCoreApplication::processEvents();
     }

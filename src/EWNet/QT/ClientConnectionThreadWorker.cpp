@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "EWNet/Core/ErrLog.h"
+#include "EWNet/QT/NetworkConnection.h"
 #include "EWNet/QT/TCPConnection.h"
 #include "EWNet/QT/UDPConnection.h"
 
@@ -62,6 +63,12 @@ void cClientConnectionThreadWorker::TCPSocketConnected() {
   auto* tcp = new cTCPConnection(mSocket, mConnectionId, mSettings.mSendQueueCapBytes, mSettings.mByeWaitMs);
   connect(tcp, &cTCPConnection::HelloAckReceived, this, &cClientConnectionThreadWorker::RemoteUDPPortReceived,
           Qt::DirectConnection);
+  connect(
+      tcp, &cTCPConnection::RefusedByPeer, this,
+      [this](UBYTE reason) {
+        if (mManager != nullptr) mManager->NoteRefusedByPeer(mConnectionId, HostName(), reason);
+      },
+      Qt::DirectConnection);
   AdoptTCP(tcp);
   tcp->SendHello(udp->LocalPort());
   ReleaseHeldMessages();

@@ -91,6 +91,11 @@ bool cConnectionThreadWorkerBase::UsesVersion2Messages() const {
   return mTcp != nullptr && mTcp->UsesVersion2();
 }
 
+bool cConnectionThreadWorkerBase::IsPaired() const {
+  std::lock_guard<std::mutex> lock(mLock);
+  return mPaired;
+}
+
 bool cConnectionThreadWorkerBase::ErrorOccurred() const {
   std::lock_guard<std::mutex> lock(mLock);
   return mErrorOccurred;
@@ -163,6 +168,7 @@ void cConnectionThreadWorkerBase::PairUDP(quint16 remotePort) {
     std::lock_guard<std::mutex> lock(mLock);
     if (mUdp == nullptr) return;
     mUdp->SetRemoteUDPPort(remotePort);
+    mPaired = true;
     supervise = mSupervise;
   }
   if (supervise && mManager != nullptr) mManager->NewUDPConnection(mConnectionId);

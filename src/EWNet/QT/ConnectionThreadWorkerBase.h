@@ -37,6 +37,8 @@ class cConnectionThreadWorkerBase : public cThreadWorker {
   bool SendDatagram(const cEWNetMessage& message);
   bool SendUtilDatagram(const UBYTE* payload, UWORD count);
   bool UsesVersion2Messages() const;
+  // The handshake is done: the peer's UDP port is known.
+  bool IsPaired() const;
   bool ErrorOccurred() const;
   int SocketError() const;
   void ClearSupervise();
@@ -87,6 +89,7 @@ class cConnectionThreadWorkerBase : public cThreadWorker {
   bool mLostComms = false;
   bool mAbandoned = false;
   bool mSupervise = true;
+  bool mPaired = false;
   bool mErrorOccurred = false;
   int mSocketError = -1;
   bool mHoldsPending = false;

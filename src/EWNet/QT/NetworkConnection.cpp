@@ -9,13 +9,19 @@
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "EWNet/QT/AcceptedSocket.h"
 #include "EWNet/QT/ClientConnectionThreadWorker.h"
 #include "EWNet/QT/ConnectionBaseQt.h"
 #include "EWNet/QT/LostCommsReceiver.h"
 #include "EWNet/QT/LostCommsSender.h"
 #include "EWNet/QT/ServerConnectionThreadWorker.h"
+#include "EWNet/QT/TCPConnection.h"
 
 namespace {
+
+// Addresses whose refusal is reported; a scan from many addresses stops
+// filling the console after this many.
+constexpr std::size_t kMaxRefusedReported = 256;
 
 std::mutex gCreationLock;
 std::atomic<cNetworkConnection*> gInstance{nullptr};
@@ -98,6 +104,60 @@ void cNetworkConnection::SetSettings(const sEWNetTransportSettings& settings) {
 sEWNetTransportSettings cNetworkConnection::Settings() const {
   std::lock_guard<std::mutex> lock(mSettingsLock);
   return mSettings;
+}
+
+// ---------------------------------------------------------------------------
+// Who may connect
+
+void cNetworkConnection::SetAllowedPeersSource(tAllowedPeersSource source, const std::string& settingName) {
+  Q_ASSERT(OnMainThread());
+  mAllowedPeersSource = std::move(source);
+  mAllowedPeersSetting = settingName;
+}
+
+void cNetworkConnection::SetAllowedPeers(const cPeerAllowList& peers, const std::string& settingName) {
+  auto fixed = std::make_shared<const cPeerAllowList>(peers);
+  SetAllowedPeersSource([fixed] { return fixed; }, settingName);
+}
+
+cNetworkConnection::tAllowedPeers cNetworkConnection::AllowedPeers() {
+  Q_ASSERT(OnMainThread());
+  if (mAllowedPeersSource) {
+    if (tAllowedPeers peers = mAllowedPeersSource()) return peers;
+  }
+  static const tAllowedPeers kLoopbackOnly = std::make_shared<const cPeerAllowList>();
+  return kLoopbackOnly;
+}
+
+bool cNetworkConnection::Admits(const QHostAddress& peer) {
+  const tAllowedPeers peers = AllowedPeers();
+  if (peers->Admits(peer)) return true;
+  // A new list is a new story: its refusals are told afresh.
+  if (peers != mReportedFor) {
+    mReportedFor = peers;
+    mRefusedReported.clear();
+  }
+  bool isV4 = false;
+  const quint32 v4 = peer.toIPv4Address(&isV4);
+  const QString text = peer.isNull() ? QStringLiteral("an unknown address")
+                       : isV4        ? QHostAddress(v4).toString()
+                                     : peer.toString();
+  if (mRefusedReported.size() <= kMaxRefusedReported && mRefusedReported.insert(text).second) {
+    const std::string setting = mAllowedPeersSetting.empty() ? std::string("loopback only") : mAllowedPeersSetting;
+    if (mRefusedReported.size() > kMaxRefusedReported) {
+      EW_REPORT_NOTIFICATION("Refused object-network connections from %d addresses; further ones are not listed",
+                             int(kMaxRefusedReported));
+    } else {
+      EW_REPORT_NOTIFICATION("Refused object-network connection from %s: not in the allowed peers (%s)",
+                             text.toUtf8().constData(), setting.c_str());
+    }
+  }
+  return false;
+}
+
+void cNetworkConnection::NoteRefusedByPeer(UWORD connectionId, const std::string& hostName, UBYTE reason) {
+  EW_SILENT_NOTIFICATION("Connection %d refused by %s, reason %d", int(connectionId), hostName.c_str(), int(reason));
+  emit RefusedByPeer(connectionId, hostName, reason);
 }
 
 // ---------------------------------------------------------------------------
@@ -246,11 +306,16 @@ quint64 cNetworkConnection::StoreAndStart(UWORD connectionId, cConnectionThreadC
 void cNetworkConnection::IncomingRemoteConnection(qintptr socketDescriptor) {
   Q_ASSERT(OnMainThread());
   EW_SILENT_NOTIFICATION("Incoming Remote Connection");
+  // Before an ID is taken: a refused peer never holds one, nor gets a
+  // byte of what it sends read.
+  if (!Admits(acceptedsocket::PeerAddress(socketDescriptor))) {
+    acceptedsocket::Refuse(socketDescriptor, cTCPConnection::RefusalPacket(cTCPConnection::kRefusedNotAllowed));
+    return;
+  }
   const UWORD id = AcquireNextAvaiableConnectionID();
   if (id == 0xFFFF) {
     // Nobody would ever close it otherwise.
-    QTcpSocket refused;
-    if (refused.setSocketDescriptor(socketDescriptor)) refused.abort();
+    acceptedsocket::Refuse(socketDescriptor, cTCPConnection::RefusalPacket(cTCPConnection::kRefusedNoFreeConnection));
     return;
   }
   auto* worker = new cServerConnectionThreadWorker(id, socketDescriptor, Settings(), this);
@@ -304,6 +369,12 @@ UWORD cNetworkConnection::ConnectToHost(const std::string& hostName) {
 
 bool cNetworkConnection::IsConnectedToHost(const std::string& hostName) {
   return ConnectionIdForHost(hostName) != 0xFFFF;
+}
+
+bool cNetworkConnection::IsHandshakeComplete(UWORD connectionId) {
+  std::lock_guard<std::recursive_mutex> lock(mTableLock);
+  const sEntry* entry = Entry(connectionId, false);
+  return entry != nullptr && entry->mController->Worker()->IsPaired();
 }
 
 UWORD cNetworkConnection::ConnectionIdForHost(const std::string& hostName) {

@@ -4,11 +4,15 @@
 #include <QHostAddress>
 #include <QObject>
 #include <array>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "EWNet/Core/ConnMgr.h"
 #include "EWNet/QT/LostCommsHandler.h"
+#include "EWNet/QT/PeerAllowList.h"
 #include "EWNet/QT/TransportSettings.h"
 
 Q_DECLARE_METATYPE(std::string)
@@ -38,6 +42,16 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   void SetSettings(const sEWNetTransportSettings& settings);
   sEWNetTransportSettings Settings() const;
 
+  // The peers whose TCP connections are accepted, asked for every
+  // connection as it comes in (so a change applies to the next one);
+  // `settingName` is how the refusal report names where the list comes
+  // from. Until a source is set, loopback peers only. Main thread.
+  using tAllowedPeers = std::shared_ptr<const cPeerAllowList>;
+  using tAllowedPeersSource = std::function<tAllowedPeers()>;
+  void SetAllowedPeersSource(tAllowedPeersSource source, const std::string& settingName);
+  void SetAllowedPeers(const cPeerAllowList& peers, const std::string& settingName);
+  tAllowedPeers AllowedPeers();
+
   void InitialiseLostComms();
   void UninitialiseLostComms();
 
@@ -61,6 +75,8 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   std::string HostNameOfConnection(UWORD connectionId) override;
 
   bool IsConnectedToHost(const std::string& hostName);
+  // The connection has its UDP path: the far side has answered the hello.
+  bool IsHandshakeComplete(UWORD connectionId);
   UWORD ConnectionIdForHost(const std::string& hostName);
   QHostAddress PeerAddressOfHost(const std::string& hostName);
 
@@ -72,6 +88,8 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   // Connection threads.
   void UtilityMessageReceived(const UBYTE* data, int length, UWORD connectionId);
   void NewUDPConnection(UWORD connectionId);
+  // The far side of an outgoing connection said it refuses it.
+  void NoteRefusedByPeer(UWORD connectionId, const std::string& hostName, UBYTE reason);
 
   void DisconnectConnectionID(UWORD connectionId);
 
@@ -81,6 +99,9 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
                               QAbstractSocket::SocketError Error);
   void NumberOfConnectionsChanged(UBYTE NumberOfConnections);
   void UnitLowTTLWarning(UWORD ConnectionId, bool Low);
+  // From the connection's thread: Reason is one of cTCPConnection's
+  // kRefused codes.
+  void RefusedByPeer(UWORD ConnectionId, std::string HostName, UBYTE Reason);
 
  private:
   struct sEntry {
@@ -116,8 +137,18 @@ class cNetworkConnection : public QObject, public cEWNetConnectionManagerBase, p
   // The serial of the connection holding the ID, or 0.
   quint64 SerialOf(UWORD connectionId);
 
+  // Main thread: whether an incoming peer may connect; reports each
+  // refused address once.
+  bool Admits(const QHostAddress& peer);
+
   mutable std::mutex mSettingsLock;
   sEWNetTransportSettings mSettings;
+
+  // Main thread.
+  tAllowedPeersSource mAllowedPeersSource;
+  std::string mAllowedPeersSetting;
+  tAllowedPeers mReportedFor;
+  std::set<QString> mRefusedReported;
 
   std::recursive_mutex mTableLock;
   std::array<UBYTE, kEWNetMaxConnections> mInUse{};

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
@@ -106,12 +108,48 @@ bool cRemoteSession::Connect(const std::string& host, QString& error) {
     error = "no connection manager";
     return false;
   }
+  // The refusal may come before the connection's ID is known here, on the
+  // connection's thread.
+  struct sRefusals {
+    std::mutex mLock;
+    std::vector<std::pair<UWORD, UBYTE>> mSeen;
+    UBYTE Of(UWORD id) {
+      std::lock_guard<std::mutex> lock(mLock);
+      for (const auto& seen : mSeen)
+        if (seen.first == id) return seen.second != 0 ? seen.second : UBYTE(0xFF);
+      return 0;
+    }
+  };
+  auto refusals = std::make_shared<sRefusals>();
+  const QMetaObject::Connection watch = QObject::connect(manager, &cNetworkConnection::RefusedByPeer,
+                                                         [refusals](UWORD id, const std::string&, UBYTE reason) {
+                                                           std::lock_guard<std::mutex> lock(refusals->mLock);
+                                                           refusals->mSeen.emplace_back(id, reason);
+                                                         });
   mConnection = manager->OutgoingRemoteConnection(host);
+  const QString name = QString::fromStdString(host);
   if (mConnection == 0xFFFF) {
-    error = QString("cannot connect to %1").arg(QString::fromStdString(host));
+    QObject::disconnect(watch);
+    error = QString("cannot connect to %1").arg(name);
     return false;
   }
-  return true;
+  const std::string hostName = manager->HostNameOfConnection(mConnection);
+  const bool ended = Await(
+      [&] {
+        return refusals->Of(mConnection) != 0 || manager->IsHandshakeComplete(mConnection) ||
+               manager->HostNameOfConnection(mConnection) != hostName;
+      },
+      mTimeoutMs);
+  QObject::disconnect(watch);
+  mRefusal = refusals->Of(mConnection);
+  if (mRefusal != 0) {
+    error = QString("%1 refused the connection (reason %2)").arg(name).arg(int(mRefusal));
+    return false;
+  }
+  if (manager->IsHandshakeComplete(mConnection)) return true;
+  error = ended ? QString("%1 closed the connection before answering its hello").arg(name)
+                : QString("%1 did not answer the connection's hello").arg(name);
+  return false;
 }
 
 void cRemoteSession::Send(EW_NET_DATA_SCALE handle, UWORD method, const QByteArray& payload) {

@@ -20,9 +20,12 @@ class cRemoteSession {
   cRemoteSession(const cRemoteSession&) = delete;
   cRemoteSession& operator=(const cRemoteSession&) = delete;
 
-  // "a.b.c.d[:port]".
+  // "a.b.c.d[:port]". Waits for the far side to answer the hello; when it
+  // turns the connection away instead, Refusal() tells why.
   bool Connect(const std::string& host, QString& error);
   UWORD ConnectionId() const { return mConnection; }
+  // 0, or the reason (cTCPConnection's kRefused codes) the far side gave.
+  UBYTE Refusal() const { return mRefusal; }
 
   // The handle of a remote object; answerBytes tells the 2- or 4-byte form.
   bool Find(const QString& name, EW_NET_DATA_SCALE& handle, int& answerBytes, QString& error);
@@ -44,4 +47,5 @@ class cRemoteSession {
   const int mTimeoutMs;
   std::unique_ptr<cProbe> mProbe;
   UWORD mConnection = 0xFFFF;
+  UBYTE mRefusal = 0;
 };

@@ -100,6 +100,10 @@ void cTCPConnection::UtilMessageReceived(UBYTE* data, UWORD length) {
     return;
   }
   const UBYTE type = data[0];
+  if (type == kUtilRefused) {
+    emit RefusedByPeer(length >= 2 ? data[1] : 0);
+    return;
+  }
   if (type != kUtilHello && type != kUtilHelloAck) {
     if (type == kUtilVersion2) mVersion2.store(true);
     return;
@@ -123,6 +127,13 @@ void cTCPConnection::UtilMessageReceived(UBYTE* data, UWORD length) {
   } else {
     EW_REPORT_ERROR("CONNECTION HELLO received with version: %d", int(version));
   }
+}
+
+QByteArray cTCPConnection::RefusalPacket(UBYTE reason) {
+  const UBYTE payload[] = {kUtilRefused, reason};
+  QByteArray packet(int(ewframe::EncodedUtilSize(sizeof(payload))), '\0');
+  ewframe::EncodeUtil(payload, sizeof(payload), reinterpret_cast<UBYTE*>(packet.data()));
+  return packet;
 }
 
 void cTCPConnection::Close(bool immediate) {

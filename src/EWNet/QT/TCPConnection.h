@@ -15,6 +15,11 @@ class cTCPConnection : public cConnectionBaseQt {
   static constexpr UBYTE kUtilHello = 1;
   static constexpr UBYTE kUtilHelloAck = 2;
   static constexpr UBYTE kUtilVersion2 = 5;
+  // Sent by an accepting side that turns the connection away, with the
+  // reason as the second byte, just before it closes; nothing else follows.
+  static constexpr UBYTE kUtilRefused = 6;
+  static constexpr UBYTE kRefusedNotAllowed = 1;
+  static constexpr UBYTE kRefusedNoFreeConnection = 2;
   // Receive() reads at most this much per socket read.
   static constexpr int kReadChunk = 256;
   // Transmit() hands the socket no more while it holds this much unwritten.
@@ -29,6 +34,8 @@ class cTCPConnection : public cConnectionBaseQt {
   void SendHello(UWORD udpPort);
   void SendHelloAck(UWORD udpPort);
   bool UsesVersion2() const { return mVersion2.load(); }
+  // The whole utility packet an accepting side sends when it refuses.
+  static QByteArray RefusalPacket(UBYTE reason);
 
   // Owner's thread.
   void Close(bool immediate);
@@ -40,6 +47,7 @@ class cTCPConnection : public cConnectionBaseQt {
   void TCPConnectionDisconnected();
   void HelloReceived(ushort RemoteUDPPort);
   void HelloAckReceived(ushort RemoteUDPPort);
+  void RefusedByPeer(UBYTE Reason);
 
  public slots:
   void Transmit() override;

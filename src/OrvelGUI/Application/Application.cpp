@@ -7,6 +7,7 @@
 #include "EWNet/QT/EWNetTCPServer.h"
 #include "EWNet/QT/NetworkConnection.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
+#include "OrvelGUI/Core/NetworkAccess.h"
 #include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
 #include "QtGUIComponents/Common/FontStyles.h"
 #include "QtGUIComponents/Common/ThemeColours.h"
@@ -24,6 +25,8 @@ void cApplication::CreateFrontEndServices(quint16 tcpPort) {
   if (cNetworkConnection* manager = cNetworkConnection::Instance()) {
     connect(manager, &cNetworkConnection::LostComms, this, &cApplication::LostComms);
     connect(manager, &cNetworkConnection::ConnectionDisconnected, this, &cApplication::ConnectionDisconnected);
+    // Before the server listens: no peer gets in unchecked.
+    networkaccess::Install(*manager);
   } else {
     EW_REPORT_ERROR("No connection manager: remote connections are not watched");
   }

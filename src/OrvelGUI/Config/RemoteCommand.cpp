@@ -7,6 +7,7 @@
 #include "EWNet/Core/Syscall.h"
 #include "EWNet/QT/NetworkConnection.h"
 #include "EWNet/QT/RemoteSession.h"
+#include "EWNet/QT/TCPConnection.h"
 #include "OrvelGUI/Config/RemoteParameterFormat.h"
 
 const char* const kRemoteCommandUsage =
@@ -70,6 +71,22 @@ bool ParseRequest(QStringList arguments, sRequest& request, QString& error) {
   return true;
 }
 
+// Why the program at the other end turned this one away, as its user can
+// mend it.
+QString RefusalText(const QString& host, UBYTE reason) {
+  const QString refused = QString("the program at %1 refused the connection").arg(host);
+  switch (reason) {
+    case cTCPConnection::kRefusedNotAllowed:
+      return refused +
+             ": this machine is not in its allowed peers (network/allow; see orvel-cli network allow "
+             "on that machine)";
+    case cTCPConnection::kRefusedNoFreeConnection:
+      return refused + QString(": all its %1 connections are in use").arg(kEWNetMaxConnections);
+    default:
+      return refused;
+  }
+}
+
 int Run(cRemoteSession& session, const sRequest& request, QTextStream& out, QString& error) {
   EW_NET_DATA_SCALE handle = 0xFFFF;
   int answerBytes = 0;
@@ -110,7 +127,11 @@ int RunRemoteCommand(const QStringList& arguments, QTextStream& out, QTextStream
   int result = kFailed;
   {
     cRemoteSession session;
-    if (session.Connect(TransportHost(arguments.at(0)), error)) result = Run(session, request, out, error);
+    if (session.Connect(TransportHost(arguments.at(0)), error)) {
+      result = Run(session, request, out, error);
+    } else if (session.Refusal() != 0) {
+      error = RefusalText(arguments.at(0), session.Refusal());
+    }
   }
   if (result != kOk) err << "orvel-cli: " << error << "\n";
   return result;

@@ -103,8 +103,16 @@ void cSavesManager::EntrypointMessage(cEWNetMessage& message) {
     case kMethodSave:
     case kMethodRecall: {
       const char* requested = PathOfRequest(message, path);
+      if (message.mConnectionId != 0 && message.mMethod == kMethodSave) {
+        // Only this machine's own screens and tools write files: a remote
+        // peer would overwrite the user's configuration.
+        // The answer goes to the asker alone: the screens did not ask.
+        EW_REPORT_ERROR("Save request from connection %d refused: only this machine saves", int(message.mConnectionId));
+        EWNetSendUBYTE(mSystemMessage, message.mConnectionId, message.mSource, kMethodSave, 0);
+        break;
+      }
       if (message.mConnectionId != 0) {
-        // A remote peer may not name files on this machine: it gets the
+        // A remote peer may not name files on this machine: it recalls the
         // default file or nothing.
         if (requested != nullptr && *requested != '\0') {
           EW_REPORT_ERROR("File request from connection %d naming a path refused", int(message.mConnectionId));

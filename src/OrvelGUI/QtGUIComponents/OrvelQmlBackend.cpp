@@ -13,6 +13,7 @@ cOrvelQmlBackend::cOrvelQmlBackend(QObject* parent) : QObject(parent) {
   cRegistryLocker lock;
   mSerialConnection = new cSerialConnectionBackend(this);
   mSavesDialog = new cSavesDialogBackend(this);
+  mNetwork = new cNetworkAccessBackend(this);
 }
 
 cOrvelQmlBackend::~cOrvelQmlBackend() {

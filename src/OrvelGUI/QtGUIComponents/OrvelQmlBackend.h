@@ -5,6 +5,7 @@
 
 #include "OrvelGUI/QtGUIComponents/InOutFaderPanelBackend.h"
 #include "OrvelGUI/QtGUIComponents/LowMidHighPanelBackend.h"
+#include "OrvelGUI/QtGUIComponents/NetworkAccessBackend.h"
 #include "OrvelGUI/QtGUIComponents/SavesDialogBackend.h"
 #include "OrvelGUI/QtGUIComponents/SerialConnectionBackend.h"
 
@@ -22,6 +23,7 @@ class cOrvelQmlBackend : public QObject {
   Q_PROPERTY(QString versionAndRevisionString READ versionAndRevisionString CONSTANT)
   Q_PROPERTY(cSerialConnectionBackend* backendSerialConnection READ backendSerialConnection CONSTANT)
   Q_PROPERTY(cSavesDialogBackend* backendSavesDialog READ backendSavesDialog CONSTANT)
+  Q_PROPERTY(cNetworkAccessBackend* backendNetwork READ backendNetwork CONSTANT)
   Q_PROPERTY(cInOutFaderPanelBackend* backendInOutFader READ backendInOutFader CONSTANT)
   Q_PROPERTY(cLowMidHighPanelBackend* backendLow READ backendLow CONSTANT)
   Q_PROPERTY(cLowMidHighPanelBackend* backendMid READ backendMid CONSTANT)
@@ -57,6 +59,7 @@ class cOrvelQmlBackend : public QObject {
   QString versionAndRevisionString() const;
   cSerialConnectionBackend* backendSerialConnection() const { return mSerialConnection; }
   cSavesDialogBackend* backendSavesDialog() const { return mSavesDialog; }
+  cNetworkAccessBackend* backendNetwork() const { return mNetwork; }
   cInOutFaderPanelBackend* backendInOutFader() const { return mEditor.mInOutFader; }
   cLowMidHighPanelBackend* backendLow() const { return mEditor.mLow; }
   cLowMidHighPanelBackend* backendMid() const { return mEditor.mMid; }
@@ -78,6 +81,7 @@ class cOrvelQmlBackend : public QObject {
 
   cSerialConnectionBackend* mSerialConnection = nullptr;  // child
   cSavesDialogBackend* mSavesDialog = nullptr;            // child
+  cNetworkAccessBackend* mNetwork = nullptr;              // child
   sEditorBackends mEditor;                                // children
   bool mEditorSet = false;
   double mWindowHScale = 1.0;

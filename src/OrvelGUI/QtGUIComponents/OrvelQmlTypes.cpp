@@ -8,6 +8,7 @@
 #include "OrvelGUI/QtGUIComponents/HPFQmlBand2.h"
 #include "OrvelGUI/QtGUIComponents/InOutFaderPanelBackend.h"
 #include "OrvelGUI/QtGUIComponents/LowMidHighPanelBackend.h"
+#include "OrvelGUI/QtGUIComponents/NetworkAccessBackend.h"
 #include "OrvelGUI/QtGUIComponents/OrvelQmlBackend.h"
 #include "OrvelGUI/QtGUIComponents/PEQBlockBackend.h"
 #include "OrvelGUI/QtGUIComponents/PEQDriver.h"
@@ -49,6 +50,7 @@ void RegisterMetaTypes() {
   qRegisterMetaType<cProjectCCFormat*>("cProjectCCFormat*");
   qRegisterMetaType<cSerialConnectionBackend*>("cSerialConnectionBackend*");
   qRegisterMetaType<cSavesDialogBackend*>("cSavesDialogBackend*");
+  qRegisterMetaType<cNetworkAccessBackend*>("cNetworkAccessBackend*");
   qRegisterMetaType<cOrvelQmlBackend*>("cOrvelQmlBackend*");
   qRegisterMetaType<cQtListBoxBackend*>("cQtListBoxBackend*");
   qRegisterMetaType<QQmlVariantListModel*>("QQmlVariantListModel*");
@@ -123,6 +125,7 @@ void RegisterOrvelQmlTypes() {
   qmlRegisterUncreatableType<cPEQBandDrivers>("Orvel", 1, 0, "PEQBandDrivers", "PEQBandDrivers");
   qmlRegisterUncreatableType<cPEQBlockBackend>("Orvel", 1, 0, "PEQBlockBackend", "PEQBlockBackend");
   qmlRegisterUncreatableType<cSavesDialogBackend>("Orvel", 1, 0, "SavesDialogBackend", "SavesDialogBackend");
+  qmlRegisterUncreatableType<cNetworkAccessBackend>("Orvel", 1, 0, "NetworkAccessBackend", "NetworkAccessBackend");
   RegisterMetaTypes();
 }
 

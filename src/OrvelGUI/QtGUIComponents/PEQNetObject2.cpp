@@ -11,6 +11,7 @@ cPEQNetObject2::cPEQNetObject2(const char* name, cPEQDriver* driver, UBYTE numbe
 cPEQNetObject2::~cPEQNetObject2() { Unregister(); }
 
 void cPEQNetObject2::EntrypointMessage(cEWNetMessage& message) {
+  if (!mSources.Admits(*this, message)) return;
   const UWORD method = message.mMethod;
   switch (method) {
     case kFullyBypassed:

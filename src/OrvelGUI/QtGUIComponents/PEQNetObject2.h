@@ -2,6 +2,7 @@
 
 #include "EWNet/Core/NetObjct.h"
 #include "OrvelGUI/QtGUIComponents/PEQDriver.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/LinkedSourceGuard.h"
 
 // The graph driver's net object: 7 x N + 3 parameters for N bands.
 //   4096 fully bypassed (1 byte), 4097 band pass (1 byte),
@@ -43,4 +44,6 @@ class cPEQNetObject2 : public cNetObject {
   UBYTE mBandCount;
   // The values last exchanged with the network.
   cPEQDriver::sOutgoing mCopy;
+  // Only the units it is linked to may move the curve.
+  cLinkedSourceGuard mSources;
 };

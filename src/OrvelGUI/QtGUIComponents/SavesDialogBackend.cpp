@@ -102,6 +102,7 @@ void cSavesDialogBackend::ApplyResult(bool success) {
 }
 
 void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
+  if (!mSources.Admits(*this, message)) return;
   switch (message.mMethod) {
     case kSave:
     case kRecall:

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "EWNet/Core/NetObjct.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/LinkedSourceGuard.h"
 
 class cGuiThreadHandoff;
 
@@ -70,4 +71,6 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   bool mButtonSave = false;
   bool mButtonRecall = false;
   QString mRecallFileName;
+  // Dispatch thread: only the linked object may set what is shown.
+  cLinkedSourceGuard mSources;
 };

@@ -155,6 +155,7 @@ void cSerialConnectionBackend::ApplyVersion(const QString& version) {
 }
 
 void cSerialConnectionBackend::EntrypointMessage(cEWNetMessage& message) {
+  if (!mSources.Admits(*this, message)) return;
   switch (message.mMethod) {
     case kConnect: {
       if (!EWNetPayloadLongEnough(*this, message, 1)) return;

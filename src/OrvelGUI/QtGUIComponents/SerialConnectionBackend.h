@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "EWNet/Core/NetObjct.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/LinkedSourceGuard.h"
 
 class cGuiThreadHandoff;
 
@@ -96,5 +97,7 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   QString mVersion;
   // Registry lock.
   UBYTE mTickCounter = 0;
+  // Dispatch thread: only the linked object may set what is shown.
+  cLinkedSourceGuard mSources;
   bool mConnectRequested = false;
 };

@@ -129,10 +129,13 @@ inline QByteArray PortPayload(UBYTE type, UBYTE version, quint16 port) {
 // A remote unit played with raw sockets.
 class cRawPeer {
  public:
-  bool Connect(quint16 port) {
+  bool Connect(quint16 port) { return ConnectFrom(QHostAddress(QHostAddress::LocalHost), port); }
+  // From another loopback address (127.0.0.2, say), bound before connecting.
+  bool ConnectFrom(const QHostAddress& from, quint16 port) {
+    if (from != QHostAddress(QHostAddress::LocalHost) && !mTcp.bind(from, 0)) return false;
     mTcp.connectToHost(QHostAddress::LocalHost, port);
     if (!mTcp.waitForConnected(3000)) return false;
-    return mUdp.bind(QHostAddress(QHostAddress::LocalHost), 0);
+    return mUdp.bind(from, 0);
   }
   void Write(const QByteArray& bytes) {
     mTcp.write(bytes);

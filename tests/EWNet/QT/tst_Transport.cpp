@@ -139,26 +139,33 @@ class tst_Transport : public QObject {
     QVERIFY(reports.Contains("Find naming a host from connection 1 refused"));
     QCOMPARE(int(transport.mManager->NumberOfConnections()), 1);
 
-    // The peer links itself to the save results, then asks for a save into a
-    // file of its choosing: refused with 0, and no file appears.
+    // The peer links itself to the save results, then asks for saves, into a
+    // file of its choosing and into the default one: each refused with 0 to
+    // the asker, and no file appears.
     const UWORD save = cSavesManager::kMethodSave;
     peer.Write(MessagePacket(saves->GetHandle(), 0x0072, M_OBJECT_ADD_TO_INFORM_LIST,
                              Word(0) + Word(0x72) + Word(save) + Word(save) + QByteArray(2, '\0')));
     const QString chosen = QDir::home().filePath("chosen-by-peer.cfg");
-    peer.Write(MessagePacket(saves->GetHandle(), 0x0072, save, chosen.toLocal8Bit().append('\0')));
-    const auto* refused = peer.AwaitTcp([&](const auto& p) { return IsMessage(p, 0x72, save); });
-    QVERIFY(refused != nullptr);
-    QCOMPARE(refused->mMessage.GetUBYTE(0), UBYTE(0));
-    QVERIFY(reports.Contains("File request from connection 1 naming a path refused"));
-    QVERIFY(!QFile::exists(chosen));
-    // Without a path the default file is written.
     QFile::remove(orvelpaths::DefaultSaveFile());
-    peer.mTcpPackets.mPackets.clear();
-    peer.Write(MessagePacket(saves->GetHandle(), 0x0072, save, QByteArray()));
-    const auto* saved = peer.AwaitTcp([&](const auto& p) { return IsMessage(p, 0x72, save); });
-    QVERIFY(saved != nullptr);
-    QCOMPARE(saved->mMessage.GetUBYTE(0), UBYTE(1));
-    QVERIFY(QFile::exists(orvelpaths::DefaultSaveFile()));
+    for (const QByteArray& path : {chosen.toLocal8Bit().append('\0'), QByteArray()}) {
+      peer.mTcpPackets.mPackets.clear();
+      peer.Write(MessagePacket(saves->GetHandle(), 0x0073, save, path));
+      const auto* refused = peer.AwaitTcp([&](const auto& p) { return IsMessage(p, 0x73, save); });
+      QVERIFY(refused != nullptr);
+      QCOMPARE(refused->mMessage.GetUBYTE(0), UBYTE(0));
+    }
+    QCOMPARE(reports.Count("Save request from connection 1 refused"), 2);
+    QVERIFY(!QFile::exists(chosen));
+    QVERIFY(!QFile::exists(orvelpaths::DefaultSaveFile()));
+    // The link to the results gets none of the refusals, only the asker does:
+    // by the time a later find is answered, any would have come.
+    peer.Write(MessagePacket(0, 0x0074, M_REG_FIND_OBJECT, Path("Target")));
+    QVERIFY(peer.AwaitTcp([](const auto& p) { return IsMessage(p, 0x74, M_REPLY_OK); }));
+    QVERIFY(!peer.AwaitTcp([&](const auto& p) { return IsMessage(p, 0x72, save); }, 0));
+    // A recall may not name a file either.
+    peer.Write(
+        MessagePacket(saves->GetHandle(), 0x0073, cSavesManager::kMethodRecall, chosen.toLocal8Bit().append('\0')));
+    QVERIFY(WaitUntil([&] { return reports.Contains("File request from connection 1 naming a path refused"); }));
   }
 
   // A unit whose connection to this one uses version-2 messages links with
@@ -306,8 +313,13 @@ class tst_Transport : public QObject {
     cRawPeer extra;
     QVERIFY(extra.Connect(transport.Port()));
     // The server accepts on this thread, so the wait must keep its events going.
-    QVERIFY(WaitUntil([&] { return extra.mTcp.state() == QAbstractSocket::UnconnectedState; }));
+    QVERIFY(WaitUntil([&] {
+      extra.Pump();
+      return extra.mTcp.state() == QAbstractSocket::UnconnectedState;
+    }));
     QVERIFY(reports.Contains("All availible connections are in use"));
+    // It is told why before it is closed.
+    QCOMPARE(extra.CountTcpUtil(QByteArray("\x06\x02", 2)), 1);
     QCOMPARE(int(transport.mManager->NumberOfConnections()), 20);
     // The lowest free ID goes to the next connection.
     transport.mManager->DisconnectConnectionID(5);

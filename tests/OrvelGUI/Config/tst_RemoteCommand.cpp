@@ -169,6 +169,24 @@ class tst_RemoteCommand : public QObject {
     QCOMPARE(cli.exitCode(), 0);
     QCOMPARE(QString::fromLatin1(cli.readAllStandardOutput()), QString("8300  3.00 dB\n"));
   }
+
+  // A program that does not let this machine in says so, and the tool tells
+  // its user which setting that is, failing.
+  void aRefusingProgramIsNamed() {
+    cRunningTransport transport;
+    transport.mManager->SetAllowedPeers(cPeerAllowList::Parse("127.0.0.2"), "network/allow");
+    auto strip = MakeObject<cRecordingObject>(kStrip, 4);
+    const QString host = QString("127.0.0.1:%1").arg(transport.Port());
+    QProcess cli;
+    cli.start(QString(ORVEL_BIN_DIR) + "/orvel-cli", {"remote", host, "set", kStrip, "2", "-6dB"});
+    QVERIFY(WaitUntil([&] { return cli.state() == QProcess::NotRunning; }, 20000));
+    QCOMPARE(cli.exitCode(), 1);
+    const QString err = QString::fromLatin1(cli.readAllStandardError());
+    QVERIFY2(err.contains("orvel-cli: the program at " + host +
+                          " refused the connection: this machine is not in its allowed peers (network/allow"),
+             qPrintable(err));
+    QVERIFY(!HasReceived(*strip, 4098));
+  }
 };
 
 QTEST_GUILESS_MAIN(tst_RemoteCommand)

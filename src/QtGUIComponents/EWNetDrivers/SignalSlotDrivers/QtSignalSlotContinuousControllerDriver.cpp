@@ -5,6 +5,7 @@
 
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/LinkedSourceGuard.h"
 
 cQtSignalSlotContinuousControllerDriver::cQtSignalSlotContinuousControllerDriver(const QString& netObjectName,
                                                                                  UWORD minimum, UWORD maximum,
@@ -41,7 +42,7 @@ void cQtSignalSlotContinuousControllerDriver::setNetObjectName(const QString& na
     // The old object goes first: left registered it would keep its name and
     // go on calling into this driver.
     DestroyAudioObject();
-    mAudioObject = new cContinuousControllerWithDelta(name.toLocal8Bit().constData(), this, 5);
+    mAudioObject = new tLinkedSourcesOnly<cContinuousControllerWithDelta>(name.toLocal8Bit().constData(), this, 5);
   }
   emit NetObjectNameChanged();
 }

@@ -4,6 +4,7 @@
 
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/LinkedSourceGuard.h"
 
 cQtSignalSlotMeterDriver::cQtSignalSlotMeterDriver(const QString& netObjectName, GAIN bottomOfMeter, GAIN topOfMeter,
                                                    GAIN attackStep, GAIN decayStep, bool startAtZero, int noBallistics,
@@ -39,7 +40,8 @@ void cQtSignalSlotMeterDriver::setNetObjectName(const QString& name) {
     // The old object goes first: left registered it would keep its name and
     // go on calling into this driver.
     DestroyAudioObject();
-    mAudioObject = new cMeterNet(name.toLocal8Bit().constData(), this, mAttackStep, mDecayStep, false, 0);
+    mAudioObject =
+        new tLinkedSourcesOnly<cMeterNet>(name.toLocal8Bit().constData(), this, mAttackStep, mDecayStep, false, 0);
   }
   emit netObjectNameChanged();
 }

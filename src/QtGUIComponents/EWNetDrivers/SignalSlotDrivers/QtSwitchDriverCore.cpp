@@ -1,6 +1,7 @@
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/QtSwitchDriverCore.h"
 
 #include "EWNet/Core/RegRoutr.h"
+#include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/LinkedSourceGuard.h"
 
 cQtSwitchDriverCore::cQtSwitchDriverCore(UBYTE readDivider, QObject* parent)
     : QObject(parent),
@@ -26,7 +27,7 @@ bool cQtSwitchDriverCore::CreateSwitchObject(const QString& name, bool actionTic
     // The old object goes first: left registered it would keep its name and
     // go on calling into this driver.
     DestroyAudioObject();
-    mAudioObject = new cSwitchObject(name.toLocal8Bit().constData(), this, actionTick);
+    mAudioObject = new tLinkedSourcesOnly<cSwitchObject>(name.toLocal8Bit().constData(), this, actionTick);
   }
   emit netObjectNameChanged();
   return true;

@@ -2,8 +2,9 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import "../"
 
-// The editor's top bar: the tabs, the link's status with the result of the
-// last save or recall below it, and the connect, save and recall buttons.
+// The editor's top bar: the tabs, the link's status with the object
+// network's and the result of the last save or recall below it, and the
+// connect, save and recall buttons.
 Item {
     id: topBar
 
@@ -11,10 +12,13 @@ Item {
     property string statusText: ""
     property color statusColour: "orange"
     property string resultText: ""
+    property string networkText: ""
+    property bool remotePeersOn: false
     property bool connected: false
     property alias tabBar: tabBar
     property alias statusLabel: statusLabel
     property alias resultLabel: resultLabel
+    property alias networkControl: networkControl
     property alias connectButton: connectButton
     property alias saveButton: saveButton
     property alias recallButton: recallButton
@@ -22,6 +26,7 @@ Item {
     signal connectClicked()
     signal saveClicked()
     signal recallClicked()
+    signal networkSwitchClicked(bool on)
 
     TabBar {
         id: tabBar
@@ -73,7 +78,7 @@ Item {
         anchors.right: buttons.left
         anchors.rightMargin: Styles.spacing
         anchors.verticalCenter: parent.verticalCenter
-        spacing: 4
+        spacing: 2
 
         Text {
             id: statusLabel
@@ -87,6 +92,16 @@ Item {
             font.pixelSize: 14
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideRight
+        }
+
+        NetworkControl {
+            id: networkControl
+
+            objectName: "networkControl"
+            anchors.right: parent.right
+            statusText: topBar.networkText
+            remoteOn: topBar.remotePeersOn
+            onSwitchClicked: topBar.networkSwitchClicked(on)
         }
 
         Text {

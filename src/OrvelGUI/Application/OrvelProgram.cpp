@@ -46,7 +46,10 @@ void PrintHelp(const sOrvelProgramOptions& options) {
       "  ORVEL_SERIAL_PORTS  colon-separated device paths listed first as the processor's ports\n"
       "                      (for example the pseudo-terminal of orvel-devsim)\n"
       "  ORVEL_NETWORK_PORT  TCP port on which the object network listens (default %u; 0 lets the\n"
-      "                      system pick one)\n",
+      "                      system pick one)\n"
+      "  ORVEL_NETWORK_ALLOW peers allowed to connect to it, replacing the setting network/allow\n"
+      "                      for this run: addresses and CIDR ranges, comma-separated, \"local\",\n"
+      "                      \"any\" or \"off\" (default: this machine only)\n",
       qPrintable(options.mCommandName), kOrvelApplicationName, kOrvelVersionText, qPrintable(options.mSummary),
       unsigned(kEWNetDefaultTcpPort));
 }

@@ -3,7 +3,8 @@
 # it lists exactly the commands, options and option values the program takes:
 # the commands from "orvel-cli --help", each command's options from the usage
 # line of "orvel-cli COMMAND --help" (an option followed by a|b|c takes one of
-# those values; --port completes with the names "orvel-cli ports" lists).
+# those values; --port completes with the names "orvel-cli ports" lists; a
+# lower-case word is a keyword, as remote's find, get, set and watch).
 #
 # Usage: make-completion.sh ORVEL_CLI OUTPUT
 set -euo pipefail
@@ -22,11 +23,12 @@ for command in $commands; do
   usage="$("$CLI" "$command" --help | sed -n "s/^Usage: orvel-cli $command *//p")"
   # One token a line, brackets and the separators of alternatives removed.
   tokens="$(printf '%s\n' "$usage" | tr -d '[]' | tr ' ' '\n' | grep -v '^|\?$' || true)"
+  options=""
   words=""
   previous=""
   while IFS= read -r token; do
     case "$token" in
-      --*) words="$words $token" ;;
+      --*) options="$options $token" ;;
       *'|'*)
         if [ "${previous#--}" != "$previous" ]; then
           value_cases="$value_cases    \"$command $previous\") values=\"${token//|/ }\" ;;"$'\n'
@@ -36,7 +38,7 @@ for command in $commands; do
     esac
     previous="$token"
   done <<< "$tokens"
-  words_cases="$words_cases    $command) words=\"${words# }\" ;;"$'\n'
+  words_cases="$words_cases    $command) options=\"${options# }\" words=\"${words# }\" ;;"$'\n'
 done
 
 cat > "$OUT" <<COMPLETION
@@ -49,7 +51,7 @@ _orvel_cli() {
     COMPREPLY=(\$(compgen -W "$(echo $commands) --help --version" -- "\$cur"))
     return
   fi
-  local command="\${COMP_WORDS[1]}" values="" words=""
+  local command="\${COMP_WORDS[1]}" values="" options="" words=""
   case "\$command \$prev" in
 $value_cases    *" --port") values="\$(orvel-cli ports 2> /dev/null | cut -f1)" ;;
   esac
@@ -59,10 +61,12 @@ $value_cases    *" --port") values="\$(orvel-cli ports 2> /dev/null | cut -f1)" 
   fi
   case "\$command" in
 $words_cases  esac
-  COMPREPLY=(\$(compgen -W "\$words --help" -- "\$cur"))
-  if [[ "\$cur" != -* ]]; then
+  # Options once a dash is typed; else the command's words and file names.
+  if [[ "\$cur" == -* ]]; then
+    COMPREPLY=(\$(compgen -W "\$options --help" -- "\$cur"))
+  else
     compopt -o filenames 2> /dev/null
-    COMPREPLY+=(\$(compgen -f -- "\$cur"))
+    COMPREPLY=(\$(compgen -W "\$words" -- "\$cur") \$(compgen -f -- "\$cur"))
   fi
 }
 complete -F _orvel_cli orvel-cli

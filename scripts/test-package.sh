@@ -268,6 +268,8 @@ completion() {
   expect "left right" orvel-cli export a.cfg --side ""
   expect "--panel --side --csv --png --help" orvel-cli response a.cfg --
   expect "find" orvel-cli remote 127.0.0.1 fi
+  expect "find get set watch" orvel-cli remote 127.0.0.1 ""
+  expect "" orvel-cli recall ""
   expect "ttyORV7" orvel-cli version --port ""
 }
 check "bash completion" completion

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs to build, run and test.
-# Idempotent: does nothing when everything is already installed.
+# Idempotent: does nothing when everything is already installed. With
+# --package also what building and checking the Debian package needs
+# (scripts/package.sh, scripts/test-package.sh).
 set -euo pipefail
 
 PACKAGES=(
@@ -13,6 +15,10 @@ PACKAGES=(
   libbenchmark-dev
   openssl
 )
+PACKAGE_TOOLS=(
+  dpkg-dev help2man gzip man-db lintian desktop-file-utils appstream python3-debian
+)
+if [ "${1:-}" = "--package" ]; then PACKAGES+=("${PACKAGE_TOOLS[@]}"); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

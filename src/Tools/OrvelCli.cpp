@@ -22,7 +22,9 @@
 #include "OrvelGUI/Config/SerialDeviceQuery.h"
 #include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
+#include "OrvelGUI/Core/PortAliases.h"
 #include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/Core/SerialPortList.h"
 #include "OrvelGUI/Core/Version.h"
 
 namespace {
@@ -52,8 +54,17 @@ int RunCipher(const QStringList& arguments, bool encrypt) {
 int RunEncrypt(const QStringList& arguments) { return RunCipher(arguments, true); }
 int RunDecrypt(const QStringList& arguments) { return RunCipher(arguments, false); }
 
+// One port a line: its name, then the stable links that lead to it, each
+// after a tab, so that the first field stays the name a --port takes.
 int RunPorts(const QStringList&) {
-  for (const QString& name : ListDevicePorts()) std::printf("%s\n", qPrintable(name));
+  const QString aliasFolder = cPortAliases::Folder();
+  for (const sSerialPortEntry& port : cSerialPortList::AcceptedPorts()) {
+    QString line = port.mName;
+    for (const QString& alias : cPortAliases::AliasesOf(port.mSystemLocation, aliasFolder)) {
+      line += QLatin1Char('\t') + alias;
+    }
+    std::printf("%s\n", qPrintable(line));
+  }
   return kExitOk;
 }
 
@@ -161,8 +172,10 @@ const sCliCommand kCommands[] = {
      "Decipher file IN into OUT as a recall does; the length of IN must be a multiple of 8. OUT keeps the "
      "padding bytes.",
      2, RunDecrypt},
-    {"ports", "", "List the device's serial ports, one name a line (ORVEL_SERIAL_PORTS=PATH:PATH adds ports).", 0,
-     RunPorts},
+    {"ports", "",
+     "List the device's serial ports, one a line: its name, then, after a tab each, the /dev/orvel-* links the "
+     "package's udev rule made for it (ORVEL_SERIAL_PORTS=PATH:PATH adds ports).",
+     0, RunPorts},
     {"version", "[--port NAME]",
      "Connect to the device (the first listed port unless named), print its firmware version and disconnect; "
      "fails when no version reply comes within 2 seconds.",
@@ -230,10 +243,11 @@ const sCliCommand kCommands[] = {
 };
 
 void PrintHelp(std::FILE* to) {
-  std::fprintf(to,
-               "Usage: orvel-cli COMMAND [ARGUMENTS]\n       orvel-cli --help\n\n%s %s command-line tool.\n\n"
-               "Commands:\n",
-               kOrvelApplicationName, kOrvelVersionText);
+  std::fprintf(
+      to,
+      "Usage: orvel-cli COMMAND [ARGUMENTS]\n  or:  orvel-cli --help | --version\n\n%s %s command-line tool.\n\n"
+      "Commands:\n",
+      kOrvelApplicationName, kOrvelVersionText);
   for (const sCliCommand& command : kCommands) {
     std::fprintf(to, "  %s%s%s\n      %s\n", command.mName, *command.mArguments ? " " : "", command.mArguments,
                  command.mDescription);
@@ -276,6 +290,12 @@ int main(int argc, char* argv[]) {
   const QString name = arguments.takeFirst();
   if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
     PrintHelp(stdout);
+    return kExitOk;
+  }
+  if (name == QLatin1String("--version")) {
+    // The version without the "V" of the window titles, as GNU tools print it.
+    const char* number = kOrvelVersionText[0] == 'V' ? kOrvelVersionText + 1 : kOrvelVersionText;
+    std::printf("orvel-cli %s\n", number);
     return kExitOk;
   }
   const sCliCommand* command = FindCommand(name);

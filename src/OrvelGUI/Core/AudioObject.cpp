@@ -1,5 +1,8 @@
 #include "OrvelGUI/Core/AudioObject.h"
 
+#include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/Core/Plausibility.h"
+
 cAudioObject::cAudioObject(const char* name, EW_NET_DATA_SCALE numberOfParameters, bool actionTick)
     : cNetObject(name, numberOfParameters, actionTick, false), mInformEnabled(true) {}
 
@@ -23,4 +26,15 @@ void cAudioObject::AnswerUBYTE(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_
 
 void cAudioObject::AnswerUWORD(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE method, UWORD value) {
   EWNetSendUWORD(mSystemMessage, connectionId, handle, method, value);
+}
+
+const std::string& cAudioObject::Label() const {
+  if (mLabel.empty()) mLabel = plausibility::UnitLabel(GetName());
+  return mLabel;
+}
+
+void cAudioObject::ReportRefusal(const std::string& refusal) { EW_REPORT_ERROR("%s; not applied", refusal.c_str()); }
+
+void cAudioObject::ReportRefusedBlock(const std::string& refusal, const char* source) {
+  EW_REPORT_ERROR("%s; %s keeps its values, nothing of %s applied", refusal.c_str(), Label().c_str(), source);
 }

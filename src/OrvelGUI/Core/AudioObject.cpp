@@ -35,6 +35,6 @@ const std::string& cAudioObject::Label() const {
 
 void cAudioObject::ReportRefusal(const std::string& refusal) { EW_REPORT_ERROR("%s; not applied", refusal.c_str()); }
 
-void cAudioObject::ReportRefusedBlock(const std::string& refusal, const char* source) {
-  EW_REPORT_ERROR("%s; %s keeps its values, nothing of %s applied", refusal.c_str(), Label().c_str(), source);
+void cAudioObject::ReportRefusedRecords(const std::string& refusal) {
+  EW_REPORT_ERROR("%s; %s keeps its values, nothing of the device's records adopted", refusal.c_str(), Label().c_str());
 }

@@ -41,8 +41,9 @@ class cAudioObject : public cNetObject {
   // off the wire: it changes nothing, and publishes the value it keeps so
   // that the sender shows that one again.
   void ReportRefusal(const std::string& refusal);
-  // The same for a block of a file or the device's records.
-  void ReportRefusedBlock(const std::string& refusal, const char* source);
+  // The same for the device's records (the read-back), of which the unit
+  // adopts nothing.
+  void ReportRefusedRecords(const std::string& refusal);
 
  private:
   mutable std::string mLabel;

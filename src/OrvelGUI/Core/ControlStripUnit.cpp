@@ -124,12 +124,9 @@ bool cControlStripUnit::ApplySettings(bool mute, bool polarity, GAIN gain) {
   return changed;
 }
 
-bool cControlStripUnit::ReadBlock(QDataStream& stream, sBlock& block) {
+std::string cControlStripUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
   stream >> block.mMute >> block.mPolarity >> block.mGain;
-  return stream.status() == QDataStream::Ok;
-}
-
-std::string cControlStripUnit::CheckBlock(const sBlock& block) const {
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
   std::string refusal = plausibility::CheckSwitch(Label(), "mute", block.mMute);
   if (refusal.empty()) refusal = plausibility::CheckSwitch(Label(), "polarity", block.mPolarity);
   if (refusal.empty()) refusal = plausibility::CheckStripGain(Label(), block.mGain);
@@ -138,27 +135,13 @@ std::string cControlStripUnit::CheckBlock(const sBlock& block) const {
 
 bool cControlStripUnit::CheckData(QDataStream* stream, std::string& refusal) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    refusal = Label() + ": its block is incomplete";
-    return false;
-  }
-  refusal = CheckBlock(block);
+  refusal = ReadBlock(*stream, block);
   return refusal.empty();
 }
 
 void cControlStripUnit::RecallData(QDataStream* stream) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    NoteApplyFault();
-    return;
-  }
-  const std::string refusal = CheckBlock(block);
-  if (!refusal.empty()) {
-    ReportRefusedBlock(refusal, "the file");
-    NoteApplyFault();
-    return;
-  }
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
   const bool mute = block.mMute != 0;
   const bool polarity = block.mPolarity != 0;
   ApplySettings(mute, polarity, GAIN(block.mGain));
@@ -170,7 +153,7 @@ void cControlStripUnit::SyncData() {
   if (!record) return;
   const std::string refusal = plausibility::CheckStripRecord(Label(), *record);
   if (!refusal.empty()) {
-    ReportRefusedBlock(refusal, "the device's records");
+    ReportRefusedRecords(refusal);
     return;
   }
   const bool mute = record->mMute != 0;

@@ -47,8 +47,8 @@ class cControlStripUnit : public cAudioObject, public cSaveObject {
     qint8 mPolarity = 0;
     qint16 mGain = 0;
   };
-  static bool ReadBlock(QDataStream& stream, sBlock& block);
-  std::string CheckBlock(const sBlock& block) const;
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
   // Stores and informs what differs; true when anything did.
   bool ApplySettings(bool mute, bool polarity, GAIN gain);
 

@@ -122,12 +122,9 @@ void cDelayUnit::WriteBlock(QDataStream& stream, UWORD left, UWORD right, UBYTE 
 
 void cDelayUnit::SaveData(QDataStream* stream) { WriteBlock(*stream, GetDelay(0), GetDelay(1), mGang.Get()); }
 
-bool cDelayUnit::ReadBlock(QDataStream& stream, sBlock& block) {
+std::string cDelayUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
   stream >> block.mLeft >> block.mRight >> block.mGang;
-  return stream.status() == QDataStream::Ok;
-}
-
-std::string cDelayUnit::CheckBlock(const sBlock& block) const {
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
   std::string refusal = plausibility::CheckDelay(Label(), kSides[0], UWORD(block.mLeft));
   if (refusal.empty()) refusal = plausibility::CheckDelay(Label(), kSides[1], UWORD(block.mRight));
   if (refusal.empty()) refusal = plausibility::CheckSwitch(Label(), "gang", block.mGang);
@@ -136,27 +133,13 @@ std::string cDelayUnit::CheckBlock(const sBlock& block) const {
 
 bool cDelayUnit::CheckData(QDataStream* stream, std::string& refusal) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    refusal = Label() + ": its block is incomplete";
-    return false;
-  }
-  refusal = CheckBlock(block);
+  refusal = ReadBlock(*stream, block);
   return refusal.empty();
 }
 
 void cDelayUnit::RecallData(QDataStream* stream) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    NoteApplyFault();
-    return;
-  }
-  const std::string refusal = CheckBlock(block);
-  if (!refusal.empty()) {
-    ReportRefusedBlock(refusal, "the file");
-    NoteApplyFault();
-    return;
-  }
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
   const UWORD codes[2] = {UWORD(block.mLeft), UWORD(block.mRight)};
   for (UBYTE channel = 0; channel < 2; ++channel) {
     if (SetDelay(channel, codes[channel])) InformUWORD(MethodOf(channel), codes[channel]);
@@ -181,7 +164,7 @@ void cDelayUnit::SyncData() {
     const std::int32_t count = (*samples)[std::size_t(base + channel)];
     const std::string refusal = plausibility::CheckDelaySamples(Label(), kSides[channel], count);
     if (!refusal.empty()) {
-      ReportRefusedBlock(refusal, "the device's records");
+      ReportRefusedRecords(refusal);
       return;
     }
     codes[channel] = TimeToUWORD(count / 96000.0);

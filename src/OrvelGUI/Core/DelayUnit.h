@@ -49,8 +49,8 @@ class cDelayUnit : public cAudioObject, public cSaveObject {
     qint16 mRight = 0;
     qint16 mGang = 0;
   };
-  static bool ReadBlock(QDataStream& stream, sBlock& block);
-  std::string CheckBlock(const sBlock& block) const;
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
   // Stores a differing code and marks it pending; true when it differed.
   bool SetDelay(UBYTE channel, UWORD code);
   void MarkPending(UBYTE channel);

@@ -100,31 +100,21 @@ void cParametricEQGangDriver::WriteBlock(QDataStream& stream, bool gang) { strea
 
 void cParametricEQGangDriver::SaveData(QDataStream* stream) { WriteBlock(*stream, GetGang()); }
 
+std::string cParametricEQGangDriver::ReadBlock(QDataStream& stream, qint8& gang) const {
+  stream >> gang;
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
+  return plausibility::CheckSwitch(Label(), "gang", gang);
+}
+
 bool cParametricEQGangDriver::CheckData(QDataStream* stream, std::string& refusal) {
   qint8 gang = 0;
-  *stream >> gang;
-  if (stream->status() != QDataStream::Ok) {
-    refusal = Label() + ": its block is incomplete";
-    return false;
-  }
-  refusal = plausibility::CheckSwitch(Label(), "gang", gang);
+  refusal = ReadBlock(*stream, gang);
   return refusal.empty();
 }
 
 void cParametricEQGangDriver::RecallData(QDataStream* stream) {
   qint8 value = 0;
-  *stream >> value;
-  if (stream->status() != QDataStream::Ok) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    NoteApplyFault();
-    return;
-  }
-  const std::string refusal = plausibility::CheckSwitch(Label(), "gang", value);
-  if (!refusal.empty()) {
-    EW_REPORT_ERROR("%s; %s keeps its value, nothing of the file applied", refusal.c_str(), Label().c_str());
-    NoteApplyFault();
-    return;
-  }
+  if (!AcceptRecalledBlock(ReadBlock(*stream, value))) return;
   const bool gang = value != 0;
   // The right block of a ganged file may differ from the left one (a file
   // written elsewhere); the left one's links would copy it over only once

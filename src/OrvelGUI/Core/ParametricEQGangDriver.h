@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QtGlobal>
+#include <string>
+
 #include "EWNet/Core/NetObjct.h"
 #include "OrvelGUI/Core/SaveObject.h"
 #include "OrvelGUI/Core/StoredField.h"
@@ -43,6 +46,8 @@ class cParametricEQGangDriver : public cNetObject, public cSaveObject {
   // The right unit takes the left one's linked parameters now.
   void FollowLeft();
   std::string Label() const;
+  // Reads the block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, qint8& gang) const;
 
   cParametricEQDriver* mLeft;
   cParametricEQDriver* mRight;

@@ -345,7 +345,7 @@ std::vector<bool> cParametricEQUnit::ApplyBands(bool eqBypass, const std::vector
   return recomputed;
 }
 
-bool cParametricEQUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
+std::string cParametricEQUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
   stream >> block.mBypass;
   block.mBands.assign(mBandCount, sBand{});
   block.mBandBypass.assign(mBandCount, 0);
@@ -359,10 +359,7 @@ bool cParametricEQUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
     block.mBands[band] =
         sBand{UWORD(frequency), UWORD(width), GAIN(gain), ULONG(type), UBYTE(variant), block.mBandBypass[band] != 0};
   }
-  return stream.status() == QDataStream::Ok;
-}
-
-std::string cParametricEQUnit::CheckBlock(const sBlock& block) const {
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
   std::string refusal = plausibility::CheckSwitch(Label(), "bypass", block.mBypass);
   for (UBYTE band = 0; band < mBandCount && refusal.empty(); ++band) {
     refusal =
@@ -374,27 +371,13 @@ std::string cParametricEQUnit::CheckBlock(const sBlock& block) const {
 
 bool cParametricEQUnit::CheckData(QDataStream* stream, std::string& refusal) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    refusal = Label() + ": its block is incomplete";
-    return false;
-  }
-  refusal = CheckBlock(block);
+  refusal = ReadBlock(*stream, block);
   return refusal.empty();
 }
 
 void cParametricEQUnit::RecallData(QDataStream* stream) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    NoteApplyFault();
-    return;
-  }
-  const std::string refusal = CheckBlock(block);
-  if (!refusal.empty()) {
-    ReportRefusedBlock(refusal, "the file");
-    NoteApplyFault();
-    return;
-  }
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
   ApplyBands(block.mBypass != 0, block.mBands, true);
   SendAllBiquads();
 }
@@ -436,7 +419,7 @@ void cParametricEQUnit::SyncData() {
     const sFilter& record = records[band];
     const std::string refusal = plausibility::CheckBandRecord(Label(), band, record);
     if (!refusal.empty()) {
-      ReportRefusedBlock(refusal, "the device's records");
+      ReportRefusedRecords(refusal);
       return;
     }
     bands[band] =

@@ -95,8 +95,8 @@ class cParametricEQUnit : public cAudioObject, public cSaveObject {
     std::vector<sBand> mBands;
     std::vector<qint8> mBandBypass;
   };
-  bool ReadBlock(QDataStream& stream, sBlock& block) const;
-  std::string CheckBlock(const sBlock& block) const;
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
   // What the device reported for every band; none when a record is missing.
   bool ReadSyncRecords(std::vector<sFilter>& records) const;
   // A message from the leader while the gang is off.

@@ -162,34 +162,21 @@ bool cPassFilterUnit::ApplySettings(UWORD frequency, ULONG slope, bool bypass, b
   return changed;
 }
 
-bool cPassFilterUnit::ReadBlock(QDataStream& stream, sBlock& block) {
+std::string cPassFilterUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
   stream >> block.mFrequency >> block.mSlope >> block.mBypass;
-  return stream.status() == QDataStream::Ok;
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
+  return CheckSettings(UWORD(block.mFrequency), ULONG(block.mSlope), block.mBypass);
 }
 
 bool cPassFilterUnit::CheckData(QDataStream* stream, std::string& refusal) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    refusal = Label() + ": its block is incomplete";
-    return false;
-  }
-  refusal = CheckSettings(UWORD(block.mFrequency), ULONG(block.mSlope), block.mBypass);
+  refusal = ReadBlock(*stream, block);
   return refusal.empty();
 }
 
 void cPassFilterUnit::RecallData(QDataStream* stream) {
   sBlock block;
-  if (!ReadBlock(*stream, block)) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    NoteApplyFault();
-    return;
-  }
-  const std::string refusal = CheckSettings(UWORD(block.mFrequency), ULONG(block.mSlope), block.mBypass);
-  if (!refusal.empty()) {
-    ReportRefusedBlock(refusal, "the file");
-    NoteApplyFault();
-    return;
-  }
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
   ApplySettings(UWORD(block.mFrequency), ULONG(block.mSlope), block.mBypass != 0, true);
   SendAllBiquads();
   NoteRealisedSlope();
@@ -200,7 +187,7 @@ void cPassFilterUnit::SyncData() {
   if (!record) return;
   const std::string refusal = plausibility::CheckPassRecord(Label(), mHighPass, mBiquadCount, *record);
   if (!refusal.empty()) {
-    ReportRefusedBlock(refusal, "the device's records");
+    ReportRefusedRecords(refusal);
     return;
   }
   const bool bypass = (record->mFlags & plausibility::kFlagBypass) != 0;

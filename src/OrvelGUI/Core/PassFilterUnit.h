@@ -57,7 +57,8 @@ class cPassFilterUnit : public cAudioObject, public cSaveObject {
     qint32 mSlope = 0;
     qint8 mBypass = 0;  // a bool in the file; any other byte is refused
   };
-  static bool ReadBlock(QDataStream& stream, sBlock& block);
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
   // Empty when the processor realises these values on this panel.
   std::string CheckSettings(UWORD frequency, ULONG slope, int bypass) const;
   // Says so when the panel realises the slope with fewer sections than it

@@ -36,6 +36,13 @@ bool cSaveObject::CheckData(QDataStream* stream, std::string& refusal) {
   return true;
 }
 
+bool cSaveObject::AcceptRecalledBlock(const std::string& refusal) {
+  if (refusal.empty()) return true;
+  EW_REPORT_ERROR("%s; nothing of the block applied", refusal.c_str());
+  NoteApplyFault();
+  return false;
+}
+
 bool cSaveObject::TakeApplyFault() {
   const bool fault = mApplyFault;
   mApplyFault = false;

@@ -41,6 +41,10 @@ class cSaveObject {
   ~cSaveObject() = default;
 
   void NoteApplyFault() { mApplyFault = true; }
+  // Whether a block RecallData has read may be applied: `refusal` is empty.
+  // Otherwise the refusal is reported, nothing of the block is applied and
+  // the recall counts as faulted.
+  bool AcceptRecalledBlock(const std::string& refusal);
 
   char mName[kNameSize];
   cSavesManager* mSavesManager;

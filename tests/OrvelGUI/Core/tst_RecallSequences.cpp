@@ -83,9 +83,37 @@ struct sFile {
   sConfiguration mExpected;
 };
 
-bool AwaitState(const cSerialInterface& link, cSerialInterface::LinkState state) {
-  return TickUntil([] {}, [&] { return link.GetState() == state; }, kTimeoutMs);
-}
+// The program's objects connected to a simulated processor, with the
+// dispatch and tick threads running.
+class cRunningProgram {
+ public:
+  cRunningProgram() : mDevice(StartSimulator()) {
+    if (mDevice) UseDevicePorts({QString::fromStdString(mDevice->DevicePath())});
+    mAssembly = std::make_unique<cStandaloneAssembly>(false);
+  }
+  cApplicationCore& Core() { return mAssembly->Core(); }
+  bool Connect() {
+    // The port list is read before the tick thread uses the port.
+    if (!mDevice || Link().GetPortNames().isEmpty()) return false;
+    Core().Start();
+    Link().RequestConnection(true, QString());
+    return Await(cSerialInterface::CONNECTED);
+  }
+  bool Disconnect() {
+    Link().RequestConnection(false, QString());
+    return Await(cSerialInterface::DISCONNECTED);
+  }
+
+  std::unique_ptr<devsim::cDeviceSimulator> mDevice;
+
+ private:
+  cSerialInterface& Link() { return *Core().GetSerialInterface(); }
+  bool Await(cSerialInterface::LinkState state) {
+    return TickUntil([] {}, [&] { return Link().GetState() == state; }, kTimeoutMs);
+  }
+
+  std::unique_ptr<cStandaloneAssembly> mAssembly;
+};
 
 }  // namespace
 
@@ -109,16 +137,10 @@ class tst_RecallSequences : public QObject {
       QVERIFY(WriteFrame(c, path));
       files.push_back({path, AsRecalled(c)});
     }
-    auto device = StartSimulator();
-    QVERIFY(device);
-    UseDevicePorts({QString::fromStdString(device->DevicePath())});
-    cStandaloneAssembly a(false);
-    cApplicationCore& core = a.Core();
-    cSerialInterface& link = *core.GetSerialInterface();
-    QVERIFY(!link.GetPortNames().isEmpty());
-    core.Start();
-    link.RequestConnection(true, QString());
-    QVERIFY(AwaitState(link, cSerialInterface::CONNECTED));
+    cRunningProgram program;
+    QVERIFY(program.Connect());
+    cApplicationCore& core = program.Core();
+    devsim::cDeviceSimulator* device = program.mDevice.get();
     QVERIFY(core.WaitUntilAllSent(kTimeoutMs));
     cReportCapture reports;
 
@@ -147,8 +169,7 @@ class tst_RecallSequences : public QObject {
       QVERIFY2(ReadAll(plain) == ZeroPadded(frame), qPrintable(where));
     }
     QVERIFY2(!reports.Contains("ERROR"), qPrintable(reports.Dump()));
-    link.RequestConnection(false, QString());
-    QVERIFY(AwaitState(link, cSerialInterface::DISCONNECTED));
+    QVERIFY(program.Disconnect());
   }
 
   // A file with a value the processor cannot realise is refused whole while
@@ -177,16 +198,10 @@ class tst_RecallSequences : public QObject {
         {"High EQ left band 6: type NOTCH has no design on the processor",
          [](sConfiguration& c) { c.mPanels[2].mEQ[0].mBands[5].mType = nPEQ::NOTCH; }},
     };
-    auto device = StartSimulator();
-    QVERIFY(device);
-    UseDevicePorts({QString::fromStdString(device->DevicePath())});
-    cStandaloneAssembly a(false);
-    cApplicationCore& core = a.Core();
-    cSerialInterface& link = *core.GetSerialInterface();
-    QVERIFY(!link.GetPortNames().isEmpty());
-    core.Start();
-    link.RequestConnection(true, QString());
-    QVERIFY(AwaitState(link, cSerialInterface::CONNECTED));
+    cRunningProgram program;
+    QVERIFY(program.Connect());
+    cApplicationCore& core = program.Core();
+    devsim::cDeviceSimulator* device = program.mDevice.get();
     QVERIFY(core.RecallConfiguration(good, kTimeoutMs));
     QVERIFY(core.WaitUntilAllSent(kTimeoutMs));
     const QByteArray before = Json(ReadConfiguration(core));
@@ -206,8 +221,7 @@ class tst_RecallSequences : public QObject {
       QVERIFY2(reports.Contains(c.mReport), qPrintable(reports.Dump()));
       QVERIFY2(reports.Contains("Save file refused: nothing of it was applied"), qPrintable(reports.Dump()));
     }
-    link.RequestConnection(false, QString());
-    QVERIFY(AwaitState(link, cSerialInterface::DISCONNECTED));
+    QVERIFY(program.Disconnect());
   }
 
   // One flipped bit anywhere in a file the program wrote: the recall is

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs to build, run and test.
-# Idempotent: does nothing when everything is already installed.
+# Installs the Debian packages the project needs to build, run and test, and
+# any further packages named as arguments (scripts/fuzz.sh names clang and
+# the libFuzzer runtime). Idempotent: does nothing when everything is
+# already installed.
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +14,7 @@ PACKAGES=(
   fonts-league-spartan python3-fonttools
   libbenchmark-dev
   openssl
+  "$@"
 )
 
 missing=()

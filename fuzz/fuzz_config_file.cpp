@@ -5,11 +5,17 @@
 // and units. No input may crash or hang the program, leave a unit with a
 // value the processor cannot realise, or send an unstable section; a file
 // that is refused changes nothing.
+//
+// A flipped bit of an enciphered block turns the whole block to noise, so
+// half of the mutations are made to the deciphered frame and enciphered
+// again: they reach single fields of the units' blocks.
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "FuzzSupport.h"
+#include "OrvelGUI/Core/Blowfish.h"
+#include "OrvelGUI/Core/SavesManager.h"
 
 namespace {
 
@@ -31,7 +37,37 @@ sState& State() {
   return *state;
 }
 
+void Cipher(uint8_t* data, size_t size, bool encrypt) {
+  const cBlowfish& cipher = cSavesManager::FileCipher();
+  for (size_t at = 0; at + cBlowfish::kBlockSize <= size; at += cBlowfish::kBlockSize) {
+    if (encrypt) {
+      cipher.EncipherBlock(data + at);
+    } else {
+      cipher.DecipherBlock(data + at);
+    }
+  }
+}
+
 }  // namespace
+
+extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed) {
+  const size_t block = cBlowfish::kBlockSize;
+  if (seed % 2 == 0 || size % block != 0 || maxSize < block) return LLVMFuzzerMutate(data, size, maxSize);
+  Cipher(data, size, false);
+  size_t mutated = LLVMFuzzerMutate(data, size, maxSize);
+  // Whole blocks again: the padding of the last one is zero, as a save writes it.
+  const size_t padded = (mutated + block - 1) / block * block;
+  if (padded <= maxSize) {
+    for (size_t at = mutated; at < padded; ++at) data[at] = 0;
+    mutated = padded;
+  } else {
+    mutated = mutated / block * block;
+  }
+  Cipher(data, mutated, true);
+  return mutated;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sState& state = State();

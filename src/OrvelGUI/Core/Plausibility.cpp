@@ -229,7 +229,7 @@ std::string CheckDelaySamples(const std::string& unit, const char* side, std::in
 
 std::string RealisedSlope(bool highPass, ULONG slope, UBYTE biquadCount) {
   if (slope >= ULONG(biquad::kSlopeCount)) return std::string();
-  if (biquadCount == 0) return "no such filter on this panel: nothing is sent";
+  if (biquadCount == 0) return "not realised: the panel has no such section, nothing is sent";
   biquad::eDesign second = biquad::DESIGN_BELL;
   double q = 0.0;
   double divisor = 1.0;

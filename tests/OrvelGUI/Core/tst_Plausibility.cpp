@@ -119,7 +119,7 @@ class tst_Plausibility : public QObject {
     QVERIFY(RealisedSlope(true, HPF_BUTTERWORTH_12_DB, 1).empty());
     QVERIFY(RealisedSlope(true, HPF_BUTTERWORTH_24_DB, 2).empty());
     QCOMPARE(RealisedSlope(false, HPF_BUTTERWORTH_12_DB, 0),
-             std::string("no such filter on this panel: nothing is sent"));
+             std::string("not realised: the panel has no such section, nothing is sent"));
   }
 
   void records() {

@@ -310,6 +310,16 @@ class tst_AudioUnits : public QObject {
     Recall(eq, EQBlock(false, bands).left(20));
     QVERIFY(reports.Contains("recalled block is incomplete"));
     QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    // So does a block with a value the processor cannot realise, read by a
+    // caller that did not check it first (the tools apply blocks directly).
+    std::vector<tBand> impossible = bands;
+    impossible[4].mGain = 86 * 256;
+    impossible[1].mFrequency = 60000;
+    Recall(eq, EQBlock(false, impossible));
+    QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    QCOMPARE(eq.GetBand(1).mFrequency, bands[1].mFrequency);
+    QVERIFY(
+        reports.Contains("High EQ left band 5: gain +86.0 dB is outside -15 .. +15 dB; nothing of the block applied"));
   }
 
   void gangMakesTheRightFollow() {

@@ -4,7 +4,9 @@
 #include "OrvelGUI/Core/Plausibility.h"
 
 cAudioObject::cAudioObject(const char* name, EW_NET_DATA_SCALE numberOfParameters, bool actionTick)
-    : cNetObject(name, numberOfParameters, actionTick, false), mInformEnabled(true) {}
+    : cNetObject(name, numberOfParameters, actionTick, false),
+      mInformEnabled(true),
+      mLabel(plausibility::UnitLabel(name)) {}
 
 void cAudioObject::InformParameter(const cEWNetMessage& message) {
   if (mInformEnabled) SendToInformList(message);
@@ -26,11 +28,6 @@ void cAudioObject::AnswerUBYTE(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_
 
 void cAudioObject::AnswerUWORD(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE method, UWORD value) {
   EWNetSendUWORD(mSystemMessage, connectionId, handle, method, value);
-}
-
-const std::string& cAudioObject::Label() const {
-  if (mLabel.empty()) mLabel = plausibility::UnitLabel(GetName());
-  return mLabel;
 }
 
 void cAudioObject::ReportRefusal(const std::string& refusal) { EW_REPORT_ERROR("%s; not applied", refusal.c_str()); }

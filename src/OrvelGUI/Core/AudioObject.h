@@ -18,7 +18,7 @@ class cAudioObject : public cNetObject {
   bool mInformEnabled;
 
   // The unit as its user knows it ("Mid EQ left"), for refusals and notes.
-  const std::string& Label() const;
+  const std::string& Label() const { return mLabel; }
 
  protected:
   // Informs a value of the unit's own (after a recall or a sync): the working
@@ -46,5 +46,5 @@ class cAudioObject : public cNetObject {
   void ReportRefusedRecords(const std::string& refusal);
 
  private:
-  mutable std::string mLabel;
+  std::string mLabel;
 };

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs to build, run and test.
-# Idempotent: does nothing when everything is already installed. With
-# --package also what building and checking the Debian package needs
-# (scripts/package.sh, scripts/test-package.sh).
+# With --package also what building and checking the Debian package needs
+# (scripts/package.sh, scripts/test-package.sh); any other argument names a
+# further package (scripts/fuzz.sh names clang and the libFuzzer runtime).
+# Idempotent: does nothing when everything is already installed.
 set -euo pipefail
 
 PACKAGES=(
@@ -18,7 +19,13 @@ PACKAGES=(
 PACKAGE_TOOLS=(
   dpkg-dev help2man gzip man-db lintian desktop-file-utils appstream python3-debian
 )
-if [ "${1:-}" = "--package" ]; then PACKAGES+=("${PACKAGE_TOOLS[@]}"); fi
+for argument in "$@"; do
+  if [ "$argument" = "--package" ]; then
+    PACKAGES+=("${PACKAGE_TOOLS[@]}")
+  else
+    PACKAGES+=("$argument")
+  fi
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

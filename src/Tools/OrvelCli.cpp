@@ -113,7 +113,10 @@ int RunShow(const QStringList& arguments) {
   {
     cStandaloneAssembly assembly(false);
     if (!assembly.Core().RecallConfiguration(QFileInfo(file).absoluteFilePath(), kRecallTimeoutMs)) {
-      std::fprintf(stderr, "orvel-cli: %s is not a configuration this program reads\n", qPrintable(file));
+      std::fprintf(stderr,
+                   "orvel-cli: %s is not a configuration this program reads, or holds values the processor cannot "
+                   "realise\n",
+                   qPrintable(file));
       return kExitFailed;
     }
     configuration = ReadConfiguration(assembly.Core());

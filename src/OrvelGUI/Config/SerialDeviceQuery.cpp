@@ -105,12 +105,14 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
                 .arg(syncTimeoutMs);
   } else {
     const auto filters = link.GetSyncFilters();
+    const auto strips = link.GetSyncControlStrips();
+    const auto delays = link.GetSyncDelays();
     link.SetConnected();
-    read = filters.has_value() && link.GetState() == cSerialInterface::CONNECTED;
+    read = filters && strips && delays && link.GetState() == cSerialInterface::CONNECTED;
     if (read) {
       settings.mFilters = *filters;
-      settings.mStrips = link.GetSyncControlStrips();
-      settings.mDelays = link.GetSyncDelays();
+      settings.mStrips = *strips;
+      settings.mDelays = *delays;
     } else {
       error = "The device's settings were incomplete.";
     }

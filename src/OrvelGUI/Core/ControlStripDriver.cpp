@@ -105,6 +105,8 @@ void cControlStripDriver::LoadDefaults() {
 }
 
 std::optional<sControlStripRecord> cControlStripDriver::GetSyncData() const {
-  if (mInterface == nullptr) return std::nullopt;
-  return mInterface->GetSyncControlStrips()[mIndex % cSerialPortManager::kStripCount];
+  if (mInterface == nullptr || mIndex >= cSerialPortManager::kStripCount) return std::nullopt;
+  const auto records = mInterface->GetSyncControlStrips();
+  if (!records) return std::nullopt;
+  return (*records)[mIndex];
 }

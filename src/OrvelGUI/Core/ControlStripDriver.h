@@ -36,7 +36,8 @@ class cControlStripDriver : public cAudioDriver {
   void Reload();
   void Update();
   void LoadDefaults();
-  // The device's record of this strip; none without a device link.
+  // The device's record of this strip; none until the device's strip
+  // records have arrived.
   std::optional<sControlStripRecord> GetSyncData() const;
 
   UBYTE GetIndex() const { return mIndex; }

@@ -307,6 +307,31 @@ bool cSavesManager::RecallFileHasFrameSize() {
   return false;
 }
 
+// Every block is read once without applying anything; a file in which any
+// unit finds a value the processor could not realise is refused whole, each
+// such value reported.
+bool cSavesManager::CheckAllBlocks() {
+  const qint64 blocksStart = mTempFile->pos();
+  bool plausible = true;
+  for (cSaveObject* saveObject : mSaveObjects) {
+    std::string refusal;
+    if (!saveObject->CheckData(&mStream, refusal)) {
+      EW_REPORT_ERROR("Save file refused: %s", refusal.c_str());
+      plausible = false;
+    }
+  }
+  if (!plausible) {
+    EW_REPORT_ERROR("Save file refused: nothing of it was applied");
+    return false;
+  }
+  mStream.resetStatus();
+  if (!mTempFile->seek(blocksStart)) {
+    EW_REPORT_ERROR("Couldn't reset read position on temporary file");
+    return false;
+  }
+  return true;
+}
+
 // StartRecall has already cleared mRecallValid.
 void cSavesManager::InvokeRecall() {
   qint16 magic = 0;
@@ -323,12 +348,22 @@ void cSavesManager::InvokeRecall() {
     EW_REPORT_ERROR("Save file error: potential corruption");
     return;
   }
+  if (!CheckAllBlocks()) return;
+  for (cSaveObject* saveObject : mSaveObjects) saveObject->TakeApplyFault();
   for (cSaveObject* saveObject : mSaveObjects) saveObject->RecallData(&mStream);
+  // A design the checks passed that still failed (the second line of
+  // defence) leaves that unit's previous coefficients on the device.
+  bool faulted = false;
+  for (cSaveObject* saveObject : mSaveObjects) faulted = saveObject->TakeApplyFault() || faulted;
   const bool readAsWritten = mTempFile->pos() == endMarkerPosition;
   qint16 endMarker = 0;
   mStream >> endMarker;
   if (!readAsWritten || mStream.status() != QDataStream::Ok || endMarker != kFileEndMarker) {
     EW_REPORT_ERROR("Save file error: potential corruption");
+    return;
+  }
+  if (faulted) {
+    EW_REPORT_ERROR("Recall incomplete: a unit kept settings the processor could not take");
     return;
   }
   mRecallValid = 1;

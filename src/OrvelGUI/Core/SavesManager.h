@@ -70,6 +70,7 @@ class cSavesManager : public cNetObject {
   bool AttachTemporaryStream(bool fileOpened);
   void WriteAllSaveData();
   void InvokeRecall();
+  bool CheckAllBlocks();
   bool CheckFrameEnd(qint64 endMarkerPosition);
   bool RecallFileHasFrameSize();
   qint64 MeasureSaveBlocks();

@@ -215,13 +215,16 @@ std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> cSeri
   return mManager->mRecords;
 }
 
-std::array<sControlStripRecord, cSerialPortManager::kStripCount> cSerialInterface::GetSyncControlStrips() const {
+std::optional<std::array<sControlStripRecord, cSerialPortManager::kStripCount>> cSerialInterface::GetSyncControlStrips()
+    const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
+  if (!mManager->mStripsReceived) return std::nullopt;
   return mManager->mStrips;
 }
 
-std::array<std::int32_t, cSerialPortManager::kDelayCount> cSerialInterface::GetSyncDelays() const {
+std::optional<std::array<std::int32_t, cSerialPortManager::kDelayCount>> cSerialInterface::GetSyncDelays() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
+  if (!mManager->mDelaysReceived) return std::nullopt;
   return mManager->mDelays;
 }
 

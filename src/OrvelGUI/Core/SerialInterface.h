@@ -145,8 +145,10 @@ class cSerialInterface {
   sImage GetImage() const;
 
   std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> GetSyncFilters() const;
-  std::array<sControlStripRecord, cSerialPortManager::kStripCount> GetSyncControlStrips() const;
-  std::array<std::int32_t, cSerialPortManager::kDelayCount> GetSyncDelays() const;
+  // The strip and delay records of the last read-back; none until they have
+  // arrived (the reply areas are zero-filled, which no device reported).
+  std::optional<std::array<sControlStripRecord, cSerialPortManager::kStripCount>> GetSyncControlStrips() const;
+  std::optional<std::array<std::int32_t, cSerialPortManager::kDelayCount>> GetSyncDelays() const;
   std::optional<std::array<ULONG, cSerialPortManager::kMeterCount>> GetMeterValues() const;
 
   // Any thread: a meter request with reply supervision; the request itself is

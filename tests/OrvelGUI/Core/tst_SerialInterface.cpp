@@ -285,6 +285,10 @@ class tst_SerialInterface : public QObject {
     t.mLink->QueueDelayMessage(0, -7);
     QVERIFY(TickUntil([&] { t.Tick(); }, [&] { return t.mDevice->ReceivedCount() == 10; }));
     QVERIFY(!t.mLink->GetSyncFilters().has_value());
+    // Nothing read back yet: no strip or delay records either, not the
+    // zero-filled reply areas.
+    QVERIFY(!t.mLink->GetSyncControlStrips().has_value());
+    QVERIFY(!t.mLink->GetSyncDelays().has_value());
 
     t.mDevice->ClearReceived();
     QVERIFY(t.mLink->StartSync());
@@ -308,13 +312,13 @@ class tst_SerialInterface : public QObject {
                  qPrintable(QString("record %1 should be empty").arg(r)));
       }
     }
-    const auto strips = t.mLink->GetSyncControlStrips();
+    const auto strips = *t.mLink->GetSyncControlStrips();
     QCOMPARE(int(strips[2].mMute), 1);
     QCOMPARE(int(UWORD(strips[2].mGain)), 0xF000);
     QCOMPARE(int(strips[2].mPolarity), 1);
     QCOMPARE(int(strips[3].mMute), 0);
-    QCOMPARE(t.mLink->GetSyncDelays()[4], 12345);
-    QCOMPARE(t.mLink->GetSyncDelays()[0], -7);
+    QCOMPARE((*t.mLink->GetSyncDelays())[4], 12345);
+    QCOMPARE((*t.mLink->GetSyncDelays())[0], -7);
 
     // Entries are refused until the front end has taken the sync.
     t.mLink->QueueDelayMessage(1, 1);
@@ -423,8 +427,8 @@ class tst_SerialInterface : public QObject {
 
     QVERIFY(t.mLink->StartSync());
     QVERIFY(t.TickUntilState(cSerialInterface::SYNCING, 10000));
-    QCOMPARE(int(UWORD(t.mLink->GetSyncControlStrips()[1].mGain)), 0x0A0D);
-    QCOMPARE(t.mLink->GetSyncDelays()[5], 0x11130A0D);
+    QCOMPARE(int(UWORD((*t.mLink->GetSyncControlStrips())[1].mGain)), 0x0A0D);
+    QCOMPARE((*t.mLink->GetSyncDelays())[5], 0x11130A0D);
     QVERIFY(t.mLink->GetSyncFilters().has_value());
     QCOMPARE(reports.Contains("payload bytes; skipped"), oversize);
   }

@@ -4,7 +4,7 @@
 
 // An on/off control (mute, polarity, bypass, gang) for QML. Threads as
 // cQtSwitchDriverCore: everything QML-visible belongs to the GUI thread.
-class cQtBooleanSwitchDriver final : public cQtSwitchDriverCore {
+class cQtBooleanSwitchDriver : public cQtSwitchDriverCore {
   Q_OBJECT
   Q_PROPERTY(QString netObjectName READ netObjectName WRITE setNetObjectName NOTIFY netObjectNameChanged)
   Q_PROPERTY(bool value READ value WRITE setValue NOTIFY valueChanged)

@@ -4,7 +4,7 @@
 
 // A small integer (0-255) control, such as an equaliser band's type, for QML.
 // Threads as cQtSwitchDriverCore.
-class cQtIntegerSwitchDriver final : public cQtSwitchDriverCore {
+class cQtIntegerSwitchDriver : public cQtSwitchDriverCore {
   Q_OBJECT
   Q_PROPERTY(QString netObjectName READ netObjectName WRITE setNetObjectName NOTIFY netObjectNameChanged)
   Q_PROPERTY(int integerValue READ value WRITE setValue NOTIFY ValueChanged)

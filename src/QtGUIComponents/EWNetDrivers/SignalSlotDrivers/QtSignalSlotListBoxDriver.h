@@ -8,7 +8,7 @@
 // One of a fixed list of byte values, chosen by list index (a slope list,
 // say). The list is fixed at construction, so every thread may read it.
 // Threads as cQtSwitchDriverCore; ApplyDelta runs on the dispatch thread.
-class cQtSignalSlotListBoxDriver final : public cQtSwitchDriverCore {
+class cQtSignalSlotListBoxDriver : public cQtSwitchDriverCore {
   Q_OBJECT
   Q_PROPERTY(QString netObjectName READ netObjectName WRITE setNetObjectName NOTIFY netObjectNameChanged)
   Q_PROPERTY(int currentIndex READ currentIndex WRITE SetCurrentIndex NOTIFY CurrentIndexChanged)

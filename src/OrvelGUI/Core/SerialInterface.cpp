@@ -2,6 +2,7 @@
 
 #include <QThread>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -68,7 +69,7 @@ std::uint64_t cSerialInterface::GetStepsRun() const {
 }
 
 bool cSerialInterface::StepWantedLocked() const {
-  if (mRequestPending || mWriting || mReplyWaiting || !QueuesEmptyLocked()) return true;
+  if (mRequestPending || mWriting || mReplyWaiting) return true;
   switch (LinkState(mState.load())) {
     case DISCONNECTED:
       return false;  // no port: only a request gives a step anything to do
@@ -77,16 +78,28 @@ bool cSerialInterface::StepWantedLocked() const {
     case DISCONNECTING:
       return true;
     case CONNECTED:
-      if (mMeterPolling && mMetersShown) return true;
+    case NO_REPLY:
+      if (mState == CONNECTED && (!QueuesEmptyLocked() || (mMeterPolling && mMetersShown))) return true;
+      // Acknowledgements come a moment after their packets: they are read on
+      // the next beats, not a supervision period later, so that the
+      // processor is known to hold the last of a change at once.
+      if (mLedger.Unconfirmed() > 0 && mBeats - mLastWriteBeat <= std::uint64_t(kAcknowledgementBeats)) return true;
       break;
     default:
       break;
   }
+  // A silent device keeps what waits for it; it is asked again on
+  // supervision beats only.
   return mBeats % kSupervisionBeats == 0;
 }
 
 void cSerialInterface::SetState(LinkState state) {
   std::lock_guard<std::mutex> guard(mLock);
+  SetStateLocked(state);
+}
+
+void cSerialInterface::SetStateLocked(LinkState state) {
+  if (mState != state) mRefusalReported = 0xFF;
   mState = state;
 }
 
@@ -108,7 +121,7 @@ void cSerialInterface::SetConnected() {
                            mManager->IsOpen() ? "open" : "closed");
     return;
   }
-  mState = CONNECTED;
+  SetStateLocked(CONNECTED);
 }
 
 bool cSerialInterface::StartSync() {
@@ -116,12 +129,12 @@ bool cSerialInterface::StartSync() {
   if (mState != CONNECTED) return false;
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
-    mManager->mStripsReceived = false;
-    mManager->mDelaysReceived = false;
-    mManager->mRecordCount = 0;
-    mManager->mSyncOutstanding = false;
+    mManager->mAreas.mStripsReceived = false;
+    mManager->mAreas.mDelaysReceived = false;
+    mManager->mAreas.mRecordCount = 0;
+    mManager->mAreas.mSyncOutstanding = false;
   }
-  mState = GETTING_SYNC;
+  SetStateLocked(GETTING_SYNC);
   return true;
 }
 
@@ -129,17 +142,62 @@ UBYTE cSerialInterface::TakeLastError() { return mLastError.exchange(ERROR_NONE)
 
 UBYTE cSerialInterface::GetMissCount() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mMissCount;
+  return mManager->mAreas.mMissCount;
 }
 
 bool cSerialInterface::QueuesEmptyLocked() const {
   return mFilterQueue.Empty() && mStripQueue.Empty() && mDelayQueue.Empty();
 }
 
-void cSerialInterface::ClearQueuesLocked() {
+std::size_t cSerialInterface::ClearQueuesLocked() {
+  const std::size_t waiting = mFilterQueue.Size() + mStripQueue.Size() + mDelayQueue.Size();
   mFilterQueue.Clear();
   mStripQueue.Clear();
   mDelayQueue.Clear();
+  return waiting;
+}
+
+bool cSerialInterface::TakesEntriesLocked() const {
+  if (!mLedger.SessionOpen()) return false;
+  switch (LinkState(mState.load())) {
+    case PORT_OPEN:
+    case CONNECTED:
+    case NO_REPLY:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool cSerialInterface::TakesEntries() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return TakesEntriesLocked();
+}
+
+bool cSerialInterface::SessionOpen() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mLedger.SessionOpen();
+}
+
+cDeliveryLedger::sMark cSerialInterface::MarkDelivery() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mLedger.Mark();
+}
+
+cDeliveryLedger::eStatus cSerialInterface::DeliveryStatus(const cDeliveryLedger::sMark& mark) const {
+  std::lock_guard<std::mutex> guard(mLock);
+  const std::uint64_t oldest =
+      std::min({mFilterQueue.OldestSince(), mStripQueue.OldestSince(), mDelayQueue.OldestSince()});
+  return mLedger.StatusOf(mark, oldest);
+}
+
+cSerialInterface::sTraffic cSerialInterface::GetTraffic() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  sTraffic traffic;
+  traffic.mTotals = mLedger.Totals();
+  traffic.mWaiting = mFilterQueue.Size() + mStripQueue.Size() + mDelayQueue.Size();
+  traffic.mUnconfirmed = mLedger.Unconfirmed();
+  return traffic;
 }
 
 cSerialInterface::sQueueLengths cSerialInterface::GetQueueLengths() const {
@@ -165,6 +223,7 @@ cSerialInterface::sImage cSerialInterface::GetImage() const {
 template <typename tQueue, typename tEntry>
 void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target) {
   bool refused = false;
+  UBYTE refusedIn = 0xFF;
   {
     std::lock_guard<std::mutex> guard(mLock);
     if (mImage) {
@@ -176,8 +235,21 @@ void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* k
         mImage->mDelays[target] = entry;
       }
     }
-    if (mState != CONNECTED) return;
-    refused = !queue.Put(entry);
+    if (!TakesEntriesLocked()) {
+      // Without a port there is no processor to tell; in the other states
+      // the user is told once that changes do not reach it.
+      if (mState == DISCONNECTED || mRefusalReported == mState) return;
+      refusedIn = mState;
+      mRefusalReported = mState;
+    } else {
+      const auto put = queue.Put(entry, mLedger.NextSequence());
+      refused = put == tQueue::PUT_FULL;
+      if (!refused) mLedger.Offered(put == tQueue::PUT_REPLACED);
+    }
+  }
+  if (refusedIn != 0xFF) {
+    EW_REPORT_NOTIFICATION("Changes are not sent to the processor while the link is in state %d", int(refusedIn));
+    return;
   }
   // Only a caller with more targets than the device has gets here.
   if (refused) {
@@ -211,30 +283,30 @@ void cSerialInterface::QueueDelayMessage(ULONG index, std::int32_t samples) {
 
 std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> cSerialInterface::GetSyncFilters() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  if (mManager->mRecordCount != cSerialPortManager::kFilterRecordCount) return std::nullopt;
-  return mManager->mRecords;
+  if (mManager->mAreas.mRecordCount != cSerialPortManager::kFilterRecordCount) return std::nullopt;
+  return mManager->mAreas.mRecords;
 }
 
 std::array<sControlStripRecord, cSerialPortManager::kStripCount> cSerialInterface::GetSyncControlStrips() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mStrips;
+  return mManager->mAreas.mStrips;
 }
 
 std::array<std::int32_t, cSerialPortManager::kDelayCount> cSerialInterface::GetSyncDelays() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mDelays;
+  return mManager->mAreas.mDelays;
 }
 
 std::optional<std::array<ULONG, cSerialPortManager::kMeterCount>> cSerialInterface::GetMeterValues() const {
   if (!mManager->IsOpen()) return std::nullopt;
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mMeters;
+  return mManager->mAreas.mMeters;
 }
 
 bool cSerialInterface::CountMeterRequest() {
   if (!mManager->IsOpen()) return false;
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  cSerialPortManager& m = *mManager;
+  cSerialReplyAreas& m = mManager->mAreas;
   if (!m.mMeterPending) {
     m.mMeterPending = true;
     return true;
@@ -261,6 +333,11 @@ void cSerialInterface::RequestMeters() {
 QStringList cSerialInterface::GetPortNames() {
   mManager->ScanPorts();
   return mManager->PortNames();
+}
+
+std::vector<sSerialPortEntry> cSerialInterface::GetPorts() {
+  mManager->ScanPorts();
+  return mManager->Ports();
 }
 
 // ---------------------------------------------------------------------------
@@ -329,14 +406,8 @@ void cSerialInterface::Step() {
   }
 
   if (!mManager->IsOpen() || GetState() == DISCONNECTED) return;
-  mManager->ProcessReply();
-  if (mManager->PortLost()) {
-    // Unplugged or hung up: say so at once instead of writing into nothing.
-    EW_REPORT_ERROR("Device port lost");
-    mManager->ClosePort();
-    EndSession(NO_REPLY);
-    return;
-  }
+  CountAcknowledgements(mManager->ProcessReplies());
+  if (EndSessionIfPortLost()) return;
 
   switch (GetState()) {
     case PORT_OPEN:
@@ -344,6 +415,7 @@ void cSerialInterface::Step() {
         if (std::chrono::steady_clock::now() - mPortOpenedAt > std::chrono::milliseconds(kVersionTimeoutMs)) {
           EW_REPORT_ERROR("No version reply from the device");
           mLastError = ERROR_TIMEOUT;
+          mVersionAskedBeat = mStepBeat;
           SetState(NO_REPLY);
         }
         return;
@@ -352,9 +424,15 @@ void cSerialInterface::Step() {
       break;
     case CONNECTED:
       if (GetMissCount() >= kMaxMisses) {
+        EW_REPORT_ERROR("The device does not answer; changes wait until it does");
         SetState(NO_REPLY);
         return;
       }
+      break;
+    case NO_REPLY:
+      if (!DeviceAnswersAgain()) return;
+      EW_REPORT_NOTIFICATION("The device answers again");
+      SetState(CONNECTED);
       break;
     case GETTING_SYNC:
       SyncStep();
@@ -365,7 +443,17 @@ void cSerialInterface::Step() {
       return;
   }
   SendPass();
+  if (EndSessionIfPortLost()) return;
   if (mMeterPolling && GetState() == CONNECTED) PollMeters();
+}
+
+bool cSerialInterface::EndSessionIfPortLost() {
+  if (!mManager->PortLost()) return false;
+  // Unplugged or hung up: say so at once instead of writing into nothing.
+  EW_REPORT_ERROR("Device port lost");
+  mManager->ClosePort();
+  EndSession(NO_REPLY, "the processor's port was lost");
+  return true;
 }
 
 // Measured in beats, not in steps, so that an idle link that steps only on
@@ -375,7 +463,7 @@ void cSerialInterface::PollMeters() {
   bool ask = false;
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
-    cSerialPortManager& m = *mManager;
+    cSerialReplyAreas& m = mManager->mAreas;
     if (!m.mMeterPending) {
       ask = mMetersShown || waited >= std::uint64_t(kSupervisionBeats);
     } else if (waited >= std::uint64_t(kMeterBeatsPerMiss)) {
@@ -389,26 +477,61 @@ void cSerialInterface::PollMeters() {
   mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
 }
 
-void cSerialInterface::EndSession(LinkState state) {
+bool cSerialInterface::DeviceAnswersAgain() {
+  if (!mManager->VersionText().isEmpty()) {
+    if (GetMissCount() == 0) return true;
+    if (mMeterPolling) PollMeters();
+    return false;
+  }
+  // It never told its version: ask again, a supervision period apart.
+  if (mStepBeat - mVersionAskedBeat >= std::uint64_t(kSupervisionBeats)) {
+    mVersionAskedBeat = mStepBeat;
+    mManager->SendPacket(cSerialPortManager::PACKET_VERSION, nullptr, 0);
+  }
+  return false;
+}
+
+void cSerialInterface::CountAcknowledgements(const cSerialReplyAreas::sReplyCounts& counts) {
+  if (counts.mReplies == 0) return;
+  mRepliesRead += std::uint64_t(counts.mReplies);
+  if (counts.mFilterAcks + counts.mStripAcks + counts.mDelayAcks == 0) return;
   std::lock_guard<std::mutex> guard(mLock);
-  ClearQueuesLocked();
-  mState = state;
+  mLedger.Acknowledged(cDeliveryLedger::FILTER, counts.mFilterAcks);
+  mLedger.Acknowledged(cDeliveryLedger::STRIP, counts.mStripAcks);
+  mLedger.Acknowledged(cDeliveryLedger::DELAY, counts.mDelayAcks);
+}
+
+void cSerialInterface::EndSession(LinkState state, const char* why) {
+  std::size_t dropped = 0;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    dropped = ClearQueuesLocked();
+    mLedger.EndSession(dropped);
+    SetStateLocked(state);
+  }
+  if (dropped > 0) EW_REPORT_NOTIFICATION("%zu changes not sent: %s", dropped, why);
 }
 
 void cSerialInterface::OpenRequestedPort(const QString& portName) {
   const bool wasOpen = mManager->IsOpen();
-  if (mManager->AutoConnectPort(portName)) {
+  const bool opened = mManager->AutoConnectPort(portName);
+  if (wasOpen && (opened || !mManager->IsOpen())) {
+    // The attempt closed the session's port: what waited for it is not the
+    // new port's, and a link left "connected" would take entries nothing
+    // can send.
+    EndSession(DISCONNECTED, "the port was closed for another");
+  }
+  if (opened) {
     mPortOpenedAt = std::chrono::steady_clock::now();
     // The first meter request of the session goes out as soon as it is connected.
     mMeterAskedBeat = mStepBeat - kSupervisionBeats;
-    SetState(PORT_OPEN);
+    {
+      std::lock_guard<std::mutex> guard(mLock);
+      mLedger.StartSession();
+      SetStateLocked(PORT_OPEN);
+    }
     mManager->SendPacket(cSerialPortManager::PACKET_VERSION, nullptr, 0);
     return;
-  }
-  if (wasOpen && !mManager->IsOpen()) {
-    // The attempt closed the session's port before the new one refused to
-    // open: a link left "connected" would take entries nothing can send.
-    EndSession(DISCONNECTED);
   }
   switch (mManager->OpenError()) {
     case QSerialPort::DeviceNotFoundError:
@@ -429,20 +552,17 @@ void cSerialInterface::OpenRequestedPort(const QString& portName) {
 void cSerialInterface::Disconnect() {
   {
     std::lock_guard<std::mutex> guard(mLock);
-    if (!QueuesEmptyLocked()) {
-      if (mManager->IsOpen()) {
-        mState = DISCONNECTING;  // the request stays pending until drained
-        return;
-      }
-      // Nothing can drain them without a port.
-      ClearQueuesLocked();
+    if (!QueuesEmptyLocked() && mManager->IsOpen()) {
+      SetStateLocked(DISCONNECTING);  // the request stays pending until drained
+      return;
     }
     // A connect request that came in since Step read this one must stay.
     if (!mRequestConnect) mRequestPending = false;
   }
   mManager->SendPacket(cSerialPortManager::PACKET_DISCONNECT, nullptr, 0);
   mManager->ClosePort();
-  EndSession(DISCONNECTED);
+  // Without a port nothing could drain what waits.
+  EndSession(DISCONNECTED, "the link was closed");
 }
 
 void cSerialInterface::SyncStep() {
@@ -450,7 +570,7 @@ void cSerialInterface::SyncStep() {
   bool complete = false;
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
-    cSerialPortManager& m = *mManager;
+    cSerialReplyAreas& m = mManager->mAreas;
     if (m.mSyncOutstanding) return;
     if (!m.mStripsReceived) {
       command = cSerialPortManager::PACKET_STRIP_SYNC;
@@ -469,7 +589,7 @@ void cSerialInterface::SyncStep() {
   if (complete) {
     std::lock_guard<std::mutex> guard(mLock);
     // The front end may have given up on the sync meanwhile.
-    if (mState == GETTING_SYNC) mState = SYNCING;
+    if (mState == GETTING_SYNC) SetStateLocked(SYNCING);
   } else {
     mManager->SendPacket(command, nullptr, 0);
   }
@@ -486,9 +606,16 @@ void cSerialInterface::SendPass() {
   bool hasDelay = false;
   {
     std::lock_guard<std::mutex> guard(mLock);
-    hasFilter = mFilterQueue.Take(filter);
-    hasStrip = mStripQueue.Take(strip);
-    hasDelay = mDelayQueue.Take(delay);
+    // Taken entries count as written from here on: until their
+    // acknowledgement comes they are not delivered, and they are never
+    // in a queue and out of the ledger at once.
+    std::uint64_t since = 0;
+    hasFilter = mFilterQueue.Take(filter, &since);
+    if (hasFilter) mLedger.Written(cDeliveryLedger::FILTER, since);
+    hasStrip = mStripQueue.Take(strip, &since);
+    if (hasStrip) mLedger.Written(cDeliveryLedger::STRIP, since);
+    hasDelay = mDelayQueue.Take(delay, &since);
+    if (hasDelay) mLedger.Written(cDeliveryLedger::DELAY, since);
     mWriting = hasFilter || hasStrip || hasDelay;
   }
   if (hasFilter) SendFilter(filter);
@@ -497,6 +624,7 @@ void cSerialInterface::SendPass() {
   if (hasFilter || hasStrip || hasDelay) {
     std::lock_guard<std::mutex> guard(mLock);
     mWriting = false;
+    mLastWriteBeat = mBeats;
   }
 }
 

@@ -93,7 +93,9 @@ class cEditorWalk : public cHeadlessWalk {
                }});
       AddStep({"the recall's result", [this] { return !ResultText().isEmpty(); },
                [this] { SetOutcome(ResultText().endsWith(" Successful")); }});
-      AddStep({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); }, [] {}});
+      // A recall the processor did not take leaves nothing to wait for.
+      AddStep({"the processor to take every setting", [this] { return !OutcomeGood() || mCore.AllDeviceWorkDone(); },
+               [] {}});
     }
     const char* const tabs[] = {"faders", "low", "mid", "high"};
     for (int tab = 0; tab < 4; ++tab) {

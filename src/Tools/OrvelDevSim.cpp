@@ -50,8 +50,11 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption unknown("unknown-types", "Send replies of types 5 and 10 before every reply.");
   const QCommandLineOption hangUp("hangup-after", "Cut the reply to command N in half and close the line, then exit.",
                                   "N");
+  const QCommandLineOption silentAfter("silent-after",
+                                       "Answer the first N commands, then none (they still take effect).", "N");
   const QCommandLineOption eof("exit-on-eof", "Exit when standard input is closed.");
-  parser.addOptions({link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, eof});
+  parser.addOptions(
+      {link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, silentAfter, eof});
   parser.process(application);
 
   devsim::sSimulatorOptions options;
@@ -75,6 +78,15 @@ int main(int argc, char* argv[]) {
     options.mFaults.mHangUpAfter = parser.value(hangUp).toInt(&ok);
     if (!ok || options.mFaults.mHangUpAfter < 1) {
       std::fprintf(stderr, "orvel-devsim: --hangup-after wants a packet count of at least 1\n");
+      return 1;
+    }
+  }
+
+  if (parser.isSet(silentAfter)) {
+    bool ok = false;
+    options.mFaults.mSilentAfter = parser.value(silentAfter).toInt(&ok);
+    if (!ok || options.mFaults.mSilentAfter < 1) {
+      std::fprintf(stderr, "orvel-devsim: --silent-after wants a packet count of at least 1\n");
       return 1;
     }
   }

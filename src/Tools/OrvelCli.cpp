@@ -133,6 +133,8 @@ void PrintDelivery(const sDeviceRecallResult& result) {
                count(result.mPackets), count(result.mAcknowledged));
   if (result.mWritten == 0) {
     std::fprintf(stderr, "The processor still holds the configuration it had before.\n");
+  } else if (result.mTimedOut) {
+    std::fprintf(stderr, "It may hold a partial configuration: recall the file again once it answers.\n");
   } else {
     std::fprintf(stderr,
                  "The processor now holds a partial configuration: recall the file again once it is connected.\n");

@@ -5,6 +5,8 @@
 
 #include <QImage>
 #include <QtTest>
+#include <algorithm>
+#include <thread>
 
 #include "DevSim/SimFixture.h"
 #include "LoaderProcess.h"
@@ -107,6 +109,40 @@ class tst_Headless : public QObject {
     QVERIFY(IsLoaderPicture(QDir(shots).filePath("loader-port-popup.png")));
     QVERIFY(first->ReceivedCount() > 0);
     QCOMPARE(second->ReceivedCount(), std::size_t(0));
+  }
+
+  // The processor hangs up in the middle of the recall: the window says the
+  // recall failed and the link is lost, and the exit status says so too.
+  void hangUpDuringTheRecall() {
+    devsim::sSimulatorOptions options;
+    options.mLinkPath = mFolder.filePath("ttyORVH").toStdString();
+    auto device = StartSimulator(options);
+    QVERIFY(device);
+    sLoaderPlace place;
+    // A few of the recall's packets arrive (it sends 50), then the line goes.
+    std::thread arm([&device] {
+      QElapsedTimer waited;
+      waited.start();
+      while (waited.elapsed() < 30000) {
+        const std::vector<devsim::sWirePacket> received = device->Received();
+        const bool recalling =
+            std::any_of(received.begin(), received.end(), [](const devsim::sWirePacket& p) { return p.mType == 2; });
+        if (recalling) {
+          devsim::sFaultModes faults;
+          faults.mHangUpAfter = int(received.size()) + 6;
+          device->SetFaults(faults);
+          return;
+        }
+        device->WaitForReceived(received.size() + 1, 100);
+      }
+    });
+    const sHeadlessRun run = RunHeadless(place, {QString::fromStdString(device->DevicePath())}, {"--recall", mGood});
+    arm.join();
+    QCOMPARE(run.mExit, 1);
+    QVERIFY(device->HasHungUp());
+    QVERIFY2(run.mLines.contains("Recall crossover test.cfg Failed"), qPrintable(run.mLines.join('\n')));
+    QVERIFY2(run.mLines.contains("Status: No Reply"), qPrintable(run.mLines.join('\n')));
+    QVERIFY(!run.mLines.contains("Recall crossover test.cfg Successful"));
   }
 
   // What goes wrong is said, and the exit status tells.

@@ -73,23 +73,16 @@ int main(int argc, char* argv[]) {
   options.mFaults.mGarbage = parser.isSet(garbage);
   options.mFaults.mOversize = parser.isSet(oversize);
   options.mFaults.mUnknownTypes = parser.isSet(unknown);
-  if (parser.isSet(hangUp)) {
+  // A packet count of at least 1, when the option is given.
+  const auto count = [&parser](const QCommandLineOption& option, int& into) {
+    if (!parser.isSet(option)) return true;
     bool ok = false;
-    options.mFaults.mHangUpAfter = parser.value(hangUp).toInt(&ok);
-    if (!ok || options.mFaults.mHangUpAfter < 1) {
-      std::fprintf(stderr, "orvel-devsim: --hangup-after wants a packet count of at least 1\n");
-      return 1;
-    }
-  }
-
-  if (parser.isSet(silentAfter)) {
-    bool ok = false;
-    options.mFaults.mSilentAfter = parser.value(silentAfter).toInt(&ok);
-    if (!ok || options.mFaults.mSilentAfter < 1) {
-      std::fprintf(stderr, "orvel-devsim: --silent-after wants a packet count of at least 1\n");
-      return 1;
-    }
-  }
+    into = parser.value(option).toInt(&ok);
+    if (ok && into >= 1) return true;
+    std::fprintf(stderr, "orvel-devsim: --%s wants a packet count of at least 1\n", qPrintable(option.names().first()));
+    return false;
+  };
+  if (!count(hangUp, options.mFaults.mHangUpAfter) || !count(silentAfter, options.mFaults.mSilentAfter)) return 1;
 
   // The two ending signals are blocked in every thread (the simulator's
   // threads inherit the mask) and read from a descriptor, so no handler runs

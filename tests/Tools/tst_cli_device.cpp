@@ -154,8 +154,9 @@ class tst_cli_device : public QObject {
     help.start(kBin + "/orvel-devsim", {"--help"});
     QVERIFY(help.waitForFinished(5000));
     const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char* option : {"--link", "--firmware", "--log", "--no-reply", "--split-bytes", "--garbage",
-                               "--oversize", "--unknown-types", "--hangup-after", "--exit-on-eof", "SIGTERM"}) {
+    for (const char* option :
+         {"--link", "--firmware", "--log", "--no-reply", "--split-bytes", "--garbage", "--oversize", "--unknown-types",
+          "--hangup-after", "--silent-after", "--exit-on-eof", "SIGTERM"}) {
       QVERIFY2(text.contains(option), option);
     }
 

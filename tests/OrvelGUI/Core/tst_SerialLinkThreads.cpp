@@ -78,6 +78,32 @@ class cTickClock : public cNetObject {
   std::vector<qint64> mTimes;
 };
 
+// The object network with its dispatch thread and a tick thread that steps
+// `link`, running from construction to destruction.
+struct sFrameworkThreads {
+  explicit sFrameworkThreads(cSerialInterface* link) {
+    mHook.mLink = link;
+    mTicks = MakeNetObject<cActionTickDriver>(&mHook);
+    mDispatch.Start();
+    mTicks->start();
+    SetSystemRunning(true);
+  }
+  ~sFrameworkThreads() { Stop(); }
+  // Joins both threads: what they wrote can be read afterwards.
+  void Stop() {
+    if (!mTicks) return;
+    SetSystemRunning(false);
+    mDispatch.Stop();
+    mTicks->StopBeats();
+    mHook.mLink = nullptr;
+    mTicks.reset();
+  }
+
+  cServiceHook mHook;
+  tNetPtr<cActionTickDriver> mTicks;
+  cSyscallThread mDispatch;
+};
+
 // On every tick, as a user dragging three controls at once: a filter, a
 // strip and a delay change; it notes the largest miss count it sees.
 class cBusyEditor : public cNetObject {
@@ -167,14 +193,8 @@ class tst_SerialLinkThreads : public QObject {
     QVERIFY(link);
 
     cNetworkScope network;
-    cServiceHook hook;
-    hook.mLink = link.get();
     auto clock = MakeNetObject<cTickClock>();
-    auto ticks = MakeNetObject<cActionTickDriver>(&hook);
-    cSyscallThread dispatch;
-    dispatch.Start();
-    ticks->start();
-    SetSystemRunning(true);
+    sFrameworkThreads threads(link.get());
 
     devsim::sFaultModes stall;
     stall.mStallReading = true;
@@ -208,11 +228,7 @@ class tst_SerialLinkThreads : public QObject {
       QCOMPARE(model.Filters()[std::size_t(devsim::FilterRecordIndex(address))].mCoefficients[0], 2);
     }
 
-    SetSystemRunning(false);
-    dispatch.Stop();
-    ticks->StopBeats();
-    hook.mLink = nullptr;
-    ticks.reset();
+    threads.Stop();
     clock.reset();
   }
 
@@ -228,26 +244,16 @@ class tst_SerialLinkThreads : public QObject {
     link->SetMetersShown(true);
 
     cNetworkScope network;
-    cServiceHook hook;
-    hook.mLink = link.get();
     auto editor = MakeNetObject<cBusyEditor>(link.get());
     auto clock = MakeNetObject<cTickClock>();
-    auto ticks = MakeNetObject<cActionTickDriver>(&hook);
-    cSyscallThread dispatch;
-    dispatch.Start();
-    ticks->start();
-    SetSystemRunning(true);
+    sFrameworkThreads threads(link.get());
     const std::uint64_t repliesBefore = link->GetRepliesRead();
     QTest::qWait(3000);
     editor->mEditing = false;
     const int beats = clock->Since(0).first;
     QTRY_VERIFY_WITH_TIMEOUT(link->AllSent(), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(link->GetTraffic().mUnconfirmed, std::size_t(0), 5000);
-    SetSystemRunning(false);
-    dispatch.Stop();
-    ticks->StopBeats();
-    hook.mLink = nullptr;
-    ticks.reset();
+    threads.Stop();
 
     const std::vector<devsim::sWirePacket> received = device->Received();
     const int meterRequests =

@@ -178,8 +178,10 @@ void cSerialConnectDriver::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE
 void cSerialConnectDriver::ActionTick() {
   // The state first: whoever shows it sees a lost link before the failed
   // delivery it explains.
+  // Only for someone who listens: publishing hands the last error over.
   const UBYTE state = mInterface->GetState();
-  if (state != mPublishedState) {
+  const InformList* listeners = GetInformList(EW_NET_DATA_SCALE(kMethodStatus - PARAMETER_BASE));
+  if (state != mPublishedState && listeners != nullptr && !listeners->empty()) {
     mPublishedState = state;
     Publish(kMethodStatus);
   }

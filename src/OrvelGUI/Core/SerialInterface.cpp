@@ -14,6 +14,21 @@ namespace {
 // Calls of RequestMeters that may go by unanswered before one counts a miss.
 constexpr int kMeterCallsPerMiss = 50;
 
+const char* StateName(UBYTE state) {
+  switch (state) {
+    case cSerialInterface::GETTING_SYNC:
+      return "reading the device back";
+    case cSerialInterface::SYNCING:
+      return "waiting for the read-back to be taken";
+    case cSerialInterface::NO_REPLY:
+      return "without a port";
+    case cSerialInterface::DISCONNECTING:
+      return "disconnecting";
+    default:
+      return "not connected";
+  }
+}
+
 }  // namespace
 
 cSerialInterface::cSerialInterface() : mManager(std::make_unique<cSerialPortManager>()) {
@@ -79,11 +94,11 @@ bool cSerialInterface::StepWantedLocked() const {
       return true;
     case CONNECTED:
     case NO_REPLY:
-      if (mState == CONNECTED && (!QueuesEmptyLocked() || (mMeterPolling && mMetersShown))) return true;
+      if (mState == CONNECTED && (!mOutbox.Empty() || (mMeterPolling && mMetersShown))) return true;
       // Acknowledgements come a moment after their packets: they are read on
       // the next beats, not a supervision period later, so that the
       // processor is known to hold the last of a change at once.
-      if (mLedger.Unconfirmed() > 0 && mBeats - mLastWriteBeat <= std::uint64_t(kAcknowledgementBeats)) return true;
+      if (mOutbox.Unconfirmed() > 0 && mBeats - mLastWriteBeat <= std::uint64_t(kAcknowledgementBeats)) return true;
       break;
     default:
       break;
@@ -145,20 +160,8 @@ UBYTE cSerialInterface::GetMissCount() const {
   return mManager->mAreas.mMissCount;
 }
 
-bool cSerialInterface::QueuesEmptyLocked() const {
-  return mFilterQueue.Empty() && mStripQueue.Empty() && mDelayQueue.Empty();
-}
-
-std::size_t cSerialInterface::ClearQueuesLocked() {
-  const std::size_t waiting = mFilterQueue.Size() + mStripQueue.Size() + mDelayQueue.Size();
-  mFilterQueue.Clear();
-  mStripQueue.Clear();
-  mDelayQueue.Clear();
-  return waiting;
-}
-
 bool cSerialInterface::TakesEntriesLocked() const {
-  if (!mLedger.SessionOpen()) return false;
+  if (!mOutbox.SessionOpen()) return false;
   switch (LinkState(mState.load())) {
     case PORT_OPEN:
     case CONNECTED:
@@ -176,38 +179,32 @@ bool cSerialInterface::TakesEntries() const {
 
 bool cSerialInterface::SessionOpen() const {
   std::lock_guard<std::mutex> guard(mLock);
-  return mLedger.SessionOpen();
+  return mOutbox.SessionOpen();
 }
 
 cDeliveryLedger::sMark cSerialInterface::MarkDelivery() const {
   std::lock_guard<std::mutex> guard(mLock);
-  return mLedger.Mark();
+  return mOutbox.Mark();
 }
 
 cDeliveryLedger::eStatus cSerialInterface::DeliveryStatus(const cDeliveryLedger::sMark& mark) const {
   std::lock_guard<std::mutex> guard(mLock);
-  const std::uint64_t oldest =
-      std::min({mFilterQueue.OldestSince(), mStripQueue.OldestSince(), mDelayQueue.OldestSince()});
-  return mLedger.StatusOf(mark, oldest);
+  return mOutbox.StatusOf(mark);
 }
 
 cSerialInterface::sTraffic cSerialInterface::GetTraffic() const {
   std::lock_guard<std::mutex> guard(mLock);
-  sTraffic traffic;
-  traffic.mTotals = mLedger.Totals();
-  traffic.mWaiting = mFilterQueue.Size() + mStripQueue.Size() + mDelayQueue.Size();
-  traffic.mUnconfirmed = mLedger.Unconfirmed();
-  return traffic;
+  return mOutbox.Traffic();
 }
 
 cSerialInterface::sQueueLengths cSerialInterface::GetQueueLengths() const {
   std::lock_guard<std::mutex> guard(mLock);
-  return sQueueLengths{mFilterQueue.Size(), mStripQueue.Size(), mDelayQueue.Size()};
+  return mOutbox.Lengths();
 }
 
 bool cSerialInterface::AllSent() const {
   std::lock_guard<std::mutex> guard(mLock);
-  return QueuesEmptyLocked() && !mWriting;
+  return mOutbox.Empty() && !mWriting;
 }
 
 void cSerialInterface::StartImage() {
@@ -220,8 +217,8 @@ cSerialInterface::sImage cSerialInterface::GetImage() const {
   return mImage ? *mImage : sImage{};
 }
 
-template <typename tQueue, typename tEntry>
-void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target) {
+template <typename tEntry>
+void cSerialInterface::Enqueue(const tEntry& entry, const char* kind, ULONG target) {
   bool refused = false;
   UBYTE refusedIn = 0xFF;
   {
@@ -242,13 +239,11 @@ void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* k
       refusedIn = mState;
       mRefusalReported = mState;
     } else {
-      const auto put = queue.Put(entry, mLedger.NextSequence());
-      refused = put == tQueue::PUT_FULL;
-      if (!refused) mLedger.Offered(put == tQueue::PUT_REPLACED);
+      refused = !mOutbox.Offer(entry);
     }
   }
   if (refusedIn != 0xFF) {
-    EW_REPORT_NOTIFICATION("Changes are not sent to the processor while the link is in state %d", int(refusedIn));
+    EW_REPORT_NOTIFICATION("Changes are not sent to the processor while the link is %s", StateName(refusedIn));
     return;
   }
   // Only a caller with more targets than the device has gets here.
@@ -269,16 +264,16 @@ void cSerialInterface::QueueFilterMessage(ULONG address, const std::int32_t* coe
   // thread, and the entry must carry the values of this change.
   sFilterEntry entry{address, {}, length, word1, word2, word3, byte1, byte2, byte3};
   if (length > 0) std::memcpy(entry.mCoefficients.data(), coefficients, length);
-  Enqueue(mFilterQueue, entry, "Filter", address);
+  Enqueue(entry, "Filter", address);
 }
 
 void cSerialInterface::QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord, UBYTE polarity,
                                                 UBYTE mute) {
-  Enqueue(mStripQueue, sStripEntry{index, linearGain, gainWord, polarity, mute}, "Control strip", index);
+  Enqueue(sStripEntry{index, linearGain, gainWord, polarity, mute}, "Control strip", index);
 }
 
 void cSerialInterface::QueueDelayMessage(ULONG index, std::int32_t samples) {
-  Enqueue(mDelayQueue, sDelayEntry{index, samples}, "Delay", index);
+  Enqueue(sDelayEntry{index, samples}, "Delay", index);
 }
 
 std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> cSerialInterface::GetSyncFilters() const {
@@ -496,17 +491,14 @@ void cSerialInterface::CountAcknowledgements(const cSerialReplyAreas::sReplyCoun
   mRepliesRead += std::uint64_t(counts.mReplies);
   if (counts.mFilterAcks + counts.mStripAcks + counts.mDelayAcks == 0) return;
   std::lock_guard<std::mutex> guard(mLock);
-  mLedger.Acknowledged(cDeliveryLedger::FILTER, counts.mFilterAcks);
-  mLedger.Acknowledged(cDeliveryLedger::STRIP, counts.mStripAcks);
-  mLedger.Acknowledged(cDeliveryLedger::DELAY, counts.mDelayAcks);
+  mOutbox.Acknowledged(counts.mFilterAcks, counts.mStripAcks, counts.mDelayAcks);
 }
 
 void cSerialInterface::EndSession(LinkState state, const char* why) {
   std::size_t dropped = 0;
   {
     std::lock_guard<std::mutex> guard(mLock);
-    dropped = ClearQueuesLocked();
-    mLedger.EndSession(dropped);
+    dropped = mOutbox.EndSession();
     SetStateLocked(state);
   }
   if (dropped > 0) EW_REPORT_NOTIFICATION("%zu changes not sent: %s", dropped, why);
@@ -527,7 +519,7 @@ void cSerialInterface::OpenRequestedPort(const QString& portName) {
     mMeterAskedBeat = mStepBeat - kSupervisionBeats;
     {
       std::lock_guard<std::mutex> guard(mLock);
-      mLedger.StartSession();
+      mOutbox.StartSession();
       SetStateLocked(PORT_OPEN);
     }
     mManager->SendPacket(cSerialPortManager::PACKET_VERSION, nullptr, 0);
@@ -552,7 +544,7 @@ void cSerialInterface::OpenRequestedPort(const QString& portName) {
 void cSerialInterface::Disconnect() {
   {
     std::lock_guard<std::mutex> guard(mLock);
-    if (!QueuesEmptyLocked() && mManager->IsOpen()) {
+    if (!mOutbox.Empty() && mManager->IsOpen()) {
       SetStateLocked(DISCONNECTING);  // the request stays pending until drained
       return;
     }
@@ -598,63 +590,25 @@ void cSerialInterface::SyncStep() {
 // Entries are taken under the lock and written without it: a queueing driver
 // never waits for the line.
 void cSerialInterface::SendPass() {
-  sFilterEntry filter{};
-  sStripEntry strip{};
-  sDelayEntry delay{};
-  bool hasFilter = false;
-  bool hasStrip = false;
-  bool hasDelay = false;
+  cSerialOutbox::sPass pass;
   {
     std::lock_guard<std::mutex> guard(mLock);
-    // Taken entries count as written from here on: until their
-    // acknowledgement comes they are not delivered, and they are never
-    // in a queue and out of the ledger at once.
-    std::uint64_t since = 0;
-    hasFilter = mFilterQueue.Take(filter, &since);
-    if (hasFilter) mLedger.Written(cDeliveryLedger::FILTER, since);
-    hasStrip = mStripQueue.Take(strip, &since);
-    if (hasStrip) mLedger.Written(cDeliveryLedger::STRIP, since);
-    hasDelay = mDelayQueue.Take(delay, &since);
-    if (hasDelay) mLedger.Written(cDeliveryLedger::DELAY, since);
-    mWriting = hasFilter || hasStrip || hasDelay;
+    pass = mOutbox.TakePass();
+    mWriting = pass.Any();
   }
-  if (hasFilter) SendFilter(filter);
-  if (hasStrip) SendStrip(strip);
-  if (hasDelay) SendDelay(delay);
-  if (hasFilter || hasStrip || hasDelay) {
-    std::lock_guard<std::mutex> guard(mLock);
-    mWriting = false;
-    mLastWriteBeat = mBeats;
+  if (!pass.Any()) return;
+  UBYTE payload[cSerialOutbox::kMaxPayload];
+  if (pass.mHasFilter) {
+    mManager->SendPacket(cSerialPortManager::PACKET_FILTER, payload,
+                         cSerialOutbox::EncodeFilter(pass.mFilter, payload));
   }
-}
-
-void cSerialInterface::SendFilter(const sFilterEntry& e) {
-  UBYTE payload[4 + kMaxCoefficientBytes + 9];
-  qToLittleEndian<ULONG>(e.mAddress, payload);
-  const std::size_t n = e.mLength;
-  for (std::size_t i = 0; i < n / 4; ++i) qToLittleEndian<ULONG>(ULONG(e.mCoefficients[i]), payload + 4 + 4 * i);
-  qToLittleEndian<UWORD>(e.mWord1, payload + 4 + n);
-  qToLittleEndian<UWORD>(e.mWord2, payload + 6 + n);
-  qToLittleEndian<UWORD>(e.mWord3, payload + 8 + n);
-  payload[10 + n] = e.mByte1;
-  payload[11 + n] = e.mByte2;
-  payload[12 + n] = e.mByte3;
-  mManager->SendPacket(cSerialPortManager::PACKET_FILTER, payload, ULONG(13 + n));
-}
-
-void cSerialInterface::SendStrip(const sStripEntry& e) {
-  UBYTE payload[20];
-  qToLittleEndian<ULONG>(e.mIndex, payload);
-  qToLittleEndian<ULONG>(ULONG(e.mLinearGain), payload + 4);
-  qToLittleEndian<ULONG>(e.mGainWord, payload + 8);
-  qToLittleEndian<ULONG>(e.mPolarity, payload + 12);
-  qToLittleEndian<ULONG>(e.mMute, payload + 16);
-  mManager->SendPacket(cSerialPortManager::PACKET_STRIP, payload, sizeof payload);
-}
-
-void cSerialInterface::SendDelay(const sDelayEntry& e) {
-  UBYTE payload[8];
-  qToLittleEndian<ULONG>(e.mIndex, payload);
-  qToLittleEndian<ULONG>(ULONG(e.mSamples), payload + 4);
-  mManager->SendPacket(cSerialPortManager::PACKET_DELAY, payload, sizeof payload);
+  if (pass.mHasStrip) {
+    mManager->SendPacket(cSerialPortManager::PACKET_STRIP, payload, cSerialOutbox::EncodeStrip(pass.mStrip, payload));
+  }
+  if (pass.mHasDelay) {
+    mManager->SendPacket(cSerialPortManager::PACKET_DELAY, payload, cSerialOutbox::EncodeDelay(pass.mDelay, payload));
+  }
+  std::lock_guard<std::mutex> guard(mLock);
+  mWriting = false;
+  mLastWriteBeat = mBeats;
 }

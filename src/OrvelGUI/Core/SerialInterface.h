@@ -15,7 +15,7 @@
 
 #include "EWNet/Core/Types.h"
 #include "OrvelGUI/Core/DeliveryLedger.h"
-#include "OrvelGUI/Core/LatestValueQueue.h"
+#include "OrvelGUI/Core/SerialOutbox.h"
 #include "OrvelGUI/Core/SerialPortManager.h"
 
 class QThread;
@@ -71,7 +71,7 @@ class cSerialInterface {
     ERROR_TIMEOUT = 3,
   };
 
-  static constexpr std::size_t kMaxCoefficientBytes = 20;
+  static constexpr std::size_t kMaxCoefficientBytes = cSerialOutbox::kMaxCoefficientBytes;
   // Unanswered meter requests after which the device counts as silent.
   static constexpr UBYTE kMaxMisses = 10;
   // An idle link steps on every this many beats (about half a second).
@@ -92,24 +92,11 @@ class cSerialInterface {
   // Default wait of ServiceAndWait: longer than a write may stall.
   static constexpr int kServiceWaitMs = cSerialPortManager::kWriteWaitMs + 2000;
 
-  struct sFilterEntry {
-    ULONG mAddress;
-    std::array<std::int32_t, kMaxCoefficientBytes / 4> mCoefficients;
-    UWORD mLength;  // coefficient bytes
-    UWORD mWord1, mWord2, mWord3;
-    UBYTE mByte1, mByte2, mByte3;
-  };
-  struct sStripEntry {
-    ULONG mIndex;
-    std::int32_t mLinearGain;
-    UWORD mGainWord;
-    UBYTE mPolarity;
-    UBYTE mMute;
-  };
-  struct sDelayEntry {
-    ULONG mIndex;
-    std::int32_t mSamples;
-  };
+  using sFilterEntry = cSerialOutbox::sFilterEntry;
+  using sStripEntry = cSerialOutbox::sStripEntry;
+  using sDelayEntry = cSerialOutbox::sDelayEntry;
+  using sQueueLengths = cSerialOutbox::sQueueLengths;
+  using sTraffic = cSerialOutbox::sTraffic;
   // What a device would hold once every entry offered so far had gone out:
   // the latest entry per target (filter address, strip index, delay index).
   struct sImage {
@@ -117,13 +104,6 @@ class cSerialInterface {
     std::map<ULONG, sStripEntry> mStrips;
     std::map<ULONG, sDelayEntry> mDelays;
   };
-  // Entries waiting in each queue.
-  struct sQueueLengths {
-    std::size_t mFilters;
-    std::size_t mStrips;
-    std::size_t mDelays;
-  };
-
   // Starts the link's I/O thread; the destructor closes the port there and
   // stops it.
   cSerialInterface();
@@ -169,11 +149,6 @@ class cSerialInterface {
   cDeliveryLedger::sMark MarkDelivery() const;
   cDeliveryLedger::eStatus DeliveryStatus(const cDeliveryLedger::sMark& mark) const;
   // What the link did so far, for reports.
-  struct sTraffic {
-    cDeliveryLedger::sTotals mTotals;
-    std::size_t mWaiting = 0;      // entries in the queues
-    std::size_t mUnconfirmed = 0;  // written in this session, not acknowledged yet
-  };
   sTraffic GetTraffic() const;
   // Whole replies read off the line so far (I/O thread counts).
   std::uint64_t GetRepliesRead() const { return mRepliesRead.load(); }
@@ -206,10 +181,6 @@ class cSerialInterface {
   UBYTE GetMissCount() const;
 
  private:
-  static constexpr std::size_t kFilterTargets = cSerialPortManager::kFilterRecordCount;
-  static constexpr std::size_t kStripTargets = cSerialPortManager::kStripCount;
-  static constexpr std::size_t kDelayTargets = cSerialPortManager::kDelayCount;
-
   // I/O thread.
   void RunIoThread();
   void Step();
@@ -225,23 +196,19 @@ class cSerialInterface {
   // Closes a port that was unplugged or hung up; true when it did.
   bool EndSessionIfPortLost();
   void SendPass();
-  void SendFilter(const sFilterEntry& entry);
-  void SendStrip(const sStripEntry& entry);
-  void SendDelay(const sDelayEntry& entry);
   // After the port has closed: nothing waits any more, the state says why;
   // `why` completes the report of entries dropped.
   void EndSession(LinkState state, const char* why);
 
   // Whether a meter request is to be written now (supervision counts).
   bool CountMeterRequest();
-  template <typename tQueue, typename tEntry>
-  void Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target);
-  bool QueuesEmptyLocked() const;
+  // Keeps the entry for the image and offers it to the outbox when the link
+  // takes entries now.
+  template <typename tEntry>
+  void Enqueue(const tEntry& entry, const char* kind, ULONG target);
   bool TakesEntriesLocked() const;
   // Whether the beat just counted needs a step.
   bool StepWantedLocked() const;
-  // Entries that were waiting.
-  std::size_t ClearQueuesLocked();
   void SetState(LinkState state);
   void SetStateLocked(LinkState state);
 
@@ -264,10 +231,7 @@ class cSerialInterface {
   bool mRequestPending = false;
   bool mRequestConnect = false;
   QString mRequestedPort;
-  cLatestValueQueue<sFilterEntry, &sFilterEntry::mAddress, kFilterTargets> mFilterQueue;
-  cLatestValueQueue<sStripEntry, &sStripEntry::mIndex, kStripTargets> mStripQueue;
-  cLatestValueQueue<sDelayEntry, &sDelayEntry::mIndex, kDelayTargets> mDelayQueue;
-  cDeliveryLedger mLedger;
+  cSerialOutbox mOutbox;
   std::optional<sImage> mImage;
   // The state in which a refused entry was last reported (one report a state).
   UBYTE mRefusalReported = 0xFF;

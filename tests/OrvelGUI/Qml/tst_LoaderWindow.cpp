@@ -25,6 +25,27 @@ constexpr int kLinkTimeoutMs = 8000;
 
 }  // namespace
 
+// Notes every value a QML property takes, also one shown only for a moment
+// (the link reads a device back in a few beats).
+class cPropertyRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  cPropertyRecorder(QObject* item, const char* property) : mItem(item), mProperty(property) {
+    const QMetaProperty watched = item->metaObject()->property(item->metaObject()->indexOfProperty(property));
+    connect(item, watched.notifySignal(), this, metaObject()->method(metaObject()->indexOfSlot("Record()")));
+  }
+  QStringList Values() const { return mValues; }
+
+ public slots:
+  void Record() { mValues << mItem->property(mProperty).toString(); }
+
+ private:
+  QObject* mItem;
+  const char* mProperty;
+  QStringList mValues;
+};
+
 class tst_LoaderWindow : public QObject {
   Q_OBJECT
 
@@ -384,9 +405,10 @@ class tst_LoaderWindow : public QObject {
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QVERIFY(ConnectThroughTheWindow(loader));
+    cPropertyRecorder shown(loader.mScreen->Object("messageBox"), "statusText");
     QVERIFY(loader.mProgram.Link().StartSync());
     // Synced: the window takes the settings over and returns to connected.
-    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Syncing"), kLinkTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.Values().contains("Status: Syncing"), kLinkTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
     QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
     QCOMPARE(loader.Result(), QString());

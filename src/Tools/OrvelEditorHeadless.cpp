@@ -25,7 +25,7 @@ const char* const kUsage =
     "Runs the Orvel editor offscreen: connects to the processor (the first port), recalls FILE through the\n"
     "recall dialog, prints every status and result line, then shows each tab (Faders, Low, Mid, High) and,\n"
     "with --shots, saves it as DIR/editor-<tab>.png (the High tab also with the device's curves drawn).\n"
-    "Exits 0 when it connected and, with --recall, the recall succeeded and reached the processor.\n";
+    "Exits 0 when it connected and, with --recall, the processor holds the whole recall (\"Successful\").\n";
 
 struct sOptions {
   QString mRecall;

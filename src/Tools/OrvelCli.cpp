@@ -129,6 +129,33 @@ int RunShow(const QStringList& arguments) {
   return kExitOk;
 }
 
+// What reached the processor, said plainly: a recall that did not arrive
+// whole leaves the processor with part of the new configuration.
+void PrintDelivery(const sDeviceRecallResult& result) {
+  const auto count = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
+  if (result.mHeld) {
+    std::fprintf(stderr, "Written in %llu ticks, %lld ms: %llu packets, all acknowledged by the processor\n",
+                 count(result.mTicks), static_cast<long long>(result.mMilliseconds), count(result.mPackets));
+    return;
+  }
+  if (result.mTimedOut) {
+    std::fprintf(stderr, "The processor did not acknowledge every packet within %lld ms",
+                 static_cast<long long>(result.mMilliseconds));
+  } else {
+    std::fprintf(stderr, "The link to the processor was lost during the recall");
+  }
+  std::fprintf(stderr, ": %llu of %llu packets written, %llu acknowledged.\n", count(result.mWritten),
+               count(result.mPackets), count(result.mAcknowledged));
+  if (result.mWritten == 0) {
+    std::fprintf(stderr, "The processor still holds the configuration it had before.\n");
+  } else if (result.mTimedOut) {
+    std::fprintf(stderr, "It may hold a partial configuration: recall the file again once it answers.\n");
+  } else {
+    std::fprintf(stderr,
+                 "The processor now holds a partial configuration: recall the file again once it is connected.\n");
+  }
+}
+
 int RunRecall(const QStringList& arguments) {
   QString file;
   QString port;
@@ -152,13 +179,11 @@ int RunRecall(const QStringList& arguments) {
   }
   if (terminal) std::fprintf(stderr, "\n");
   if (!result.mError.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(result.mError));
-  if (result.mRecalled) {
-    std::fprintf(stderr, "Written in %llu ticks, %lld ms\n", static_cast<unsigned long long>(result.mTicks),
-                 static_cast<long long>(result.mMilliseconds));
-  }
+  if (result.mRecalled) PrintDelivery(result);
   std::printf("Recall %s %s\n", qPrintable(name), ok ? "Successful" : "Failed");
   return ok ? kExitOk : kExitFailed;
 }
+
 int RunRemote(const QStringList& arguments) { return RunRemoteCli(arguments); }
 int RunNetwork(const QStringList& arguments) {
   QTextStream out(stdout);
@@ -176,17 +201,19 @@ const sCliCommand kCommands[] = {
      "padding bytes.",
      2, RunDecrypt},
     {"ports", "",
-     "List the device's serial ports, one a line: its name, then, after a tab each, the /dev/orvel-* links the "
-     "package's udev rule made for it (ORVEL_SERIAL_PORTS=PATH:PATH adds ports).",
+     "List the device's serial ports, one a line: its name (ports that share a name are listed by their device "
+     "path), then, after a tab each, the /dev/orvel-* links the package's udev rule made for it "
+     "(ORVEL_SERIAL_PORTS=PATH:PATH adds ports).",
      0, RunPorts},
     {"version", "[--port NAME]",
-     "Connect to the device (the first listed port unless named), print its firmware version and disconnect; "
-     "fails when no version reply comes within 2 seconds.",
+     "Connect to the device (the first listed port unless named: NAME is a name ports lists or a device path), "
+     "print its firmware version and disconnect; fails when no version reply comes within 2 seconds.",
      -1, RunVersion},
     {"recall", "FILE [--port NAME]",
      "Connect to the device as version does, recall configuration FILE exactly as the loader's Recall button "
-     "does, wait until every packet is written, disconnect. Prints \"Recall NAME Successful\" or \"Recall NAME "
-     "Failed\"; exits 0 only when the recall succeeded and every packet was written.",
+     "does, wait until the processor has acknowledged every packet, disconnect. Prints \"Recall NAME Successful\" "
+     "or \"Recall NAME Failed\", and on standard error how many packets were written and acknowledged; exits 0 "
+     "only when the processor holds the whole configuration.",
      -1, RunRecall},
     {"show", "FILE [--json]",
      "Print configuration FILE unit by unit with decoded values, as the program reads it (no device needed); "

@@ -152,6 +152,47 @@ class tst_cli_config : public QObject {
     QCOMPARE(commands.last(), 15);
   }
 
+  // The processor hangs up, or stops answering, half-way: the recall failed,
+  // and the user is told how much of it the processor got.
+  void recallCutOff_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("hang-up") << "--hangup-after"
+                             << "The link to the processor was lost during the recall";
+    QTest::newRow("silence") << "--silent-after"
+                             << "The processor did not acknowledge every packet within";
+  }
+  void recallCutOff() {
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    const QString log = mDir.filePath("cut " + fault + ".jsonl");
+    auto sim = StartDevSim({fault, "20", "--log", log});
+    QVERIFY(sim);
+    const sRun run = RunCli({"recall", mFile}, sim->mPath);
+    QCOMPARE(run.mExit, 1);
+    QCOMPARE(run.mOut, QString("Recall Stage Left.cfg Failed\n"));
+    const QRegularExpressionMatch counts =
+        QRegularExpression(QRegularExpression::escape(cause) +
+                           ".*: (\\d+) of (\\d+) packets written, (\\d+) acknowledged")
+            .match(run.mErr);
+    QVERIFY2(counts.hasMatch(), qPrintable(run.mErr));
+    const int written = counts.captured(1).toInt();
+    const int total = counts.captured(2).toInt();
+    const int acknowledged = counts.captured(3).toInt();
+    QCOMPARE(total, 36 + 8 + 6);
+    QVERIFY2(acknowledged < written, qPrintable(run.mErr));
+    QVERIFY(!run.mErr.contains("Written in"));
+    if (fault == "--hangup-after") {
+      QVERIFY2(written < total, qPrintable(run.mErr));
+      QVERIFY2(run.mErr.contains("The processor now holds a partial configuration"), qPrintable(run.mErr));
+    } else {
+      // Everything went out to a device that no longer says so.
+      QCOMPARE(written, total);
+      QVERIFY2(run.mErr.contains("It may hold a partial configuration"), qPrintable(run.mErr));
+      QCOMPARE(CommandsInLog(log).last(), 15);  // and it was still disconnected properly
+    }
+  }
+
  private:
   QTemporaryDir mDir;
   QString mFile;

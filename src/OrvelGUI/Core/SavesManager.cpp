@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <cstring>
+#include <utility>
 
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/NetObjct.h"
@@ -99,6 +100,9 @@ void cSavesManager::RegisterSaveObject(cSaveObject* saveObject) {
 
 void cSavesManager::EntrypointMessage(cEWNetMessage& message) {
   QByteArray path;
+  // Whoever asks hears the answer, also when it is not linked back.
+  const sRequester asking{message.mConnectionId, message.mSource};
+  const sRequester previous = std::exchange(mRequester, asking);
   switch (message.mMethod) {
     case kMethodSave:
     case kMethodRecall: {
@@ -136,6 +140,7 @@ void cSavesManager::EntrypointMessage(cEWNetMessage& message) {
       cNetObject::EntrypointMessage(message);
       break;
   }
+  mRequester = previous;
 }
 
 void cSavesManager::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
@@ -160,6 +165,14 @@ void cSavesManager::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle
 
 void cSavesManager::InformResult(UWORD method, UBYTE result) {
   EWNetPublishUBYTE(*this, mSystemMessage, method, result);
+  if (mRequester.mHandle == EW_INVALID_HANDLE) return;
+  const InformList* list = GetInformList(EW_NET_DATA_SCALE(method - PARAMETER_BASE));
+  if (list != nullptr) {
+    for (const sInformListEntry& entry : *list) {
+      if (entry.mConnectionId == mRequester.mConnectionId && entry.mHandle == mRequester.mHandle) return;
+    }
+  }
+  EWNetSendUBYTE(mSystemMessage, mRequester.mConnectionId, mRequester.mHandle, method, result);
 }
 
 void cSavesManager::StartSave(const char* path) {

@@ -210,33 +210,64 @@ class tst_SerialInterface : public QObject {
     QCOMPARE(model.Delays()[3], 300);
   }
 
-  void entriesDroppedWhileNotConnected() {
+  // Without a port nothing is kept; while the device has not told its
+  // version yet, changes wait and go out once it has.
+  void entriesKeptOnlyWhileAPortIsOpen() {
     auto device = StartSimulator({1, 4, {}, {}, {true, false, false, false, false, 0, 1}});
     QVERIFY(device);
     UseDevicePorts({QString::fromStdString(device->DevicePath())});
     cSerialInterface link;
     link.SetMeterPolling(false);
-    link.QueueDelayMessage(0, 1);  // disconnected
+    link.QueueDelayMessage(0, 1);  // disconnected: refused
+    QVERIFY(link.AllSent());
     link.RequestConnection(true, QString());
     link.ServiceAndWait();
     QCOMPARE(link.GetState(), cSerialInterface::PORT_OPEN);
-    link.QueueDelayMessage(0, 2);  // waiting for the version
+    link.QueueDelayMessage(0, 2);  // waiting for the version: kept
     link.QueueControlStripMessage(0, 2, 2, 0, 0);
     for (int i = 0; i < 5; ++i) link.ServiceAndWait();
     QVERIFY(device->WaitForReceived(1, 2000));
     QVERIFY(!device->WaitForReceived(2, 100));
     QCOMPARE(ReceivedTypes(*device), QString("0"));
+    QCOMPARE(int(link.GetTraffic().mWaiting), 2);
 
-    // Once connected the queues work, and nothing dropped earlier shows up.
+    // Once connected what waited goes out, then what comes next.
     device->SetFaults({});
     device->Inject({0xA5, 0xA5, 0, 0, 2, 0, 0, 0, 1, 4});
     QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     link.QueueDelayMessage(1, 3);
-    link.ServiceAndWait();
-    QVERIFY(device->WaitForReceived(2, 2000));
-    QCOMPARE(ReceivedTypes(*device), QString("0,8"));
-    QCOMPARE(device->Model().Delays()[0], 0);
+    QVERIFY(TickUntil([&] { link.ServiceAndWait(); }, [&] { return device->ReceivedCount() == 4; }));
+    QCOMPARE(ReceivedTypes(*device), QString("0,6,8,8"));
+    QCOMPARE(device->Model().Delays()[0], 2);
     QCOMPARE(device->Model().Delays()[1], 3);
+    QCOMPARE(device->Model().Strips()[0].mLinear, 2);
+  }
+
+  // A device that falls silent is asked again now and then; changes made
+  // meanwhile wait (the latest per target) and go out once it answers.
+  void silentDeviceKeepsChangesUntilItAnswersAgain() {
+    sLinkUnderTest t = ConnectedLink({}, true);
+    QVERIFY(t.mLink);
+    cReportCapture reports;
+    devsim::sFaultModes silent;
+    silent.mNoReply = true;
+    t.mDevice->SetFaults(silent);
+    QVERIFY(ServiceUntil(*t.mLink, cSerialInterface::NO_REPLY, 15000, 1));
+    t.mLink->QueueDelayMessage(3, 30);
+    t.mLink->QueueDelayMessage(3, 33);
+    t.mLink->QueueControlStripMessage(5, 9, 9, 0, 1);
+    const cDeliveryLedger::sMark mark = t.mLink->MarkDelivery();
+    for (int i = 0; i < 20; ++i) t.Tick();
+    QCOMPARE(t.mLink->GetState(), cSerialInterface::NO_REPLY);
+    QCOMPARE(int(t.mLink->GetTraffic().mWaiting), 2);
+    QCOMPARE(t.mLink->DeliveryStatus(mark), cDeliveryLedger::PENDING);
+
+    t.mDevice->SetFaults({});
+    QVERIFY(ServiceUntil(*t.mLink, cSerialInterface::CONNECTED, 15000, 1));
+    QVERIFY(TickUntil([&] { t.Tick(); }, [&] { return t.mLink->DeliveryStatus(mark) == cDeliveryLedger::DELIVERED; }));
+    QCOMPARE(t.mDevice->Model().Delays()[3], 33);
+    QCOMPARE(int(t.mDevice->Model().Strips()[5].mMute), 1);
+    QVERIFY2(reports.Contains("answers again"), qPrintable(reports.Dump()));
   }
 
   void disconnectDrainsQueuesThenSends15() {

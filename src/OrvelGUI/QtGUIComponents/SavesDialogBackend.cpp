@@ -199,12 +199,6 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
     case kRecall:
     case kSync:
     case kDeliveryAnswer: {
-      // Answers come from this machine's objects only.
-      if (message.mConnectionId != 0) {
-        EW_REPORT_ERROR("%s: answer on 0x%X from connection %d refused", kObjectName, unsigned(message.mMethod),
-                        int(message.mConnectionId));
-        return;
-      }
       // A result that carries no answer is no success.
       const bool present = EWNetPayloadLongEnough(*this, message, 1);
       const UBYTE value = present ? message.GetUBYTE(0) : UBYTE(0);

@@ -325,7 +325,7 @@ class tst_Backends : public QObject {
     t.Settle();
     t.FromManager(kRecall, {0}, 3);
     QCOMPARE(results.count(), 7);
-    QCOMPARE(reports.Count("from connection 3 refused"), 1);
+    QCOMPARE(reports.Count("refused method 0x1001 from connection 3"), 1);
 
     // A file that is not local cannot be recalled: failed at once, nothing sent.
     t.mManager->mReceived.clear();

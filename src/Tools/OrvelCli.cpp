@@ -204,9 +204,13 @@ const sCliCommand kCommands[] = {
      "and the section's response at the design frequency. --json prints a list of objects with \"address\", "
      "\"unit\", \"coefficients\", \"words\", \"bytes\", \"design\" and \"response_db\".",
      -1, RunBiquadsCommand},
-    {"response", "FILE [--panel low|mid|high] [--side left|right] [--csv | --png OUT]",
-     "The magnitude response of each output chain (pass filters and every band, from the quantised integers the "
-     "device receives, at 96 kHz), 24 points per octave from 10 Hz to 40 kHz: a table, CSV, or a PNG chart.",
+    {"response", "FILE [--panel low|mid|high | --sum] [--side left|right] [--csv | --png OUT]",
+     "The response of each output's filter chain (pass filters and every band, from the quantised integers the "
+     "device receives, at 96 kHz), 24 points per octave from 10 Hz to 40 kHz: magnitude (dB), phase (degrees, "
+     "wrapped) and group delay (ms, computed analytically from the sections and delays). --sum gives instead, per "
+     "side, the electrical sum of the Low, Mid and High outputs, each through its chain, output strip (gain, mute, "
+     "polarity, as the strip driver sends it) and delay, after the input strip. A table, CSV (columns NAME, NAME "
+     "phase_deg, NAME group_delay_ms per curve), or a PNG chart with magnitude and phase panels.",
      -1, RunResponseCommand, true},
     {"export", "FILE --format rew|camilladsp|text [--panel low|mid|high] [--side left|right]",
      "The bands and pass filters of each output as filter-settings text (\"Filter 1: ON PK Fc 100.0 Hz Gain -3.0 "

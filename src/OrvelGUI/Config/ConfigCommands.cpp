@@ -13,6 +13,7 @@
 #include "OrvelGUI/Config/FilterImport.h"
 #include "OrvelGUI/Config/FilterText.h"
 #include "OrvelGUI/Config/OfflineAssembly.h"
+#include "OrvelGUI/Config/ResponseCurves.h"
 #include "OrvelGUI/Config/ResponsePlot.h"
 
 namespace {
@@ -100,50 +101,31 @@ int RunBiquadsCommand(const QStringList& arguments) {
 }
 
 int RunResponseCommand(const QStringList& arguments) {
-  static const char* kArguments = "FILE [--panel low|mid|high] [--side left|right] [--csv | --png OUT]";
+  static const char* kArguments = "FILE [--panel low|mid|high | --sum] [--side left|right] [--csv | --png OUT]";
   sCommandLine line;
   sOutputSelection selection;
   QString error;
-  if (!ParseCommandLine(arguments, {"--panel", "--side", "--png"}, {"--csv"}, 1, line, error) ||
+  if (!ParseCommandLine(arguments, {"--panel", "--side", "--png"}, {"--csv", "--sum"}, 1, line, error) ||
       !ParseSelection(line, selection, error)) {
     return Usage("response", kArguments, error);
   }
   if (line.Has("--csv") && line.mOptions.contains("--png"))
     return Usage("response", kArguments, "--csv or --png, not both");
+  const bool sum = line.Has("--sum");
+  if (sum && line.mOptions.contains("--panel"))
+    return Usage("response", kArguments, "--sum adds the outputs of all three panels: no --panel with it");
   cOfflineAssembly assembly;
   if (!assembly.Recall(line.mPositional.at(0), error)) return Fail(error);
-  const std::vector<sFilterSlot> targets = FilterSlots(assembly);
   const std::vector<double> grid = ResponseGrid();
-  std::vector<sResponseCurve> curves;
-  static const QColor kColours[3] = {QColor(200, 40, 40), QColor(30, 140, 60), QColor(40, 80, 200)};
-  for (int panel = 0; panel < 3; ++panel) {
-    for (int side = 0; side < 2; ++side) {
-      if (!selection.Includes(panel, side)) continue;
-      sResponseCurve curve{OutputName(panel, side), {}, kColours[panel], side == 1};
-      for (double hz : grid) curve.mDecibels.push_back(ChainMagnitudeDb(targets, panel, side, hz));
-      curves.push_back(curve);
-    }
-  }
+  const std::vector<sResponseCurve> curves =
+      sum ? SideSumCurves(assembly, selection.mSide, grid) : OutputChainCurves(assembly, selection, grid);
   if (line.mOptions.contains("--png")) {
-    const QString title = "Magnitude response of " + QFileInfo(line.mPositional.at(0)).fileName() + " at 96 kHz";
+    const QString title = QString(sum ? "Summed response" : "Response") + " of " +
+                          QFileInfo(line.mPositional.at(0)).fileName() + " at 96 kHz";
     if (!WriteResponsePng(line.Option("--png"), title, grid, curves, error)) return Fail(error);
     return kOk;
   }
-  const bool csv = line.Has("--csv");
-  QString text;
-  QTextStream out(&text);
-  out << (csv ? "frequency_hz" : "    Hz");
-  for (const sResponseCurve& curve : curves) out << (csv ? "," + curve.mName : QString("%1").arg(curve.mName, 10));
-  out << "\n";
-  for (std::size_t i = 0; i < grid.size(); ++i) {
-    out << (csv ? QString::number(grid[i], 'f', 3) : QString("%1").arg(grid[i], 8, 'f', 1));
-    for (const sResponseCurve& curve : curves) {
-      out << (csv ? "," + QString::number(curve.mDecibels[i], 'f', 4)
-                  : QString("%1").arg(curve.mDecibels[i], 10, 'f', 2));
-    }
-    out << "\n";
-  }
-  Print(text);
+  Print(ResponseTable(grid, curves, line.Has("--csv")));
   return kOk;
 }
 

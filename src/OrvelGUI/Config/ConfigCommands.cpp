@@ -3,8 +3,10 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTextStream>
+#include <cmath>
 #include <cstdio>
 
+#include "OrvelGUI/Config/CamillaExport.h"
 #include "OrvelGUI/Config/CliArguments.h"
 #include "OrvelGUI/Config/ConfigDocument.h"
 #include "OrvelGUI/Config/ConfigJson.h"
@@ -23,6 +25,8 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 // A device that stops answering during the read-back is given up on after this.
 constexpr int kReadBackTimeoutMs = 4000;
+// How far an imported filter may come from what the text asks for.
+constexpr double kDefaultMaxErrorDb = 1.0;
 
 int Fail(const QString& message) {
   std::fprintf(stderr, "orvel-cli: %s\n", qPrintable(message));
@@ -142,13 +146,18 @@ int RunExportCommand(const QStringList& arguments) {
   if (format != "rew" && format != "camilladsp" && format != "text") {
     return Usage("export", kArguments, "--format takes rew, camilladsp or text");
   }
+  if (format == "camilladsp" && (line.mOptions.contains("--panel") || line.mOptions.contains("--side"))) {
+    return Usage("export", kArguments, "--format camilladsp writes the whole processor: no --panel or --side");
+  }
   cOfflineAssembly assembly;
   if (!assembly.Recall(line.mPositional.at(0), error)) return Fail(error);
   const QString source = QFileInfo(line.mPositional.at(0)).fileName();
   if (format == "rew") {
-    Print(ExportFilterSettings(assembly.Read(), selection, source));
+    Print(ExportFilterSettings(assembly.Read(), FilterSlots(assembly), selection, source));
   } else if (format == "camilladsp") {
-    Print(ExportPipelineYaml(assembly.Read(), FilterSlots(assembly), selection, source));
+    QString yaml;
+    if (!ExportCamillaConfiguration(assembly, source, yaml, error)) return Fail(error);
+    Print(yaml);
   } else {
     Print(ExportCoefficients(FilterSlots(assembly), selection));
   }
@@ -156,13 +165,20 @@ int RunExportCommand(const QStringList& arguments) {
 }
 
 int RunImportCommand(const QStringList& arguments) {
-  static const char* kArguments = "TEXT --into FILE --panel low|mid|high --side left|right|both OUT";
+  static const char* kArguments = "TEXT --into FILE --panel low|mid|high --side left|right|both [--max-error DB] OUT";
   sCommandLine line;
   QString error;
   int panel = 0;
   int side = 0;
-  if (!ParseCommandLine(arguments, {"--into", "--panel", "--side"}, {}, 2, line, error)) {
+  if (!ParseCommandLine(arguments, {"--into", "--panel", "--side", "--max-error"}, {}, 2, line, error)) {
     return Usage("import", kArguments, error);
+  }
+  double maxErrorDb = kDefaultMaxErrorDb;
+  if (line.mOptions.contains("--max-error")) {
+    bool ok = false;
+    maxErrorDb = line.Option("--max-error").toDouble(&ok);
+    if (!ok || !(maxErrorDb >= 0.0) || !std::isfinite(maxErrorDb))
+      return Usage("import", kArguments, "--max-error takes a number of dB, 0 or more");
   }
   if (!line.mOptions.contains("--into")) return Usage("import", kArguments, "--into FILE is needed");
   if (!ParsePanelName(line.Option("--panel"), panel))
@@ -175,11 +191,12 @@ int RunImportCommand(const QStringList& arguments) {
   std::vector<sFilterLine> lines;
   if (!ReadInput(textPath, text, error)) return Fail(error);
   if (!ParseFilterSettings(QString::fromUtf8(text), lines, error)) return Fail(textPath + ": " + error);
-  if (lines.empty()) return Fail(textPath + ": no \"Filter N:\" lines");
+  if (lines.empty()) return Fail(textPath + ": no \"Filter N:\" or \"Preamp:\" lines");
   cOfflineAssembly assembly;
   QString report;
   if (!assembly.Recall(line.Option("--into"), error)) return Fail(error);
-  if (!ImportFilterSettings(assembly, lines, panel, side, report, error)) return Fail(textPath + ": " + error);
+  if (!ImportFilterSettings(assembly, lines, panel, side, maxErrorDb, report, error))
+    return Fail(textPath + ": " + error);
   if (!assembly.Save(line.mPositional.at(1), error)) return Fail(error);
   Print(report);
   return kOk;

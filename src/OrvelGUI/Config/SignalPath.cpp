@@ -1,5 +1,7 @@
 #include "OrvelGUI/Config/SignalPath.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <cmath>
 #include <cstdlib>
 
@@ -19,6 +21,9 @@ constexpr double kFullScaleDb = cControlStripDriver::kFullScaleGain / 256.0;
 }  // namespace
 
 std::array<sStripPath, 8> ReadStripPaths(const cOfflineAssembly& assembly) {
+  // The tools read an assembly that no dispatch thread drives: its caller's.
+  Q_ASSERT(QCoreApplication::instance() == nullptr ||
+           QThread::currentThread() == QCoreApplication::instance()->thread());
   std::array<sStripPath, 8> paths{};
   cRegistryLocker lock;
   const cInOutFader& fader = *assembly.Core().GetInOutFader();

@@ -13,6 +13,7 @@ PACKAGES=(
   qml-module-qtquick-layouts qml-module-qtquick-dialogs qml-module-qtquick-shapes
   qml-module-qtgraphicaleffects qml-module-qtquick-controls qml-module-qttest
   fonts-league-spartan python3-fonttools
+  python3-yaml python3-numpy
   libbenchmark-dev
   openssl
 )

@@ -247,22 +247,35 @@ const sCliCommand kCommands[] = {
      "and the section's response at the design frequency. --json prints a list of objects with \"address\", "
      "\"unit\", \"coefficients\", \"words\", \"bytes\", \"design\" and \"response_db\".",
      -1, RunBiquadsCommand},
-    {"response", "FILE [--panel low|mid|high] [--side left|right] [--csv | --png OUT]",
-     "The magnitude response of each output chain (pass filters and every band, from the quantised integers the "
-     "device receives, at 96 kHz), 24 points per octave from 10 Hz to 40 kHz: a table, CSV, or a PNG chart.",
+    {"response", "FILE [--panel low|mid|high | --sum] [--side left|right] [--csv | --png OUT]",
+     "The response of each output's filter chain (pass filters and every band, from the quantised integers the "
+     "device receives, at 96 kHz), 24 points per octave from 10 Hz to 40 kHz: magnitude (dB), phase (degrees, "
+     "wrapped) and group delay (ms, computed analytically from the sections and delays). --sum gives instead, per "
+     "side, the electrical sum of the Low, Mid and High outputs, each through its chain, output strip (gain, mute, "
+     "polarity, as the strip driver sends it) and delay, after the input strip. A table, CSV (columns NAME, NAME "
+     "phase_deg, NAME group_delay_ms per curve), or a PNG chart with magnitude and phase panels.",
      -1, RunResponseCommand, true},
     {"export", "FILE --format rew|camilladsp|text [--panel low|mid|high] [--side left|right]",
-     "The bands and pass filters of each output as filter-settings text (\"Filter 1: ON PK Fc 100.0 Hz Gain -3.0 "
-     "dB Q 2.00\"; LS/HS first-order shelves, HP/LP bands, the panel's HP/LP with their slope), as YAML biquad "
-     "definitions of an audio pipeline (type, freq, q, gain), or as coefficient lists (a0 = 1). Frequencies and "
-     "Q are those of the standard curves the processor's designs realise.",
+     "rew: per output, filter-settings text for the room-measurement program and PC equalisers (\"Filter 1: ON PK "
+     "Fc 100.0 Hz Gain -3.0 dB Q 2.00\"): the bands (PK, \"LS 6dB\"/\"HS 6dB\" for the first-order shelves, HP/LP "
+     "for the Butterworth bands, OFF when bypassed), then one line per section of the panel's high-pass and "
+     "low-pass (HPQ/LPQ with Q, HP1/LP1 first order). camilladsp: the whole processor as a CamillaDSP version 3 "
+     "configuration (96 kHz devices to replace, input strips, a mixer to the six outputs Low L .. High R, per "
+     "output its pass filters, bands, delay and output strip with polarity and mute); no --panel or --side. text: "
+     "the quantised coefficients as lists (a0 = 1). Frequencies, gains and Q are those of the standard 96 kHz "
+     "biquads that give the curves the processor realises.",
      -1, RunExportCommand},
-    {"import", "TEXT --into FILE --panel low|mid|high --side left|right|both OUT",
-     "Read filter-settings text (as export rew writes it; \"-\" reads standard input) into the bands of one "
-     "panel of FILE, in order, at the nearest codes each band allows; lines with a slope set the panel's "
-     "high-pass or low-pass; bands left over are bypassed. Writes OUT and reports, per line, what was asked, what "
-     "was set and the largest difference of the two curves between 20 Hz and 20 kHz. More filters than bands, or "
-     "types a band cannot take, are refused with the line at fault.",
+    {"import", "TEXT --into FILE --panel low|mid|high --side left|right|both [--max-error DB] OUT",
+     "Read filter-settings text (as export rew writes it, the room-measurement program's, or the PC equaliser's "
+     "\"Preamp: -6 dB\" and \"Filter: ON PK Fc 100 Hz Gain -3 dB Q 1.41\" with PK, LS/HS (12 dB/octave), "
+     "\"LS 6dB\", LSC/HSC with a Q or a slope in dB, HP/LP, HPQ/LPQ, HP1/LP1; \"-\" reads standard input) into "
+     "one panel of FILE and write OUT. OFF and None lines are skipped. Each filter goes to a band whose frequency "
+     "range holds it (its own number first), at the nearest codes; bands left over are bypassed; second-order "
+     "shelves become first-order ones. Consecutive HPQ/HP1 (LPQ/LP1) lines set the panel's high-pass (low-pass) "
+     "to the slope and frequency that come closest. Preamp lines move the output strip's fader by their sum. "
+     "Reports, per line, what was asked, what was set and the largest difference of the two curves between 20 Hz "
+     "and 20 kHz; a difference above --max-error (1 dB unless given) refuses the text, as do more filters than "
+     "bands and types no band takes, with the line at fault named and nothing written.",
      -1, RunImportCommand},
     {"verify", "FILE [--port NAME]",
      "Connect, read the device's settings back (the sync sequence: commands 7, 9 and 3) and list every value in "

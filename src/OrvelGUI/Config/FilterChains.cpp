@@ -169,6 +169,12 @@ std::vector<sFilterSlot> FilterSlots(const cOfflineAssembly& assembly) {
   return targets;
 }
 
+int PassBiquadCount(const std::vector<sFilterSlot>& targets, int panel, eFilterOwner owner) {
+  return int(std::count_if(targets.begin(), targets.end(), [&](const sFilterSlot& slot) {
+    return slot.mPanel == panel && slot.mSide == 0 && slot.mOwner == owner;
+  }));
+}
+
 biquad::tQuantised NaturalOrder(const biquad::tQuantised& w) { return {w[0], w[2], w[4], w[1], w[3]}; }
 
 double ChainMagnitudeDb(const std::vector<sFilterSlot>& targets, int panel, int side, double hz) {

@@ -49,14 +49,14 @@ void cControlStripDriver::Update() {
     }
     return;
   }
-  if (mGainWord < kSilenceBelow) {
-    mInterface->QueueControlStripMessage(mIndex, 0, UWORD(mGainWord), mPolarity, 0);
-    return;
-  }
+  mInterface->QueueControlStripMessage(mIndex, LinearGain(mGainWord, mPolarity != 0), UWORD(mGainWord), mPolarity, 0);
+}
+
+std::int32_t cControlStripDriver::LinearGain(GAIN gainWord, bool devicePolarity) {
+  if (gainWord < kSilenceBelow) return 0;
   // Plain int: gain - 3082 must not wrap through 16 bits into a loud gain.
-  std::int32_t linear = GainToLinear(int(mGainWord) - kFullScaleGain);
-  if (mPolarity != 0) linear = -linear;
-  mInterface->QueueControlStripMessage(mIndex, linear, UWORD(mGainWord), mPolarity, 0);
+  const std::int32_t linear = GainToLinear(int(gainWord) - kFullScaleGain);
+  return devicePolarity ? -linear : linear;
 }
 
 void cControlStripDriver::SetMute(bool mute) {

@@ -27,6 +27,11 @@ class cControlStripDriver : public cAudioDriver {
   // 10^(whole dB / 20) x (2^31 - 1), in single precision as the device's
   // tables are; results above full scale saturate at 2147483647.
   static std::int32_t GainToLinear(int gain);
+  // The linear gain an unmuted strip queues for a fader gain and device
+  // polarity: 0 below kSilenceBelow, negative with the polarity set. The
+  // tools that describe the processor's signal path use it too, so that they
+  // follow what the device is sent.
+  static std::int32_t LinearGain(GAIN gainWord, bool devicePolarity);
 
   void SetMute(bool mute);
   void SetPolarity(bool polarity);  // the device's polarity (unit polarity XOR invert)

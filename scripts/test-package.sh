@@ -266,7 +266,7 @@ completion() {
   expect "rew camilladsp text" orvel-cli export a.cfg --format ""
   expect "left right both" orvel-cli import a.txt --side ""
   expect "left right" orvel-cli export a.cfg --side ""
-  expect "--panel --side --csv --png --help" orvel-cli response a.cfg --
+  expect "--panel --sum --side --csv --png --help" orvel-cli response a.cfg --
   expect "find" orvel-cli remote 127.0.0.1 fi
   expect "find get set watch" orvel-cli remote 127.0.0.1 ""
   expect "" orvel-cli recall ""

@@ -353,7 +353,10 @@ void cSerialInterface::RunIoThread() {
     const bool step = asked != mStepsDone;
     mStepBeat = mBeats;
     lock.unlock();
-    if (meters) mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+    if (meters) {
+      mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+      ++mMeterRequestsSent;
+    }
     bool replyWaiting = false;
     if (step) {
       Step();
@@ -473,6 +476,7 @@ void cSerialInterface::PollMeters() {
   if (!ask) return;
   mMeterAskedBeat = mStepBeat;
   mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+  ++mMeterRequestsSent;
 }
 
 bool cSerialInterface::DeviceAnswersAgain() {

@@ -152,6 +152,7 @@ class cSerialInterface {
   sTraffic GetTraffic() const;
   // Whole replies read off the line so far (I/O thread counts).
   std::uint64_t GetRepliesRead() const { return mRepliesRead.load(); }
+  std::uint64_t GetMeterRequestsSent() const { return mMeterRequestsSent.load(); }
   // From now on every entry offered is kept in the image, whether or not the
   // link takes it: an assembly without a device can tell what one would get.
   void StartImage();
@@ -243,6 +244,7 @@ class cSerialInterface {
   std::atomic<bool> mMeterPolling{true};
   std::atomic<bool> mMetersShown{false};
   std::atomic<std::uint64_t> mRepliesRead{0};
+  std::atomic<std::uint64_t> mMeterRequestsSent{0};
   std::chrono::steady_clock::time_point mPortOpenedAt;  // I/O thread
   std::uint64_t mStepBeat = 0;                          // I/O thread: the beat being stepped
   std::uint64_t mMeterAskedBeat = 0;                    // I/O thread: the beat of its last meter request

@@ -346,7 +346,7 @@ class tst_LoaderWindow : public QObject {
     QVERIFY(loader.mScreen->Item("overlay")->isVisible());
     QVERIFY(loader.mBackend->backendSavesDialog()->buttonRecall());
     QVERIFY(loader.ChooseRecallFile(path));
-    QTRY_COMPARE(loader.Result(), result);
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Result(), result, kLinkTimeoutMs);
     QVERIFY(loader.ResultShown());
     QVERIFY(!loader.DialogShown("recallDialog"));
     QVERIFY(!loader.mScreen->Item("overlay")->isVisible());

@@ -1,3 +1,5 @@
+// Seeds: fuzz/seeds/serial_replies/*.bin
+// (made from the simulator's own replies by fuzz/make_serial_seeds.sh)
 // The processor's reply stream, as hostile as a line without a checksum can
 // make it: bytes fed to the link's reply parser in pieces of the sizes the
 // input itself chooses, every reply applied to the reply areas. Nothing may

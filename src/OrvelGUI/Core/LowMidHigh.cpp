@@ -25,7 +25,14 @@ constexpr sPanelConfiguration kLow{2, 1, 1, 0, 0};
 constexpr sPanelConfiguration kMid{4, 1, 1, 2, 2};
 constexpr sPanelConfiguration kHigh{6, 2, 0, 4, 4};
 
+const sPanelConfiguration& ConfigurationOf(int panelType) {
+  return panelType == LOW ? kLow : panelType == MID ? kMid : kHigh;
+}
+
 }  // namespace
+
+UBYTE cLowMidHigh::HighPassBiquads(int panelType) { return ConfigurationOf(panelType).mHighPassBiquads; }
+UBYTE cLowMidHigh::LowPassBiquads(int panelType) { return ConfigurationOf(panelType).mLowPassBiquads; }
 
 std::string cLowMidHigh::ObjectName(int panelType, const char* side, const char* object) {
   char name[64];

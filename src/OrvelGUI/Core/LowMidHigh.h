@@ -30,6 +30,11 @@ class cLowMidHigh {
   // "LMH <panel>: <side> <object>", as the panel names its objects.
   static std::string ObjectName(int panelType, const char* side, const char* object);
 
+  // The biquads of a panel type's high-pass and low-pass units (an unknown
+  // type counts as HIGH), without building it.
+  static UBYTE HighPassBiquads(int panelType);
+  static UBYTE LowPassBiquads(int panelType);
+
   // The panel built (an unknown type builds HIGH).
   ePanelType GetPanelType() const { return mPanelType; }
   UBYTE GetBandCount() const { return mBandCount; }

@@ -14,8 +14,6 @@ namespace {
 using tComplex = std::complex<double>;
 
 constexpr double kPi = 3.14159265358979323846;
-// The bell of variant 0 widens its bandwidth by this factor's reciprocal.
-constexpr double kBellBandwidth = 0.3023944391;
 constexpr double kHighShelfCorner = 0.159;
 constexpr double kContourGainDb = -9.0;
 constexpr double kLowPassFloorHz = 40.0;
@@ -43,21 +41,6 @@ double PassMagnitudeDb(const sStandardFilter& f, double hz) {
     return Decibels(1.0 / (s * s + s / f.mQ + 1.0));
   }
   return -10.0 * std::log10(1.0 + std::pow(ratio, 2.0 * f.mOrder));
-}
-
-// g of the variant-0 bell at gain A: (A - 1) / (A + 1).
-double BellG(double a) { return (a - 1.0) / (a + 1.0); }
-
-// Q of the standard peak that a bell of table Q `q` realises, and back.
-double PeakQOfBell(double q, double gainDb, UBYTE variant) {
-  const double a = Linear(gainDb);
-  if (variant == 0) return kBellBandwidth * q / std::sqrt(1.0 - BellG(a) * BellG(a));
-  return q * std::pow(10.0, -std::fabs(gainDb) / 40.0);
-}
-double BellQOfPeak(double peakQ, double gainDb, UBYTE variant) {
-  const double a = Linear(gainDb);
-  if (variant == 0) return peakQ * std::sqrt(1.0 - BellG(a) * BellG(a)) / kBellBandwidth;
-  return peakQ * std::pow(10.0, std::fabs(gainDb) / 40.0);
 }
 
 // Shelf midpoints of the first-order shelf designs at gain A.
@@ -107,7 +90,7 @@ sStandardFilter StandardOfBand(const sBandConfiguration& band, bool eqBypass) {
       f.mType = eStandardType::Peak;
       f.mFrequency = hz;
       f.mGainDb = gain;
-      f.mQ = PeakQOfBell(biquad::QFromWidth(band.mWidth), gain, band.mVariant);
+      f.mQ = biquad::RealisedBellQ(biquad::QFromWidth(band.mWidth), gain, band.mVariant);
       break;
     case nPEQ::LFSHELF:
     case nPEQ::LOW_CONTOUR:
@@ -171,7 +154,7 @@ bool BandOfStandard(const sStandardFilter& f, const sBandConfiguration& current,
     case eStandardType::Peak: {
       out.mType = nPEQ::BELL;
       out.mFrequency = ClampedFrequency(f.mFrequency, lowest, highest);
-      const double q = BellQOfPeak(f.mQ, out.mGain * biquad::kGainStep, out.mVariant);
+      const double q = biquad::TableQOfRealisedBellQ(f.mQ, out.mGain * biquad::kGainStep, out.mVariant);
       UWORD width = 0;
       if (!nearestcode::WidthOfQ(q, width)) width = UWORD(q < 1.0 ? 0 : (biquad::kQTableSize - 1) << 8);
       // A width that already means this Q keeps its code.

@@ -191,6 +191,41 @@ tSection DesignFlatSection(ULONG type, double frequency, double q, const sSampli
 
 double QFromWidth(UWORD width) { return kQTable[std::min(width >> 8, kQTableSize - 1)]; }
 
+namespace {
+
+// g of the variant-0 bell at gain A: (A - 1) / (A + 1).
+double BellG(double gainDb) {
+  const double a = std::pow(10.0, gainDb / 20.0);
+  return (a - 1.0) / (a + 1.0);
+}
+
+}  // namespace
+
+double RealisedBellQ(double tableQ, double gainDb, UBYTE variant) {
+  if (variant == 0) return kBellBandwidth * tableQ / std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb));
+  return tableQ * std::pow(10.0, -std::fabs(gainDb) / 40.0);
+}
+
+double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant) {
+  if (variant == 0) return q * std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb)) / kBellBandwidth;
+  return q * std::pow(10.0, std::fabs(gainDb) / 40.0);
+}
+
+double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant) {
+  return RealisedBellQ(QFromWidth(width), gain * kGainStep, variant);
+}
+
+bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD& width) {
+  if (!(q > 0.0) || !std::isfinite(q)) return false;
+  const double wanted = TableQOfRealisedBellQ(q, gain * kGainStep, variant);
+  int best = 0;
+  for (int i = 1; i < kQTableSize; ++i) {
+    if (std::fabs(std::log(wanted / kQTable[i])) < std::fabs(std::log(wanted / kQTable[best]))) best = i;
+  }
+  width = UWORD(best << 8);
+  return true;
+}
+
 const char* SlopeName(ULONG slope) { return slope < static_cast<ULONG>(kSlopeCount) ? kSlopeNames[slope] : nullptr; }
 
 const char* BandTypeName(ULONG type) {

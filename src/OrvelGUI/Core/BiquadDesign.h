@@ -124,6 +124,20 @@ tSection DesignFlatSection(ULONG type, double frequency, double q, const sSampli
 // Q of a width code: its high byte indexes the Q table, capped at the last entry.
 double QFromWidth(UWORD width);
 
+// The Q a bell band realises: that of the standard peak (the Q filter tools
+// and measurements read) whose curve is the band's design. It is not the
+// table Q the design takes: a variant-0 bell is about three times wider and
+// narrows as its gain grows; a variant-1 bell widens with its cut or boost.
+double RealisedBellQ(double tableQ, double gainDb, UBYTE variant);
+// The table Q a bell design needs to realise `q` at that gain.
+double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant);
+// The realised Q of a band's stored width and gain (1/256 dB).
+double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant);
+// The width code (table index in the high byte, low byte 0) whose realised
+// Q at that gain lies nearest `q` by ratio; beyond the table's ends, the end.
+// False for a q that is not a positive number.
+bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD& width);
+
 // List text of a slope ("12dB Butterworth"), or null when unknown.
 const char* SlopeName(ULONG slope);
 // Name of a band type ("BELL"), or null when unknown.

@@ -1,10 +1,12 @@
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/Core/BiquadDesign.h"
 
 namespace {
 
@@ -70,6 +72,14 @@ cValueUnitStrings cProjectCCFormat::InterpretValue(UWORD Value, double Exponent,
     }
     case SUPPRESS_VALUE_OUPUT:
       return {QString(), QString()};
+    case BELL_Q: {
+      // The screen knows no bell variant: the equaliser's own, 0.
+      const GAIN gain = std::isnan(Exponent) ? GAIN(0) : GAIN(std::clamp(Exponent, -32767.0, 32767.0));
+      const double q = biquad::RealisedBellQOfWidth(u, gain, 0);
+      // Three figures tell every width of the table apart.
+      const int places = q < 1.0 ? 3 : q < 10.0 ? 2 : 1;
+      return {QStringLiteral("Q ") + Fixed(q, places), QString()};
+    }
     default:
       EW_REPORT_ERROR("Unhandled type: %d", int(Type));
       return {QString::number(u), QString()};

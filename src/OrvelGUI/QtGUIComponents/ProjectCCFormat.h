@@ -18,6 +18,9 @@ class cProjectCCFormat : public cEWCCFormat {
     PAN = 32,
     GEQ_BAND_GAIN = 33,
     SUPPRESS_VALUE_OUPUT = 34,
+    // A width as the Q a bell of it realises ("Q 0.257"), at the band gain
+    // given as the exponent (1/256 dB); see biquad::RealisedBellQ.
+    BELL_Q = 35,
   };
   Q_ENUM(eProjectCCType)
 
@@ -31,7 +34,7 @@ class cProjectCCFormat : public cEWCCFormat {
 
   explicit cProjectCCFormat(QObject* parent = nullptr);
 
-  // Types 27-34; callers send lower types to the base.
+  // Types 27-35; callers send lower types to the base.
   static cValueUnitStrings InterpretValue(UWORD Value, double Exponent, eProjectCCType Type,
                                           cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces, bool CompressUnits);
 };

@@ -201,6 +201,49 @@ class tst_BiquadDesign : public QObject {
       }
     }
   }
+
+  // The realised Q is the designed curve's own: centre over the distance of
+  // the points at half its gain in dB (the standard peak's definition), for
+  // both variants; and a width found for a realised Q realises it.
+  void realisedBellQIsTheCurvesQ() {
+    // Low enough that the widest bell's upper half-gain point is barely warped.
+    const double f0 = 500.0;
+    const auto db = [](const tSection& s, double hz) { return SectionMagnitudeDb(s, kEQScale, hz); };
+    for (double gain : {-12.0, -3.0, 6.0, 15.0}) {
+      for (UBYTE variant : {UBYTE(0), UBYTE(1)}) {
+        for (UWORD width : {UWORD(0), UWORD(13 << 8), UWORD(30 << 8)}) {
+          tSection bell{};
+          QVERIFY(DesignEQSection(nPEQ::BELL, variant, gain, f0, QFromWidth(width), kEQSampling, bell));
+          // Bisection on the log of the frequency, each side of the centre.
+          const auto half = [&](double lo, double hi) {
+            for (int i = 0; i < 60; ++i) {
+              const double mid = std::sqrt(lo * hi);
+              const bool beyond = std::fabs(db(bell, mid)) < std::fabs(gain) / 2.0;
+              ((lo < f0) == beyond ? lo : hi) = mid;
+            }
+            return std::sqrt(lo * hi);
+          };
+          const double measured = f0 / (half(f0, 40000.0) - half(1.0, f0));
+          const double realised = RealisedBellQOfWidth(width, GAIN(gain * 256.0), variant);
+          QVERIFY2(std::fabs(measured / realised - 1.0) < 0.02,
+                   qPrintable(QString("%1 dB variant %2 width %3: %4 measured, %5")
+                                  .arg(gain)
+                                  .arg(variant)
+                                  .arg(width)
+                                  .arg(measured)
+                                  .arg(realised)));
+          UWORD found = 0;
+          QVERIFY(WidthOfRealisedBellQ(realised, GAIN(gain * 256.0), variant, found));
+          QCOMPARE(found, width);
+        }
+      }
+    }
+    // The bell: "1.7" (table Q 0.801) at +6 dB is Q 0.257.
+    QVERIFY(std::fabs(RealisedBellQOfWidth(13 << 8, 6 * 256, 0) - 0.2568) < 0.0005);
+    UWORD width = 1;
+    QVERIFY(!WidthOfRealisedBellQ(0.0, 0, 0, width) && !WidthOfRealisedBellQ(std::nan(""), 0, 0, width));
+    QCOMPARE(width, UWORD(1));
+  }
 };
 
 QTEST_GUILESS_MAIN(tst_BiquadDesign)

@@ -134,7 +134,10 @@ Window {
                         height: 40
                         width: height * 64 / 56
                         source: "qrc:/LoadConfig.svg"
-                        onClicked: if (loaderWindow.serialBackend.connect) recallDialog.open()
+                        onClicked: {
+                            if (loaderWindow.serialBackend.connect)
+                                recallDialog.openIn(loaderWindow.savesBackend.dialogFolder)
+                        }
                     }
                 }
             }

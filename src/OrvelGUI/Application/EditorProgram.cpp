@@ -30,5 +30,6 @@ sOrvelProgramOptions OrvelEditorProgramOptions() {
       "configuration files.");
   options.mScreen = QUrl(QStringLiteral("qrc:/main.qml"));
   options.mCreateBackends = CreateEditorBackends;
+  options.mDesktopDialogs = true;
   return options;
 }

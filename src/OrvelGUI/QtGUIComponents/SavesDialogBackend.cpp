@@ -1,5 +1,8 @@
 #include "OrvelGUI/QtGUIComponents/SavesDialogBackend.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 #include <QTextCodec>
 #include <QThread>
 #include <cstring>
@@ -10,6 +13,8 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/SysBuild.h"
 #include "EWNet/Core/Syscall.h"
+#include "OrvelGUI/Core/AppPaths.h"
+#include "OrvelGUI/Core/FileProblem.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/GuiThreadHandoff.h"
@@ -24,7 +29,10 @@ constexpr EW_NET_DATA_SCALE kSync = cSavesManager::kMethodSync;
 }  // namespace
 
 cSavesDialogBackend::cSavesDialogBackend(QObject* parent, const char* managerName)
-    : QObject(parent), cNetObject(kObjectName, kParameterCount, false, false), mToGui(new cGuiThreadHandoff(this)) {
+    : QObject(parent),
+      cNetObject(kObjectName, kParameterCount, false, false),
+      mToGui(new cGuiThreadHandoff(this)),
+      mFolder(QSettings().value(QLatin1String(kFolderSetting)).toString()) {
   const char* manager = managerName != nullptr ? managerName : cSavesManager::kName;
   cSystemBuilder* builder = GetSystemBuilder();
   if (builder == nullptr) {
@@ -61,13 +69,34 @@ void cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
   if (path.isEmpty() || (codec != nullptr && !codec->canEncode(path)) ||
       payload.size() > std::numeric_limits<EW_NET_DATA_SCALE>::max()) {
     EW_REPORT_ERROR("Configuration file \"%s\" cannot be passed on", url.toString().toUtf8().constData());
-    ApplyResult(false);
+    mFailureReason = path.isEmpty() ? tr("no file name was given")
+                                    : tr("its path is too long or has characters this system cannot pass on");
+    mOperationSuccess = false;
+    emit operationSuccessChanged();
     return;
   }
   Send(method, payload);
 }
 
-void cSavesDialogBackend::saveConfig(const QUrl& url) { SendPath(kSave, url); }
+QUrl cSavesDialogBackend::dialogFolder() const {
+  for (const QString& folder : {mFolder, orvelpaths::SaveFolder()}) {
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return QUrl::fromLocalFile(folder);
+  }
+  return QUrl::fromLocalFile(QDir::homePath());
+}
+
+void cSavesDialogBackend::RememberFolder(const QString& path) {
+  const QString folder = QFileInfo(path).absolutePath();
+  if (folder == mFolder) return;
+  mFolder = folder;
+  QSettings().setValue(QLatin1String(kFolderSetting), folder);
+  emit dialogFolderChanged();
+}
+
+void cSavesDialogBackend::saveConfig(const QUrl& url) {
+  mSavePath = url.toLocalFile();
+  SendPath(kSave, url);
+}
 
 void cSavesDialogBackend::recallConfig(const QUrl& url) {
   AssertGuiThread();
@@ -76,6 +105,7 @@ void cSavesDialogBackend::recallConfig(const QUrl& url) {
     mRecallFileName = name;
     emit recallFileNameChanged();
   }
+  mRecallPath = url.toLocalFile();
   SendPath(kRecall, url);
 }
 
@@ -95,9 +125,14 @@ void cSavesDialogBackend::setButtonRecall(bool State) {
   emit buttonRecallChanged();
 }
 
-void cSavesDialogBackend::ApplyResult(bool success) {
+void cSavesDialogBackend::ApplyResult(EW_NET_DATA_SCALE method, bool success) {
   AssertGuiThread();
   mOperationSuccess = success;
+  mFailureReason.clear();
+  const QString& path = method == kSave ? mSavePath : mRecallPath;
+  if (success && method != kSync) RememberFolder(path);
+  if (!success && method == kSave) mFailureReason = fileproblem::ForSaving(path);
+  if (!success && method == kRecall) mFailureReason = fileproblem::ForRecalling(path);
   emit operationSuccessChanged();
 }
 
@@ -109,7 +144,8 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
     case kSync: {
       // A result that carries no answer is no success.
       const bool success = EWNetPayloadLongEnough(*this, message, 1) && UBYTEToBool(message.GetUBYTE(0));
-      mToGui->Post([this, success] { ApplyResult(success); });
+      const EW_NET_DATA_SCALE method = message.mMethod;
+      mToGui->Post([this, method, success] { ApplyResult(method, success); });
       return;
     }
     default:

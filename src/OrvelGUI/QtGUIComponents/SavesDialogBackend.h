@@ -24,10 +24,20 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   Q_PROPERTY(bool operationSuccess READ operationSuccess NOTIFY operationSuccessChanged)
   // The file name of the last recall, decoded for showing.
   Q_PROPERTY(QString recallFileName READ recallFileName NOTIFY recallFileNameChanged)
+  // Where the save and recall dialogs open: the folder of the last file
+  // saved or recalled successfully (kept for the next start), else the
+  // default save folder, else the home folder; one that exists when read.
+  Q_PROPERTY(QUrl dialogFolder READ dialogFolder NOTIFY dialogFolderChanged)
+  // Why the last save or recall failed, as far as the file system tells;
+  // empty after a success or when it tells nothing. Set before
+  // operationSuccessChanged.
+  Q_PROPERTY(QString failureReason READ failureReason NOTIFY operationSuccessChanged)
 
  public:
   static constexpr const char* kObjectName = "Saves Dialog Backend NetObject";
   static constexpr EW_NET_DATA_SCALE kParameterCount = 3;
+  // The QSettings key of the dialogs' folder.
+  static constexpr const char* kFolderSetting = "dialogs/folder";
 
   explicit cSavesDialogBackend(QObject* parent = nullptr, const char* managerName = nullptr);
   ~cSavesDialogBackend() override;
@@ -40,6 +50,8 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   bool buttonRecall() const { return mButtonRecall; }
   bool operationSuccess() const { return mOperationSuccess; }
   QString recallFileName() const { return mRecallFileName; }
+  QUrl dialogFolder() const;
+  QString failureReason() const { return mFailureReason; }
 
   Q_INVOKABLE void saveConfig(const QUrl& url);
   Q_INVOKABLE void recallConfig(const QUrl& url);
@@ -57,11 +69,14 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   // Every result, also one equal to the last.
   void operationSuccessChanged();
   void recallFileNameChanged();
+  void dialogFolderChanged();
 
  private:
   void SendPath(EW_NET_DATA_SCALE method, const QUrl& url);
   void Send(EW_NET_DATA_SCALE method, const QByteArray& payload);
-  void ApplyResult(bool success);
+  void RememberFolder(const QString& path);
+  // `method`: what the result answers; the reason of a failure follows it.
+  void ApplyResult(EW_NET_DATA_SCALE method, bool success);
   void AssertGuiThread() const;
 
   // Decoded values on their way from the dispatch thread (child).
@@ -71,6 +86,11 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   bool mButtonSave = false;
   bool mButtonRecall = false;
   QString mRecallFileName;
+  QString mFolder;
+  // The files of the last save and recall requests, for their reasons.
+  QString mSavePath;
+  QString mRecallPath;
+  QString mFailureReason;
   // Dispatch thread: only the linked object may set what is shown.
   cLinkedSourceGuard mSources;
 };

@@ -17,6 +17,7 @@ Window {
     readonly property SerialConnectionBackend serialBackend: _App.backendSerialConnection
     readonly property SavesDialogBackend savesBackend: _App.backendSavesDialog
     readonly property NetworkAccessBackend networkBackend: _App.backendNetwork
+    readonly property EditHistoryBackend editHistory: _App.backendEditHistory
     readonly property real areaWidth: Math.min(width, 2 * height)
     readonly property real areaHeight: Math.min(height, width * 480 / 640)
     readonly property real areaScale: areaWidth / 1024
@@ -24,6 +25,12 @@ Window {
     property bool syncInProgress: false
     property string operationText: ""
     property string resultText: ""
+    // What the last save or recall request was: "save" or "recall".
+    property string operationKind: ""
+    // Closing waits for the answer to "Save changes?": a save that succeeds,
+    // or a discard, lets it go on.
+    property bool closeAfterSave: false
+    property bool closeConfirmed: false
     property alias topBar: topBar
     property alias faderPanel: faderPanel
     property alias lowPanel: lowPanel
@@ -33,11 +40,14 @@ Window {
     property alias saveDialog: saveDialog
     property alias recallDialog: recallDialog
     property alias errorDialog: errorDialog
+    property alias unsavedDialog: unsavedDialog
     property alias overlay: overlay
 
     function connectClicked() {
         const ports = serialBackend.portNames.length
-        if (serialBackend.connect)
+        if (serialBackend.state === SerialConnectionBackend.NO_REPLY)
+            serialBackend.reconnectToUnit()
+        else if (serialBackend.connect)
             serialBackend.disconnectFromUnit()
         else if (ports > 1)
             portPopup.open()
@@ -58,9 +68,26 @@ Window {
             syncInProgress = false
             overlayOn = saveDialog.visible || recallDialog.visible
             serialBackend.setSyncDone()
+            // The screen now shows what the processor holds.
+            if (savesBackend.operationSuccess)
+                editHistory.markReplaced()
             return
         }
-        resultText = operationText + (savesBackend.operationSuccess ? qsTr(" Successful") : qsTr(" Failed"))
+        if (savesBackend.operationSuccess && operationKind === "save")
+            editHistory.markSaved()
+        else if (savesBackend.operationSuccess && operationKind === "recall")
+            editHistory.markReplaced()
+        if (operationKind === "save" && closeAfterSave) {
+            closeAfterSave = false
+            if (savesBackend.operationSuccess) {
+                closeConfirmed = true
+                close()
+            }
+        }
+        resultText = operationText + (savesBackend.operationSuccess ? qsTr(" Successful")
+                                                                    : savesBackend.failureReason !== ""
+                                                                      ? qsTr(" Failed: ") + savesBackend.failureReason
+                                                                      : qsTr(" Failed"))
     }
 
     width: 1280
@@ -71,6 +98,13 @@ Window {
     title: qsTr("Orvel GUI - ") + _App.versionAndRevisionString
     color: Styles.colorBG
 
+    onVisibleChanged: if (visible) closeConfirmed = false
+    onClosing: {
+        if (closeConfirmed || !editHistory.unsavedChanges)
+            return
+        close.accepted = false
+        unsavedDialog.open()
+    }
     onHeightChanged: if (height > 0) _App.setWindowHScale(height / 720)
     onWidthChanged: if (width > 0) _App.setWindowWScale(width / 1280)
 
@@ -89,6 +123,18 @@ Window {
             editorWindow.overlayOn = true
             editorWindow.savesBackend.syncDevice()
         }
+    }
+
+    Shortcut {
+        objectName: "undoShortcut"
+        sequences: ["Ctrl+Z"]
+        onActivated: editorWindow.editHistory.undo()
+    }
+
+    Shortcut {
+        objectName: "redoShortcut"
+        sequences: ["Ctrl+Shift+Z", "Ctrl+Y"]
+        onActivated: editorWindow.editHistory.redo()
     }
 
     Connections {
@@ -128,8 +174,8 @@ Window {
                        && editorWindow.serialBackend.state === SerialConnectionBackend.CONNECTED
             onStatusTextChanged: editorWindow.resultText = ""
             onConnectClicked: editorWindow.connectClicked()
-            onSaveClicked: saveDialog.open()
-            onRecallClicked: recallDialog.open()
+            onSaveClicked: saveDialog.openIn(editorWindow.savesBackend.dialogFolder)
+            onRecallClicked: recallDialog.openIn(editorWindow.savesBackend.dialogFolder)
             onNetworkSwitchClicked: editorWindow.networkBackend.setRemotePeersAllowed(on)
         }
 
@@ -173,8 +219,10 @@ Window {
         selectExisting: false
         onAccepted: {
             editorWindow.operationText = qsTr("Save ") + editorWindow.fileName(editorWindow.withExtension(fileUrl))
+            editorWindow.operationKind = "save"
             editorWindow.savesBackend.saveConfig(editorWindow.withExtension(fileUrl))
         }
+        onRejected: editorWindow.closeAfterSave = false
         onVisibleChanged: {
             editorWindow.savesBackend.setButtonSave(visible)
             editorWindow.overlayOn = visible
@@ -189,6 +237,7 @@ Window {
         selectExisting: true
         onAccepted: {
             editorWindow.operationText = qsTr("Recall ") + editorWindow.fileName(fileUrl)
+            editorWindow.operationKind = "recall"
             editorWindow.savesBackend.recallConfig(fileUrl)
         }
         onVisibleChanged: {
@@ -204,5 +253,24 @@ Window {
         title: qsTr("Orvel GUI")
         icon: StandardIcon.Warning
         standardButtons: StandardButton.Ok
+    }
+
+    MessageDialog {
+        id: unsavedDialog
+
+        objectName: "unsavedDialog"
+        title: qsTr("Orvel GUI")
+        text: qsTr("Save changes?")
+        informativeText: qsTr("The settings have changed since they were last saved, recalled or read from the processor.")
+        icon: StandardIcon.Question
+        standardButtons: StandardButton.Save | StandardButton.Discard | StandardButton.Cancel
+        onAccepted: {
+            editorWindow.closeAfterSave = true
+            saveDialog.openIn(editorWindow.savesBackend.dialogFolder)
+        }
+        onDiscard: {
+            editorWindow.closeConfirmed = true
+            editorWindow.close()
+        }
     }
 }

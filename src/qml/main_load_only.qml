@@ -35,7 +35,9 @@ Window {
     }
 
     function connectClicked() {
-        if (serialBackend.connect)
+        if (serialBackend.state === SerialConnectionBackend.NO_REPLY)
+            serialBackend.reconnectToUnit()
+        else if (serialBackend.connect)
             serialBackend.disconnectFromUnit()
         else if (serialBackend.portNames.length === 1)
             serialBackend.connectToUnit()

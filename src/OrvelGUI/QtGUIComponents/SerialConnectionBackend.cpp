@@ -86,8 +86,22 @@ void cSerialConnectionBackend::connectToNamedUnit(const QString& name) {
     return;
   }
   mConnect = true;
+  mLinkPort = name;
   RequestLink(true, name);
   emit connectChanged();
+}
+
+void cSerialConnectionBackend::reconnectToUnit() {
+  AssertGuiThread();
+  if (mState != NO_REPLY) return;
+  const QString port = mLinkPort.isEmpty() && !mPortNames.isEmpty() ? mPortNames.first() : mLinkPort;
+  if (port.isEmpty()) return;
+  // The link opens a requested port afresh, closing the silent one first.
+  RequestLink(true, port);
+  if (!mConnect) {
+    mConnect = true;
+    emit connectChanged();
+  }
 }
 
 void cSerialConnectionBackend::connectToUnit() {

@@ -115,35 +115,14 @@ void cPEQQmlBackEnd2::setHandleSpacing(double spacing) {
 
 void cPEQQmlBackEnd2::UpdateHandleOffsets() {
   QReadLocker lock(&mBandListLock);
-  const int count = mBands.size();
-  // Handles nearer than the spacing belong together, transitively.
-  std::vector<int> group(static_cast<std::size_t>(count));
-  std::vector<QPointF> at(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    const QPointF p = mBands[i]->graphDragPoint();
-    at[std::size_t(i)] = QPointF(p.x() * mWidth, p.y() * mHeight);
-    group[std::size_t(i)] = i;
-    for (int j = 0; j < i; ++j) {
-      const QPointF d = at[std::size_t(i)] - at[std::size_t(j)];
-      if (std::hypot(d.x(), d.y()) >= mHandleSpacing) continue;
-      const int from = group[std::size_t(i)];
-      const int to = group[std::size_t(j)];
-      for (int& g : group) {
-        if (g == from) g = to;
-      }
-    }
+  std::vector<QPointF> points;
+  for (cPEQQmlBandBase2* band : mBands) {
+    const QPointF p = band->graphDragPoint();
+    points.emplace_back(p.x() * mWidth, p.y() * mHeight);
   }
-  // Side by side in band order, the group centred on its points.
-  for (int i = 0; i < count; ++i) {
-    int place = 0;
-    int size = 0;
-    for (int j = 0; j < count; ++j) {
-      if (group[std::size_t(j)] != group[std::size_t(i)]) continue;
-      if (j < i) ++place;
-      ++size;
-    }
-    const double shift = size > 1 ? (place - (size - 1) / 2.0) * mHandleSpacing : 0.0;
-    mBands[i]->SetHandleOffset(QPointF(shift, 0.0), size > 1);
+  const std::vector<peqgraph::sHandlePlace> places = peqgraph::SpreadHandles(points, mHandleSpacing);
+  for (int i = 0; i < mBands.size(); ++i) {
+    mBands[i]->SetHandleOffset(places[std::size_t(i)].mOffset, places[std::size_t(i)].mCrowded);
   }
 }
 

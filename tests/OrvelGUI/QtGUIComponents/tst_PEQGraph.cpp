@@ -390,7 +390,7 @@ class tst_PEQGraph : public QObject {
   }
 
   // Handles that would cover each other stand side by side, centred on
-  // their points, in band order; apart, each stands on its own point.
+  // their points; apart, each stands on its own point.
   void overlappingHandles() {
     cGraph g(3);
     g.mGraph.setHandleSpacing(20.0);
@@ -413,6 +413,22 @@ class tst_PEQGraph : public QObject {
     QCOMPARE(g.mBands[1]->handleOffset(), QPointF());
     g.mGraph.setHandleSpacing(0.0);
     QCOMPARE(g.mBands[0]->handleOffset(), QPointF());
+
+    // A handle near two that are apart joins them in one row, drawn left to
+    // right as the points lie, a spacing apart, around the points' mean.
+    const std::vector<peqgraph::sHandlePlace> places =
+        peqgraph::SpreadHandles({{0.0, 0.0}, {30.0, 0.0}, {15.0, 0.0}, {100.0, 0.0}}, 20.0);
+    QCOMPARE(places[0].mOffset, QPointF(-5.0, 0.0));
+    QCOMPARE(places[2].mOffset, QPointF(0.0, 0.0));
+    QCOMPARE(places[1].mOffset, QPointF(5.0, 0.0));
+    QVERIFY(places[2].mCrowded && !places[3].mCrowded);
+    QCOMPARE(places[3].mOffset, QPointF());
+    // Points near in the other order than the bands' are not drawn on top
+    // of each other (offsets from their own points would put them 1 px
+    // apart).
+    const std::vector<peqgraph::sHandlePlace> swapped = peqgraph::SpreadHandles({{19.0, 0.0}, {0.0, 3.0}}, 20.0);
+    QCOMPARE(swapped[1].mOffset, QPointF(-0.5, 0.0));
+    QCOMPARE(swapped[0].mOffset, QPointF(0.5, 0.0));
   }
 
   // Level lines every 5 dB inside the range, not at 0 dB, which has its

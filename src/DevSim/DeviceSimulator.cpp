@@ -238,6 +238,7 @@ void cDeviceSimulator::HandlePacket(const sDevicePacket& packet, const sFaultMod
     return;
   }
   if (faults.mNoReply) return;
+  if (faults.mSilentAfter > 0 && mPacketCount > static_cast<std::size_t>(faults.mSilentAfter)) return;
   for (const sDevicePacket& reply : replies) SendReply(reply, faults);
 }
 

@@ -25,6 +25,7 @@ struct sFaultModes {
   int mHangUpAfter = 0;        // >0: the reply to packet N is cut short and the line closed
   int mSplitPauseMs = 1;       // pause between single bytes
   bool mStallReading = false;  // reads nothing: what the program writes waits on the line
+  int mSilentAfter = 0;        // >0: packets after the Nth are read and applied but not answered
 };
 
 struct sSimulatorOptions {

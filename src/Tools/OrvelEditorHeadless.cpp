@@ -27,7 +27,7 @@ const char* const kUsage =
     "recall dialog, prints every status and result line, then shows each tab (Faders, Low, Mid, High) and,\n"
     "with --shots, saves it as DIR/editor-<tab>.png (the High tab also with the device's curves drawn,\n"
     "the Mid tab with the whole outputs' responses).\n"
-    "Exits 0 when it connected and, with --recall, the recall succeeded and reached the processor.\n";
+    "Exits 0 when it connected and, with --recall, the processor holds the whole recall (\"Successful\").\n";
 
 struct sOptions {
   QString mRecall;
@@ -95,7 +95,9 @@ class cEditorWalk : public cHeadlessWalk {
                }});
       AddStep({"the recall's result", [this] { return !ResultText().isEmpty(); },
                [this] { SetOutcome(ResultText().endsWith(" Successful")); }});
-      AddStep({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); }, [] {}});
+      // A recall the processor did not take leaves nothing to wait for.
+      AddStep({"the processor to take every setting", [this] { return !OutcomeGood() || mCore.AllDeviceWorkDone(); },
+               [] {}});
     }
     const char* const tabs[] = {"faders", "low", "mid", "high"};
     for (int tab = 0; tab < 4; ++tab) {

@@ -23,10 +23,7 @@ Window {
     readonly property real areaScale: areaWidth / 1024
     property bool overlayOn: false
     property bool syncInProgress: false
-    property string operationText: ""
     property string resultText: ""
-    // What the last save or recall request was: "save" or "recall".
-    property string operationKind: ""
     // Closing waits for the answer to "Save changes?": a save that succeeds,
     // or a discard, lets it go on.
     property bool closeAfterSave: false
@@ -61,10 +58,12 @@ Window {
         return text.toLowerCase().endsWith(".cfg") ? text : text + ".cfg"
     }
 
-    function fileName(url) { return decodeURIComponent(url.toString().split("/").pop()) }
-
+    // Only this screen's own requests come back here; a recall's result
+    // says whether the processor holds it, or that none was connected.
     function operationFinished() {
-        if (syncInProgress) {
+        if (savesBackend.operation === SavesDialogBackend.SYNC) {
+            if (!syncInProgress)
+                return
             syncInProgress = false
             overlayOn = saveDialog.visible || recallDialog.visible
             serialBackend.setSyncDone()
@@ -73,21 +72,21 @@ Window {
                 editHistory.markReplaced()
             return
         }
-        if (savesBackend.operationSuccess && operationKind === "save")
+        const saved = savesBackend.operation === SavesDialogBackend.SAVE
+        if (saved && savesBackend.operationSuccess)
             editHistory.markSaved()
-        else if (savesBackend.operationSuccess && operationKind === "recall")
+        // Loaded, also when no processor took it: the screen shows the file.
+        else if (savesBackend.operation === SavesDialogBackend.RECALL
+                 && savesBackend.outcome !== SavesDialogBackend.FAILED)
             editHistory.markReplaced()
-        if (operationKind === "save" && closeAfterSave) {
+        if (saved && closeAfterSave) {
             closeAfterSave = false
             if (savesBackend.operationSuccess) {
                 closeConfirmed = true
                 close()
             }
         }
-        resultText = operationText + (savesBackend.operationSuccess ? qsTr(" Successful")
-                                                                    : savesBackend.failureReason !== ""
-                                                                      ? qsTr(" Failed: ") + savesBackend.failureReason
-                                                                      : qsTr(" Failed"))
+        resultText = savesBackend.resultText
     }
 
     width: 1280
@@ -217,11 +216,7 @@ Window {
         objectName: "saveDialog"
         title: qsTr("Select name for config save")
         selectExisting: false
-        onAccepted: {
-            editorWindow.operationText = qsTr("Save ") + editorWindow.fileName(editorWindow.withExtension(fileUrl))
-            editorWindow.operationKind = "save"
-            editorWindow.savesBackend.saveConfig(editorWindow.withExtension(fileUrl))
-        }
+        onAccepted: editorWindow.savesBackend.saveConfig(editorWindow.withExtension(fileUrl))
         onRejected: editorWindow.closeAfterSave = false
         onVisibleChanged: {
             editorWindow.savesBackend.setButtonSave(visible)
@@ -235,11 +230,7 @@ Window {
         objectName: "recallDialog"
         title: qsTr("Select config file to restore")
         selectExisting: true
-        onAccepted: {
-            editorWindow.operationText = qsTr("Recall ") + editorWindow.fileName(fileUrl)
-            editorWindow.operationKind = "recall"
-            editorWindow.savesBackend.recallConfig(fileUrl)
-        }
+        onAccepted: editorWindow.savesBackend.recallConfig(fileUrl)
         onVisibleChanged: {
             editorWindow.savesBackend.setButtonRecall(visible)
             editorWindow.overlayOn = visible

@@ -153,6 +153,7 @@ int RunOrvelProgram(int argc, char** argv, const sOrvelProgramOptions& options) 
   QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
   QCoreApplication::setOrganizationName(QString::fromLatin1(kOrvelOrganisationName));
   QCoreApplication::setApplicationName(QString::fromLatin1(kOrvelApplicationName));
+  QGuiApplication::setDesktopFileName(options.mDesktopFileName);
   RegisterOrvelQmlTypes();
   // Qt Quick's dialogs use the widget ones when the application is a QApplication.
   const std::unique_ptr<QGuiApplication> application = options.mDesktopDialogs

@@ -104,9 +104,9 @@ class cObjectReader {
     return InUnit("gain_db", "-128 .. 127.996 dB", nearestcode::Gain, out);
   }
 
-  // The code, else the table Q, else the Q the bell realises at its gain
-  // and variant (which are read first).
-  bool Width(GAIN gain, UBYTE variant, UWORD& out) {
+  // The code, else the table Q, else the Q the bell realises at its gain,
+  // variant and frequency (which are read first).
+  bool Width(GAIN gain, UBYTE variant, UWORD frequency, UWORD& out) {
     if (Has("width")) return Code("width", 0, 65535, out);
     if (Has("q") || !Has("realised_q")) {
       const QString span = Number(biquad::QFromWidth(0)) + " .. " + Number(biquad::QFromWidth(0xFFFF));
@@ -114,7 +114,10 @@ class cObjectReader {
     }
     return InUnit(
         "realised_q", "above 0",
-        [gain, variant](double q, UWORD& width) { return biquad::WidthOfRealisedBellQ(q, gain, variant, width); }, out);
+        [gain, variant, frequency](double q, UWORD& width) {
+          return biquad::WidthOfRealisedBellQ(q, gain, variant, frequency, width);
+        },
+        out);
   }
 
   bool Delay(const char* codeKey, const char* msKey, UWORD& out) {
@@ -170,7 +173,7 @@ bool DecodeBand(const QJsonObject& object, const QString& path, QString& error, 
                      "variant", "bypass"}) &&
          r.Frequency(out.mFrequency) && r.Gain(false, out.mGain) &&
          r.Named("type", "type_name", biquad::kBandTypeCount, biquad::BandTypeName, out.mType) &&
-         r.Code("variant", 0, 255, out.mVariant) && r.Width(out.mGain, out.mVariant, out.mWidth) &&
+         r.Code("variant", 0, 255, out.mVariant) && r.Width(out.mGain, out.mVariant, out.mFrequency, out.mWidth) &&
          r.Boolean("bypass", out.mBypass);
 }
 

@@ -37,7 +37,7 @@ QJsonObject EncodeBand(const sBandConfiguration& band) {
                      {"type", double(band.mType)},   {"type_name", NameOrNull(biquad::BandTypeName(band.mType))},
                      {"variant", band.mVariant},     {"bypass", band.mBypass}};
   if (band.mType == nPEQ::BELL) {
-    object.insert("realised_q", biquad::RealisedBellQOfWidth(band.mWidth, band.mGain, band.mVariant));
+    object.insert("realised_q", biquad::RealisedBellQOfWidth(band.mWidth, band.mGain, band.mVariant, band.mFrequency));
   }
   return object;
 }

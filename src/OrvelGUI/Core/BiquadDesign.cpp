@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 
+#include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
 
 namespace biquad {
@@ -199,25 +200,35 @@ double BellG(double gainDb) {
   return (a - 1.0) / (a + 1.0);
 }
 
+// The bell designs are bilinear transforms whose analog bandwidth carries
+// tan(x) / x, x = pi f T, besides the table's Q; a standard peak's Q at
+// 96 kHz has that factor's reciprocal.
+double BellWarp(double hz) {
+  const double x = kP * hz * kSamplePeriod;
+  return x / std::tan(x);
+}
+
 }  // namespace
 
-double RealisedBellQ(double tableQ, double gainDb, UBYTE variant) {
-  if (variant == 0) return kBellBandwidth * tableQ / std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb));
-  return tableQ * std::pow(10.0, -std::fabs(gainDb) / 40.0);
+double RealisedBellQ(double tableQ, double gainDb, UBYTE variant, double hz) {
+  const double analog = variant == 0 ? kBellBandwidth * tableQ / std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb))
+                                     : tableQ * std::pow(10.0, -std::fabs(gainDb) / 40.0);
+  return analog * BellWarp(hz);
 }
 
-double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant) {
-  if (variant == 0) return q * std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb)) / kBellBandwidth;
-  return q * std::pow(10.0, std::fabs(gainDb) / 40.0);
+double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant, double hz) {
+  const double analog = q / BellWarp(hz);
+  if (variant == 0) return analog * std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb)) / kBellBandwidth;
+  return analog * std::pow(10.0, std::fabs(gainDb) / 40.0);
 }
 
-double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant) {
-  return RealisedBellQ(QFromWidth(width), gain * kGainStep, variant);
+double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant, UWORD frequency) {
+  return RealisedBellQ(QFromWidth(width), gain * kGainStep, variant, UWORDToFrequency(frequency));
 }
 
-bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD& width) {
+bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD frequency, UWORD& width) {
   if (!(q > 0.0) || !std::isfinite(q)) return false;
-  const double wanted = TableQOfRealisedBellQ(q, gain * kGainStep, variant);
+  const double wanted = TableQOfRealisedBellQ(q, gain * kGainStep, variant, UWORDToFrequency(frequency));
   int best = 0;
   for (int i = 1; i < kQTableSize; ++i) {
     if (std::fabs(std::log(wanted / kQTable[i])) < std::fabs(std::log(wanted / kQTable[best]))) best = i;
@@ -254,6 +265,20 @@ bool IsUsableSection(const tSection& section, double scale) {
   // |a2| < 1, |a1| < 1 + a2.
   const double a1 = -section[3] * scale;
   const double a2 = -section[4] * scale;
+  return std::fabs(a2) < 1.0 && std::fabs(a1) < 1.0 + a2;
+}
+
+bool IsRealisableSection(const tSection& section, double scale) {
+  if (!IsUsableSection(section, scale)) return false;
+  for (double c : section) {
+    const double scaled = c * kCoefficientMultiplier;
+    if (scaled > 2147483647.0 || scaled < -2147483648.0) return false;
+  }
+  // The device's fixed point: 1.0 = 2^31 / scale.
+  const tQuantised q = QuantiseSection(section);
+  const double one = 2147483648.0 / scale;
+  const double a1 = -q[3] / one;
+  const double a2 = -q[4] / one;
   return std::fabs(a2) < 1.0 && std::fabs(a1) < 1.0 + a2;
 }
 

@@ -125,18 +125,20 @@ tSection DesignFlatSection(ULONG type, double frequency, double q, const sSampli
 double QFromWidth(UWORD width);
 
 // The Q a bell band realises: that of the standard peak (the Q filter tools
-// and measurements read) whose curve is the band's design. It is not the
-// table Q the design takes: a variant-0 bell is about three times wider and
-// narrows as its gain grows; a variant-1 bell widens with its cut or boost.
-double RealisedBellQ(double tableQ, double gainDb, UBYTE variant);
-// The table Q a bell design needs to realise `q` at that gain.
-double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant);
-// The realised Q of a band's stored width and gain (1/256 dB).
-double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant);
+// and measurements read) whose biquad at 96 kHz is the band's design. It is
+// not the table Q the design takes: a variant-0 bell is about three times
+// wider and narrows as its gain grows; a variant-1 bell widens with its cut
+// or boost; both carry the bilinear transform's warping at their frequency
+// `hz`, a few per cent from 10 kHz up.
+double RealisedBellQ(double tableQ, double gainDb, UBYTE variant, double hz);
+// The table Q a bell design needs to realise `q` at that gain and frequency.
+double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant, double hz);
+// The realised Q of a band's stored width, gain (1/256 dB) and frequency code.
+double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant, UWORD frequency);
 // The width code (table index in the high byte, low byte 0) whose realised
-// Q at that gain lies nearest `q` by ratio; beyond the table's ends, the end.
-// False for a q that is not a positive number.
-bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD& width);
+// Q at that gain and frequency lies nearest `q` by ratio; beyond the table's
+// ends, the end. False for a q that is not a positive number.
+bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD frequency, UWORD& width);
 
 // List text of a slope ("12dB Butterworth"), or null when unknown.
 const char* SlopeName(ULONG slope);
@@ -151,6 +153,9 @@ tQuantised QuantiseSection(const tSection& section);
 // Finite, and with its poles inside the unit circle once the scale is undone.
 // Designs above half the sample rate fail this.
 bool IsUsableSection(const tSection& section, double scale);
+// Usable, and realised as designed: no coefficient saturates in the device's
+// 32-bit format, and the quantised section is stable as well.
+bool IsRealisableSection(const tSection& section, double scale);
 
 // The order on the wire: b0, -a1, b1, -a2, b2.
 tQuantised WireOrder(const tQuantised& section);

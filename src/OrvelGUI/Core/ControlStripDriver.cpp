@@ -43,8 +43,7 @@ std::int32_t cControlStripDriver::GainToLinear(int gain) {
 }
 
 double cControlStripDriver::RealisedGainDb(int gainWord) {
-  if (gainWord < kSilenceBelow) return -std::numeric_limits<double>::infinity();
-  const std::int32_t linear = GainToLinear(gainWord - kFullScaleGain);
+  const std::int32_t linear = LinearGain(GAIN(std::clamp(gainWord, -32768, 32767)), false);
   if (linear == 0) return -std::numeric_limits<double>::infinity();
   return 20.0 * std::log10(std::abs(double(linear)) / 2147483647.0) + kFullScaleGain / 256.0;
 }
@@ -57,14 +56,14 @@ void cControlStripDriver::Update() {
     }
     return;
   }
-  if (mGainWord < kSilenceBelow) {
-    mInterface->QueueControlStripMessage(mIndex, 0, UWORD(mGainWord), mPolarity, 0);
-    return;
-  }
+  mInterface->QueueControlStripMessage(mIndex, LinearGain(mGainWord, mPolarity != 0), UWORD(mGainWord), mPolarity, 0);
+}
+
+std::int32_t cControlStripDriver::LinearGain(GAIN gainWord, bool devicePolarity) {
+  if (gainWord < kSilenceBelow) return 0;
   // Plain int: gain - 3082 must not wrap through 16 bits into a loud gain.
-  std::int32_t linear = GainToLinear(int(mGainWord) - kFullScaleGain);
-  if (mPolarity != 0) linear = -linear;
-  mInterface->QueueControlStripMessage(mIndex, linear, UWORD(mGainWord), mPolarity, 0);
+  const std::int32_t linear = GainToLinear(int(gainWord) - kFullScaleGain);
+  return devicePolarity ? -linear : linear;
 }
 
 void cControlStripDriver::SetMute(bool mute) {
@@ -113,6 +112,8 @@ void cControlStripDriver::LoadDefaults() {
 }
 
 std::optional<sControlStripRecord> cControlStripDriver::GetSyncData() const {
-  if (mInterface == nullptr) return std::nullopt;
-  return mInterface->GetSyncControlStrips()[mIndex % cSerialPortManager::kStripCount];
+  if (mInterface == nullptr || mIndex >= cSerialPortManager::kStripCount) return std::nullopt;
+  const auto records = mInterface->GetSyncControlStrips();
+  if (!records) return std::nullopt;
+  return (*records)[mIndex];
 }

@@ -31,6 +31,11 @@ class cControlStripDriver : public cAudioDriver {
   // it is sent (full scale being +12.04 dB); minus infinity for a word it
   // is sent as silence.
   static double RealisedGainDb(int gainWord);
+  // The linear gain an unmuted strip queues for a fader gain and device
+  // polarity: 0 below kSilenceBelow, negative with the polarity set. The
+  // tools that describe the processor's signal path use it too, so that they
+  // follow what the device is sent.
+  static std::int32_t LinearGain(GAIN gainWord, bool devicePolarity);
 
   void SetMute(bool mute);
   void SetPolarity(bool polarity);  // the device's polarity (unit polarity XOR invert)
@@ -40,7 +45,8 @@ class cControlStripDriver : public cAudioDriver {
   void Reload();
   void Update();
   void LoadDefaults();
-  // The device's record of this strip; none without a device link.
+  // The device's record of this strip; none until the device's strip
+  // records have arrived.
   std::optional<sControlStripRecord> GetSyncData() const;
 
   UBYTE GetIndex() const { return mIndex; }

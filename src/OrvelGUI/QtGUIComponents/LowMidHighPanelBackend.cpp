@@ -28,8 +28,8 @@ int StripOf(int panelType, bool right) { return 2 * panelType + (right ? 1 : 0);
 
 }  // namespace
 
-int cLowMidHighPanelBackend::highPassSections() const { return cLowMidHigh::HighPassBiquads(mPanelType); }
-int cLowMidHighPanelBackend::lowPassSections() const { return cLowMidHigh::LowPassBiquads(mPanelType); }
+int cLowMidHighPanelBackend::highPassSections() const { return cLowMidHigh::HighPassBiquadsOf(mPanelType); }
+int cLowMidHighPanelBackend::lowPassSections() const { return cLowMidHigh::LowPassBiquadsOf(mPanelType); }
 
 QString cLowMidHighPanelBackend::Name(int panelType, const char* which, const char* what) {
   return QString::fromStdString(cLowMidHigh::ObjectName(panelType, which, what));

@@ -40,14 +40,14 @@ class cQmlValueInterpreterSingleton : public QObject {
   Q_INVOKABLE QString interpretValueAndUnitsWithExponent(int Value, double Exponent, QVariant Type,
                                                          cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const;
   // The value string alone, with the caller's exponent (a bell's Q takes
-  // its band gain).
+  // its band's gain and frequency, cProjectCCFormat::BellExponent).
   Q_INVOKABLE QString interpretValueWithExponent(int Value, double Exponent, QVariant Type,
                                                  cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const;
 
   // The controller value a text entry asks for, or -1 when the text is
   // refused (see cValueTextParser).
   Q_INVOKABLE int valueFromString(const QString& Text, QVariant Type, int Minimum, int Maximum) const;
-  // The same with the formatting's exponent (the band gain of a bell's Q).
+  // The same with the formatting's exponent (as above for a bell's Q).
   Q_INVOKABLE int valueFromStringWithExponent(const QString& Text, double Exponent, QVariant Type, int Minimum,
                                               int Maximum) const;
 

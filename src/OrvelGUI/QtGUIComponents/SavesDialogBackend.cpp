@@ -14,8 +14,10 @@
 #include "EWNet/Core/SysBuild.h"
 #include "EWNet/Core/Syscall.h"
 #include "OrvelGUI/Core/AppPaths.h"
+#include "OrvelGUI/Core/DeliveryWatch.h"
 #include "OrvelGUI/Core/FileProblem.h"
 #include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/Core/SerialConnectDriver.h"
 #include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/GuiThreadHandoff.h"
 
@@ -25,23 +27,28 @@ namespace {
 constexpr EW_NET_DATA_SCALE kSave = cSavesManager::kMethodSave;
 constexpr EW_NET_DATA_SCALE kRecall = cSavesManager::kMethodRecall;
 constexpr EW_NET_DATA_SCALE kSync = cSavesManager::kMethodSync;
+constexpr EW_NET_DATA_SCALE kDeliveryRequest = cSavesDialogBackend::kMethodDeliveryRequest;
+// The driver answers on its own parameter's number.
+constexpr EW_NET_DATA_SCALE kDeliveryAnswer = cSerialConnectDriver::kMethodDelivery;
 
 }  // namespace
 
-cSavesDialogBackend::cSavesDialogBackend(QObject* parent, const char* managerName)
+cSavesDialogBackend::cSavesDialogBackend(QObject* parent, const char* managerName, const char* linkDriverName)
     : QObject(parent),
       cNetObject(kObjectName, kParameterCount, false, false),
       mToGui(new cGuiThreadHandoff(this)),
       mFolder(QSettings().value(QLatin1String(kFolderSetting)).toString()) {
   const char* manager = managerName != nullptr ? managerName : cSavesManager::kName;
+  const char* driver = linkDriverName != nullptr ? linkDriverName : cSerialConnectDriver::kObjectName;
   cSystemBuilder* builder = GetSystemBuilder();
   if (builder == nullptr) {
     EW_REPORT_ERROR("No system builder: %s stays unlinked", kObjectName);
     return;
   }
   for (EW_NET_DATA_SCALE method : {kSave, kRecall, kSync}) {
-    builder->AddLinkCommandToList(MakeLinkCommand(kObjectName, method, manager, method, false), true);
+    builder->AddLinkCommandToList(MakeLinkCommand(kObjectName, method, manager, method, false), false);
   }
+  builder->AddLinkCommandToList(MakeLinkCommand(kObjectName, kDeliveryRequest, driver, kDeliveryAnswer, false), false);
 }
 
 cSavesDialogBackend::~cSavesDialogBackend() { RemoveFromNetwork(); }
@@ -58,10 +65,16 @@ void cSavesDialogBackend::Send(EW_NET_DATA_SCALE method, const QByteArray& paylo
   SendBackendParameter(*this, method, payload);
 }
 
+bool cSavesDialogBackend::HasLink(EW_NET_DATA_SCALE method) const {
+  cRegistryLocker lock;
+  const InformList* list = GetInformList(EW_NET_DATA_SCALE(method - PARAMETER_BASE));
+  return list != nullptr && !list->empty();
+}
+
 // The manager opens the path in the local 8-bit encoding. A path that
 // encoding cannot carry, or too long for one message, would open another
 // file or none: it is refused here and counts as a failed operation.
-void cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
+bool cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
   const QString path = url.toLocalFile();
   const QTextCodec* codec = QTextCodec::codecForLocale();
   QByteArray payload = path.toLocal8Bit();
@@ -69,13 +82,10 @@ void cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
   if (path.isEmpty() || (codec != nullptr && !codec->canEncode(path)) ||
       payload.size() > std::numeric_limits<EW_NET_DATA_SCALE>::max()) {
     EW_REPORT_ERROR("Configuration file \"%s\" cannot be passed on", url.toString().toUtf8().constData());
-    mFailureReason = path.isEmpty() ? tr("no file name was given")
-                                    : tr("its path is too long or has characters this system cannot pass on");
-    mOperationSuccess = false;
-    emit operationSuccessChanged();
-    return;
+    return false;
   }
   Send(method, payload);
+  return true;
 }
 
 QUrl cSavesDialogBackend::dialogFolder() const {
@@ -86,6 +96,7 @@ QUrl cSavesDialogBackend::dialogFolder() const {
 }
 
 void cSavesDialogBackend::RememberFolder(const QString& path) {
+  if (path.isEmpty()) return;
   const QString folder = QFileInfo(path).absolutePath();
   if (folder == mFolder) return;
   mFolder = folder;
@@ -93,9 +104,22 @@ void cSavesDialogBackend::RememberFolder(const QString& path) {
   emit dialogFolderChanged();
 }
 
+void cSavesDialogBackend::Begin(eOperation kind, const QString& fileName, const QString& path) {
+  if (mPending.size() == kMaxPending) {
+    EW_REPORT_ERROR("%d requests to the saves manager unanswered; the oldest is given up", int(kMaxPending));
+    mPending.pop_front();
+  }
+  mPending.push_back({kind, fileName, path});
+}
+
 void cSavesDialogBackend::saveConfig(const QUrl& url) {
-  mSavePath = url.toLocalFile();
-  SendPath(kSave, url);
+  AssertGuiThread();
+  const QString name = url.fileName(QUrl::FullyDecoded);
+  if (!SendPath(kSave, url)) {
+    Finish({SAVE, name, url.toLocalFile()}, FAILED, UnsendableReason(url));
+    return;
+  }
+  Begin(SAVE, name, url.toLocalFile());
 }
 
 void cSavesDialogBackend::recallConfig(const QUrl& url) {
@@ -105,11 +129,19 @@ void cSavesDialogBackend::recallConfig(const QUrl& url) {
     mRecallFileName = name;
     emit recallFileNameChanged();
   }
-  mRecallPath = url.toLocalFile();
-  SendPath(kRecall, url);
+  // Asked for before it is sent: the answer cannot come first.
+  Begin(RECALL, name, url.toLocalFile());
+  if (!SendPath(kRecall, url)) {
+    mPending.pop_back();
+    Finish({RECALL, name, url.toLocalFile()}, FAILED, UnsendableReason(url));
+  }
 }
 
-void cSavesDialogBackend::syncDevice() { Send(kSync, QByteArray()); }
+void cSavesDialogBackend::syncDevice() {
+  AssertGuiThread();
+  Begin(SYNC, QString(), QString());
+  Send(kSync, QByteArray());
+}
 
 void cSavesDialogBackend::setButtonSave(bool State) {
   AssertGuiThread();
@@ -125,15 +157,79 @@ void cSavesDialogBackend::setButtonRecall(bool State) {
   emit buttonRecallChanged();
 }
 
-void cSavesDialogBackend::ApplyResult(EW_NET_DATA_SCALE method, bool success) {
+QString cSavesDialogBackend::UnsendableReason(const QUrl& url) {
+  if (!url.isLocalFile()) return tr("it is not a file on this computer");
+  if (url.toLocalFile().isEmpty()) return tr("no file name was given");
+  return tr("its path is too long or has characters this system cannot pass on");
+}
+
+void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome, const QString& reason) {
   AssertGuiThread();
-  mOperationSuccess = success;
-  mFailureReason.clear();
-  const QString& path = method == kSave ? mSavePath : mRecallPath;
-  if (success && method != kSync) RememberFolder(path);
-  if (!success && method == kSave) mFailureReason = fileproblem::ForSaving(path);
-  if (!success && method == kRecall) mFailureReason = fileproblem::ForRecalling(path);
+  mOperation = operation.mKind;
+  mOutcome = outcome;
+  mFailureReason = outcome == FAILED ? reason : QString();
+  // A file read or written: its folder is where the dialogs open next.
+  if (operation.mKind != SYNC && outcome != FAILED) RememberFolder(operation.mPath);
+  const QString verb = operation.mKind == SAVE ? tr("Save ") : operation.mKind == RECALL ? tr("Recall ") : tr("Sync");
+  const QString name = operation.mKind == SYNC ? QString() : operation.mFileName;
+  switch (outcome) {
+    case SUCCESSFUL:
+      mResultText = verb + name + tr(" Successful");
+      break;
+    case NOT_SENT:
+      mResultText = verb + name + tr(" Loaded, not sent: no processor connected");
+      break;
+    case FAILED:
+      mResultText = verb + name + tr(" Failed");
+      if (!mFailureReason.isEmpty()) mResultText += tr(": ") + mFailureReason;
+      break;
+  }
   emit operationSuccessChanged();
+}
+
+void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success) {
+  AssertGuiThread();
+  auto it = mPending.begin();
+  while (it != mPending.end() && (it->mKind != kind || it->mApplied)) ++it;
+  if (it == mPending.end()) {
+    EW_REPORT_NOTIFICATION("A saves result this screen did not ask for is ignored");
+    return;
+  }
+  if (kind == RECALL && success) {
+    // The units hold the file; whether the processor does, the link says.
+    if (HasLink(kDeliveryRequest)) {
+      it->mApplied = true;
+      Send(kDeliveryRequest, QByteArray());
+      return;
+    }
+    EW_REPORT_ERROR("No device link to ask whether the processor holds the recall");
+    const sOperation done = *it;
+    mPending.erase(it);
+    Finish(done, NOT_SENT);
+    return;
+  }
+  const sOperation done = *it;
+  mPending.erase(it);
+  // The manager could not write or read the file: why, as the file system
+  // tells. (A recall it applied that the processor then did not take is the
+  // link's failure, told apart by the delivery.)
+  QString reason;
+  if (!success && kind == SAVE) reason = fileproblem::ForSaving(done.mPath);
+  if (!success && kind == RECALL) reason = fileproblem::ForRecalling(done.mPath);
+  Finish(done, success ? SUCCESSFUL : FAILED, reason);
+}
+
+void cSavesDialogBackend::ApplyDelivery(UBYTE outcome) {
+  AssertGuiThread();
+  auto it = mPending.begin();
+  while (it != mPending.end() && !it->mApplied) ++it;
+  if (it == mPending.end()) {
+    EW_REPORT_NOTIFICATION("A delivery answer this screen did not ask for is ignored");
+    return;
+  }
+  const sOperation done = *it;
+  mPending.erase(it);
+  Finish(done, outcome == cDeliveryWatch::HELD ? SUCCESSFUL : outcome == cDeliveryWatch::NOT_SENT ? NOT_SENT : FAILED);
 }
 
 void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
@@ -141,11 +237,18 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
   switch (message.mMethod) {
     case kSave:
     case kRecall:
-    case kSync: {
+    case kSync:
+    case kDeliveryAnswer: {
       // A result that carries no answer is no success.
-      const bool success = EWNetPayloadLongEnough(*this, message, 1) && UBYTEToBool(message.GetUBYTE(0));
-      const EW_NET_DATA_SCALE method = message.mMethod;
-      mToGui->Post([this, method, success] { ApplyResult(method, success); });
+      const bool present = EWNetPayloadLongEnough(*this, message, 1);
+      const UBYTE value = present ? message.GetUBYTE(0) : UBYTE(0);
+      if (message.mMethod == kDeliveryAnswer) {
+        mToGui->Post([this, value] { ApplyDelivery(value); });
+        return;
+      }
+      const bool success = present && UBYTEToBool(value);
+      const eOperation kind = message.mMethod == kSave ? SAVE : message.mMethod == kRecall ? RECALL : SYNC;
+      mToGui->Post([this, kind, success] { ApplyManagerAnswer(kind, success); });
       return;
     }
     default:

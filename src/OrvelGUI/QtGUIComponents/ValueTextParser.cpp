@@ -155,9 +155,11 @@ std::optional<UWORD> cValueTextParser::Parse(const QString& text, int type, UWOR
     const std::optional<double> q = QNumber(lower);
     if (!q) return Refuse(text, "not a Q");
     if (*q <= 0.0) return Refuse(text, "a Q must be positive");
-    const GAIN gain = std::isnan(exponent) ? GAIN(0) : GAIN(std::clamp(exponent, -32767.0, 32767.0));
+    GAIN gain = 0;
+    UWORD frequency = 0;
+    cProjectCCFormat::BellOfExponent(exponent, gain, frequency);
     UWORD width = 0;
-    if (!biquad::WidthOfRealisedBellQ(*q, gain, 0, width)) return Refuse(text, "not a Q");
+    if (!biquad::WidthOfRealisedBellQ(*q, gain, 0, frequency, width)) return Refuse(text, "not a Q");
     code = width;
   } else {
     EW_REPORT_ERROR("Unhandled EWCCFormat type. Check and/or add type");

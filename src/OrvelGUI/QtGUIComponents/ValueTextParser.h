@@ -14,6 +14,7 @@ class cValueTextParser {
  public:
   // The value, kept within [minimum, maximum]; nothing, with a report, when
   // the text is not a number the type can take or the type reads no text.
-  // `exponent` as the formatting takes it (the band gain for a bell's Q).
+  // `exponent` as the formatting takes it (the band's gain and frequency for
+  // a bell's Q).
   static std::optional<UWORD> Parse(const QString& text, int type, UWORD minimum, UWORD maximum, double exponent = 0.0);
 };

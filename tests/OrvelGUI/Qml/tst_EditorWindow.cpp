@@ -186,6 +186,27 @@ class tst_EditorWindow : public QObject {
   }
   void cleanup() { EndScreenTest(mScope); }
 
+  // The editor recalls with no processor connected: the units take the
+  // file, and the result line does not claim the processor holds it.
+  void recallWithoutAProcessor() {
+    sConfiguration wanted;
+    {
+      cStandaloneAssembly defaults;
+      wanted = Distinct(ReadConfiguration(defaults.Core()));
+    }
+    const QString path = mScope->FilePath("offline.cfg");
+    QVERIFY(!SavedConfiguration(wanted, path).isEmpty());
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QTRY_COMPARE(editor.Status(), QString("Status: No devices detected"));
+    editor.ClickBar("recallButton");
+    QTRY_VERIFY(editor.mScreen->Object("recallDialog")->property("visible").toBool());
+    QVERIFY(TypeFileName(path));
+    QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Recall offline.cfg Loaded, not sent: no processor connected"),
+                              kLinkTimeoutMs);
+    QCOMPARE(Json(ReadConfiguration(editor.Core())), Json(wanted));
+  }
+
   // What the units hold before the editor opens is what it shows.
   void opensWithTheModelsValues() {
     sConfiguration model;
@@ -551,7 +572,8 @@ class tst_EditorWindow : public QObject {
     for (int x = 0; x <= plot.mWidth; x += 7) {
       const double expected = deviceDb(UWORDToFrequency(peqgraph::CodeAtPixel(x, plot.mWidth)));
       if (expected < plot.mGainMin + 0.5 || expected > plot.mGainMax - 0.5) continue;
-      const double drawn = plot.mGainMax - (PathY(graph->outputPathLine()->painterPath(), x) - 0.5) / plot.PixelsPerDb();
+      const double drawn =
+          plot.mGainMax - (PathY(graph->outputPathLine()->painterPath(), x) - 0.5) / plot.PixelsPerDb();
       QVERIFY2(std::abs(drawn - expected) < 0.1,
                qPrintable(QString("x %1: %2 dB drawn, %3 dB").arg(x).arg(drawn).arg(expected)));
       ++compared;
@@ -717,14 +739,16 @@ class tst_EditorWindow : public QObject {
       QTRY_VERIFY(OpenDialog<QFileDialog>() != nullptr);
       QTRY_COMPARE(OpenDialog<QFileDialog>()->directory().canonicalPath(), QDir(folder).canonicalPath());
       QVERIFY(TypeFileName("xo1.cfg"));
-      QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Recall xo1.cfg Successful"), kLinkTimeoutMs);
+      QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Recall xo1.cfg Loaded, not sent: no processor connected"),
+                                kLinkTimeoutMs);
     }
     QVERIFY(QDir(folder).removeRecursively());
     sEditor editor;
     QVERIFY(editor.mScreen->Show());
     editor.ClickBar("saveButton");
     QTRY_VERIFY(OpenDialog<QFileDialog>() != nullptr);
-    QTRY_COMPARE(OpenDialog<QFileDialog>()->directory().canonicalPath(), QDir(orvelpaths::SaveFolder()).canonicalPath());
+    QTRY_COMPARE(OpenDialog<QFileDialog>()->directory().canonicalPath(),
+                 QDir(orvelpaths::SaveFolder()).canonicalPath());
     OpenDialog<QFileDialog>()->reject();
   }
 };

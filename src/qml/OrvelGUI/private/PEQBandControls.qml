@@ -55,9 +55,11 @@ Column {
         width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.widthDriver : null
-        // The Q the bell's curve has at its gain, as filter tools read it.
+        // The Q the bell's curve has at its gain and frequency, as filter
+        // tools read it (the exponent carries both: frequency x 65536 + gain).
         ewCCType: ProjectCCFormat.BELL_Q
-        exponent: controls.band ? controls.band.gainDriver.networkValue - 0x8000 : 0
+        exponent: controls.band ? controls.band.frequencyDriver.networkValue * 65536
+                                  + controls.band.gainDriver.networkValue : NaN
         showUnits: false
         decimalPlaces: EWCCFormat.TWO_DECIMAL_PLACES
         backgroundSource: Bands.background(controls.bandCount, controls.index)

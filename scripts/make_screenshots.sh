@@ -48,7 +48,7 @@ done
 HOME="$WORK/home" TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/tmp" ORVEL_NETWORK_PORT=0 \
   ORVEL_SERIAL_PORTS="$WORK/ttyACM0" \
   "$BUILD/bin/orvel-editor-headless" --recall "$EDITOR_EXAMPLE" --shots "$WORK/shots" 2>/dev/null
-for shot in faders low mid high high-device; do
+for shot in faders low mid high high-device mid-output; do
   cp "$WORK/shots/editor-$shot.png" "$OUT/editor-$shot.png"
 done
 echo "Pictures written to $OUT"

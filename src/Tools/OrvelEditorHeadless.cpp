@@ -2,7 +2,8 @@
 // cApplication, the editor screen with every panel backend) rendered
 // offscreen and driven as a user would: Connect clicked, a configuration
 // recalled through the recall dialog, then every tab shown in turn, with a
-// picture of each (the High tab with the device's curves drawn as well).
+// picture of each (the High tab with the device's curves drawn as well, the
+// Mid tab with the whole outputs' responses).
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,7 +25,8 @@ const char* const kUsage =
     "Usage: orvel-editor-headless [--recall FILE] [--shots DIR] [--size WxH] [--timeout-ms N]\n\n"
     "Runs the Orvel editor offscreen: connects to the processor (the first port), recalls FILE through the\n"
     "recall dialog, prints every status and result line, then shows each tab (Faders, Low, Mid, High) and,\n"
-    "with --shots, saves it as DIR/editor-<tab>.png (the High tab also with the device's curves drawn).\n"
+    "with --shots, saves it as DIR/editor-<tab>.png (the High tab also with the device's curves drawn,\n"
+    "the Mid tab with the whole outputs' responses).\n"
     "Exits 0 when it connected and, with --recall, the processor holds the whole recall (\"Successful\").\n";
 
 struct sOptions {
@@ -114,6 +116,16 @@ class cEditorWalk : public cHeadlessWalk {
              }});
     AddStep({"the device curves' frame", [] { return true; }, [] {}});
     AddStep({"the device curves' picture", [] { return true; }, [this] { Shot("editor-high-device.png"); }});
+    AddStep({"the whole outputs", [] { return true; },
+             [this] {
+               ShowTab(2);
+               QObject* panel = Root("midPanel");
+               for (const char* eq : {"leftEQ", "rightEQ"}) {
+                 panel->property(eq).value<QObject*>()->setProperty("showOutput", true);
+               }
+             }});
+    AddStep({"the whole outputs' frame", [] { return true; }, [] {}});
+    AddStep({"the whole outputs' picture", [] { return true; }, [this] { Shot("editor-mid-output.png"); }});
   }
 
   cApplicationCore& mCore;

@@ -17,12 +17,17 @@ Window {
     readonly property SerialConnectionBackend serialBackend: _App.backendSerialConnection
     readonly property SavesDialogBackend savesBackend: _App.backendSavesDialog
     readonly property NetworkAccessBackend networkBackend: _App.backendNetwork
+    readonly property EditHistoryBackend editHistory: _App.backendEditHistory
     readonly property real areaWidth: Math.min(width, 2 * height)
     readonly property real areaHeight: Math.min(height, width * 480 / 640)
     readonly property real areaScale: areaWidth / 1024
     property bool overlayOn: false
     property bool syncInProgress: false
     property string resultText: ""
+    // Closing waits for the answer to "Save changes?": a save that succeeds,
+    // or a discard, lets it go on.
+    property bool closeAfterSave: false
+    property bool closeConfirmed: false
     property alias topBar: topBar
     property alias faderPanel: faderPanel
     property alias lowPanel: lowPanel
@@ -32,11 +37,14 @@ Window {
     property alias saveDialog: saveDialog
     property alias recallDialog: recallDialog
     property alias errorDialog: errorDialog
+    property alias unsavedDialog: unsavedDialog
     property alias overlay: overlay
 
     function connectClicked() {
         const ports = serialBackend.portNames.length
-        if (serialBackend.connect)
+        if (serialBackend.state === SerialConnectionBackend.NO_REPLY)
+            serialBackend.reconnectToUnit()
+        else if (serialBackend.connect)
             serialBackend.disconnectFromUnit()
         else if (ports > 1)
             portPopup.open()
@@ -59,7 +67,24 @@ Window {
             syncInProgress = false
             overlayOn = saveDialog.visible || recallDialog.visible
             serialBackend.setSyncDone()
+            // The screen now shows what the processor holds.
+            if (savesBackend.operationSuccess)
+                editHistory.markReplaced()
             return
+        }
+        const saved = savesBackend.operation === SavesDialogBackend.SAVE
+        if (saved && savesBackend.operationSuccess)
+            editHistory.markSaved()
+        // Loaded, also when no processor took it: the screen shows the file.
+        else if (savesBackend.operation === SavesDialogBackend.RECALL
+                 && savesBackend.outcome !== SavesDialogBackend.FAILED)
+            editHistory.markReplaced()
+        if (saved && closeAfterSave) {
+            closeAfterSave = false
+            if (savesBackend.operationSuccess) {
+                closeConfirmed = true
+                close()
+            }
         }
         resultText = savesBackend.resultText
     }
@@ -72,6 +97,13 @@ Window {
     title: qsTr("Orvel GUI - ") + _App.versionAndRevisionString
     color: Styles.colorBG
 
+    onVisibleChanged: if (visible) closeConfirmed = false
+    onClosing: {
+        if (closeConfirmed || !editHistory.unsavedChanges)
+            return
+        close.accepted = false
+        unsavedDialog.open()
+    }
     onHeightChanged: if (height > 0) _App.setWindowHScale(height / 720)
     onWidthChanged: if (width > 0) _App.setWindowWScale(width / 1280)
 
@@ -90,6 +122,18 @@ Window {
             editorWindow.overlayOn = true
             editorWindow.savesBackend.syncDevice()
         }
+    }
+
+    Shortcut {
+        objectName: "undoShortcut"
+        sequences: ["Ctrl+Z"]
+        onActivated: editorWindow.editHistory.undo()
+    }
+
+    Shortcut {
+        objectName: "redoShortcut"
+        sequences: ["Ctrl+Shift+Z", "Ctrl+Y"]
+        onActivated: editorWindow.editHistory.redo()
     }
 
     Connections {
@@ -129,8 +173,8 @@ Window {
                        && editorWindow.serialBackend.state === SerialConnectionBackend.CONNECTED
             onStatusTextChanged: editorWindow.resultText = ""
             onConnectClicked: editorWindow.connectClicked()
-            onSaveClicked: saveDialog.open()
-            onRecallClicked: recallDialog.open()
+            onSaveClicked: saveDialog.openIn(editorWindow.savesBackend.dialogFolder)
+            onRecallClicked: recallDialog.openIn(editorWindow.savesBackend.dialogFolder)
             onNetworkSwitchClicked: editorWindow.networkBackend.setRemotePeersAllowed(on)
         }
 
@@ -173,6 +217,7 @@ Window {
         title: qsTr("Select name for config save")
         selectExisting: false
         onAccepted: editorWindow.savesBackend.saveConfig(editorWindow.withExtension(fileUrl))
+        onRejected: editorWindow.closeAfterSave = false
         onVisibleChanged: {
             editorWindow.savesBackend.setButtonSave(visible)
             editorWindow.overlayOn = visible
@@ -199,5 +244,24 @@ Window {
         title: qsTr("Orvel GUI")
         icon: StandardIcon.Warning
         standardButtons: StandardButton.Ok
+    }
+
+    MessageDialog {
+        id: unsavedDialog
+
+        objectName: "unsavedDialog"
+        title: qsTr("Orvel GUI")
+        text: qsTr("Save changes?")
+        informativeText: qsTr("The settings have changed since they were last saved, recalled or read from the processor.")
+        icon: StandardIcon.Question
+        standardButtons: StandardButton.Save | StandardButton.Discard | StandardButton.Cancel
+        onAccepted: {
+            editorWindow.closeAfterSave = true
+            saveDialog.openIn(editorWindow.savesBackend.dialogFolder)
+        }
+        onDiscard: {
+            editorWindow.closeConfirmed = true
+            editorWindow.close()
+        }
     }
 }

@@ -37,7 +37,9 @@ Window {
     }
 
     function connectClicked() {
-        if (serialBackend.connect)
+        if (serialBackend.state === SerialConnectionBackend.NO_REPLY)
+            serialBackend.reconnectToUnit()
+        else if (serialBackend.connect)
             serialBackend.disconnectFromUnit()
         else if (serialBackend.portNames.length === 1)
             serialBackend.connectToUnit()
@@ -139,7 +141,7 @@ Window {
                         source: "qrc:/LoadConfig.svg"
                         // A recall goes to the processor: only while one is connected.
                         enabled: loaderWindow.linkConnected
-                        onClicked: recallDialog.open()
+                        onClicked: recallDialog.openIn(loaderWindow.savesBackend.dialogFolder)
                     }
                 }
             }

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/Configuration.h"
@@ -24,6 +25,7 @@ bool WriteConfiguration(const QString& file, sConfiguration& written) {
   written.mStrips[6].mMute = true;
   written.mPanels[1].mHighPass = {25000, 2, false};
   written.mPanels[2].mEQ[1].mBands[5] = {41314, 60 << 8, -3840, 1, 1, true};
+  written.mPanels[2].mEQ[1].mBands[4] = {36706, 13 << 8, 6 * 256, 0, 0, false};
   written.mPanels[0].mDelay = {40000, 40000, 1};
   return ApplyConfiguration(assembly.Core(), written) && assembly.Core().SaveConfiguration(file, 10000);
 }
@@ -62,7 +64,9 @@ class tst_cli_config : public QObject {
           "nothing is sent), "
           "bypass on\n",
           "  LMH 1:  Delay Unit: left 5172.486 ms (40000), right 5172.486 ms (40000), gang on\n",
-          "    band 6: 2.000 kHz (41314), Q 34.623 (15360), -15.00 dB (-3840), LFSHELF (1), variant 1, bypass on\n",
+          // A bell's width as the Q its curve has; a shelf has none.
+          "), Q 0.257 (width 3328), 6.00 dB (1536), BELL (0), variant 0, bypass off\n",
+          "    band 6: 2.000 kHz (41314), width 15360, -15.00 dB (-3840), LFSHELF (1), variant 1, bypass on\n",
           "  LMH 3:  Parametric EQ Gang: off\n"}) {
       QVERIFY2(run.mOut.contains(line), qPrintable(run.mOut));
     }
@@ -81,6 +85,12 @@ class tst_cli_config : public QObject {
     const QJsonObject strip = document["strips"].toArray()[0].toObject();
     QCOMPARE(strip["gain"].toInt(), -32767);
     QCOMPARE(strip["gain_db"], QJsonValue(QJsonValue::Null));
+    // "q" stays the table Q; a bell also tells the Q it realises.
+    const QJsonArray bands =
+        document["panels"].toArray()[2].toObject()["eq"].toArray()[1].toObject()["bands"].toArray();
+    QCOMPARE(bands[4].toObject()["q"].toDouble(), 0.801);
+    QVERIFY(std::abs(bands[4].toObject()["realised_q"].toDouble() - 0.2568) < 0.0005);
+    QVERIFY(!bands[5].toObject().contains("realised_q"));
   }
 
   void showRefuses() {

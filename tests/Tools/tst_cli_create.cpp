@@ -53,7 +53,8 @@ class tst_cli_create : public QObject {
       "panels": [{"high_pass": {"frequency_hz": 80, "slope_name": "18dB Bessel", "frequency": 21398},
                   "delay": {"left_ms": 1.5, "right_ms": 0.0004},
                   "eq": [{"bands": [{"q": 2.0, "gain_db": 3.3, "type_name": "HFSHELF"}, {"q": 40}]}, {}]},
-                 {}, {}]})";
+                 {"eq": [{"bands": [{"realised_q": 1.0, "gain_db": 15}, {"realised_q": 1.0, "q": 1.0}, {}, {}]}, {}]},
+                 {}]})";
     const sRun refused = RunCliWithInput({"create", "-", mDir.filePath("q40.cfg")}, document);
     QCOMPARE(refused.mExit, 1);
     QVERIFY2(refused.mErr.contains("panels[0].eq[0].bands[1].q: 40 is out of range"), qPrintable(refused.mErr));
@@ -80,6 +81,11 @@ class tst_cli_create : public QObject {
     QCOMPARE(bands[0].toObject()["gain"].toInt(), 845);       // 3.3 x 256 = 844.8
     QCOMPARE(bands[0].toObject()["type"].toInt(), 2);
     QCOMPARE(bands[1].toObject()["width"].toInt(), 44 << 8);
+    // A bell's realised Q at its gain (Q 1 at +15 dB takes table Q 2.388);
+    // the table Q wins over it.
+    const QJsonArray mid = shown["panels"].toArray()[1].toObject()["eq"].toArray()[0].toObject()["bands"].toArray();
+    QCOMPARE(mid[0].toObject()["width"].toInt(), 28 << 8);
+    QCOMPARE(mid[1].toObject()["width"].toInt(), 16 << 8);
   }
 
   void gangedRightEqualiserFollowsTheLeft() {

@@ -31,5 +31,6 @@ sOrvelProgramOptions OrvelEditorProgramOptions() {
   options.mScreen = QUrl(QStringLiteral("qrc:/main.qml"));
   options.mDesktopFileName = QStringLiteral("com.tessmark.OrvelEditor");
   options.mCreateBackends = CreateEditorBackends;
+  options.mDesktopDialogs = true;
   return options;
 }

@@ -155,7 +155,10 @@ int RunOrvelProgram(int argc, char** argv, const sOrvelProgramOptions& options) 
   QCoreApplication::setApplicationName(QString::fromLatin1(kOrvelApplicationName));
   QGuiApplication::setDesktopFileName(options.mDesktopFileName);
   RegisterOrvelQmlTypes();
-  QGuiApplication application(argc, argv);
+  // Qt Quick's dialogs use the widget ones when the application is a QApplication.
+  const std::unique_ptr<QGuiApplication> application = options.mDesktopDialogs
+                                                           ? std::make_unique<QApplication>(argc, argv)
+                                                           : std::make_unique<QGuiApplication>(argc, argv);
   ChooseSoftwareRendererWithoutOpenGL();
   InitOrvelResources();
   AddOrvelApplicationFont();
@@ -177,7 +180,7 @@ int RunOrvelProgram(int argc, char** argv, const sOrvelProgramOptions& options) 
     SetUpOrvelQmlEngine(engine, backend);
     const QUrl screen = options.mScreen;
     QObject::connect(
-        &engine, &QQmlApplicationEngine::objectCreated, &application,
+        &engine, &QQmlApplicationEngine::objectCreated, application.get(),
         [screen](QObject* created, const QUrl& url) {
           if (created == nullptr && url == screen) QCoreApplication::exit(-1);
         },
@@ -185,7 +188,7 @@ int RunOrvelProgram(int argc, char** argv, const sOrvelProgramOptions& options) 
     engine.load(screen);
     ReportFirstFrame(engine);
     if (options.mScreenLoaded && !engine.rootObjects().isEmpty()) options.mScreenLoaded(engine, runtime);
-    result = application.exec();
+    result = application->exec();
   }
   // The engine is gone: nothing in QML is bound to the backends any more.
   runtime.Shutdown();

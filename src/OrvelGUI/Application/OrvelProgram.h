@@ -33,6 +33,10 @@ struct sOrvelProgramOptions {
   // Without a user to close it, a refused copy shows no message box and
   // ends with 1 instead of 0.
   bool mUnattended = false;
+  // The desktop's own file and message dialogs (Qt's widget dialogs where
+  // the platform offers none), with a box to type a file name in; without
+  // it the screens get Qt Quick's small dialogs.
+  bool mDesktopDialogs = false;
   // Called once the screen's root object exists, before the event loop
   // runs: the place for a caller that drives the screen itself.
   std::function<void(QQmlApplicationEngine&, cOrvelRuntime&)> mScreenLoaded;

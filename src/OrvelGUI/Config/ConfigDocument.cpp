@@ -104,10 +104,20 @@ class cObjectReader {
     return InUnit("gain_db", "-128 .. 127.996 dB", nearestcode::Gain, out);
   }
 
-  bool Width(UWORD& out) {
+  // The code, else the table Q, else the Q the bell realises at its gain,
+  // variant and frequency (which are read first).
+  bool Width(GAIN gain, UBYTE variant, UWORD frequency, UWORD& out) {
     if (Has("width")) return Code("width", 0, 65535, out);
-    const QString span = Number(biquad::QFromWidth(0)) + " .. " + Number(biquad::QFromWidth(0xFFFF));
-    return InUnit("q", span, nearestcode::WidthOfQ, out);
+    if (Has("q") || !Has("realised_q")) {
+      const QString span = Number(biquad::QFromWidth(0)) + " .. " + Number(biquad::QFromWidth(0xFFFF));
+      return InUnit("q", span, nearestcode::WidthOfQ, out);
+    }
+    return InUnit(
+        "realised_q", "above 0",
+        [gain, variant, frequency](double q, UWORD& width) {
+          return biquad::WidthOfRealisedBellQ(q, gain, variant, frequency, width);
+        },
+        out);
   }
 
   bool Delay(const char* codeKey, const char* msKey, UWORD& out) {
@@ -159,11 +169,12 @@ bool DecodePassFilter(const QJsonObject& object, const QString& path, QString& e
 
 bool DecodeBand(const QJsonObject& object, const QString& path, QString& error, sBandConfiguration& out) {
   cObjectReader r(object, path, error);
-  return r.OnlyKeys({"frequency", "frequency_hz", "width", "q", "gain", "gain_db", "type", "type_name", "variant",
-                     "bypass"}) &&
-         r.Frequency(out.mFrequency) && r.Width(out.mWidth) && r.Gain(false, out.mGain) &&
+  return r.OnlyKeys({"frequency", "frequency_hz", "width", "q", "realised_q", "gain", "gain_db", "type", "type_name",
+                     "variant", "bypass"}) &&
+         r.Frequency(out.mFrequency) && r.Gain(false, out.mGain) &&
          r.Named("type", "type_name", biquad::kBandTypeCount, biquad::BandTypeName, out.mType) &&
-         r.Code("variant", 0, 255, out.mVariant) && r.Boolean("bypass", out.mBypass);
+         r.Code("variant", 0, 255, out.mVariant) && r.Width(out.mGain, out.mVariant, out.mFrequency, out.mWidth) &&
+         r.Boolean("bypass", out.mBypass);
 }
 
 bool DecodeEQ(const QJsonObject& object, const QString& path, int side, QString& error, sEQConfiguration& out) {

@@ -28,12 +28,18 @@ QJsonObject EncodePassFilter(const sPassFilterConfiguration& filter) {
                      {"bypass", filter.mBypass}};
 }
 
+// "q" is the table Q the width stands for, as documents have always read
+// it; a bell also carries the Q its curve realises, for reading only.
 QJsonObject EncodeBand(const sBandConfiguration& band) {
-  return QJsonObject{{"frequency", band.mFrequency}, {"frequency_hz", UWORDToFrequency(band.mFrequency)},
+  QJsonObject object{{"frequency", band.mFrequency}, {"frequency_hz", UWORDToFrequency(band.mFrequency)},
                      {"width", band.mWidth},         {"q", biquad::QFromWidth(band.mWidth)},
                      {"gain", band.mGain},           {"gain_db", band.mGain * biquad::kGainStep},
                      {"type", double(band.mType)},   {"type_name", NameOrNull(biquad::BandTypeName(band.mType))},
                      {"variant", band.mVariant},     {"bypass", band.mBypass}};
+  if (band.mType == nPEQ::BELL) {
+    object.insert("realised_q", biquad::RealisedBellQOfWidth(band.mWidth, band.mGain, band.mVariant, band.mFrequency));
+  }
+  return object;
 }
 
 // Reads the members of one object, remembering the first failure with the

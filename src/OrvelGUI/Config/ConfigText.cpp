@@ -34,6 +34,17 @@ QString Unit(int panelType, const char* side, const char* object) {
   return QString::fromStdString(cLowMidHigh::ObjectName(panelType, side, object));
 }
 
+// A bell's width as the Q its curve realises, the number filter tools
+// read; other types have no Q to speak of.
+QString Width(const sBandConfiguration& band) {
+  const QString code = QString::number(band.mWidth);
+  if (band.mType != nPEQ::BELL) return "width " + code;
+  return "Q " +
+         QString::number(biquad::RealisedBellQOfWidth(band.mWidth, band.mGain, band.mVariant, band.mFrequency), 'f',
+                         3) +
+         " (width " + code + ")";
+}
+
 // The slope as its name says and, where the panel has fewer sections than it
 // needs, as the processor gets it.
 QString Slope(const sPassFilterConfiguration& filter, bool highPass, int panelType) {
@@ -75,9 +86,8 @@ QString DescribeConfiguration(const sConfiguration& configuration) {
           << "\n";
       for (std::size_t b = 0; b < eq.mBands.size(); ++b) {
         const sBandConfiguration& band = eq.mBands[b];
-        out << "    band " << (b + 1) << ": " << Hertz(band.mFrequency) << " (" << band.mFrequency << "), Q "
-            << biquad::QFromWidth(band.mWidth) << " (" << band.mWidth << "), "
-            << Decibels(band.mGain * biquad::kGainStep) << " (" << band.mGain << "), "
+        out << "    band " << (b + 1) << ": " << Hertz(band.mFrequency) << " (" << band.mFrequency << "), "
+            << Width(band) << ", " << Decibels(band.mGain * biquad::kGainStep) << " (" << band.mGain << "), "
             << Named(biquad::BandTypeName(band.mType), band.mType) << ", variant " << int(band.mVariant) << ", bypass "
             << OnOff(band.mBypass) << "\n";
       }

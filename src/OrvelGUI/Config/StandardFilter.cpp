@@ -13,8 +13,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // The decimals the processor's designs use for pi.
 constexpr double kDesignPi = 3.141592654;
-// The bell of variant 0 widens its bandwidth by this factor's reciprocal.
-constexpr double kBellBandwidth = 0.3023944391;
 constexpr double kHighShelfCorner = 0.159;
 constexpr double kContourGainDb = -9.0;
 constexpr double kLowPassFloorHz = 40.0;
@@ -37,31 +35,6 @@ double FrequencyOfDesignTan(double t) { return std::atan(t) / (kDesignPi * biqua
 // tan(w0 / 2) of the cookbook designs, and its inverse.
 double StandardTan(double hz) { return std::tan(kPi * hz / biquad::kSampleRate); }
 double FrequencyOfStandardTan(double t) { return std::atan(t) * biquad::kSampleRate / kPi; }
-
-// g of the variant-0 bell at gain A: (A - 1) / (A + 1).
-double BellG(double a) { return (a - 1.0) / (a + 1.0); }
-
-// The bell designs are bilinear transforms whose analog bandwidth carries
-// tan(x) / x, x = pi f T, besides the table's Q; a standard peak's Q at
-// 96 kHz has that factor's reciprocal.
-double BellWarp(double hz) {
-  const double x = kDesignPi * hz * biquad::kSamplePeriod;
-  return x / DesignTan(hz);
-}
-
-// Q of the standard peak that a bell of table Q `q` realises, and back.
-double PeakQOfBell(double q, double gainDb, UBYTE variant, double hz) {
-  const double a = Linear(gainDb);
-  const double analog = variant == 0 ? kBellBandwidth * q / std::sqrt(1.0 - BellG(a) * BellG(a))
-                                     : q * std::pow(10.0, -std::fabs(gainDb) / 40.0);
-  return analog * BellWarp(hz);
-}
-double BellQOfPeak(double peakQ, double gainDb, UBYTE variant, double hz) {
-  const double a = Linear(gainDb);
-  const double analog = peakQ / BellWarp(hz);
-  if (variant == 0) return analog * std::sqrt(1.0 - BellG(a) * BellG(a)) / kBellBandwidth;
-  return analog * std::pow(10.0, std::fabs(gainDb) / 40.0);
-}
 
 // The first-order shelf designs at gain A put their zero and pole at
 // tan(pi f T) times 2 pi A / (A + 1), 2 pi / (A + 1) (low shelf) and
@@ -153,7 +126,7 @@ sStandardFilter StandardOfBand(const sBandConfiguration& band, bool eqBypass) {
       f.mType = eStandardType::Peak;
       f.mFrequency = hz;
       f.mGainDb = gain;
-      f.mQ = PeakQOfBell(biquad::QFromWidth(band.mWidth), gain, band.mVariant, hz);
+      f.mQ = biquad::RealisedBellQ(biquad::QFromWidth(band.mWidth), gain, band.mVariant, hz);
       break;
     case nPEQ::LFSHELF:
     case nPEQ::LOW_CONTOUR:
@@ -250,7 +223,8 @@ bool BandOfStandard(const sStandardFilter& f, const sBandConfiguration& current,
       double bestMiss = INFINITY;
       UWORD bestWidth = current.mWidth;
       for (const UBYTE variant : {current.mVariant, UBYTE(current.mVariant == 0 ? 1 : 0)}) {
-        const double q = BellQOfPeak(f.mQ, out.mGain * biquad::kGainStep, variant, UWORDToFrequency(out.mFrequency));
+        const double q = biquad::TableQOfRealisedBellQ(f.mQ, out.mGain * biquad::kGainStep, variant,
+                                                       UWORDToFrequency(out.mFrequency));
         UWORD width = 0;
         if (!nearestcode::WidthOfQ(q, width)) width = UWORD(q < 1.0 ? 0 : (biquad::kQTableSize - 1) << 8);
         const double miss = std::fabs(std::log(biquad::QFromWidth(width) / q));

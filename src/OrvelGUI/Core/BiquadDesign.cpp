@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 
+#include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
 
 namespace biquad {
@@ -190,6 +191,51 @@ tSection DesignFlatSection(ULONG type, double frequency, double q, const sSampli
 }
 
 double QFromWidth(UWORD width) { return kQTable[std::min(width >> 8, kQTableSize - 1)]; }
+
+namespace {
+
+// g of the variant-0 bell at gain A: (A - 1) / (A + 1).
+double BellG(double gainDb) {
+  const double a = std::pow(10.0, gainDb / 20.0);
+  return (a - 1.0) / (a + 1.0);
+}
+
+// The bell designs are bilinear transforms whose analog bandwidth carries
+// tan(x) / x, x = pi f T, besides the table's Q; a standard peak's Q at
+// 96 kHz has that factor's reciprocal.
+double BellWarp(double hz) {
+  const double x = kP * hz * kSamplePeriod;
+  return x / std::tan(x);
+}
+
+}  // namespace
+
+double RealisedBellQ(double tableQ, double gainDb, UBYTE variant, double hz) {
+  const double analog = variant == 0 ? kBellBandwidth * tableQ / std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb))
+                                     : tableQ * std::pow(10.0, -std::fabs(gainDb) / 40.0);
+  return analog * BellWarp(hz);
+}
+
+double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant, double hz) {
+  const double analog = q / BellWarp(hz);
+  if (variant == 0) return analog * std::sqrt(1.0 - BellG(gainDb) * BellG(gainDb)) / kBellBandwidth;
+  return analog * std::pow(10.0, std::fabs(gainDb) / 40.0);
+}
+
+double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant, UWORD frequency) {
+  return RealisedBellQ(QFromWidth(width), gain * kGainStep, variant, UWORDToFrequency(frequency));
+}
+
+bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD frequency, UWORD& width) {
+  if (!(q > 0.0) || !std::isfinite(q)) return false;
+  const double wanted = TableQOfRealisedBellQ(q, gain * kGainStep, variant, UWORDToFrequency(frequency));
+  int best = 0;
+  for (int i = 1; i < kQTableSize; ++i) {
+    if (std::fabs(std::log(wanted / kQTable[i])) < std::fabs(std::log(wanted / kQTable[best]))) best = i;
+  }
+  width = UWORD(best << 8);
+  return true;
+}
 
 const char* SlopeName(ULONG slope) { return slope < static_cast<ULONG>(kSlopeCount) ? kSlopeNames[slope] : nullptr; }
 

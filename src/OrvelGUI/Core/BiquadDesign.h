@@ -124,6 +124,22 @@ tSection DesignFlatSection(ULONG type, double frequency, double q, const sSampli
 // Q of a width code: its high byte indexes the Q table, capped at the last entry.
 double QFromWidth(UWORD width);
 
+// The Q a bell band realises: that of the standard peak (the Q filter tools
+// and measurements read) whose biquad at 96 kHz is the band's design. It is
+// not the table Q the design takes: a variant-0 bell is about three times
+// wider and narrows as its gain grows; a variant-1 bell widens with its cut
+// or boost; both carry the bilinear transform's warping at their frequency
+// `hz`, a few per cent from 10 kHz up.
+double RealisedBellQ(double tableQ, double gainDb, UBYTE variant, double hz);
+// The table Q a bell design needs to realise `q` at that gain and frequency.
+double TableQOfRealisedBellQ(double q, double gainDb, UBYTE variant, double hz);
+// The realised Q of a band's stored width, gain (1/256 dB) and frequency code.
+double RealisedBellQOfWidth(UWORD width, GAIN gain, UBYTE variant, UWORD frequency);
+// The width code (table index in the high byte, low byte 0) whose realised
+// Q at that gain and frequency lies nearest `q` by ratio; beyond the table's
+// ends, the end. False for a q that is not a positive number.
+bool WidthOfRealisedBellQ(double q, GAIN gain, UBYTE variant, UWORD frequency, UWORD& width);
+
 // List text of a slope ("12dB Butterworth"), or null when unknown.
 const char* SlopeName(ULONG slope);
 // Name of a band type ("BELL"), or null when unknown.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "AES-Standards/Convert.h"
 #include "OrvelGUI/Core/ControlStripUnit.h"
@@ -39,6 +40,12 @@ std::int32_t cControlStripDriver::GainToLinear(int gain) {
   const float power = static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
   const double linear = static_cast<double>(power) * 2147483647.0;
   return linear >= 2147483647.0 ? INT32_MAX : static_cast<std::int32_t>(linear);
+}
+
+double cControlStripDriver::RealisedGainDb(int gainWord) {
+  const std::int32_t linear = LinearGain(GAIN(std::clamp(gainWord, -32768, 32767)), false);
+  if (linear == 0) return -std::numeric_limits<double>::infinity();
+  return 20.0 * std::log10(std::abs(double(linear)) / 2147483647.0) + kFullScaleGain / 256.0;
 }
 
 void cControlStripDriver::Update() {

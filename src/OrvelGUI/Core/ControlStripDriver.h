@@ -27,6 +27,10 @@ class cControlStripDriver : public cAudioDriver {
   // 10^(whole dB / 20) x (2^31 - 1), in single precision as the device's
   // tables are; results above full scale saturate at 2147483647.
   static std::int32_t GainToLinear(int gain);
+  // The gain in dB the device plays for a gain word, from the linear field
+  // it is sent (full scale being +12.04 dB); minus infinity for a word it
+  // is sent as silence.
+  static double RealisedGainDb(int gainWord);
   // The linear gain an unmuted strip queues for a fader gain and device
   // polarity: 0 below kSilenceBelow, negative with the polarity set. The
   // tools that describe the processor's signal path use it too, so that they

@@ -28,6 +28,9 @@ int StripOf(int panelType, bool right) { return 2 * panelType + (right ? 1 : 0);
 
 }  // namespace
 
+int cLowMidHighPanelBackend::highPassSections() const { return cLowMidHigh::HighPassBiquadsOf(mPanelType); }
+int cLowMidHighPanelBackend::lowPassSections() const { return cLowMidHigh::LowPassBiquadsOf(mPanelType); }
+
 QString cLowMidHighPanelBackend::Name(int panelType, const char* which, const char* what) {
   return QString::fromStdString(cLowMidHigh::ObjectName(panelType, which, what));
 }

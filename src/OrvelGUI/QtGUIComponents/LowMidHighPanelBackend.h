@@ -17,6 +17,10 @@
 class cLowMidHighPanelBackend : public QObject {
   Q_OBJECT
   Q_PROPERTY(int panelType READ panelType CONSTANT)
+  // The biquads of the panel's high-pass and low-pass units (no low-pass on
+  // High): what the whole output's response draws of them.
+  Q_PROPERTY(int highPassSections READ highPassSections CONSTANT)
+  Q_PROPERTY(int lowPassSections READ lowPassSections CONSTANT)
   Q_PROPERTY(cQtBooleanSwitchDriver* bypassDriverLF READ bypassDriverLF CONSTANT)
   Q_PROPERTY(cQtSignalSlotContinuousControllerDriver* valueLF READ valueLF CONSTANT)
   Q_PROPERTY(cQtListBoxBackend* slopeLF READ slopeLF CONSTANT)
@@ -42,6 +46,8 @@ class cLowMidHighPanelBackend : public QObject {
   ~cLowMidHighPanelBackend() override;
 
   int panelType() const { return mPanelType; }
+  int highPassSections() const;
+  int lowPassSections() const;
   cQtBooleanSwitchDriver* bypassDriverLF() const { return mBypassLF; }
   cQtSignalSlotContinuousControllerDriver* valueLF() const { return mValueLF; }
   cQtListBoxBackend* slopeLF() const { return mSlopeLF; }

@@ -14,6 +14,7 @@ cOrvelQmlBackend::cOrvelQmlBackend(QObject* parent) : QObject(parent) {
   mSerialConnection = new cSerialConnectionBackend(this);
   mSavesDialog = new cSavesDialogBackend(this);
   mNetwork = new cNetworkAccessBackend(this);
+  mEditHistory = new cEditHistoryBackend(this);
 }
 
 cOrvelQmlBackend::~cOrvelQmlBackend() {
@@ -42,7 +43,9 @@ void cOrvelQmlBackend::SetEditorBackends(const sEditorBackends& backends) {
   mEditor = backends;
   for (QObject* backend :
        std::initializer_list<QObject*>{mEditor.mInOutFader, mEditor.mLow, mEditor.mMid, mEditor.mHigh}) {
-    if (backend != nullptr) backend->setParent(this);
+    if (backend == nullptr) continue;
+    backend->setParent(this);
+    mEditHistory->Track(backend);
   }
 }
 

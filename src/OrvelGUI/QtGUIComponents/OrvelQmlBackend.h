@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include "OrvelGUI/QtGUIComponents/EditHistoryBackend.h"
 #include "OrvelGUI/QtGUIComponents/InOutFaderPanelBackend.h"
 #include "OrvelGUI/QtGUIComponents/LowMidHighPanelBackend.h"
 #include "OrvelGUI/QtGUIComponents/NetworkAccessBackend.h"
@@ -28,6 +29,8 @@ class cOrvelQmlBackend : public QObject {
   Q_PROPERTY(cLowMidHighPanelBackend* backendLow READ backendLow CONSTANT)
   Q_PROPERTY(cLowMidHighPanelBackend* backendMid READ backendMid CONSTANT)
   Q_PROPERTY(cLowMidHighPanelBackend* backendHigh READ backendHigh CONSTANT)
+  // Undo and redo of the editor's panels, and whether anything is unsaved.
+  Q_PROPERTY(cEditHistoryBackend* backendEditHistory READ backendEditHistory CONSTANT)
   Q_PROPERTY(double windowHScale READ windowHScale WRITE setWindowHScale NOTIFY windowHScaleChanged)
   Q_PROPERTY(double windowWScale READ windowWScale WRITE setWindowWScale NOTIFY windowWScaleChanged)
 
@@ -48,8 +51,9 @@ class cOrvelQmlBackend : public QObject {
   cOrvelQmlBackend(const cOrvelQmlBackend&) = delete;
   cOrvelQmlBackend& operator=(const cOrvelQmlBackend&) = delete;
 
-  // Takes the editor's backends as children. Their properties are constant
-  // to QML, so this is done once, before the engine loads a screen.
+  // Takes the editor's backends as children and records their edits in the
+  // edit history. Their properties are constant to QML, so this is done
+  // once, before the engine loads a screen.
   void SetEditorBackends(const sEditorBackends& backends);
   // Takes every backend's net object off the network, the editor's panels'
   // too; nothing reaches them afterwards. Safe to call more than once; the
@@ -64,6 +68,7 @@ class cOrvelQmlBackend : public QObject {
   cLowMidHighPanelBackend* backendLow() const { return mEditor.mLow; }
   cLowMidHighPanelBackend* backendMid() const { return mEditor.mMid; }
   cLowMidHighPanelBackend* backendHigh() const { return mEditor.mHigh; }
+  cEditHistoryBackend* backendEditHistory() const { return mEditHistory; }
   double windowHScale() const { return mWindowHScale; }
   double windowWScale() const { return mWindowWScale; }
 
@@ -82,6 +87,7 @@ class cOrvelQmlBackend : public QObject {
   cSerialConnectionBackend* mSerialConnection = nullptr;  // child
   cSavesDialogBackend* mSavesDialog = nullptr;            // child
   cNetworkAccessBackend* mNetwork = nullptr;              // child
+  cEditHistoryBackend* mEditHistory = nullptr;            // child
   sEditorBackends mEditor;                                // children
   bool mEditorSet = false;
   double mWindowHScale = 1.0;

@@ -51,6 +51,7 @@ void RegisterMetaTypes() {
   qRegisterMetaType<cSerialConnectionBackend*>("cSerialConnectionBackend*");
   qRegisterMetaType<cSavesDialogBackend*>("cSavesDialogBackend*");
   qRegisterMetaType<cNetworkAccessBackend*>("cNetworkAccessBackend*");
+  qRegisterMetaType<cEditHistoryBackend*>("cEditHistoryBackend*");
   qRegisterMetaType<cOrvelQmlBackend*>("cOrvelQmlBackend*");
   qRegisterMetaType<cQtListBoxBackend*>("cQtListBoxBackend*");
   qRegisterMetaType<QQmlVariantListModel*>("QQmlVariantListModel*");
@@ -126,6 +127,7 @@ void RegisterOrvelQmlTypes() {
   qmlRegisterUncreatableType<cPEQBlockBackend>("Orvel", 1, 0, "PEQBlockBackend", "PEQBlockBackend");
   qmlRegisterUncreatableType<cSavesDialogBackend>("Orvel", 1, 0, "SavesDialogBackend", "SavesDialogBackend");
   qmlRegisterUncreatableType<cNetworkAccessBackend>("Orvel", 1, 0, "NetworkAccessBackend", "NetworkAccessBackend");
+  qmlRegisterUncreatableType<cEditHistoryBackend>("Orvel", 1, 0, "EditHistoryBackend", "EditHistoryBackend");
   RegisterMetaTypes();
 }
 

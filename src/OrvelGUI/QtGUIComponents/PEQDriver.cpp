@@ -67,12 +67,32 @@ UWORD cPEQDriver::GetBandFreqMax(UBYTE BandIndex) const {
 // From the graph (GUI thread): stored here and in the shared copy, which the
 // net object sends on its next tick.
 
-void cPEQDriver::WriteBandGain(UBYTE BandIndex, GAIN Gain) { WriteShared(BandIndex, &sBand::mGain, Gain); }
+void cPEQDriver::WriteBandGain(UBYTE BandIndex, GAIN Gain) { WriteEdited(BandIndex, FIELD_GAIN, &sBand::mGain, Gain); }
 
-void cPEQDriver::WriteBandFreq(UBYTE BandIndex, UWORD Freq) { WriteShared(BandIndex, &sBand::mFrequency, Freq); }
+void cPEQDriver::WriteBandFreq(UBYTE BandIndex, UWORD Freq) {
+  WriteEdited(BandIndex, FIELD_FREQUENCY, &sBand::mFrequency, Freq);
+}
 
 void cPEQDriver::WriteBandWidthIndex(UBYTE BandIndex, UWORD WidthIndex) {
-  WriteShared(BandIndex, &sBand::mWidth, WidthIndex);
+  WriteEdited(BandIndex, FIELD_WIDTH, &sBand::mWidth, WidthIndex);
+}
+
+void cPEQDriver::ApplyBandEdit(UBYTE band, eBandField field, int value) {
+  if (!Valid(band)) return;
+  switch (field) {
+    case FIELD_GAIN:
+      WriteShared(band, &sBand::mGain, GAIN(value));
+      emit GainChanged(band, GAIN(value));
+      return;
+    case FIELD_FREQUENCY:
+      WriteShared(band, &sBand::mFrequency, UWORD(value));
+      emit FreqChanged(band, UWORD(value));
+      return;
+    case FIELD_WIDTH:
+      WriteShared(band, &sBand::mWidth, UWORD(value));
+      emit WidthChanged(band, UWORD(value));
+      return;
+  }
 }
 
 void cPEQDriver::WriteBandEQType(UBYTE BandIndex, UBYTE Type) { WriteShared(BandIndex, &sBand::mType, Type); }

@@ -38,6 +38,8 @@ class cPEQDriver : public cPEQDriverInterface {
     UWORD mBandPassFreq = kDefaultBandPassFreq;
   };
   static constexpr UWORD kDefaultBandPassFreq = 26007;  // 200 Hz
+  // The band values a graph edits (dragged, pinched), as bandEdited names them.
+  enum eBandField : int { FIELD_GAIN = 0, FIELD_FREQUENCY = 1, FIELD_WIDTH = 2 };
 
   cPEQDriver(const QString& netObjectName, UBYTE numberOfBands, QObject* parent = nullptr);
   ~cPEQDriver() override;
@@ -67,6 +69,11 @@ class cPEQDriver : public cPEQDriverInterface {
   bool GetBandPass() const override { return mBandPass; }
   bool GetFullyBypassed() const override { return mFullyBypassed; }
 
+  // Sets a band value as the graph does and tells the graph, as a value
+  // from the network would: what undoing or redoing a graph edit does.
+  // Nothing for a band outside the list or an unknown field.
+  void ApplyBandEdit(UBYTE band, eBandField field, int value);
+
   // The net object's side (dispatch thread).
   sOutgoing ReadOutgoing() const;
   void NetworkGain(UBYTE band, GAIN gain);
@@ -90,8 +97,21 @@ class cPEQDriver : public cPEQDriverInterface {
   void WriteBandPass(bool BandPass) override;
   void WriteFullyBypassed(bool Bypass) override;
 
+ signals:
+  // A band's gain, frequency or width changed by the graph (a drag, a pinch);
+  // `from` and `to` as the network carries them (the gain in 1/256 dB).
+  void bandEdited(int band, int field, int from, int to);
+
  private:
   bool Valid(UBYTE band) const { return band < mBands.size(); }
+  // A graph edit: stored and shared as WriteShared, then told.
+  template <typename tValue>
+  void WriteEdited(UBYTE band, eBandField field, tValue sBand::*member, tValue value) {
+    if (!Valid(band) || mBands[band].*member == value) return;
+    const int from = mBands[band].*member;
+    WriteShared(band, member, value);
+    emit bandEdited(band, field, from, value);
+  }
   // A band field the net object sends: stored here and in the shared copy.
   template <typename tValue>
   void WriteShared(UBYTE band, tValue sBand::*field, tValue value) {

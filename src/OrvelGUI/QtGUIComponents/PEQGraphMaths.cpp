@@ -194,6 +194,49 @@ QVector<QPointF> ThinPoints(const QVector<QPointF>& points) {
   return input;
 }
 
+std::vector<sHandlePlace> SpreadHandles(const std::vector<QPointF>& points, double spacing) {
+  const std::size_t count = points.size();
+  // Each handle's row, named by its first handle.
+  std::vector<std::size_t> row(count);
+  for (std::size_t i = 0; i < count; ++i) row[i] = i;
+  for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      const QPointF d = points[i] - points[j];
+      if (row[i] == row[j] || std::hypot(d.x(), d.y()) >= spacing) continue;
+      const std::size_t from = std::max(row[i], row[j]);
+      const std::size_t to = std::min(row[i], row[j]);
+      for (std::size_t& r : row) {
+        if (r == from) r = to;
+      }
+    }
+  }
+  std::vector<sHandlePlace> places(count);
+  for (std::size_t first = 0; first < count; ++first) {
+    if (row[first] != first) continue;
+    std::vector<std::size_t> members;
+    double sumX = 0.0;
+    for (std::size_t i = first; i < count; ++i) {
+      if (row[i] != first) continue;
+      members.push_back(i);
+      sumX += points[i].x();
+    }
+    if (members.size() < 2) continue;
+    // Left to right as their points lie (band order where they coincide),
+    // so no two handles of the row come nearer than the spacing, even where
+    // their points are apart.
+    std::stable_sort(members.begin(), members.end(),
+                     [&points](std::size_t a, std::size_t b) { return points[a].x() < points[b].x(); });
+    const double size = double(members.size());
+    const double left = sumX / size - (size - 1.0) / 2.0 * spacing;
+    for (std::size_t k = 0; k < members.size(); ++k) {
+      const std::size_t i = members[k];
+      places[i].mOffset = QPointF(left + double(k) * spacing - points[i].x(), 0.0);
+      places[i].mCrowded = true;
+    }
+  }
+  return places;
+}
+
 QPainterPath LinePath(const QVector<QPointF>& points) {
   QPainterPath path;
   if (points.isEmpty()) return path;

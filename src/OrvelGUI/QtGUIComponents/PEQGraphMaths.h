@@ -84,6 +84,18 @@ struct sPlot {
 // while that removes more than a third.
 QVector<QPointF> ThinPoints(const QVector<QPointF>& points);
 
+// Where a handle is drawn from its point, and whether it stands in a row.
+struct sHandlePlace {
+  QPointF mOffset;
+  bool mCrowded = false;
+};
+// Handles at `points` (pixels) nearer than `spacing` to each other, also
+// through others, stand in a row `spacing` apart, left to right as their
+// points lie (in their order where points coincide), the row centred on
+// the mean of their points, each at its own point's height; the others stay
+// on their points.
+std::vector<sHandlePlace> SpreadHandles(const std::vector<QPointF>& points, double spacing);
+
 QPainterPath LinePath(const QVector<QPointF>& points);
 // From (0, baseline) through the points to (endX, baseline), closed.
 QPainterPath FillPath(const QVector<QPointF>& points, double baseline, double endX);

@@ -24,10 +24,13 @@ cPEQQmlBackEnd2::cPEQQmlBackEnd2(QObject* parent)
     : QObject(parent),
       mScaleMinor(new QPainterPathWrapper(this)),
       mScaleMajor(new QPainterPathWrapper(this)),
+      mGainGrid(new QPainterPathWrapper(this)),
       mCombinedPath(new QPainterPathWrapper(this)),
       mCombinedPathLine(new QPainterPathWrapper(this)),
-      mQuantisedCombinedPathLine(new QPainterPathWrapper(this)) {
+      mQuantisedCombinedPathLine(new QPainterPathWrapper(this)),
+      mOutputPathLine(new QPainterPathWrapper(this)) {
   connect(this, &cPEQQmlBackEnd2::heightChanged, this, &cPEQQmlBackEnd2::qmlSizeChanged);
+  connect(this, &cPEQQmlBackEnd2::outputChainChanged, this, &cPEQQmlBackEnd2::ApplyOutputChain);
   connect(this, &cPEQQmlBackEnd2::widthChanged, this, &cPEQQmlBackEnd2::qmlSizeChanged);
   RebuildScale();
 }
@@ -49,8 +52,10 @@ bool cPEQQmlBackEnd2::setGainRange(int minimumDb, int maximumDb) {
   if (minimumDb == int(mPlot.mGainMin) && maximumDb == int(mPlot.mGainMax)) return true;
   mPlot.mGainMin = minimumDb;
   mPlot.mGainMax = maximumDb;
-  // The pixels per dB change with the range: every curve and the 0 dB line.
-  mScaleChanged = true;
+  // The pixels per dB change with the range: every curve, the level lines
+  // and the 0 dB line.
+  RebuildScale();
+  UpdateHandleOffsets();
   RecalculateAll();
   emit gainRangeChanged();
   return true;
@@ -90,13 +95,35 @@ void cPEQQmlBackEnd2::setXScaleMargin(float margin) {
 void cPEQQmlBackEnd2::setHeight(double height) {
   if (height == mHeight) return;
   mHeight = height;
+  UpdateHandleOffsets();
   emit heightChanged(height);
 }
 
 void cPEQQmlBackEnd2::setWidth(double width) {
   if (width == mWidth) return;
   mWidth = width;
+  UpdateHandleOffsets();
   emit widthChanged(width);
+}
+
+void cPEQQmlBackEnd2::setHandleSpacing(double spacing) {
+  if (spacing == mHandleSpacing || std::isnan(spacing)) return;
+  mHandleSpacing = spacing;
+  UpdateHandleOffsets();
+  emit handleSpacingChanged();
+}
+
+void cPEQQmlBackEnd2::UpdateHandleOffsets() {
+  QReadLocker lock(&mBandListLock);
+  std::vector<QPointF> points;
+  for (cPEQQmlBandBase2* band : mBands) {
+    const QPointF p = band->graphDragPoint();
+    points.emplace_back(p.x() * mWidth, p.y() * mHeight);
+  }
+  const std::vector<peqgraph::sHandlePlace> places = peqgraph::SpreadHandles(points, mHandleSpacing);
+  for (int i = 0; i < mBands.size(); ++i) {
+    mBands[i]->SetHandleOffset(places[std::size_t(i)].mOffset, places[std::size_t(i)].mCrowded);
+  }
 }
 
 void cPEQQmlBackEnd2::setCalculateCombinedCurve(bool calculate) {
@@ -114,6 +141,39 @@ void cPEQQmlBackEnd2::setShowQuantised(bool show) {
   // Off, nothing is marked; on, the marks come with the full pass.
   if (!show) UpdateMismatchList();
   emit showQuantisedChanged();
+}
+
+void cPEQQmlBackEnd2::setShowOutput(bool show) {
+  if (show == mShowOutput) return;
+  mShowOutput = show;
+  // The output's curve is made in full passes, from the bands' device curves.
+  if (show) RecalculateAll();
+  if (!show) mOutputPathLine->setPainterPath(QPainterPath());
+  emit showOutputChanged();
+}
+
+peqgraph::sOutputChain cPEQQmlBackEnd2::OutputChain() const {
+  const auto code = [](int value) { return UWORD(std::clamp(value, 0, 65535)); };
+  peqgraph::sOutputChain chain;
+  chain.mHighPassFrequency = code(mOutHighPassFrequency);
+  chain.mHighPassSlope = ULONG(std::max(mOutHighPassSlope, 0));
+  chain.mHighPassOn = mOutHighPassOn;
+  chain.mHighPassSections = mOutHighPassSections;
+  chain.mLowPassFrequency = code(mOutLowPassFrequency);
+  chain.mLowPassSlope = ULONG(std::max(mOutLowPassSlope, 0));
+  chain.mLowPassOn = mOutLowPassOn;
+  chain.mLowPassSections = mOutLowPassSections;
+  chain.mGain = GAIN(std::clamp(mOutGain, -32767, 32767));
+  chain.mMuted = mOutMuted;
+  return chain;
+}
+
+void cPEQQmlBackEnd2::ApplyOutputChain() {
+  const peqgraph::sOutputChain chain = OutputChain();
+  if (chain == mOutputChain) return;
+  mOutputChain = chain;
+  mQuantisedOutputChain = peqgraph::cQuantisedOutputChain(chain);
+  if (mShowOutput) SetCombinedPathDirty();
 }
 
 QVariantList cPEQQmlBackEnd2::quantisedMismatchBands() const {
@@ -156,7 +216,9 @@ void cPEQQmlBackEnd2::AppendBand(cPEQQmlBandBase2* band) {
   }
   band->AttachToGraph(this);
   connect(band, &cPEQQmlBandBase2::bypassedChanged, this, &cPEQQmlBackEnd2::UpdateAllBandsBypassed);
+  connect(band, &cPEQQmlBandBase2::graphDragPointChanged, this, &cPEQQmlBackEnd2::UpdateHandleOffsets);
   UpdateAllBandsBypassed();
+  UpdateHandleOffsets();
   emit bandListChanged();
 }
 
@@ -200,6 +262,7 @@ void cPEQQmlBackEnd2::ConnectBand(cPEQQmlBandBase2* band, int index) {
   connect(band, &cPEQQmlBandBase2::BandPassFreqChanged, this, &cPEQQmlBackEnd2::BandPassFreqChanged);
   connect(band, &cPEQQmlBandBase2::bypassedChanged, this, &cPEQQmlBackEnd2::SetCombinedPathDirty);
   connect(band, &cPEQQmlBandBase2::bypassedChanged, this, &cPEQQmlBackEnd2::UpdateAllBandsBypassed);
+  connect(band, &cPEQQmlBandBase2::graphDragPointChanged, this, &cPEQQmlBackEnd2::UpdateHandleOffsets);
 }
 
 void cPEQQmlBackEnd2::setQMLPEQObjectAndStart() {
@@ -285,6 +348,12 @@ void cPEQQmlBackEnd2::SetBypass(uint BandIndex, bool Bypass) {
 void cPEQQmlBackEnd2::SetFullyBypassed(bool Bypass) {
   if (Bypass == mFullyBypassed) return;
   mFullyBypassed = Bypass;
+  {
+    QReadLocker lock(&mBandListLock);
+    for (cPEQQmlBandBase2* band : mBands) band->EqualiserOutChanged();
+  }
+  // The device gets every band flat: so is the combined curve.
+  SetCombinedPathDirty();
   emit fullyBypassedChanged(Bypass);
 }
 
@@ -375,6 +444,17 @@ void cPEQQmlBackEnd2::RebuildScale() {
   mScaleMinor->setPainterPath(std::move(minor));
   mScaleMajor->setPainterPath(std::move(major));
 
+  QPainterPath levels;
+  const int lowest = int(std::ceil(mPlot.mGainMin / kGainGridStepDb)) * kGainGridStepDb;
+  for (int db = lowest; db < mPlot.mGainMax; db += kGainGridStepDb) {
+    if (db == 0 || db <= mPlot.mGainMin) continue;
+    const double y = std::floor(mPlot.YOfDb(db)) + 0.5;
+    if (y > bottom) continue;
+    levels.moveTo(mYScaleMargin, y);
+    levels.lineTo(mPlot.mWidth, y);
+  }
+  mGainGrid->setPainterPath(std::move(levels));
+
   qDeleteAll(mScaleTexts);
   mScaleTexts.clear();
   emit scaleTextListChanged();
@@ -457,27 +537,39 @@ void cPEQQmlBackEnd2::CalculateCombined(bool full) {
   const int width = mPlot.mWidth;
   QVector<QPointF> points;
   QVector<QPointF> quantised;
+  QVector<QPointF> output;
   const bool withQuantised = full && mShowQuantised;
+  const bool withOutput = full && mShowOutput;
+  std::vector<double> pixelHz;
+  if (withOutput) {
+    for (int i = 0; i <= width; ++i) pixelHz.push_back(UWORDToFrequency(peqgraph::CodeAtPixel(i, width)));
+  }
   {
     QReadLocker lock(&mBandListLock);
     for (int i = 0; i <= width; i += step) {
       double sum = 0.0;
       double quantisedSum = 0.0;
       for (cPEQQmlBandBase2* band : mBands) {
-        if (band->bypassed() || !band->addToCombined()) continue;
+        if (band->bandOut() || !band->addToCombined()) continue;
         const std::vector<double>& db = band->PointDb();
         if (std::size_t(i) < db.size()) sum += db[std::size_t(i)];
         const std::vector<double>& qdb = band->QuantisedPointDb();
-        if (withQuantised && std::size_t(i) < qdb.size()) quantisedSum += qdb[std::size_t(i)];
+        if ((withQuantised || withOutput) && std::size_t(i) < qdb.size()) quantisedSum += qdb[std::size_t(i)];
       }
       points.append(QPointF(i, mPlot.YOfDb(sum)));
       if (withQuantised) quantised.append(QPointF(i, mPlot.YOfDb(quantisedSum)));
+      if (withOutput && std::size_t(i) < pixelHz.size()) {
+        // Far below the plot it is silence; the line keeps to the plot.
+        const double level = quantisedSum + mQuantisedOutputChain.LevelDb(pixelHz[std::size_t(i)]);
+        output.append(QPointF(i, std::clamp(mPlot.YOfDb(level), 0.0, double(mPlot.mHeight))));
+      }
     }
   }
   points = peqgraph::ThinPoints(points);
   mCombinedPathLine->setPainterPath(peqgraph::LinePath(points));
   mCombinedPath->setPainterPath(peqgraph::FillPath(points, FillBaseline(), width));
   if (withQuantised) mQuantisedCombinedPathLine->setPainterPath(peqgraph::LinePath(peqgraph::ThinPoints(quantised)));
+  if (withOutput) mOutputPathLine->setPainterPath(peqgraph::LinePath(peqgraph::ThinPoints(output)));
 }
 
 void cPEQQmlBackEnd2::UpdateMismatchList() {

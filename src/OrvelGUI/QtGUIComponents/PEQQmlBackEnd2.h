@@ -10,6 +10,7 @@
 #include "OrvelGUI/QtGUIComponents/PEQDriverInterface.h"
 #include "OrvelGUI/QtGUIComponents/PEQGraphMaths.h"
 #include "OrvelGUI/QtGUIComponents/PEQQmlBandBase2.h"
+#include "OrvelGUI/QtGUIComponents/PEQQuantisedResponse.h"
 #include "OrvelGUI/QtGUIComponents/PEQScaleText.h"
 #include "OrvelGUI/QtGUIComponents/QPainterPathWrapper.h"
 
@@ -28,6 +29,12 @@ class cPEQQmlBackEnd2 : public QObject {
   Q_PROPERTY(cPEQDriverInterface* driver READ driver WRITE setDriver NOTIFY driverChanged)
   Q_PROPERTY(QPainterPathWrapper* svgPathDataScaleMinor READ svgPathDataScaleMinor CONSTANT)
   Q_PROPERTY(QPainterPathWrapper* svgPathDataScaleMajor READ svgPathDataScaleMajor CONSTANT)
+  // Level lines every kGainGridStepDb across the plot (0 dB drawn apart).
+  Q_PROPERTY(QPainterPathWrapper* gainGridPath READ gainGridPath CONSTANT)
+  // How far apart handles must stand to be told apart (pixels): handles of
+  // bands nearer than that to each other are drawn side by side, each
+  // band's handleOffset away from its point.
+  Q_PROPERTY(double handleSpacing READ handleSpacing WRITE setHandleSpacing NOTIFY handleSpacingChanged)
   Q_PROPERTY(QQmlListProperty<cPEQScaleText> scaleTextList READ scaleTextList NOTIFY scaleTextListChanged)
   Q_PROPERTY(QQmlListProperty<cPEQQmlBandBase2> bandList READ bandList NOTIFY bandListChanged)
   Q_PROPERTY(bool calculateCombinedCurve READ calculateCombinedCurve WRITE setCalculateCombinedCurve NOTIFY
@@ -51,8 +58,26 @@ class cPEQQmlBackEnd2 : public QObject {
   Q_PROPERTY(QPainterPathWrapper* quantisedCombinedPathLine READ quantisedCombinedPathLine CONSTANT)
   Q_PROPERTY(QVariantList quantisedMismatchBands READ quantisedMismatchBands NOTIFY quantisedMismatchChanged)
   Q_PROPERTY(int quantisedMismatchCount READ quantisedMismatchCount NOTIFY quantisedMismatchChanged)
+  // The whole output's response, drawn while showOutput is on: the output's
+  // pass filters, this equaliser's bands and the strip's gain, from the
+  // integers the device gets (as the device curves are). QML gives the
+  // output's values; frequencies as codes, the gain as the strip's word.
+  Q_PROPERTY(bool showOutput READ showOutput WRITE setShowOutput NOTIFY showOutputChanged)
+  Q_PROPERTY(QPainterPathWrapper* outputPathLine READ outputPathLine CONSTANT)
+  Q_PROPERTY(int outputHighPassFrequency MEMBER mOutHighPassFrequency NOTIFY outputChainChanged)
+  Q_PROPERTY(int outputHighPassSlope MEMBER mOutHighPassSlope NOTIFY outputChainChanged)
+  Q_PROPERTY(bool outputHighPassOn MEMBER mOutHighPassOn NOTIFY outputChainChanged)
+  Q_PROPERTY(int outputHighPassSections MEMBER mOutHighPassSections NOTIFY outputChainChanged)
+  Q_PROPERTY(int outputLowPassFrequency MEMBER mOutLowPassFrequency NOTIFY outputChainChanged)
+  Q_PROPERTY(int outputLowPassSlope MEMBER mOutLowPassSlope NOTIFY outputChainChanged)
+  Q_PROPERTY(bool outputLowPassOn MEMBER mOutLowPassOn NOTIFY outputChainChanged)
+  Q_PROPERTY(int outputLowPassSections MEMBER mOutLowPassSections NOTIFY outputChainChanged)
+  Q_PROPERTY(int outputGain MEMBER mOutGain NOTIFY outputChainChanged)
+  Q_PROPERTY(bool outputMuted MEMBER mOutMuted NOTIFY outputChainChanged)
 
  public:
+  static constexpr int kGainGridStepDb = 5;
+
   explicit cPEQQmlBackEnd2(QObject* parent = nullptr);
   ~cPEQQmlBackEnd2() override;
 
@@ -61,6 +86,9 @@ class cPEQQmlBackEnd2 : public QObject {
   void setDriver(cPEQDriverInterface* driver);
   QPainterPathWrapper* svgPathDataScaleMinor() const { return mScaleMinor; }
   QPainterPathWrapper* svgPathDataScaleMajor() const { return mScaleMajor; }
+  QPainterPathWrapper* gainGridPath() const { return mGainGrid; }
+  double handleSpacing() const { return mHandleSpacing; }
+  void setHandleSpacing(double spacing);
   QQmlListProperty<cPEQScaleText> scaleTextList();
   QQmlListProperty<cPEQQmlBandBase2> bandList();
   bool calculateCombinedCurve() const { return mCalculateCombinedCurve; }
@@ -91,6 +119,13 @@ class cPEQQmlBackEnd2 : public QObject {
   void setShowQuantised(bool show);
   QPainterPathWrapper* quantisedCombinedPathLine() const { return mQuantisedCombinedPathLine; }
   QVariantList quantisedMismatchBands() const;
+  bool showOutput() const { return mShowOutput; }
+  void setShowOutput(bool show);
+  QPainterPathWrapper* outputPathLine() const { return mOutputPathLine; }
+  // The output's values as QML gave them, with codes limited to 16 bits.
+  peqgraph::sOutputChain OutputChain() const;
+  // The bands compute their device curves: for those or for the output's.
+  bool QuantisedWanted() const { return mShowQuantised || mShowOutput; }
   int quantisedMismatchCount() const { return mQuantisedMismatch.size(); }
 
   // The plot the bands draw on.
@@ -153,6 +188,9 @@ class cPEQQmlBackEnd2 : public QObject {
   void allBandsBypassedChanged();
   void showQuantisedChanged();
   void quantisedMismatchChanged();
+  void handleSpacingChanged();
+  void showOutputChanged();
+  void outputChainChanged();
 
  protected:
   void timerEvent(QTimerEvent* event) override;
@@ -167,6 +205,9 @@ class cPEQQmlBackEnd2 : public QObject {
   void UpdateMismatchList();
   void UpdateAllBandsBypassed();
   void ConnectBand(cPEQQmlBandBase2* band, int index);
+  // Spreads the handles of bands that would cover each other.
+  void UpdateHandleOffsets();
+  void ApplyOutputChain();
 
   static void AppendBandToList(QQmlListProperty<cPEQQmlBandBase2>* list, cPEQQmlBandBase2* band);
   static int CountBands(QQmlListProperty<cPEQQmlBandBase2>* list);
@@ -196,8 +237,24 @@ class cPEQQmlBackEnd2 : public QObject {
   QList<int> mQuantisedMismatch;
   QPainterPathWrapper* mScaleMinor;
   QPainterPathWrapper* mScaleMajor;
+  QPainterPathWrapper* mGainGrid;
+  double mHandleSpacing = 0.0;
   QPainterPathWrapper* mCombinedPath;
   QPainterPathWrapper* mCombinedPathLine;
   QPainterPathWrapper* mQuantisedCombinedPathLine;
+  QPainterPathWrapper* mOutputPathLine;
+  bool mShowOutput = false;
+  int mOutHighPassFrequency = 10699;
+  int mOutHighPassSlope = 0;
+  bool mOutHighPassOn = false;
+  int mOutHighPassSections = 0;
+  int mOutLowPassFrequency = 56622;
+  int mOutLowPassSlope = 0;
+  bool mOutLowPassOn = false;
+  int mOutLowPassSections = 0;
+  int mOutGain = 0;
+  bool mOutMuted = false;
+  peqgraph::sOutputChain mOutputChain;
+  peqgraph::cQuantisedOutputChain mQuantisedOutputChain;
   QList<cPEQScaleText*> mScaleTexts;
 };

@@ -28,14 +28,30 @@ QPointF cPEQQmlBandBase2::graphDragPoint() const {
   return Plot().Normalised(mFrequency, HasGain() ? mGain / 256.0 : 0.0);
 }
 
+void cPEQQmlBandBase2::SetHandleOffset(QPointF offset, bool crowded) {
+  if (offset == mHandleOffset && crowded == mHandleCrowded) return;
+  mHandleOffset = offset;
+  mHandleCrowded = crowded;
+  emit handleOffsetChanged();
+}
+
 double cPEQQmlBandBase2::frequencyRangeMin() const { return UWORDToFrequency(mFrequencyRangeMin); }
 double cPEQQmlBandBase2::frequencyRangeMax() const { return UWORDToFrequency(mFrequencyRangeMax); }
 
+bool cPEQQmlBandBase2::bandOut() const { return mBypassed || (mGraph != nullptr && mGraph->fullyBypassed()); }
+
 void cPEQQmlBandBase2::setBypassed(bool bypassed) {
   if (bypassed == mBypassed) return;
+  const bool wasOut = bandOut();
   mBypassed = bypassed;
   if (mAddToCombined && mGraph != nullptr) mGraph->SetCombinedPathDirty();
   emit bypassedChanged();
+  if (bandOut() != wasOut) emit bandOutChanged();
+}
+
+void cPEQQmlBandBase2::EqualiserOutChanged() {
+  // A bypassed band stays out either way.
+  if (!mBypassed) emit bandOutChanged();
 }
 
 void cPEQQmlBandBase2::setFrequencyRangeMin(double hz) {
@@ -136,8 +152,8 @@ void cPEQQmlBandBase2::Calculate(bool full) {
   }
   mCoarsePending = false;
   if (mGraph == nullptr) return;
-  if (mGraph->showQuantised()) CalculateQuantised();
-  if (!mBypassed && mAddToCombined) mGraph->SetCombinedPathDirty();
+  if (mGraph->QuantisedWanted()) CalculateQuantised();
+  if (!bandOut() && mAddToCombined) mGraph->SetCombinedPathDirty();
 }
 
 void cPEQQmlBandBase2::CalculateQuantised() {
@@ -166,9 +182,16 @@ void cPEQQmlBandBase2::CalculateQuantised() {
   emit quantisedChanged();
 }
 
+void cPEQQmlBandBase2::beginDrag(int XPos) {
+  mDragAnchored = true;
+  mDragX = XPos;
+  mDragFrequency = mFrequency;
+}
+
 bool cPEQQmlBandBase2::DragFrequencyTo(int x) {
-  const int code =
-      std::clamp(Plot().CodeOfX(x), int(mFrequencyRangeMin), int(std::max(mFrequencyRangeMin, mFrequencyRangeMax)));
+  const int code = mDragAnchored && x == mDragX ? int(mDragFrequency)
+                                                : std::clamp(Plot().CodeOfX(x), int(mFrequencyRangeMin),
+                                                             int(std::max(mFrequencyRangeMin, mFrequencyRangeMax)));
   if (code == mFrequency) return false;
   mFrequency = UWORD(code);
   emit FreqChanged();
@@ -203,6 +226,8 @@ void cPEQQmlBandBase2::setPinchDelta(double PinchDelta) {
 void cPEQQmlBandBase2::SetFrequency(UWORD frequency) {
   if (frequency == mFrequency) return;
   mFrequency = frequency;
+  // Moved from elsewhere: a drag's starting frequency is history.
+  mDragAnchored = false;
   Calculate(true);
   emit graphDragPointChanged();
 }

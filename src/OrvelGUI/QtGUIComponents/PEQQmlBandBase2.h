@@ -19,7 +19,16 @@ class cPEQQmlBackEnd2;
 class cPEQQmlBandBase2 : public QObject {
   Q_OBJECT
   Q_PROPERTY(QPointF graphDragPoint READ graphDragPoint NOTIFY graphDragPointChanged)
+  // Where the handle is drawn from its point, in pixels: 0 unless another
+  // band's handle would cover it (the graph spreads them).
+  Q_PROPERTY(QPointF handleOffset READ handleOffset NOTIFY handleOffsetChanged)
+  // Its handle stands in a row of others (nearer than the spacing).
+  Q_PROPERTY(bool handleCrowded READ handleCrowded NOTIFY handleOffsetChanged)
   Q_PROPERTY(bool bypassed READ bypassed WRITE setBypassed NOTIFY bypassedChanged)
+  // The band plays no part in what the device does: it is bypassed, or its
+  // whole equaliser is out (the device then gets every band flat). Drawn
+  // grey and left out of the combined curve.
+  Q_PROPERTY(bool bandOut READ bandOut NOTIFY bandOutChanged)
   Q_PROPERTY(double frequencyRangeMin READ frequencyRangeMin WRITE setFrequencyRangeMin NOTIFY frequencyRangeMinChanged)
   Q_PROPERTY(double frequencyRangeMax READ frequencyRangeMax WRITE setFrequencyRangeMax NOTIFY frequencyRangeMaxChanged)
   Q_PROPERTY(double gainRangeMin READ gainRangeMin WRITE setGainRangeMin NOTIFY gainRangeMinChanged)
@@ -43,7 +52,12 @@ class cPEQQmlBandBase2 : public QObject {
   ~cPEQQmlBandBase2() override;
 
   QPointF graphDragPoint() const;
+  QPointF handleOffset() const { return mHandleOffset; }
+  bool handleCrowded() const { return mHandleCrowded; }
+  // The graph's.
+  void SetHandleOffset(QPointF offset, bool crowded);
   bool bypassed() const { return mBypassed; }
+  bool bandOut() const;
   double frequencyRangeMin() const;
   double frequencyRangeMax() const;
   double gainRangeMin() const { return mGainRangeMin / 256.0; }
@@ -77,6 +91,8 @@ class cPEQQmlBandBase2 : public QObject {
 
   // The graph's side. Attach: the band belongs to the graph from now on.
   void AttachToGraph(cPEQQmlBackEnd2* graph);
+  // The graph's equaliser went out or came back in.
+  void EqualiserOutChanged();
   void RebuildPointGrid();
   // Computes the curve (every pixel, or every tenth) and its paths; a coarse
   // result stays pending until a full one replaces it.
@@ -93,6 +109,10 @@ class cPEQQmlBandBase2 : public QObject {
   // A band type from the driver (its meaning depends on the band's kind).
   virtual void SetTypeFromDriver(UBYTE type) = 0;
 
+  // A drag starts with the handle at pixel x: while the pointer keeps to
+  // that x (a purely vertical drag), the band keeps the frequency it had,
+  // which pixel x would only approximate.
+  Q_INVOKABLE void beginDrag(int XPos);
   Q_INVOKABLE virtual void setDragPos(int XPos, int YPos);
   Q_INVOKABLE void setPinchDelta(double PinchDelta);
 
@@ -107,7 +127,9 @@ class cPEQQmlBandBase2 : public QObject {
 
  signals:
   void graphDragPointChanged();
+  void handleOffsetChanged();
   void bypassedChanged();
+  void bandOutChanged();
   void addToCombinedChanged(bool addToCombined);
   void frequencyRangeMinChanged();
   void frequencyRangeMaxChanged();
@@ -152,6 +174,8 @@ class cPEQQmlBandBase2 : public QObject {
   bool mBypassed = false;
   bool mAddToCombined = true;
   QColor mBandColour;
+  QPointF mHandleOffset;
+  bool mHandleCrowded = false;
   std::vector<double> mOmega;
   std::vector<double> mOmegaSquared;
   std::vector<double> mDb;
@@ -161,6 +185,10 @@ class cPEQQmlBandBase2 : public QObject {
   std::vector<biquad::tQuantised> mQuantisedSections;
   double mQuantisedDeviation = 0.0;
   bool mQuantisedSaturated = false;
+  // The drag under way: its starting pixel and frequency.
+  bool mDragAnchored = false;
+  int mDragX = 0;
+  UWORD mDragFrequency = 0;
   bool mCoarsePending = false;
   bool mRecalculationWanted = false;
   QPainterPathWrapper* mPath;

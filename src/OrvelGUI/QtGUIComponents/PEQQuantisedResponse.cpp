@@ -1,8 +1,11 @@
 #include "OrvelGUI/QtGUIComponents/PEQQuantisedResponse.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "AES-Standards/Convert.h"
+#include "OrvelGUI/Core/ControlStripDriver.h"
+#include "OrvelGUI/QtGUIComponents/PEQGraphMaths.h"
 
 namespace peqgraph {
 
@@ -49,6 +52,40 @@ sQuantisedBand QuantisedHighPassBand(ULONG slope, UWORD frequency) {
     if (biquad::DesignPassSection(true, slope, index, hz, biquad::kPassSampling, section)) Add(band, section);
   }
   return band;
+}
+
+bool sOutputChain::operator==(const sOutputChain& o) const {
+  return mHighPassFrequency == o.mHighPassFrequency && mHighPassSlope == o.mHighPassSlope &&
+         mHighPassOn == o.mHighPassOn && mHighPassSections == o.mHighPassSections &&
+         mLowPassFrequency == o.mLowPassFrequency && mLowPassSlope == o.mLowPassSlope && mLowPassOn == o.mLowPassOn &&
+         mLowPassSections == o.mLowPassSections && mGain == o.mGain && mMuted == o.mMuted;
+}
+
+sQuantisedBand QuantisedPassFilter(bool highPass, ULONG slope, UWORD frequency, int sections, bool on) {
+  sQuantisedBand band;
+  band.mScale = biquad::kPassScale;
+  if (!on) return band;
+  const double hz = UWORDToFrequency(frequency);
+  for (int index = 0; index < std::min(sections, 2); ++index) {
+    biquad::tSection section{};
+    if (biquad::DesignPassSection(highPass, slope, unsigned(index), hz, biquad::kPassSampling, section)) {
+      Add(band, section);
+    }
+  }
+  return band;
+}
+
+cQuantisedOutputChain::cQuantisedOutputChain(const sOutputChain& chain)
+    : mHighPass(QuantisedPassFilter(true, chain.mHighPassSlope, chain.mHighPassFrequency, chain.mHighPassSections,
+                                    chain.mHighPassOn)),
+      mLowPass(QuantisedPassFilter(false, chain.mLowPassSlope, chain.mLowPassFrequency, chain.mLowPassSections,
+                                   chain.mLowPassOn)),
+      mGainDb(cControlStripDriver::RealisedGainDb(chain.mGain)),
+      mSilent(chain.mMuted || !std::isfinite(mGainDb)) {}
+
+double cQuantisedOutputChain::LevelDb(double frequency) const {
+  if (mSilent) return kSilenceDb;
+  return QuantisedBandDb(mHighPass, frequency) + QuantisedBandDb(mLowPass, frequency) + mGainDb;
 }
 
 double QuantisedBandDb(const sQuantisedBand& band, double frequency) {

@@ -25,4 +25,40 @@ sQuantisedBand QuantisedHighPassBand(ULONG slope, UWORD frequency);
 // Level in dB at `frequency` Hz of all sections together.
 double QuantisedBandDb(const sQuantisedBand& band, double frequency);
 
+// What an output plays around one of its equalisers: the panel's pass
+// filters and the output strip's gain.
+struct sOutputChain {
+  UWORD mHighPassFrequency = 10699;
+  ULONG mHighPassSlope = 0;
+  bool mHighPassOn = false;
+  int mHighPassSections = 0;  // the biquads the panel's unit has
+  UWORD mLowPassFrequency = 56622;
+  ULONG mLowPassSlope = 0;
+  bool mLowPassOn = false;
+  int mLowPassSections = 0;  // none on the High panel
+  GAIN mGain = 0;            // the strip's gain word
+  bool mMuted = false;
+
+  bool operator==(const sOutputChain& other) const;
+  bool operator!=(const sOutputChain& other) const { return !(*this == other); }
+};
+
+// A pass filter as its unit quantises its first `sections` biquads; none
+// while it is out (the device then gets identity sections).
+sQuantisedBand QuantisedPassFilter(bool highPass, ULONG slope, UWORD frequency, int sections, bool on);
+
+// The chain's pass filters and gain, quantised once, and their level in dB
+// at a frequency; silent (kSilenceDb and below) when muted or off.
+class cQuantisedOutputChain {
+ public:
+  explicit cQuantisedOutputChain(const sOutputChain& chain = {});
+  double LevelDb(double frequency) const;
+
+ private:
+  sQuantisedBand mHighPass;
+  sQuantisedBand mLowPass;
+  double mGainDb;
+  bool mSilent;
+};
+
 }  // namespace peqgraph

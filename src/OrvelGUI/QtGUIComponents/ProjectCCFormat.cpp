@@ -1,10 +1,12 @@
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/Core/BiquadDesign.h"
 
 namespace {
 
@@ -27,6 +29,21 @@ const cProjectCCFormat::sWidth cProjectCCFormat::kWidths[NUMBER_OF_WIDTH_VALUES]
 };
 
 cProjectCCFormat::cProjectCCFormat(QObject* parent) : cEWCCFormat(parent) {}
+
+double cProjectCCFormat::BellExponent(GAIN gain, UWORD frequency) {
+  return double(frequency) * 65536.0 + (double(gain) + 32768.0);
+}
+
+void cProjectCCFormat::BellOfExponent(double exponent, GAIN& gain, UWORD& frequency) {
+  gain = 0;
+  frequency = 0;
+  if (!std::isfinite(exponent)) return;
+  const double clamped = std::clamp(std::round(exponent), 0.0, 65535.0 * 65536.0 + 65535.0);
+  const double high = std::floor(clamped / 65536.0);
+  frequency = UWORD(high);
+  // The gain field's 0 is -128 dB, which no band takes: the band's floor.
+  gain = GAIN(std::max(clamped - high * 65536.0 - 32768.0, -32767.0));
+}
 
 cValueUnitStrings cProjectCCFormat::InterpretValue(UWORD Value, double Exponent, eProjectCCType Type,
                                                    cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces,
@@ -70,6 +87,16 @@ cValueUnitStrings cProjectCCFormat::InterpretValue(UWORD Value, double Exponent,
     }
     case SUPPRESS_VALUE_OUPUT:
       return {QString(), QString()};
+    case BELL_Q: {
+      GAIN gain = 0;
+      UWORD frequency = 0;
+      BellOfExponent(Exponent, gain, frequency);
+      // The screen knows no bell variant: the equaliser's own, 0.
+      const double q = biquad::RealisedBellQOfWidth(u, gain, 0, frequency);
+      // Three figures tell every width of the table apart.
+      const int places = q < 1.0 ? 3 : q < 10.0 ? 2 : 1;
+      return {QStringLiteral("Q ") + Fixed(q, places), QString()};
+    }
     default:
       EW_REPORT_ERROR("Unhandled type: %d", int(Type));
       return {QString::number(u), QString()};

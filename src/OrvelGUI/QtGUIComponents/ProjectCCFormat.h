@@ -18,6 +18,10 @@ class cProjectCCFormat : public cEWCCFormat {
     PAN = 32,
     GEQ_BAND_GAIN = 33,
     SUPPRESS_VALUE_OUPUT = 34,
+    // A width as the Q a bell of it realises ("Q 0.257") at the band's gain
+    // and frequency, which the exponent carries (see BellExponent); see
+    // biquad::RealisedBellQ.
+    BELL_Q = 35,
   };
   Q_ENUM(eProjectCCType)
 
@@ -31,7 +35,14 @@ class cProjectCCFormat : public cEWCCFormat {
 
   explicit cProjectCCFormat(QObject* parent = nullptr);
 
-  // Types 27-34; callers send lower types to the base.
+  // The exponent of a BELL_Q value: the band's frequency code x 65536 plus
+  // its gain as the gain field's value (0x8000 = 0 dB), both exact in a
+  // double; a screen builds it from the two fields' values. NaN reads as
+  // 0 dB at the lowest frequency code.
+  static double BellExponent(GAIN gain, UWORD frequency);
+  static void BellOfExponent(double exponent, GAIN& gain, UWORD& frequency);
+
+  // Types 27-35; callers send lower types to the base.
   static cValueUnitStrings InterpretValue(UWORD Value, double Exponent, eProjectCCType Type,
                                           cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces, bool CompressUnits);
 };

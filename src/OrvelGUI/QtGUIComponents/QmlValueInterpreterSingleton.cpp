@@ -72,8 +72,18 @@ QString cQmlValueInterpreterSingleton::interpretValueAndUnitsWithExponent(
   return interpretValueAndUnitsWithExponent(Value, Exponent, Type, DecimalPlaces, kThinSpace);
 }
 
+QString cQmlValueInterpreterSingleton::interpretValueWithExponent(
+    int Value, double Exponent, QVariant Type, cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const {
+  return Interpret(UWORD(std::clamp(Value, 0, 65535)), Exponent, TypeOf(Type), DecimalPlaces).value();
+}
+
 int cQmlValueInterpreterSingleton::valueFromString(const QString& Text, QVariant Type, int Minimum, int Maximum) const {
+  return valueFromStringWithExponent(Text, 0.0, Type, Minimum, Maximum);
+}
+
+int cQmlValueInterpreterSingleton::valueFromStringWithExponent(const QString& Text, double Exponent, QVariant Type,
+                                                               int Minimum, int Maximum) const {
   const std::optional<UWORD> value = cValueTextParser::Parse(Text, TypeOf(Type), UWORD(std::clamp(Minimum, 0, 65535)),
-                                                             UWORD(std::clamp(Maximum, 0, 65535)));
+                                                             UWORD(std::clamp(Maximum, 0, 65535)), Exponent);
   return value ? int(*value) : -1;
 }

@@ -39,10 +39,17 @@ class cQmlValueInterpreterSingleton : public QObject {
                                                          QString Separator) const;
   Q_INVOKABLE QString interpretValueAndUnitsWithExponent(int Value, double Exponent, QVariant Type,
                                                          cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const;
+  // The value string alone, with the caller's exponent (a bell's Q takes
+  // its band's gain and frequency, cProjectCCFormat::BellExponent).
+  Q_INVOKABLE QString interpretValueWithExponent(int Value, double Exponent, QVariant Type,
+                                                 cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces) const;
 
   // The controller value a text entry asks for, or -1 when the text is
   // refused (see cValueTextParser).
   Q_INVOKABLE int valueFromString(const QString& Text, QVariant Type, int Minimum, int Maximum) const;
+  // The same with the formatting's exponent (as above for a bell's Q).
+  Q_INVOKABLE int valueFromStringWithExponent(const QString& Text, double Exponent, QVariant Type, int Minimum,
+                                              int Maximum) const;
 
   // Types below 27 go to the generic formatter, the rest to the product's.
   static cValueUnitStrings Interpret(UWORD Value, double Exponent, int Type,

@@ -1,5 +1,8 @@
 #include "OrvelGUI/QtGUIComponents/SavesDialogBackend.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 #include <QTextCodec>
 #include <QThread>
 #include <cstring>
@@ -10,7 +13,9 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/SysBuild.h"
 #include "EWNet/Core/Syscall.h"
+#include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/DeliveryWatch.h"
+#include "OrvelGUI/Core/FileProblem.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/Core/SerialConnectDriver.h"
 #include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
@@ -29,7 +34,10 @@ constexpr EW_NET_DATA_SCALE kDeliveryAnswer = cSerialConnectDriver::kMethodDeliv
 }  // namespace
 
 cSavesDialogBackend::cSavesDialogBackend(QObject* parent, const char* managerName, const char* linkDriverName)
-    : QObject(parent), cNetObject(kObjectName, kParameterCount, false, false), mToGui(new cGuiThreadHandoff(this)) {
+    : QObject(parent),
+      cNetObject(kObjectName, kParameterCount, false, false),
+      mToGui(new cGuiThreadHandoff(this)),
+      mFolder(QSettings().value(QLatin1String(kFolderSetting)).toString()) {
   const char* manager = managerName != nullptr ? managerName : cSavesManager::kName;
   const char* driver = linkDriverName != nullptr ? linkDriverName : cSerialConnectDriver::kObjectName;
   cSystemBuilder* builder = GetSystemBuilder();
@@ -80,22 +88,38 @@ bool cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
   return true;
 }
 
-void cSavesDialogBackend::Begin(eOperation kind, const QString& fileName) {
+QUrl cSavesDialogBackend::dialogFolder() const {
+  for (const QString& folder : {mFolder, orvelpaths::SaveFolder()}) {
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return QUrl::fromLocalFile(folder);
+  }
+  return QUrl::fromLocalFile(QDir::homePath());
+}
+
+void cSavesDialogBackend::RememberFolder(const QString& path) {
+  if (path.isEmpty()) return;
+  const QString folder = QFileInfo(path).absolutePath();
+  if (folder == mFolder) return;
+  mFolder = folder;
+  QSettings().setValue(QLatin1String(kFolderSetting), folder);
+  emit dialogFolderChanged();
+}
+
+void cSavesDialogBackend::Begin(eOperation kind, const QString& fileName, const QString& path) {
   if (mPending.size() == kMaxPending) {
     EW_REPORT_ERROR("%d requests to the saves manager unanswered; the oldest is given up", int(kMaxPending));
     mPending.pop_front();
   }
-  mPending.push_back({kind, fileName});
+  mPending.push_back({kind, fileName, path});
 }
 
 void cSavesDialogBackend::saveConfig(const QUrl& url) {
   AssertGuiThread();
   const QString name = url.fileName(QUrl::FullyDecoded);
   if (!SendPath(kSave, url)) {
-    Finish({SAVE, name}, FAILED);
+    Finish({SAVE, name, url.toLocalFile()}, FAILED, UnsendableReason(url));
     return;
   }
-  Begin(SAVE, name);
+  Begin(SAVE, name, url.toLocalFile());
 }
 
 void cSavesDialogBackend::recallConfig(const QUrl& url) {
@@ -106,16 +130,16 @@ void cSavesDialogBackend::recallConfig(const QUrl& url) {
     emit recallFileNameChanged();
   }
   // Asked for before it is sent: the answer cannot come first.
-  Begin(RECALL, name);
+  Begin(RECALL, name, url.toLocalFile());
   if (!SendPath(kRecall, url)) {
     mPending.pop_back();
-    Finish({RECALL, name}, FAILED);
+    Finish({RECALL, name, url.toLocalFile()}, FAILED, UnsendableReason(url));
   }
 }
 
 void cSavesDialogBackend::syncDevice() {
   AssertGuiThread();
-  Begin(SYNC, QString());
+  Begin(SYNC, QString(), QString());
   Send(kSync, QByteArray());
 }
 
@@ -133,10 +157,19 @@ void cSavesDialogBackend::setButtonRecall(bool State) {
   emit buttonRecallChanged();
 }
 
-void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome) {
+QString cSavesDialogBackend::UnsendableReason(const QUrl& url) {
+  if (!url.isLocalFile()) return tr("it is not a file on this computer");
+  if (url.toLocalFile().isEmpty()) return tr("no file name was given");
+  return tr("its path is too long or has characters this system cannot pass on");
+}
+
+void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome, const QString& reason) {
   AssertGuiThread();
   mOperation = operation.mKind;
   mOutcome = outcome;
+  mFailureReason = outcome == FAILED ? reason : QString();
+  // A file read or written: its folder is where the dialogs open next.
+  if (operation.mKind != SYNC && outcome != FAILED) RememberFolder(operation.mPath);
   const QString verb = operation.mKind == SAVE ? tr("Save ") : operation.mKind == RECALL ? tr("Recall ") : tr("Sync");
   const QString name = operation.mKind == SYNC ? QString() : operation.mFileName;
   switch (outcome) {
@@ -148,6 +181,7 @@ void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome) 
       break;
     case FAILED:
       mResultText = verb + name + tr(" Failed");
+      if (!mFailureReason.isEmpty()) mResultText += tr(": ") + mFailureReason;
       break;
   }
   emit operationSuccessChanged();
@@ -176,7 +210,13 @@ void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success) {
   }
   const sOperation done = *it;
   mPending.erase(it);
-  Finish(done, success ? SUCCESSFUL : FAILED);
+  // The manager could not write or read the file: why, as the file system
+  // tells. (A recall it applied that the processor then did not take is the
+  // link's failure, told apart by the delivery.)
+  QString reason;
+  if (!success && kind == SAVE) reason = fileproblem::ForSaving(done.mPath);
+  if (!success && kind == RECALL) reason = fileproblem::ForRecalling(done.mPath);
+  Finish(done, success ? SUCCESSFUL : FAILED, reason);
 }
 
 void cSavesDialogBackend::ApplyDelivery(UBYTE outcome) {

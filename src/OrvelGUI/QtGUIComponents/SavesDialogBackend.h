@@ -37,6 +37,14 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   Q_PROPERTY(bool operationSuccess READ operationSuccess NOTIFY operationSuccessChanged)
   // The file name of the last recall asked for, decoded for showing.
   Q_PROPERTY(QString recallFileName READ recallFileName NOTIFY recallFileNameChanged)
+  // Where the save and recall dialogs open: the folder of the last file
+  // saved or recalled successfully (kept for the next start), else the
+  // default save folder, else the home folder; one that exists when read.
+  Q_PROPERTY(QUrl dialogFolder READ dialogFolder NOTIFY dialogFolderChanged)
+  // Why the last save or recall failed, as far as the file system tells
+  // (also at the end of resultText); empty after a success or when it tells
+  // nothing. Set before operationSuccessChanged.
+  Q_PROPERTY(QString failureReason READ failureReason NOTIFY operationSuccessChanged)
   // Which operation the last result belongs to, how it ended, and the line
   // the screens show for it ("Recall NAME Successful").
   Q_PROPERTY(eOperation operation READ operation NOTIFY operationSuccessChanged)
@@ -48,6 +56,9 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   Q_ENUM(eOperation)
   enum eOutcome : int { SUCCESSFUL = 0, FAILED = 1, NOT_SENT = 2 };
   Q_ENUM(eOutcome)
+
+  // The QSettings key of the dialogs' folder.
+  static constexpr const char* kFolderSetting = "dialogs/folder";
 
   static constexpr const char* kObjectName = "Saves Dialog Backend NetObject";
   static constexpr EW_NET_DATA_SCALE kParameterCount = 4;
@@ -70,6 +81,8 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   eOperation operation() const { return mOperation; }
   eOutcome outcome() const { return mOutcome; }
   QString resultText() const { return mResultText; }
+  QUrl dialogFolder() const;
+  QString failureReason() const { return mFailureReason; }
 
   Q_INVOKABLE void saveConfig(const QUrl& url);
   Q_INVOKABLE void recallConfig(const QUrl& url);
@@ -87,18 +100,23 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   // Every result of a request of this backend, also one equal to the last.
   void operationSuccessChanged();
   void recallFileNameChanged();
+  void dialogFolderChanged();
 
  private:
   struct sOperation {
     eOperation mKind;
     QString mFileName;
+    QString mPath;          // local file
     bool mApplied = false;  // a recall the manager applied, waiting for the processor
   };
 
   bool SendPath(EW_NET_DATA_SCALE method, const QUrl& url);
   void Send(EW_NET_DATA_SCALE method, const QByteArray& payload);
-  void Begin(eOperation kind, const QString& fileName);
-  void Finish(const sOperation& operation, eOutcome outcome);
+  void RememberFolder(const QString& path);
+  void Begin(eOperation kind, const QString& fileName, const QString& path);
+  // `reason`: why a failure failed, shown after "Failed: ".
+  void Finish(const sOperation& operation, eOutcome outcome, const QString& reason = QString());
+  static QString UnsendableReason(const QUrl& url);
   void ApplyManagerAnswer(eOperation kind, bool success);
   void ApplyDelivery(UBYTE outcome);
   bool HasLink(EW_NET_DATA_SCALE method) const;
@@ -114,6 +132,8 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   bool mButtonSave = false;
   bool mButtonRecall = false;
   QString mRecallFileName;
+  QString mFolder;
+  QString mFailureReason;
   // Dispatch thread: only the linked object may set what is shown.
   cLinkedSourceGuard mSources;
 };

@@ -109,8 +109,22 @@ void cSerialConnectionBackend::connectToNamedUnit(const QString& name) {
     return;
   }
   mConnect = true;
+  mLinkPort = port;
   RequestLink(true, port);
   emit connectChanged();
+}
+
+void cSerialConnectionBackend::reconnectToUnit() {
+  AssertGuiThread();
+  if (mState != NO_REPLY) return;
+  const QString port = mLinkPort.isEmpty() && !mPortNames.isEmpty() ? PortPathOf(mPortNames.first()) : mLinkPort;
+  if (port.isEmpty()) return;
+  // The link opens a requested port afresh, closing the silent one first.
+  RequestLink(true, port);
+  if (!mConnect) {
+    mConnect = true;
+    emit connectChanged();
+  }
 }
 
 void cSerialConnectionBackend::connectToUnit() {

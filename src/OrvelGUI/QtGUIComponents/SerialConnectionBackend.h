@@ -72,6 +72,10 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   void connectToUnit();
   void connectToNamedUnit(const QString& name);
   void disconnectFromUnit();
+  // Once the device has stopped answering (NO_REPLY): opens the port of the
+  // last connect again at once, as a disconnect and a connect would.
+  // Nothing in any other state.
+  void reconnectToUnit();
   void updatePortNames(const QStringList& names);
 
  signals:
@@ -103,6 +107,8 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   QStringList mPortNames;
   QStringList mPortPaths;
   QString mVersion;
+  // The port of the last connect request, by its path where it has one.
+  QString mLinkPort;
   // Registry lock.
   UBYTE mTickCounter = 0;
   // Dispatch thread: only the linked object may set what is shown.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/Core/BiquadDesign.h"
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
 
 namespace {
@@ -85,9 +86,21 @@ std::optional<double> GainCode(const QString& lower, double minimum, double maxi
   return std::round(dB * 256.0) + kZeroCode + (dB > 0.0 ? 8.0 : -8.0);
 }
 
+// "0.5", "q 0.5", "Q=0.5" or "0.5q" as a Q.
+std::optional<double> QNumber(QString text) {
+  if (text.startsWith(QLatin1Char('q'))) {
+    text = text.mid(1).trimmed();
+    if (text.startsWith(QLatin1Char('=')) || text.startsWith(QLatin1Char(':'))) text = text.mid(1).trimmed();
+  }
+  const std::optional<sNumber> number = LeadingNumber(text);
+  if (!number || !(number->mUnit.isEmpty() || number->mUnit == QLatin1String("q"))) return std::nullopt;
+  return number->mValue;
+}
+
 }  // namespace
 
-std::optional<UWORD> cValueTextParser::Parse(const QString& text, int type, UWORD minimum, UWORD maximum) {
+std::optional<UWORD> cValueTextParser::Parse(const QString& text, int type, UWORD minimum, UWORD maximum,
+                                             double exponent) {
   if (minimum > maximum) std::swap(minimum, maximum);
   const QString lower = text.trimmed().toLower();
   std::optional<double> code;
@@ -138,6 +151,16 @@ std::optional<UWORD> cValueTextParser::Parse(const QString& text, int type, UWOR
       }
     }
     code = index * 256.0;
+  } else if (type == cProjectCCFormat::BELL_Q) {
+    const std::optional<double> q = QNumber(lower);
+    if (!q) return Refuse(text, "not a Q");
+    if (*q <= 0.0) return Refuse(text, "a Q must be positive");
+    GAIN gain = 0;
+    UWORD frequency = 0;
+    cProjectCCFormat::BellOfExponent(exponent, gain, frequency);
+    UWORD width = 0;
+    if (!biquad::WidthOfRealisedBellQ(*q, gain, 0, frequency, width)) return Refuse(text, "not a Q");
+    code = width;
   } else {
     EW_REPORT_ERROR("Unhandled EWCCFormat type. Check and/or add type");
     return std::nullopt;

@@ -112,6 +112,8 @@ Item {
         title: panel.ganged ? qsTr("EQ LEFT + RIGHT") : qsTr("EQ LEFT")
         backend: panel.backend ? panel.backend.peqBlockL : null
         gangDriver: panel.backend ? panel.backend.ganged : null
+        outputPanel: panel.backend
+        outputStrip: panel.backend ? panel.backend.outFadersL : null
     }
 
     PEQBlock {
@@ -125,6 +127,8 @@ Item {
         visible: !panel.ganged
         title: qsTr("EQ RIGHT")
         backend: panel.backend ? panel.backend.peqBlockR : null
+        outputPanel: panel.backend
+        outputStrip: panel.backend ? panel.backend.outFadersR : null
     }
 
     FaderBlock {

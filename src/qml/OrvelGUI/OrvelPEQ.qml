@@ -11,14 +11,22 @@ import "private"
 // and labels, each band's fill and line, the combined fill and line, a handle
 // per band to drag, and a pinch (or the wheel) to widen or narrow the
 // selected band. With showQuantised on it also draws what the device gets
-// and rings the bands where that departs from the drawn curve.
+// and rings the bands where that departs from the drawn curve; with
+// showOutput, the whole output's response (pass filters, bands and gain).
 Item {
     id: peq
 
     property PEQDriver driver: null
     property int bandCount: 0
     property bool showQuantised: false
+    // The whole output's response, of the panel's output on the strip.
+    property bool showOutput: false
+    property LowMidHighBackend outputPanel: null
+    property FaderControlStripBackend outputStrip: null
     property int selectedBand: -1
+    // 2.5 mm: with 5 mm, the touch areas of bands an octave apart covered
+    // each other's handles on a graph of the editor's size.
+    property real handleRadius: Math.max(6, 2.5 * Screen.pixelDensity)
     readonly property PEQQmlBackEnd graph: graphInstance.object
     property alias handles: handles
 
@@ -46,6 +54,14 @@ Item {
     Binding { target: peq.graph; when: peq.graph !== null; property: "height"; value: peq.height }
     Binding { target: peq.graph; when: peq.graph !== null; property: "allowSizeChanges"; value: peq.width > 0 && peq.height > 0 }
     Binding { target: peq.graph; when: peq.graph !== null; property: "showQuantised"; value: peq.showQuantised }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "handleSpacing"; value: 2 * peq.handleRadius + 2 }
+    Binding { target: peq.graph; when: peq.graph !== null; property: "showOutput"; value: peq.showOutput }
+
+    PEQOutputChain {
+        graph: peq.graph
+        panel: peq.outputPanel
+        strip: peq.outputStrip
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -56,6 +72,7 @@ Item {
     PathPainterPath { id: combinedFill; path: peq.graph ? peq.graph.combinedPath : null }
     PathPainterPath { id: combinedLine; path: peq.graph ? peq.graph.combinedPathLine : null }
     PathPainterPath { id: deviceLine; path: peq.graph ? peq.graph.quantisedCombinedPathLine : null }
+    PathPainterPath { id: outputLine; path: peq.graph ? peq.graph.outputPathLine : null }
 
     PEQGraphScale {
         anchors.fill: parent
@@ -86,6 +103,27 @@ Item {
             fillColor: "transparent"
             PathSvg { path: peq.showQuantised ? deviceLine.svgPath : "" }
         }
+        ShapePath {
+            strokeColor: peq.showOutput ? "#66ff99" : "transparent"
+            strokeWidth: 2
+            fillColor: "transparent"
+            PathSvg { path: peq.showOutput ? outputLine.svgPath : "" }
+        }
+    }
+
+    // With the whole equaliser out the device gets every band flat, and the
+    // curves say so.
+    Text {
+        id: outLabel
+
+        objectName: "eqOutLabel"
+        anchors.centerIn: parent
+        visible: peq.graph !== null && peq.graph.fullyBypassed
+        text: qsTr("EQ OUT")
+        color: "#80ffffff"
+        font.family: Styles.fonts.family
+        font.bold: true
+        font.pixelSize: Math.max(12, peq.height / 8)
     }
 
     MouseArea {
@@ -115,11 +153,16 @@ Item {
         PEQBandDragHandle {
             objectName: "bandHandle" + index
             centre: Qt.point(peq.width * modelData.graphDragPoint.x, peq.height * modelData.graphDragPoint.y)
+            displayOffset: modelData.handleOffset
+            crowdedWidth: modelData.handleCrowded && peq.graph ? peq.graph.handleSpacing : 0
+            dragRadius: peq.handleRadius
             colour: modelData.bandColour
+            opacity: modelData.bandOut ? 0.55 : 1.0
             label: String(index + 1)
             selected: peq.selectedBand === index
             marked: peq.showQuantised && modelData.quantisedMismatch
             onSelectRequested: peq.selectedBand = select ? index : -1
+            onDragStarted: modelData.beginDrag(atX)
             onDragged: modelData.setDragPos(toX, toY)
         }
     }

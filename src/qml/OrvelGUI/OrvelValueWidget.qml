@@ -14,9 +14,16 @@ Item {
     property int ewCCType: 0
     property int decimalPlaces: 1
     property bool showUnits: true
+    // The formatting's exponent for the types that take one (a bell's Q
+    // takes its band's gain); NaN for the others.
+    property real exponent: NaN
     property color textColor: Styles.fonts.colorText
     property bool editing: false
     readonly property string valueText: driver === null ? ""
+        : !isNaN(exponent) ? (showUnits ? Interpreter.interpretValueAndUnitsWithExponent(driver.networkValue, exponent,
+                                                                                        ewCCType, decimalPlaces)
+                                        : Interpreter.interpretValueWithExponent(driver.networkValue, exponent, ewCCType,
+                                                                                 decimalPlaces))
         : showUnits ? Interpreter.interpretValueAndUnits(driver.networkValue, ewCCType, decimalPlaces)
                     : Interpreter.interpretValue(driver.networkValue, ewCCType, decimalPlaces)
     property alias entry: entry
@@ -24,7 +31,9 @@ Item {
     // What was typed, applied when the type reads it; refused text changes
     // nothing.
     function applyText(text) {
-        const value = Interpreter.valueFromString(text, ewCCType, driver.min, driver.max)
+        const value = isNaN(exponent) ? Interpreter.valueFromString(text, ewCCType, driver.min, driver.max)
+                                      : Interpreter.valueFromStringWithExponent(text, exponent, ewCCType, driver.min,
+                                                                                driver.max)
         if (value >= 0)
             driver.networkValue = value
         editing = false

@@ -3,13 +3,16 @@ import QtQuick.Window 2.15
 
 // The handle of one equaliser band, centred on its point of the graph. It
 // answers presses within 5 x its radius: a press selects the band, a press
-// and release without moving deselects a selected one; moves and the release
-// emit where the handle is dragged to (the offset of the press kept), in the
-// graph's pixels.
+// and release without moving deselects a selected one; the press emits where
+// the drag starts, moves and the release where the handle is dragged to (the
+// offset of the press kept), in the graph's pixels.
 Item {
     id: handle
 
     property point centre: Qt.point(0, 0)
+    // Drawn this far from the centre (another handle would cover it there);
+    // what it emits is still of the centre.
+    property point displayOffset: Qt.point(0, 0)
     property color colour: "white"
     property string label: ""
     property bool selected: false
@@ -19,11 +22,18 @@ Item {
     property real dragRadius: Math.max(6, 2.5 * Screen.pixelDensity)
 
     signal selectRequested(bool select)
+    // A press: the handle's centre, where the drag starts.
+    signal dragStarted(int atX, int atY)
     signal dragged(int toX, int toY)
 
-    x: centre.x - width / 2
-    y: centre.y - height / 2
-    width: 5 * dragRadius
+    // In a row of handles it answers only its share of the row, this wide,
+    // or the one above would take its presses.
+    property real crowdedWidth: 0
+    readonly property bool aside: displayOffset.x !== 0 || displayOffset.y !== 0
+
+    x: centre.x + displayOffset.x - width / 2
+    y: centre.y + displayOffset.y - height / 2
+    width: crowdedWidth > 0 ? Math.min(5 * dragRadius, crowdedWidth) : 5 * dragRadius
     height: 5 * dragRadius
     z: selected ? 2 : 1
 
@@ -47,6 +57,20 @@ Item {
         }
     }
 
+    // Where the band really is, while the handle stands aside.
+    Rectangle {
+        objectName: "truePoint"
+        visible: handle.aside
+        x: parent.width / 2 - handle.displayOffset.x - width / 2
+        y: parent.height / 2 - handle.displayOffset.y - height / 2
+        width: 5
+        height: 5
+        radius: 2.5
+        color: handle.colour
+        border.color: "white"
+        border.width: 1
+    }
+
     // The band's device curve departs from the drawn one.
     Rectangle {
         objectName: "mismatchMark"
@@ -63,6 +87,7 @@ Item {
     MouseArea {
         id: touchArea
 
+        // From the pointer to the band's point, kept for the whole drag.
         property point offset: Qt.point(0, 0)
         property bool moved: false
         property bool wasSelected: false
@@ -71,9 +96,12 @@ Item {
         preventStealing: true
 
         onPressed: {
-            offset = Qt.point(mouse.x - width / 2, mouse.y - height / 2)
+            offset = Qt.point(mouse.x - width / 2 + handle.displayOffset.x,
+                              mouse.y - height / 2 + handle.displayOffset.y)
             moved = false
             wasSelected = handle.selected
+            const at = mapToItem(handle.parent, mouse.x - offset.x, mouse.y - offset.y)
+            handle.dragStarted(Math.round(at.x), Math.round(at.y))
             if (!handle.selected)
                 handle.selectRequested(true)
         }

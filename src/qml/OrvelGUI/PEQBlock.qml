@@ -5,9 +5,10 @@ import "private"
 import "private/Bands.js" as Bands
 
 // One equaliser: its graph over the graph driver, the value widgets of each
-// band, the block's IN/OUT switch, and the "Device curve" switch that draws
+// band, the block's IN/OUT switch, the "Device curve" switch that draws
 // what the device really gets and names the bands where it departs from the
-// drawn curve.
+// drawn curve, and the "Output" switch that draws the whole output's
+// response (pass filters, bands and gain, as the device gets them).
 Rectangle {
     id: block
 
@@ -16,11 +17,17 @@ Rectangle {
     property QtBooleanSwitchDriver gangDriver: null
     property string title: ""
     property bool showQuantised: false
+    // The whole output's response: the panel's pass filters and the output
+    // strip around this equaliser.
+    property bool showOutput: false
+    property LowMidHighBackend outputPanel: null
+    property FaderControlStripBackend outputStrip: null
     // 2, 4 or 6, as the backend made its bands.
     readonly property int bandCount: backend ? backend.bands.count : 0
     readonly property string mismatchText: mismatchNames(graph.graph ? graph.graph.quantisedMismatchBands : [])
     property alias graph: graph
     property alias deviceCurveButton: deviceCurveButton
+    property alias outputCurveButton: outputCurveButton
     property alias gangButton: gangButton
 
     function mismatchNames(indexes) {
@@ -45,7 +52,7 @@ Rectangle {
         spacing: Styles.spacing
 
         Text {
-            width: header.width - inOut.width - deviceCurveButton.width - 2 * header.spacing
+            width: header.width - inOut.width - deviceCurveButton.width - outputCurveButton.width - 3 * header.spacing
                    - (gangButton.visible ? gangButton.width + header.spacing : 0)
             height: parent.height
             text: block.showQuantised && block.mismatchText !== ""
@@ -86,6 +93,23 @@ Rectangle {
             onToggled: block.showQuantised = checked
         }
 
+        OrvelButton {
+            id: outputCurveButton
+
+            objectName: "outputCurveButton"
+            visible: block.outputPanel !== null
+            width: visible ? 80 : 0
+            height: parent.height
+            text: qsTr("Output")
+            fontPixelSize: 10
+            checkable: true
+            checked: block.showOutput
+            backgroundColor: checked ? "#0d3d1f" : Styles.colorFG
+            borderColor: checked ? "#66ff99" : "#5a5a5a"
+            textColor: checked ? "#66ff99" : "#9a9a9a"
+            onToggled: block.showOutput = checked
+        }
+
         OrvelToggleButton {
             id: inOut
 
@@ -110,6 +134,9 @@ Rectangle {
         driver: block.backend ? block.backend.peqDriver : null
         bandCount: block.bandCount
         showQuantised: block.showQuantised
+        showOutput: block.showOutput
+        outputPanel: block.outputPanel
+        outputStrip: block.outputStrip
     }
 
     Row {

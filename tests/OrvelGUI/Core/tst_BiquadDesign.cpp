@@ -201,6 +201,83 @@ class tst_BiquadDesign : public QObject {
       }
     }
   }
+
+  // The realised Q is the designed curve's own: centre over the distance of
+  // the points at half its gain in dB (the standard peak's definition), for
+  // both variants; and a width found for a realised Q realises it.
+  void realisedBellQIsTheCurvesQ() {
+    // Low enough that the widest bell's upper half-gain point is barely warped.
+    const double f0 = 500.0;
+    const auto db = [](const tSection& s, double hz) { return SectionMagnitudeDb(s, kEQScale, hz); };
+    for (double gain : {-12.0, -3.0, 6.0, 15.0}) {
+      for (UBYTE variant : {UBYTE(0), UBYTE(1)}) {
+        for (UWORD width : {UWORD(0), UWORD(13 << 8), UWORD(30 << 8)}) {
+          tSection bell{};
+          QVERIFY(DesignEQSection(nPEQ::BELL, variant, gain, f0, QFromWidth(width), kEQSampling, bell));
+          // Bisection on the log of the frequency, each side of the centre.
+          const auto half = [&](double lo, double hi) {
+            for (int i = 0; i < 60; ++i) {
+              const double mid = std::sqrt(lo * hi);
+              const bool beyond = std::fabs(db(bell, mid)) < std::fabs(gain) / 2.0;
+              ((lo < f0) == beyond ? lo : hi) = mid;
+            }
+            return std::sqrt(lo * hi);
+          };
+          const double measured = f0 / (half(f0, 40000.0) - half(1.0, f0));
+          const UWORD code = FrequencyToUWORD(f0);
+          const double realised = RealisedBellQOfWidth(width, GAIN(gain * 256.0), variant, code);
+          QVERIFY2(std::fabs(measured / realised - 1.0) < 0.02,
+                   qPrintable(QString("%1 dB variant %2 width %3: %4 measured, %5")
+                                  .arg(gain)
+                                  .arg(variant)
+                                  .arg(width)
+                                  .arg(measured)
+                                  .arg(realised)));
+          UWORD found = 0;
+          QVERIFY(WidthOfRealisedBellQ(realised, GAIN(gain * 256.0), variant, code, found));
+          QCOMPARE(found, width);
+        }
+      }
+    }
+    // A "1.7" bell (table Q 0.801) at +6 dB, 1 kHz, is Q 0.257.
+    const UWORD kHz1 = FrequencyToUWORD(1000.0);
+    QVERIFY(std::fabs(RealisedBellQOfWidth(13 << 8, 6 * 256, 0, kHz1) - 0.2568) < 0.0005);
+    UWORD width = 1;
+    QVERIFY(!WidthOfRealisedBellQ(0.0, 0, 0, kHz1, width) && !WidthOfRealisedBellQ(std::nan(""), 0, 0, kHz1, width));
+    QCOMPARE(width, UWORD(1));
+  }
+
+  // High up, the realised Q is that of the standard 96 kHz peak (the
+  // cookbook's, prewarped at its frequency) whose curve is the band's:
+  // without the warping the two would part by over a dB at 16 kHz.
+  void realisedBellQIsTheStandardPeaksQ() {
+    for (const double hz : {4000.0, 12000.0, 16000.0}) {
+      for (const double gain : {-12.0, 9.0}) {
+        for (const UBYTE variant : {UBYTE(0), UBYTE(1)}) {
+          const UWORD code = FrequencyToUWORD(hz);
+          const double f0 = UWORDToFrequency(code);
+          tSection bell{};
+          QVERIFY(DesignEQSection(nPEQ::BELL, variant, gain, f0, QFromWidth(20 << 8), kEQSampling, bell));
+          const double q = RealisedBellQOfWidth(20 << 8, GAIN(gain * 256.0), variant, code);
+          const double w0 = 2.0 * M_PI * f0 / kSampleRate;
+          const double alpha = std::sin(w0) / (2.0 * q);
+          const double a = std::pow(10.0, gain / 40.0);
+          const double a0 = 1.0 + alpha / a;
+          const tSection peak{(1.0 + alpha * a) / a0, -2.0 * std::cos(w0) / a0, (1.0 - alpha * a) / a0,
+                              2.0 * std::cos(w0) / a0, -(1.0 - alpha / a) / a0};
+          for (double f = 0.25 * f0; f < std::min(4.0 * f0, 45000.0); f *= 1.1) {
+            const double apart = SectionMagnitudeDb(bell, kEQScale, f) - SectionMagnitudeDb(peak, 1.0, f);
+            QVERIFY2(std::fabs(apart) < 0.02, qPrintable(QString("%1 Hz %2 dB variant %3 at %4 Hz: %5 dB apart")
+                                                             .arg(hz)
+                                                             .arg(gain)
+                                                             .arg(variant)
+                                                             .arg(f)
+                                                             .arg(apart)));
+          }
+        }
+      }
+    }
+  }
 };
 
 QTEST_GUILESS_MAIN(tst_BiquadDesign)

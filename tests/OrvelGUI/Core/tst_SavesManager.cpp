@@ -19,6 +19,7 @@
 #include "NetTestObjects.h"
 #include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/Blowfish.h"
+#include "OrvelGUI/Core/FileProblem.h"
 #include "OrvelGUI/Core/SaveObject.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "TestSupport.h"
@@ -439,6 +440,21 @@ class tst_SavesManager : public QObject {
     QCOMPARE(SyncUp(cSavesManager::kMethodSave), 0);
     QCOMPARE(Request(cSavesManager::kMethodRecall, previous), 1);
     QVERIFY(mObjects[0]->mValues == kSaved[0]);
+  }
+
+  // What the screen says when a save or recall fails.
+  void fileProblemsInWords() {
+    const QString home = mHome->path();
+    QVERIFY(QDir(home).mkpath("a folder.cfg"));
+    QVERIFY(WriteAll(mHome->filePath("plain"), "x"));
+    QCOMPARE(fileproblem::ForSaving(home + "/missing/xo1.cfg"), "the folder " + home + "/missing does not exist");
+    QCOMPARE(fileproblem::ForSaving(home + "/plain/xo1.cfg"), home + "/plain is not a folder");
+    QCOMPARE(fileproblem::ForSaving(home + "/a folder.cfg"), home + "/a folder.cfg is a folder");
+    QCOMPARE(fileproblem::ForSaving(home + "/xo1.cfg"), QString());
+    QCOMPARE(fileproblem::ForSaving(QString()), QString("no file name was given"));
+    QCOMPARE(fileproblem::ForRecalling(home + "/xo1.cfg"), home + "/xo1.cfg does not exist");
+    QCOMPARE(fileproblem::ForRecalling(home + "/a folder.cfg"), home + "/a folder.cfg is a folder");
+    QCOMPARE(fileproblem::ForRecalling(home + "/plain"), QString());
   }
 
   void syncCallsEveryObjectInOrder_data() {

@@ -113,6 +113,8 @@ class cScreenTestScope {
   bool Valid() const { return mFolder.isValid(); }
   QString FilePath(const QString& name) const { return mFolder.filePath(name); }
   QStringList UnexpectedWarnings() { return mWarnings.Unexpected(); }
+  // A warning the test's screens may give.
+  void ExpectWarning(const QString& pattern) { mWarnings.Expect(pattern); }
 
   // A simulated processor whose port is this folder's `name`.
   std::unique_ptr<devsim::cDeviceSimulator> Simulator(const QString& name, devsim::sFaultModes faults = {}) const {

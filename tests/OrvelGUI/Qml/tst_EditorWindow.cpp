@@ -1,19 +1,25 @@
 // The editor as a user sees it: the program's own main.qml with every panel
 // backend on the real object network, talking to the device simulator on a
-// pseudo-terminal, driven by mouse presses, moves and releases.
+// pseudo-terminal, driven by mouse presses, moves and releases, wheel and
+// keys. Like the program, a QApplication: the file and message dialogs are
+// the desktop's (Qt's widget ones offscreen), with a box to type a name in.
 
-// The program runs a QGuiApplication without widgets; so does this test, or
-// the dialogs would be the widget ones instead of those the user gets.
-#undef QT_WIDGETS_LIB
-
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <memory>
 
 #include "AES-Standards/Convert.h"
 #include "DevSim/SimFixture.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Application/EditorProgram.h"
+#include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/ControlStripUnit.h"
 #include "OrvelGUI/Core/ParametricEQGangDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
@@ -46,6 +52,57 @@ QString DeviceState(const devsim::cDeviceModel& model) {
     lines << line;
   }
   return lines.join('\n');
+}
+
+// The dialog of that kind on screen, if one is.
+template <typename tDialog>
+tDialog* OpenDialog() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<tDialog*>(widget);
+    if (dialog != nullptr && dialog->isVisible()) return dialog;
+  }
+  return nullptr;
+}
+
+// Types a name (or a whole path) into the file dialog's name box, then Enter.
+bool TypeFileName(const QString& name) {
+  QFileDialog* dialog = nullptr;
+  if (!QTest::qWaitFor([&] { return (dialog = OpenDialog<QFileDialog>()) != nullptr; }, 5000)) return false;
+  auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (box == nullptr) return false;
+  box->selectAll();
+  QTest::keyClicks(box, name);
+  QTest::keyClick(box, Qt::Key_Return);
+  return QTest::qWaitFor([&] { return OpenDialog<QFileDialog>() == nullptr; }, 5000);
+}
+
+// Clicks a button of the message box that shows `text`.
+bool AnswerMessage(const QString& text, QMessageBox::StandardButton answer) {
+  QMessageBox* box = nullptr;
+  if (!QTest::qWaitFor([&] { return (box = OpenDialog<QMessageBox>()) != nullptr && box->text() == text; }, 5000)) {
+    return false;
+  }
+  QAbstractButton* button = box->button(answer);
+  if (button == nullptr) return false;
+  QTest::mouseClick(button, Qt::LeftButton);
+  return QTest::qWaitFor([&] { return OpenDialog<QMessageBox>() == nullptr; }, 5000);
+}
+
+// The coefficients of a device filter record, back in design order.
+biquad::tQuantised DesignOrder(const devsim::sSimFilter& record) {
+  const auto& c = record.mCoefficients;
+  return {c[0], c[2], c[4], c[1], c[3]};
+}
+
+// The y of a line path at x, between the points around it.
+double PathY(const QPainterPath& path, double x) {
+  for (int i = 1; i < path.elementCount(); ++i) {
+    const QPointF a = path.elementAt(i - 1);
+    const QPointF b = path.elementAt(i);
+    if (a.x() <= x && x <= b.x())
+      return b.x() == a.x() ? a.y() : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
+  }
+  return std::nan("");
 }
 
 }  // namespace
@@ -94,13 +151,24 @@ class tst_EditorWindow : public QObject {
       QObject* peq = Panel(panel)->property(block).value<QObject*>()->property("graph").value<QObject*>();
       return peq->property("graph").value<cPEQQmlBackEnd2*>();
     }
-    bool Choose(const char* dialogAlias, const QString& path) const {
-      QObject* dialog = mScreen->Object(dialogAlias);
-      bool added = false;
-      QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
-                                Q_ARG(QUrl, QUrl::fromLocalFile(path)));
-      return added && QMetaObject::invokeMethod(dialog, "accept");
+    // The window active, so that keys reach it and its shortcuts.
+    bool Activate() const {
+      Window()->requestActivate();
+      return QTest::qWaitForWindowActive(Window());
     }
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const {
+      QTest::keyClick(Window(), key, modifiers);
+    }
+    // Clicks a value field, types into it and presses Enter.
+    void Type(QQuickItem* field, const QString& text) const {
+      mScreen->Click(field);
+      for (const QChar c : text) QTest::keyClick(Window(), c.toLatin1());
+      Key(Qt::Key_Return);
+    }
+    QQuickItem* Field(const char* panel, const char* block, const char* name) const {
+      return Find(Find(Panel(panel), block), name);
+    }
+    cEditHistoryBackend* History() const { return mProgram.Backend()->backendEditHistory(); }
   };
 
   std::unique_ptr<cScreenTestScope> mScope;
@@ -108,7 +176,14 @@ class tst_EditorWindow : public QObject {
  private slots:
   void initTestCase() { SetUpOrvelQml(); }
 
-  void init() { BeginScreenTest(mScope); }
+  void init() {
+    BeginScreenTest(mScope);
+    // The offscreen platform's notes as the widget dialogs open.
+    mScope->ExpectWarning("This plugin does not support raise");
+    mScope->ExpectWarning("This plugin does not support grabbing the keyboard");
+    // A closed window must not end the test's application.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+  }
   void cleanup() { EndScreenTest(mScope); }
 
   // The editor recalls with no processor connected: the units take the
@@ -126,7 +201,7 @@ class tst_EditorWindow : public QObject {
     QTRY_COMPARE(editor.Status(), QString("Status: No devices detected"));
     editor.ClickBar("recallButton");
     QTRY_VERIFY(editor.mScreen->Object("recallDialog")->property("visible").toBool());
-    QVERIFY(editor.Choose("recallDialog", path));
+    QVERIFY(TypeFileName(path));
     QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Recall offline.cfg Loaded, not sent: no processor connected"),
                               kLinkTimeoutMs);
     QCOMPARE(Json(ReadConfiguration(editor.Core())), Json(wanted));
@@ -276,7 +351,7 @@ class tst_EditorWindow : public QObject {
 
       editor.ClickBar("saveButton");
       QTRY_VERIFY(editor.mScreen->Object("saveDialog")->property("visible").toBool());
-      QVERIFY(editor.Choose("saveDialog", mScope->FilePath("from editor")));
+      QVERIFY(TypeFileName(mScope->FilePath("from editor")));
       QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Save from editor.cfg Successful"), kLinkTimeoutMs);
       QVERIFY(QFileInfo::exists(path));
       QVERIFY(editor.Core().WaitUntilAllSent(kLinkTimeoutMs, [] { QCoreApplication::processEvents(); }));
@@ -297,8 +372,7 @@ class tst_EditorWindow : public QObject {
                               kLinkTimeoutMs);
     screen.Click(screen.Item("recallButton"));
     QTRY_VERIFY(screen.Object("recallDialog")->property("visible").toBool());
-    QMetaObject::invokeMethod(screen.Object("recallDialog"), "addSelection", Q_ARG(QUrl, QUrl::fromLocalFile(path)));
-    QMetaObject::invokeMethod(screen.Object("recallDialog"), "accept");
+    QVERIFY(TypeFileName(path));
     QTRY_COMPARE_WITH_TIMEOUT(screen.Window()->property("resultText").toString(),
                               QString("Recall from editor.cfg Successful"), kLinkTimeoutMs);
     QCOMPARE(Json(ReadConfiguration(loader.Core())), saved);
@@ -316,6 +390,366 @@ class tst_EditorWindow : public QObject {
       ++compared;
     }
     QVERIFY(compared >= 3);
+  }
+
+  // With the equaliser OUT the device gets every band flat, and so the
+  // graph draws it: every band out, the combined curve flat, "EQ OUT".
+  void equaliserOutDrawsFlat() {
+    auto device = mScope->OnlyDevice();
+    QVERIFY(device);
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QVERIFY(editor.Connect());
+    editor.ShowTab("tabLow");
+    QQuickItem* leftEQ = editor.Find(editor.Panel("lowPanel"), "leftEQ");
+    cPEQQmlBackEnd2* graph = editor.Graph("lowPanel", "leftEQ");
+    editor.Drag(editor.Find(leftEQ, "bandHandle0"), QPoint(0, -50));
+    QTRY_VERIFY(graph->Band(0)->Gain() > 256);
+    const auto flat = [graph] {
+      const QPainterPath line = graph->combinedPathLine()->painterPath();
+      for (int i = 0; i < line.elementCount(); ++i) {
+        if (std::abs(line.elementAt(i).y - graph->zeroYPos()) > 1.0) return false;
+      }
+      return line.elementCount() > 0;
+    };
+    QTRY_VERIFY(!flat());
+    QVERIFY(!editor.Find(leftEQ, "eqOutLabel")->isVisible());
+
+    editor.mScreen->Click(editor.Find(leftEQ, "inOutButton"));
+    const cParametricEQDriver& eq = *editor.Core().GetPanel(0)->GetEQ(0);
+    for (UBYTE band = 0; band < 2; ++band) {
+      const std::size_t record = std::size_t(devsim::FilterRecordIndex(eq.DeviceAddress(band)));
+      QTRY_COMPARE_WITH_TIMEOUT(device->Model().Filters()[record].mCoefficients,
+                                (std::array<std::int32_t, 5>{0x10000000, 0, 0, 0, 0}), kLinkTimeoutMs);
+    }
+    QTRY_VERIFY(graph->fullyBypassed());
+    QTRY_VERIFY(flat());
+    QVERIFY(graph->Band(0)->bandOut() && graph->Band(1)->bandOut());
+    QVERIFY(editor.Find(leftEQ, "eqOutLabel")->isVisible());
+
+    editor.mScreen->Click(editor.Find(leftEQ, "inOutButton"));
+    QTRY_VERIFY(!flat());
+    QVERIFY(!graph->Band(0)->bandOut());
+  }
+
+  // A bell's width reads as the Q its curve has, and a typed Q is taken in
+  // the same sense: Q 1 is table Q 3.194 (0x1F00) on the device.
+  void widthIsTheRealisedQ() {
+    auto device = mScope->OnlyDevice();
+    QVERIFY(device);
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QVERIFY(editor.Activate());
+    QVERIFY(editor.Connect());
+    editor.ShowTab("tabLow");
+    QQuickItem* width = editor.Field("lowPanel", "leftEQ", "width0");
+    QTRY_COMPARE(width->property("valueText").toString(), QString("Q 0.242"));
+    editor.Type(width, "1");
+    const cParametricEQDriver& eq = *editor.Core().GetPanel(0)->GetEQ(0);
+    const std::size_t record = std::size_t(devsim::FilterRecordIndex(eq.DeviceAddress(0)));
+    QTRY_COMPARE_WITH_TIMEOUT(device->Model().Filters()[record].mWidth, std::uint16_t(0x1F00), kLinkTimeoutMs);
+    QTRY_COMPARE(width->property("valueText").toString(), QString("Q 0.966"));
+    // The same width at +6 dB is a narrower curve.
+    editor.Type(editor.Field("lowPanel", "leftEQ", "gain0"), "6");
+    QTRY_COMPARE_WITH_TIMEOUT(width->property("valueText").toString(), QString("Q 1.02"), kLinkTimeoutMs);
+  }
+
+  // A drag straight up keeps the band's frequency to the code, on screen
+  // and on the processor; the gain follows the pointer.
+  void verticalDragKeepsTheFrequency() {
+    auto device = mScope->OnlyDevice();
+    QVERIFY(device);
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QVERIFY(editor.Connect());
+    editor.ShowTab("tabHigh");
+    cPEQQmlBand2* band = qobject_cast<cPEQQmlBand2*>(editor.Graph("highPanel", "leftEQ")->Band(4));
+    QVERIFY(band != nullptr);
+    const UWORD frequency = band->Frequency();
+    editor.Drag(editor.Field("highPanel", "leftEQ", "bandHandle4"), QPoint(0, -60));
+    QVERIFY(band->Gain() > 512);
+    QCOMPARE(band->Frequency(), frequency);
+    const cParametricEQDriver& eq = *editor.Core().GetPanel(2)->GetEQ(0);
+    const std::size_t record = std::size_t(devsim::FilterRecordIndex(eq.DeviceAddress(4)));
+    QTRY_COMPARE_WITH_TIMEOUT(device->Model().Filters()[record].mGain, band->Gain(), kLinkTimeoutMs);
+    QCOMPARE(device->Model().Filters()[record].mFrequency, frequency);
+    // Sideways, it moves.
+    editor.Drag(editor.Field("highPanel", "leftEQ", "bandHandle4"), QPoint(-30, 0));
+    QVERIFY(band->Frequency() < frequency);
+  }
+
+  // High's default bands lie in pairs on one point: their handles stand
+  // side by side, each drags its own band; level lines every 5 dB.
+  void overlappingHandlesAndLevelLines() {
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    editor.ShowTab("tabHigh");
+    cPEQQmlBackEnd2* graph = editor.Graph("highPanel", "leftEQ");
+    QTRY_VERIFY(graph != nullptr);
+    QCOMPARE(graph->Band(0)->graphDragPoint(), graph->Band(1)->graphDragPoint());
+    const auto centre = [&](int band) {
+      QQuickItem* handle = editor.Field("highPanel", "leftEQ", qPrintable(QString("bandHandle%1").arg(band)));
+      return handle->mapToScene(QPointF(handle->width() / 2, handle->height() / 2));
+    };
+    for (int pair = 0; pair < 6; pair += 2) {
+      QTRY_VERIFY(QLineF(centre(pair), centre(pair + 1)).length() >= graph->handleSpacing() - 0.5);
+    }
+    QVERIFY(graph->handleSpacing() >= 12.0);
+    const UWORD second = graph->Band(1)->Frequency();
+    editor.Drag(editor.Field("highPanel", "leftEQ", "bandHandle0"), QPoint(-40, -30));
+    QVERIFY(graph->Band(0)->Frequency() < second);
+    QCOMPARE(graph->Band(1)->Frequency(), second);
+    QCOMPARE(graph->Band(1)->Gain(), GAIN(0));
+    // Apart now: each at its own point.
+    QTRY_COMPARE(graph->Band(1)->handleOffset(), QPointF());
+
+    // -15 .. +15 dB without 0, which has its own line.
+    const QPainterPath levels = graph->gainGridPath()->painterPath();
+    QCOMPARE(levels.elementCount(), 12);
+    QSet<int> ys;
+    for (int i = 0; i < levels.elementCount(); ++i) ys.insert(int(levels.elementAt(i).y));
+    QCOMPARE(ys.size(), 6);
+    QVERIFY(!ys.contains(int(graph->zeroYPos())));
+  }
+
+  // "Output" draws what the whole output plays: a Mid output with 300 Hz and
+  // 3 kHz pass filters, a bell and the fader at -3 dB, recalled, then the
+  // high-pass typed to 250 Hz: as the processor's own integers say, across
+  // the graph.
+  void wholeOutputResponse() {
+    sConfiguration shaped;
+    {
+      cStandaloneAssembly defaults;
+      shaped = ReadConfiguration(defaults.Core());
+    }
+    shaped.mPanels[1].mHighPass = {FrequencyToUWORD(300.0), 0, false};
+    shaped.mPanels[1].mLowPass = {FrequencyToUWORD(3000.0), 0, false};
+    shaped.mPanels[1].mEQ[0].mBands[1] = {FrequencyToUWORD(1000.0), 20 << 8, 6 * 256, 0, 0, false};
+    shaped.mStrips[4].mGain = -3 * 256;
+    const QString file = mScope->FilePath("shaped.cfg");
+    QVERIFY(WriteFile(file, SavedConfiguration(shaped, mScope->FilePath("saving.cfg"))));
+    auto device = mScope->OnlyDevice();
+    QVERIFY(device);
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QVERIFY(editor.Activate());
+    QVERIFY(editor.Connect());
+    editor.ClickBar("recallButton");
+    QVERIFY(TypeFileName(file));
+    QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Recall shaped.cfg Successful"), kLinkTimeoutMs);
+    QVERIFY(editor.Activate());
+    editor.ShowTab("tabMid");
+    editor.Type(editor.Find(editor.Panel("midPanel"), "highPassFrequency"), "250");
+    const cLowMidHigh& mid = *editor.Core().GetPanel(1);
+    QTRY_COMPARE_WITH_TIMEOUT(Locked([&] { return mid.GetHighPass()->GetUnit()->GetFrequency(); }),
+                              FrequencyToUWORD(250.0), kLinkTimeoutMs);
+    QVERIFY(editor.Core().WaitUntilAllSent(kLinkTimeoutMs, [] { QCoreApplication::processEvents(); }));
+
+    cPEQQmlBackEnd2* graph = editor.Graph("midPanel", "leftEQ");
+    QVERIFY(graph->outputPathLine()->painterPath().isEmpty());
+    editor.mScreen->Click(editor.Find(editor.Find(editor.Panel("midPanel"), "leftEQ"), "outputCurveButton"));
+    QTRY_VERIFY(!graph->outputPathLine()->painterPath().isEmpty());
+    QTRY_COMPARE(graph->property("outputHighPassFrequency").toInt(), int(FrequencyToUWORD(250.0)));
+    QCoreApplication::processEvents();
+
+    const devsim::cDeviceModel model = device->Model();
+    const auto record = [&](ULONG address) { return model.Filters()[std::size_t(devsim::FilterRecordIndex(address))]; };
+    // What the processor plays at f: its pass filters, bands and strip.
+    const auto deviceDb = [&](double f) {
+      double db = 0.0;
+      for (const cPassFilterDriver* pass : {static_cast<const cPassFilterDriver*>(mid.GetHighPass()),
+                                            static_cast<const cPassFilterDriver*>(mid.GetLowPass())}) {
+        db += biquad::QuantisedMagnitudeDb(DesignOrder(record(pass->DeviceAddress(0, 0))), biquad::kPassScale, f);
+      }
+      for (UBYTE band = 0; band < 4; ++band) {
+        db += biquad::QuantisedMagnitudeDb(DesignOrder(record(mid.GetEQ(0)->DeviceAddress(band))), biquad::kEQScale, f);
+      }
+      const std::int32_t linear = model.Strips()[4].mLinear;
+      return db + 20.0 * std::log10(std::abs(linear) / 2147483647.0) + 3082 / 256.0;
+    };
+    const peqgraph::sPlot& plot = graph->Plot();
+    int compared = 0;
+    for (int x = 0; x <= plot.mWidth; x += 7) {
+      const double expected = deviceDb(UWORDToFrequency(peqgraph::CodeAtPixel(x, plot.mWidth)));
+      if (expected < plot.mGainMin + 0.5 || expected > plot.mGainMax - 0.5) continue;
+      const double drawn =
+          plot.mGainMax - (PathY(graph->outputPathLine()->painterPath(), x) - 0.5) / plot.PixelsPerDb();
+      QVERIFY2(std::abs(drawn - expected) < 0.1,
+               qPrintable(QString("x %1: %2 dB drawn, %3 dB").arg(x).arg(drawn).arg(expected)));
+      ++compared;
+    }
+    QVERIFY2(compared > 20, qPrintable(QString::number(compared)));
+    // Through the band the bell lifts it; beyond, it falls away.
+    QVERIFY(deviceDb(1000.0) > 0.0);
+    QVERIFY(deviceDb(60.0) < -15.0 && deviceDb(15000.0) < -15.0);
+  }
+
+  // Undo and redo on the keys: a drag is one step, and what it undoes
+  // reaches the processor; the fader's too.
+  void undoAndRedoADrag() {
+    auto device = mScope->OnlyDevice();
+    QVERIFY(device);
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QVERIFY(editor.Activate());
+    QVERIFY(editor.Connect());
+    editor.ShowTab("tabLow");
+    cPEQQmlBackEnd2* graph = editor.Graph("lowPanel", "leftEQ");
+    QTRY_VERIFY(graph != nullptr && graph->Band(1) != nullptr);
+    const UWORD frequency = graph->Band(1)->Frequency();
+    const GAIN gain = graph->Band(1)->Gain();
+    QVERIFY(!editor.History()->unsavedChanges());
+    editor.Drag(editor.Field("lowPanel", "leftEQ", "bandHandle1"), QPoint(-80, -40));
+    const UWORD draggedFrequency = graph->Band(1)->Frequency();
+    const GAIN draggedGain = graph->Band(1)->Gain();
+    QVERIFY(draggedFrequency != frequency && draggedGain != gain);
+    QCOMPARE(editor.History()->StepCount(), 1);
+    QVERIFY(editor.History()->unsavedChanges());
+
+    const cParametricEQDriver& eq = *editor.Core().GetPanel(0)->GetEQ(0);
+    const std::size_t record = std::size_t(devsim::FilterRecordIndex(eq.DeviceAddress(1)));
+    const auto deviceHolds = [&](UWORD f, GAIN g) {
+      const devsim::sSimFilter filter = device->Model().Filters()[record];
+      return filter.mFrequency == f && filter.mGain == g;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(deviceHolds(draggedFrequency, draggedGain), kLinkTimeoutMs);
+    editor.Key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(graph->Band(1)->Frequency(), frequency);
+    QCOMPARE(graph->Band(1)->Gain(), gain);
+    QTRY_VERIFY_WITH_TIMEOUT(deviceHolds(frequency, gain), kLinkTimeoutMs);
+    QVERIFY(!editor.History()->unsavedChanges());
+    // The band's fields follow.
+    QTRY_COMPARE(
+        editor.mProgram.Backend()->backendLow()->peqBlockL()->bands()->at(1)->frequencyDriver()->networkValue(),
+        int(frequency));
+    editor.Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(graph->Band(1)->Frequency(), draggedFrequency);
+    QTRY_VERIFY_WITH_TIMEOUT(deviceHolds(draggedFrequency, draggedGain), kLinkTimeoutMs);
+
+    // A fader: one drag, one step.
+    editor.ShowTab("tabFaders");
+    cFaderControlStripBackend* strip = editor.mProgram.Backend()->backendInOutFader()->lowL();
+    const int before = strip->faderDriver()->networkValue();
+    editor.Drag(editor.Find(editor.Find(editor.Find(editor.Panel("faderPanel"), "lowBlock"), "leftStrip"), "faderCap"),
+                QPoint(0, -100));
+    QVERIFY(strip->faderDriver()->networkValue() != before);
+    QCOMPARE(editor.History()->StepCount(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(device->Model().Strips()[kLowL].mGainWord,
+                              UWORD(UWORDToGain(UWORD(strip->faderDriver()->networkValue()))), kLinkTimeoutMs);
+    editor.Key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(strip->faderDriver()->networkValue(), before);
+    QTRY_COMPARE_WITH_TIMEOUT(device->Model().Strips()[kLowL].mGainWord, UWORD(UWORDToGain(UWORD(before))),
+                              kLinkTimeoutMs);
+  }
+
+  // Closing with unsaved changes asks "Save changes?": Cancel stays, Save
+  // saves where the user types and then closes, Discard closes; a save,
+  // or nothing changed, closes without a word.
+  void unsavedChangesPrompt() {
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    editor.Window()->close();
+    QTRY_VERIFY(!editor.Window()->isVisible());
+    QVERIFY(OpenDialog<QMessageBox>() == nullptr);
+
+    QVERIFY(editor.mScreen->Show());
+    QQuickItem* lowBlock = editor.Find(editor.Panel("faderPanel"), "lowBlock");
+    editor.mScreen->Click(editor.Find(editor.Find(lowBlock, "leftStrip"), "muteButton"));
+    QVERIFY(editor.History()->unsavedChanges());
+    editor.Window()->close();
+    QVERIFY(AnswerMessage("Save changes?", QMessageBox::Cancel));
+    QVERIFY(editor.Window()->isVisible());
+
+    editor.Window()->close();
+    QVERIFY(AnswerMessage("Save changes?", QMessageBox::Save));
+    QVERIFY(TypeFileName("before closing"));
+    const QString saved = QDir(orvelpaths::SaveFolder()).filePath("before closing.cfg");
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.Window()->isVisible(), kLinkTimeoutMs);
+    QVERIFY(QFileInfo::exists(saved));
+    QVERIFY(!editor.History()->unsavedChanges());
+
+    QVERIFY(editor.mScreen->Show());
+    editor.mScreen->Click(editor.Find(editor.Find(lowBlock, "leftStrip"), "muteButton"));
+    editor.Window()->close();
+    QVERIFY(AnswerMessage("Save changes?", QMessageBox::Discard));
+    QTRY_VERIFY(!editor.Window()->isVisible());
+    QVERIFY(QFile::remove(saved));
+  }
+
+  // After "No Reply" one click on Connect connects again.
+  void reconnectInOneClick() {
+    devsim::sFaultModes silent;
+    silent.mNoReply = true;
+    auto device = mScope->OnlyDevice(QStringLiteral("ttyORV0"), silent);
+    QVERIFY(device);
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QTRY_COMPARE_WITH_TIMEOUT(editor.Status(), QString("Status: Device Detected"), kLinkTimeoutMs);
+    editor.ClickBar("connectButton");
+    QTRY_COMPARE_WITH_TIMEOUT(editor.Status(), QString("Status: No Reply"), kLinkTimeoutMs);
+    QVERIFY(AnswerMessage("Timeout occured. Please try again.", QMessageBox::Ok));
+    device->SetFaults({});
+    editor.ClickBar("connectButton");
+    QTRY_COMPARE_WITH_TIMEOUT(editor.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
+  }
+
+  // The dialogs open in a folder that exists (the default save folder at
+  // first, then the last one used, also after a restart), take a typed
+  // name, and a failed save says why.
+  void dialogsOpenWhereTheyCanAndSayWhy() {
+    const QString folder = mScope->FilePath("configurations");
+    QVERIFY(QDir().mkpath(folder));
+    QSettings().remove(QLatin1String(cSavesDialogBackend::kFolderSetting));
+    {
+      sEditor editor;
+      QVERIFY(editor.mScreen->Show());
+      editor.ClickBar("saveButton");
+      QTRY_VERIFY(OpenDialog<QFileDialog>() != nullptr);
+      QTRY_COMPARE(OpenDialog<QFileDialog>()->directory().canonicalPath(),
+                   QDir(orvelpaths::SaveFolder()).canonicalPath());
+      QVERIFY(TypeFileName(QDir(folder).filePath("xo1")));
+      QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Save xo1.cfg Successful"), kLinkTimeoutMs);
+      QVERIFY(QFileInfo::exists(QDir(folder).filePath("xo1.cfg")));
+
+      editor.ClickBar("recallButton");
+      QTRY_VERIFY(OpenDialog<QFileDialog>() != nullptr);
+      QTRY_COMPARE(OpenDialog<QFileDialog>()->directory().canonicalPath(), QDir(folder).canonicalPath());
+      OpenDialog<QFileDialog>()->reject();
+      QTRY_VERIFY(OpenDialog<QFileDialog>() == nullptr);
+
+      // The folder goes while the dialog is open: the save fails, and says why.
+      const QString gone = mScope->FilePath("gone");
+      QVERIFY(QDir().mkpath(gone));
+      editor.ClickBar("saveButton");
+      QTRY_VERIFY(OpenDialog<QFileDialog>() != nullptr);
+      OpenDialog<QFileDialog>()->setDirectory(gone);
+      QVERIFY(QDir(gone).removeRecursively());
+      QVERIFY(TypeFileName(QDir(gone).filePath("xo2")));
+      QTRY_COMPARE_WITH_TIMEOUT(
+          editor.Result(),
+          QString("Save xo2.cfg Failed: the folder %1 does not exist").arg(QDir::toNativeSeparators(gone)),
+          kLinkTimeoutMs);
+    }
+    // Next start: the last folder a file was saved in or recalled from; once
+    // that is gone, the default save folder.
+    {
+      sEditor editor;
+      QVERIFY(editor.mScreen->Show());
+      editor.ClickBar("recallButton");
+      QTRY_VERIFY(OpenDialog<QFileDialog>() != nullptr);
+      QTRY_COMPARE(OpenDialog<QFileDialog>()->directory().canonicalPath(), QDir(folder).canonicalPath());
+      QVERIFY(TypeFileName("xo1.cfg"));
+      QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Recall xo1.cfg Loaded, not sent: no processor connected"),
+                                kLinkTimeoutMs);
+    }
+    QVERIFY(QDir(folder).removeRecursively());
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    editor.ClickBar("saveButton");
+    QTRY_VERIFY(OpenDialog<QFileDialog>() != nullptr);
+    QTRY_COMPARE(OpenDialog<QFileDialog>()->directory().canonicalPath(),
+                 QDir(orvelpaths::SaveFolder()).canonicalPath());
+    OpenDialog<QFileDialog>()->reject();
   }
 };
 

@@ -3,6 +3,7 @@
 // how they read what comes back, including payloads that are too short,
 // and how they come and go while the network runs.
 
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -286,7 +287,15 @@ class tst_Backends : public QObject {
     QCOMPARE(t.mSaves->operation(), cSavesDialogBackend::RECALL);
     QCOMPARE(t.mSaves->resultText(), QString("Recall My Setup.cfg Successful"));
 
-    // Every outcome of the processor's side, and the manager's refusal.
+    // Every outcome of the processor's side, and the manager's refusal: of
+    // a file that is there, the file system tells no reason.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString existing = folder.filePath("b.cfg");
+    {
+      QFile file(existing);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
     const struct {
       int mManager;
       int mDelivery;
@@ -296,7 +305,7 @@ class tst_Backends : public QObject {
                  {0, -1, "Recall b.cfg Failed"},
                  {1, 1, "Recall b.cfg Successful"}};
     for (const auto& c : cases) {
-      t.mSaves->recallConfig(QUrl::fromLocalFile("/tmp/b.cfg"));
+      t.mSaves->recallConfig(QUrl::fromLocalFile(existing));
       t.Settle();
       t.FromManager(kRecall, {UBYTE(c.mManager)});
       if (c.mDelivery >= 0) t.DeliveryFromDriver(UBYTE(c.mDelivery));
@@ -305,26 +314,41 @@ class tst_Backends : public QObject {
     }
     QCOMPARE(results.count(), 5);
     QCOMPARE(Received(*t.mDriver, kDelivery).size(), 4);
+    QVERIFY(t.mSaves->failureReason().isEmpty());
+    // The manager could not read it: the file system says why.
+    const QString missing = folder.filePath("gone.cfg");
+    t.mSaves->recallConfig(QUrl::fromLocalFile(missing));
+    t.Settle();
+    t.FromManager(kRecall, {0});
+    QCOMPARE(t.mSaves->resultText(),
+             QString("Recall gone.cfg Failed: %1 does not exist").arg(QDir::toNativeSeparators(missing)));
+    // The processor did not take it (the link's failure): no file reason.
+    t.mSaves->recallConfig(QUrl::fromLocalFile(missing));
+    t.Settle();
+    t.FromManager(kRecall, {1});
+    t.DeliveryFromDriver(0);
+    QCOMPARE(t.mSaves->resultText(), QString("Recall gone.cfg Failed"));
+    QCOMPARE(results.count(), 7);
 
     // A save's result is the file's; a result without its byte is no success.
     t.mSaves->saveConfig(QUrl::fromLocalFile("/tmp/out.cfg"));
     t.Settle();
     QCOMPARE(Received(*t.mManager, kSave), QList<QByteArray>{QByteArray("/tmp/out.cfg\0", 13)});
     t.FromManager(kSave, {});
-    QCOMPARE(t.mSaves->resultText(), QString("Save out.cfg Failed"));
+    QCOMPARE(t.mSaves->resultText().left(19), QString("Save out.cfg Failed"));
     t.mSaves->syncDevice();
     t.Settle();
     t.FromManager(kSync, {2});
     QCOMPARE(t.mSaves->operation(), cSavesDialogBackend::SYNC);
     QVERIFY(t.mSaves->operationSuccess());
     QCOMPARE(reports.Count("Bad conversion to boolean for UBYTE with value 0x2"), 1);
-    QCOMPARE(results.count(), 7);
+    QCOMPARE(results.count(), 9);
 
     // An answer from a remote connection is refused, even to a request.
     t.mSaves->recallConfig(QUrl::fromLocalFile("/tmp/c.cfg"));
     t.Settle();
     t.FromManager(kRecall, {0}, 3);
-    QCOMPARE(results.count(), 7);
+    QCOMPARE(results.count(), 9);
     QCOMPARE(reports.Count("refused method 0x1001 from connection 3"), 1);
 
     // A file that is not local cannot be recalled: failed at once, nothing sent.
@@ -334,7 +358,7 @@ class tst_Backends : public QObject {
     QVERIFY(Received(*t.mManager, kRecall).isEmpty());
     QVERIFY(!t.mSaves->operationSuccess());
     QCOMPARE(t.mSaves->recallFileName(), QString("remote.cfg"));
-    QCOMPARE(t.mSaves->resultText(), QString("Recall remote.cfg Failed"));
+    QCOMPARE(t.mSaves->resultText(), QString("Recall remote.cfg Failed: it is not a file on this computer"));
     QCOMPARE(reports.Count("cannot be passed on"), 1);
   }
 

@@ -9,6 +9,7 @@
 
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/NetProbe.h"
+#include "OrvelGUI/Core/ControlStripDriver.h"
 #include "OrvelGUI/QtGUIComponents/HPFQmlBand2.h"
 #include "OrvelGUI/QtGUIComponents/PEQDriver.h"
 #include "OrvelGUI/QtGUIComponents/PEQGraphMaths.h"
@@ -351,6 +352,138 @@ class tst_PEQGraph : public QObject {
     g.mGraph.SetBypass(1, true);
     QVERIFY(g.mGraph.allBandsBypassed());
     QCOMPARE(all.count(), 1);
+  }
+
+  // The whole equaliser out: every band is out and the combined curves,
+  // the drawn one and the device's, are flat; back in, they are not.
+  void equaliserOutDrawsFlat() {
+    cGraph g(2);
+    g.mGraph.setShowQuantised(true);
+    g.mBands[0]->SetGain(6 * 256);
+    g.mGraph.SetBypass(1, true);
+    RunPasses();
+    const auto flat = [](const QPainterPath& path) {
+      for (const QPointF& p : PointsOf(path)) {
+        if (p.y() != 163.0) return false;
+      }
+      return !path.isEmpty();
+    };
+    QVERIFY(!flat(g.mGraph.combinedPathLine()->painterPath()));
+    QSignalSpy out0(g.mBands[0], &cPEQQmlBandBase2::bandOutChanged);
+    QSignalSpy out1(g.mBands[1], &cPEQQmlBandBase2::bandOutChanged);
+    g.mGraph.SetFullyBypassed(true);
+    RunPasses();
+    QVERIFY(g.mBands[0]->bandOut() && g.mBands[1]->bandOut());
+    QVERIFY(!g.mBands[0]->bypassed());
+    // The bypassed band was out already.
+    QCOMPARE(out0.count(), 1);
+    QCOMPARE(out1.count(), 0);
+    QVERIFY(flat(g.mGraph.combinedPathLine()->painterPath()));
+    QVERIFY(flat(g.mGraph.quantisedCombinedPathLine()->painterPath()));
+    QCOMPARE(Area(g.mGraph.combinedPath()->painterPath()), 0.0);
+
+    g.mGraph.SetFullyBypassed(false);
+    RunPasses();
+    QVERIFY(!g.mBands[0]->bandOut() && g.mBands[1]->bandOut());
+    QVERIFY(!flat(g.mGraph.combinedPathLine()->painterPath()));
+    QVERIFY(!flat(g.mGraph.quantisedCombinedPathLine()->painterPath()));
+  }
+
+  // Handles that would cover each other stand side by side, centred on
+  // their points; apart, each stands on its own point.
+  void overlappingHandles() {
+    cGraph g(3);
+    g.mGraph.setHandleSpacing(20.0);
+    QCOMPARE(g.mBands[0]->handleOffset(), QPointF(-20.0, 0.0));
+    QCOMPARE(g.mBands[1]->handleOffset(), QPointF(0.0, 0.0));
+    QCOMPARE(g.mBands[2]->handleOffset(), QPointF(20.0, 0.0));
+    // The middle one stands on its point, but in the row.
+    QVERIFY(g.mBands[1]->handleCrowded());
+    QSignalSpy moved(g.mBands[0], &cPEQQmlBandBase2::handleOffsetChanged);
+    g.mBands[2]->SetFrequency(FrequencyToUWORD(5000.0));
+    QCOMPARE(g.mBands[0]->handleOffset(), QPointF(-10.0, 0.0));
+    QCOMPARE(g.mBands[1]->handleOffset(), QPointF(10.0, 0.0));
+    QCOMPARE(g.mBands[2]->handleOffset(), QPointF());
+    QVERIFY(!g.mBands[2]->handleCrowded() && g.mBands[0]->handleCrowded());
+    QCOMPARE(moved.count(), 1);
+    // Nearer than the spacing is near enough; the drag point is what counts.
+    g.mBands[1]->SetGain(256);
+    QCOMPARE(g.mBands[1]->handleOffset(), QPointF(10.0, 0.0));
+    g.mBands[1]->SetGain(6 * 256);
+    QCOMPARE(g.mBands[1]->handleOffset(), QPointF());
+    g.mGraph.setHandleSpacing(0.0);
+    QCOMPARE(g.mBands[0]->handleOffset(), QPointF());
+
+    // A handle near two that are apart joins them in one row, drawn left to
+    // right as the points lie, a spacing apart, around the points' mean.
+    const std::vector<peqgraph::sHandlePlace> places =
+        peqgraph::SpreadHandles({{0.0, 0.0}, {30.0, 0.0}, {15.0, 0.0}, {100.0, 0.0}}, 20.0);
+    QCOMPARE(places[0].mOffset, QPointF(-5.0, 0.0));
+    QCOMPARE(places[2].mOffset, QPointF(0.0, 0.0));
+    QCOMPARE(places[1].mOffset, QPointF(5.0, 0.0));
+    QVERIFY(places[2].mCrowded && !places[3].mCrowded);
+    QCOMPARE(places[3].mOffset, QPointF());
+    // Points near in the other order than the bands' are not drawn on top
+    // of each other (offsets from their own points would put them 1 px
+    // apart).
+    const std::vector<peqgraph::sHandlePlace> swapped = peqgraph::SpreadHandles({{19.0, 0.0}, {0.0, 3.0}}, 20.0);
+    QCOMPARE(swapped[1].mOffset, QPointF(-0.5, 0.0));
+    QCOMPARE(swapped[0].mOffset, QPointF(0.5, 0.0));
+  }
+
+  // Level lines every 5 dB inside the range, not at 0 dB, which has its
+  // own line; a new range draws them anew.
+  void levelLines() {
+    cGraph g(1);
+    const auto rows = [&g] {
+      QList<double> ys;
+      const QPainterPath path = g.mGraph.gainGridPath()->painterPath();
+      for (int i = 0; i < path.elementCount(); i += 2) ys.append(path.elementAt(i).y);
+      return ys;
+    };
+    QCOMPARE(rows().size(), 6);
+    QVERIFY(g.mGraph.setGainRange(-12, 12));
+    const peqgraph::sPlot& plot = g.mGraph.Plot();
+    QCOMPARE(rows(), (QList<double>{std::floor(plot.YOfDb(-10)) + 0.5, std::floor(plot.YOfDb(-5)) + 0.5,
+                                    std::floor(plot.YOfDb(5)) + 0.5, std::floor(plot.YOfDb(10)) + 0.5}));
+  }
+
+  // "Output" adds the panel's pass filters and the strip's gain to the
+  // bands' device curves; muted it is silence, at the plot's foot.
+  void outputChain() {
+    cGraph g(1);
+    g.mBands[0]->SetFrequency(FrequencyToUWORD(1000.0));
+    g.mBands[0]->SetGain(6 * 256);
+    g.mBands[0]->SetWidth(40 << 8);
+    g.mGraph.setProperty("outputHighPassFrequency", int(FrequencyToUWORD(300.0)));
+    g.mGraph.setProperty("outputHighPassOn", true);
+    g.mGraph.setProperty("outputHighPassSections", 1);
+    g.mGraph.setProperty("outputGain", -3 * 256);
+    g.mGraph.setShowOutput(true);
+    RunPasses();
+    const QPainterPath line = g.mGraph.outputPathLine()->painterPath();
+    QVERIFY(!line.isEmpty());
+    const peqgraph::sPlot& plot = g.mGraph.Plot();
+    const auto levelAt = [&](double hz) {
+      const double x = std::round(plot.XOfCode(FrequencyToUWORD(hz)));
+      for (int i = 0; i < line.elementCount(); ++i) {
+        if (line.elementAt(i).x >= x) return plot.mGainMax - (line.elementAt(i).y - 0.5) / plot.PixelsPerDb();
+      }
+      return std::nan("");
+    };
+    // The bell's top less 3 dB (less the whole decibels the strip rounds to).
+    const double gain = cControlStripDriver::RealisedGainDb(-3 * 256);
+    QVERIFY2(std::abs(levelAt(1000.0) - (6.0 + gain)) < 0.5, qPrintable(QString::number(levelAt(1000.0))));
+    // Two octaves below the 12 dB high-pass's corner: about -24 dB more.
+    QVERIFY(levelAt(75.0) < gain - 15.0);
+    QVERIFY(std::abs(levelAt(15000.0) - gain) < 0.2);
+    g.mGraph.setProperty("outputMuted", true);
+    RunPasses();
+    for (int i = 0; i < g.mGraph.outputPathLine()->painterPath().elementCount(); ++i) {
+      QCOMPARE(g.mGraph.outputPathLine()->painterPath().elementAt(i).y, double(plot.mHeight));
+    }
+    g.mGraph.setShowOutput(false);
+    QVERIFY(g.mGraph.outputPathLine()->painterPath().isEmpty());
   }
 
   void thinning() {

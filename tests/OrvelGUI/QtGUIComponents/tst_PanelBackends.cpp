@@ -16,6 +16,7 @@
 #include "OrvelGUI/Core/ParametricEQGangDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/Qml/ScreenSupport.h"
+#include "OrvelGUI/QtGUIComponents/EditHistoryBackend.h"
 #include "QmlFixture.h"
 #include "TestSupport.h"
 
@@ -215,6 +216,70 @@ class tst_PanelBackends : public QObject {
     }
     root.SetEditorBackends({});
     QVERIFY(reports.Contains("Editor backends are already set"));
+  }
+
+  // One step per value set without a button held, one for all a press
+  // moves until its release; a gesture that ends where it began is none;
+  // undoing back to the saved step is clean; a new edit drops what could be
+  // redone; a recall empties the history.
+  void editHistory() {
+    QObject panel;
+    auto* fader = new cQtSignalSlotContinuousControllerDriver(QString(), 0, 1000, false, 50, &panel);
+    auto* mute = new cQtBooleanSwitchDriver(QString(), 50, true, &panel);
+    cEditHistoryBackend history;
+    history.Track(&panel);
+    const auto press = [&panel] {
+      QMouseEvent event(QEvent::MouseButtonPress, QPointF(1, 1), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(&panel, &event);
+    };
+    const auto release = [&panel] {
+      QMouseEvent event(QEvent::MouseButtonRelease, QPointF(1, 1), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(&panel, &event);
+    };
+    fader->setNetworkValue(100);
+    fader->setNetworkValue(200);
+    QCOMPARE(history.StepCount(), 2);
+    press();
+    fader->setNetworkValue(300);
+    mute->setValue(true);
+    fader->setNetworkValue(400);
+    release();
+    // What the release itself sets still belongs to it.
+    fader->setNetworkValue(450);
+    QCoreApplication::processEvents();
+    fader->setNetworkValue(500);
+    QCOMPARE(history.StepCount(), 4);
+
+    history.undo();
+    QCOMPARE(fader->networkValue(), 450);
+    history.undo();
+    QCOMPARE(fader->networkValue(), 200);
+    QVERIFY(!mute->value());
+    QVERIFY(history.canUndo() && history.canRedo());
+    history.markSaved();
+    QVERIFY(!history.unsavedChanges());
+    history.redo();
+    QCOMPARE(fader->networkValue(), 450);
+    QVERIFY(mute->value());
+    QVERIFY(history.unsavedChanges());
+    history.undo();
+    QVERIFY(!history.unsavedChanges());
+    // Undoing set the values, but made no steps of its own.
+    QCOMPARE(history.StepCount(), 4);
+
+    fader->setNetworkValue(700);
+    QVERIFY(!history.canRedo());
+    QCOMPARE(history.StepCount(), 3);
+    press();
+    fader->setNetworkValue(800);
+    fader->setNetworkValue(700);
+    release();
+    QCoreApplication::processEvents();
+    QCOMPARE(history.StepCount(), 3);
+
+    history.markReplaced();
+    QCOMPARE(history.StepCount(), 0);
+    QVERIFY(!history.unsavedChanges() && !history.canUndo());
   }
 };
 

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "AES-Standards/Convert.h"
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
 #include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
 #include "OrvelGUI/QtGUIComponents/ValueTextParser.h"
@@ -140,6 +141,62 @@ class tst_ValueTextEntry : public QObject {
     QCOMPARE(interpreter.valueFromString("-inf", int(cEWCCFormat::GAIN_OFFSET_DB), 70000, -4), 0);
     cReportCapture reports;
     QCOMPARE(interpreter.valueFromString("fast", int(cEWCCFormat::TIME_SEC), 0, 23832), -1);
+  }
+
+  // A bell's width is shown and typed as the Q its curve realises at the
+  // band's gain and frequency: every width reads back as itself, at any
+  // gain and frequency, and the same typed Q asks for a narrower table Q at
+  // a higher gain.
+  void bellQ() {
+    cQmlValueInterpreterSingleton interpreter;
+    const int type = cProjectCCFormat::BELL_Q;
+    const UWORD kHz1 = FrequencyToUWORD(1000.0);
+    const auto at = [](GAIN gain, UWORD frequency) { return cProjectCCFormat::BellExponent(gain, frequency); };
+    for (const GAIN gain : {GAIN(-15 * 256), GAIN(0), GAIN(6 * 256), GAIN(15 * 256)}) {
+      for (const double hz : {30.0, 1000.0, 18000.0}) {
+        const double exponent = at(gain, FrequencyToUWORD(hz));
+        for (int index = 0; index < 45; ++index) {
+          const QString shown = cQmlValueInterpreterSingleton::Interpret(UWORD(index << 8), exponent, type,
+                                                                         cEWCCFormat::TWO_DECIMAL_PLACES)
+                                    .value();
+          QVERIFY2(shown.startsWith("Q "), qPrintable(shown));
+          QCOMPARE(interpreter.valueFromStringWithExponent(shown, exponent, type, 0, 0x2C00), index << 8);
+        }
+      }
+    }
+    // The exponent carries both exactly, also the ends.
+    for (const GAIN gain : {GAIN(-32767), GAIN(-3840), GAIN(0), GAIN(32767)}) {
+      for (const UWORD frequency : {UWORD(0), kHz1, UWORD(65535)}) {
+        GAIN g = 1;
+        UWORD f = 1;
+        cProjectCCFormat::BellOfExponent(at(gain, frequency), g, f);
+        QCOMPARE(g, gain);
+        QCOMPARE(f, frequency);
+      }
+    }
+    // Table Q 0.801 (the default width) at 0 dB and at +6 dB, 1 kHz; at
+    // 16 kHz the bilinear transform's warping narrows it by 9 %.
+    QCOMPARE(
+        cQmlValueInterpreterSingleton::Interpret(13 << 8, at(0, kHz1), type, cEWCCFormat::TWO_DECIMAL_PLACES).value(),
+        QString("Q 0.242"));
+    QCOMPARE(cQmlValueInterpreterSingleton::Interpret(13 << 8, at(6 * 256, kHz1), type, cEWCCFormat::TWO_DECIMAL_PLACES)
+                 .value(),
+             QString("Q 0.257"));
+    QCOMPARE(cQmlValueInterpreterSingleton::Interpret(13 << 8, at(0, FrequencyToUWORD(16000.0)), type,
+                                                      cEWCCFormat::TWO_DECIMAL_PLACES)
+                 .value(),
+             QString("Q 0.220"));
+    // Q 1 needs table Q 3.31 at 0 dB (3.194, index 31), less at +15 dB (2.37: 2.388, index 28).
+    QCOMPARE(interpreter.valueFromStringWithExponent("1", at(0, kHz1), type, 0, 0x2C00), 31 << 8);
+    QCOMPARE(interpreter.valueFromStringWithExponent("q=1", at(15 * 256, kHz1), type, 0, 0x2C00), 28 << 8);
+    QCOMPARE(interpreter.valueFromStringWithExponent("1q", at(0, kHz1), type, 0, 0x2C00), 31 << 8);
+    // Beyond the table: its ends.
+    QCOMPARE(interpreter.valueFromStringWithExponent("100", at(0, kHz1), type, 0, 0x2C00), 44 << 8);
+    QCOMPARE(interpreter.valueFromStringWithExponent("0.01", at(0, kHz1), type, 0, 0x2C00), 0);
+    cReportCapture reports;
+    QCOMPARE(interpreter.valueFromStringWithExponent("0", at(0, kHz1), type, 0, 0x2C00), -1);
+    QCOMPARE(interpreter.valueFromStringWithExponent("1 oct", at(0, kHz1), type, 0, 0x2C00), -1);
+    QVERIFY2(reports.Contains("a Q must be positive"), qPrintable(reports.Dump()));
   }
 };
 

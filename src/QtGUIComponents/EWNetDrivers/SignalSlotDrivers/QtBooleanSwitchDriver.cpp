@@ -20,10 +20,12 @@ void cQtBooleanSwitchDriver::setValue(bool Value) {
   AssertOwnerThread(this);
   const UBYTE byte = Value ? 1 : 0;
   if (byte == mValue) return;
+  const int from = mValue;
   mValue = byte;
   ShareValue(byte);
   emit valueChanged(Value);
   emit ValuePropertyChanged();
+  emit valueEdited(from, byte);
 }
 
 void cQtBooleanSwitchDriver::ApplyNetworkValue(UBYTE value) {

@@ -23,9 +23,11 @@ void cQtIntegerSwitchDriver::setValue(int Value) {
     return;
   }
   if (Value == mValue) return;
+  const int from = mValue;
   mValue = UBYTE(Value);
   ShareValue(mValue);
   emit ValueChanged(Value);
+  emit valueEdited(from, Value);
 }
 
 void cQtIntegerSwitchDriver::ApplyNetworkValue(UBYTE value) {

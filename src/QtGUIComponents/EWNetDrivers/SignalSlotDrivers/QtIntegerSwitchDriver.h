@@ -25,6 +25,9 @@ class cQtIntegerSwitchDriver : public cQtSwitchDriverCore {
 
  signals:
   void ValueChanged(int Value);
+  // A value set on this side (the screen), not from the network: what an
+  // edit history records. After the change signals.
+  void valueEdited(int from, int to);
 
  protected:
   void ApplyNetworkValue(UBYTE value) override;

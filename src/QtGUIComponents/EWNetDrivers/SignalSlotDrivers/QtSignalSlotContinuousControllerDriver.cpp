@@ -69,7 +69,9 @@ void cQtSignalSlotContinuousControllerDriver::SetNetworkValue(int Value) {
   // The level type's minimum is "off", which the network carries as 0.
   if (mGuiLevelType && raw == mGuiMinimum) raw = 0;
   if (raw == mValue) return;
+  const int from = mValue;
   StoreAndSignal(UWORD(raw));
+  emit valueEdited(from, raw);
 }
 
 void cQtSignalSlotContinuousControllerDriver::SetValue(float Value) {

@@ -79,6 +79,9 @@ class cQtSignalSlotContinuousControllerDriver : public QObject, public cContinuo
   void ValuePropertyChanged();
   void NetObjectNameChanged();
   void rangeChanged();
+  // A value set on this side (the screen), not from the network: what an
+  // edit history records. After the change signals.
+  void valueEdited(int from, int to);
 
  private:
   float NormalisedOf(int value) const;

@@ -34,10 +34,12 @@ void cQtSignalSlotListBoxDriver::SetCurrentIndex(int Index) {
   const auto found = mList.find(Index);
   const UBYTE value = found != mList.end() ? found->second : 0;
   if (value == mValue) return;
+  const int from = mValue;
   mValue = value;
   ShareValue(value);
   mFinePosition.store(Index * 256);
   emit CurrentIndexChanged();
+  emit valueEdited(from, value);
 }
 
 void cQtSignalSlotListBoxDriver::SetValue(UBYTE arg) {
@@ -45,10 +47,12 @@ void cQtSignalSlotListBoxDriver::SetValue(UBYTE arg) {
   if (arg == mValue || mList.empty()) return;
   const int index = IndexOf(arg);
   if (index < 0) return;
+  const int from = mValue;
   mValue = arg;
   ShareValue(arg);
   mFinePosition.store(index * 256);
   emit ValueChanged(arg);
+  emit valueEdited(from, arg);
 }
 
 void cQtSignalSlotListBoxDriver::ApplyNetworkValue(UBYTE value) {

@@ -40,6 +40,9 @@ class cQtSignalSlotListBoxDriver : public cQtSwitchDriverCore {
  signals:
   void ValueChanged(int Value);
   void CurrentIndexChanged();
+  // A value (the byte, not the index) set on this side (the screen), not
+  // from the network: what an edit history records. After the change signals.
+  void valueEdited(int from, int to);
 
  protected:
   void ApplyNetworkValue(UBYTE value) override;

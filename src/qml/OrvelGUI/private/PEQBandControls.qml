@@ -4,7 +4,7 @@ import Orvel 1.0
 import "../"
 import "Bands.js" as Bands
 
-// The value widgets of one band (frequency, gain, width) over its colour,
+// The value widgets of one band (frequency, gain, Q) over its colour,
 // its name, and for the first and last band the shelf/bell switch.
 Column {
     id: controls
@@ -55,7 +55,12 @@ Column {
         width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.widthDriver : null
-        ewCCType: ProjectCCFormat.FILTER_WIDTH
+        // The Q the bell's curve has at its gain and frequency, as filter
+        // tools read it (the exponent carries both: frequency x 65536 + gain).
+        ewCCType: ProjectCCFormat.BELL_Q
+        exponent: controls.band ? controls.band.frequencyDriver.networkValue * 65536
+                                  + controls.band.gainDriver.networkValue : NaN
+        showUnits: false
         decimalPlaces: EWCCFormat.TWO_DECIMAL_PLACES
         backgroundSource: Bands.background(controls.bandCount, controls.index)
     }

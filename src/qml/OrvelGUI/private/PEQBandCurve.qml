@@ -3,16 +3,16 @@ import QtQuick.Shapes 1.15
 import EWQml 2.0
 import Orvel 1.0
 
-// One band's curve: its fill from the 0 dB line (grey while bypassed), its
-// line, and, when asked for, the curve of what the device really gets,
-// dashed.
+// One band's curve: its fill from the 0 dB line (grey while it is out,
+// bypassed or with its whole equaliser), its line, and, when asked for, the
+// curve of what the device really gets, dashed.
 Shape {
     id: curve
 
     property PEQQmlBandBase band: null
     property bool showQuantised: false
     readonly property color colour: band === null ? "white" : band.bandColour
-    readonly property bool bypassed: band !== null && band.bypassed
+    readonly property bool bypassed: band !== null && band.bandOut
 
     PathPainterPath { id: fillPath; path: curve.band ? curve.band.path : null }
     PathPainterPath { id: linePath; path: curve.band ? curve.band.linePath : null }

@@ -4,8 +4,9 @@ import EWQml 2.0
 import Orvel 1.0
 import ThemeColours 1.0
 
-// The graph's grid (minor and major frequency lines, the 0 dB line) and its
-// labels: frequencies along the bottom, gains down the left.
+// The graph's grid (minor and major frequency lines, level lines every
+// 5 dB, the 0 dB line) and its labels: frequencies along the bottom, gains
+// down the left.
 Item {
     id: graphScale
 
@@ -14,12 +15,14 @@ Item {
 
     PathPainterPath { id: minorGrid; path: graphScale.graph ? graphScale.graph.svgPathDataScaleMinor : null }
     PathPainterPath { id: majorGrid; path: graphScale.graph ? graphScale.graph.svgPathDataScaleMajor : null }
+    PathPainterPath { id: levelGrid; path: graphScale.graph ? graphScale.graph.gainGridPath : null }
 
     Shape {
         anchors.fill: parent
 
         ShapePath { strokeColor: Theme.graphLine.scaleMinor; fillColor: "transparent"; PathSvg { path: minorGrid.svgPath } }
         ShapePath { strokeColor: Theme.graphLine.scaleMajor; fillColor: "transparent"; PathSvg { path: majorGrid.svgPath } }
+        ShapePath { strokeColor: Theme.graphLine.scaleMinor; fillColor: "transparent"; PathSvg { path: levelGrid.svgPath } }
         ShapePath {
             strokeColor: "#50ffffff"
             fillColor: "transparent"

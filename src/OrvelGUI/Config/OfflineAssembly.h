@@ -24,8 +24,10 @@ class cOfflineAssembly {
   // Applies a configuration as recalling a file that holds it would.
   bool Apply(const sConfiguration& configuration, QString& error);
   // Saves what the units hold as the program does; the file is replaced only
-  // when complete.
+  // when complete (safewrite::WriteFile), else left as it was.
   bool Save(const QString& path, QString& error);
+  // The bytes of that save.
+  bool SavedBytes(QByteArray& contents, QString& error);
 
   sConfiguration Read() const { return ReadConfiguration(mAssembly.Core()); }
   cSerialInterface::sImage Image() const { return mAssembly.Core().GetSerialInterface()->GetImage(); }

@@ -9,6 +9,7 @@
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/SysBuild.h"
+#include "OrvelGUI/Config/ConfigurationCheck.h"
 #include "OrvelGUI/Config/SafeWrite.h"
 
 namespace {
@@ -67,6 +68,16 @@ bool cOfflineAssembly::Recall(const QString& path, QString& error) {
 }
 
 bool cOfflineAssembly::Apply(const sConfiguration& configuration, QString& error) {
+  // Checked before anything is applied, every refusal at once: the units
+  // would keep their old values for what they refuse, and the file would not
+  // hold what was asked for.
+  std::vector<std::string> refusals = ConfigurationRefusals(configuration);
+  for (const std::string& refusal : UnrealisedPassFilters(configuration, Read())) refusals.push_back(refusal);
+  if (!refusals.empty()) {
+    error = "the processor cannot realise this configuration:";
+    for (const std::string& refusal : refusals) error += "\n  " + QString::fromStdString(refusal);
+    return false;
+  }
   if (!ApplyConfiguration(Core(), configuration)) {
     error = "the configuration does not fit the program's units";
     return false;

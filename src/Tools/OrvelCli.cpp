@@ -4,21 +4,28 @@
 
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
 
+#include "EWNet/Core/ErrLog.h"
 #include "OrvelGUI/Config/ConfigCommands.h"
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/ConfigText.h"
 #include "OrvelGUI/Config/Configuration.h"
 #include "OrvelGUI/Config/NetworkCommand.h"
+#include "OrvelGUI/Config/PortChoice.h"
 #include "OrvelGUI/Config/RemoteCommand.h"
+#include "OrvelGUI/Config/SafeWrite.h"
 #include "OrvelGUI/Config/SerialDeviceQuery.h"
 #include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
@@ -42,44 +49,90 @@ struct sCliCommand {
   bool mDraws = false;  // paints text into images: needs the GUI application
 };
 
+int Failed(const QString& message) {
+  std::fprintf(stderr, "orvel-cli: %s\n", qPrintable(message));
+  return kExitFailed;
+}
+
+// The whole output is made first and written safely: a failed write leaves
+// an existing OUT as it was.
 int RunCipher(const QStringList& arguments, bool encrypt) {
-  if (!cSavesManager::CipherFile(arguments.at(0), arguments.at(1), encrypt)) {
-    std::fprintf(stderr, "orvel-cli: %s of %s failed\n", encrypt ? "encryption" : "decryption",
-                 qPrintable(arguments.at(0)));
-    return kExitFailed;
+  const char* what = encrypt ? "encryption" : "decryption";
+  QFile in(arguments.at(0));
+  if (!in.open(QIODevice::ReadOnly)) return Failed(arguments.at(0) + ": " + in.errorString());
+  QByteArray out;
+  QBuffer buffer(&out);
+  buffer.open(QIODevice::WriteOnly);
+  if (!cSavesManager::CipherData(&in, &buffer, encrypt)) {
+    return Failed(QString("%1 of %2 failed").arg(what, arguments.at(0)));
   }
+  QString error;
+  if (!safewrite::WriteFile(arguments.at(1), out, error)) return Failed(error);
   return kExitOk;
 }
 
 int RunEncrypt(const QStringList& arguments) { return RunCipher(arguments, true); }
 int RunDecrypt(const QStringList& arguments) { return RunCipher(arguments, false); }
 
+bool JsonFlag(QStringList& arguments) { return arguments.removeAll(QStringLiteral("--json")) > 0; }
+
+void PrintJson(const QJsonObject& object) {
+  std::printf("%s", QJsonDocument(object).toJson(QJsonDocument::Indented).constData());
+}
+
 // One port a line: its name, then the stable links that lead to it, each
 // after a tab, so that the first field stays the name a --port takes.
-int RunPorts(const QStringList&) {
+int RunPorts(const QStringList& given) {
+  QStringList arguments = given;
+  const bool json = JsonFlag(arguments);
+  if (!arguments.isEmpty()) {
+    std::fprintf(stderr, "orvel-cli: usage: orvel-cli ports [--json]\n");
+    return kExitUsage;
+  }
   const QString aliasFolder = cPortAliases::Folder();
+  QJsonArray list;
   for (const sSerialPortEntry& port : cSerialPortList::AcceptedPorts()) {
-    QString line = port.mName;
-    for (const QString& alias : cPortAliases::AliasesOf(port.mSystemLocation, aliasFolder)) {
-      line += QLatin1Char('\t') + alias;
+    const QStringList aliases = cPortAliases::AliasesOf(port.mSystemLocation, aliasFolder);
+    if (json) {
+      list.append(QJsonObject{
+          {"name", port.mName}, {"path", port.mSystemLocation}, {"links", QJsonArray::fromStringList(aliases)}});
+      continue;
     }
+    QString line = port.mName;
+    for (const QString& alias : aliases) line += QLatin1Char('\t') + alias;
     std::printf("%s\n", qPrintable(line));
   }
+  if (json) PrintJson(QJsonObject{{"ports", list}});
   return kExitOk;
 }
 
-int RunVersion(const QStringList& arguments) {
+// Device commands say which port they use before they connect.
+sPortChoice AnnouncePort(const QString& requested) {
+  const sPortChoice choice = ChoosePort(requested);
+  if (choice.mFound) std::fprintf(stderr, "%s\n", qPrintable(PortChoiceText(choice)));
+  return choice;
+}
+
+int RunVersion(const QStringList& given) {
+  QStringList arguments = given;
+  const bool json = JsonFlag(arguments);
   if (!arguments.isEmpty() && (arguments.size() != 2 || arguments.at(0) != QLatin1String("--port"))) {
-    std::fprintf(stderr, "orvel-cli: usage: orvel-cli version [--port NAME]\n");
+    std::fprintf(stderr, "orvel-cli: usage: orvel-cli version [--port NAME] [--json]\n");
     return kExitUsage;
   }
+  const QString requested = arguments.isEmpty() ? QString() : arguments.at(1);
+  const sPortChoice port = AnnouncePort(requested);
   QString version;
   QString error;
-  if (!QueryDeviceVersion(arguments.isEmpty() ? QString() : arguments.at(1), 2000, version, error)) {
-    std::fprintf(stderr, "%s\n", qPrintable(error));
+  if (!QueryDeviceVersion(requested, 2000, version, error)) {
+    std::fprintf(stderr, "orvel-cli: %s\n", qPrintable(ExplainOpenFailure(error, port)));
     return kExitFailed;
   }
-  std::printf("%s\n", qPrintable(version));
+  if (json) {
+    PrintJson(QJsonObject{{"version", version}, {"port", port.mName}, {"path", port.mPath}});
+  } else {
+    std::printf("%s\n", qPrintable(version));
+  }
   return kExitOk;
 }
 
@@ -165,6 +218,7 @@ int RunRecall(const QStringList& arguments) {
     return kExitUsage;
   }
   const QString name = QFileInfo(file).fileName();
+  const sPortChoice choice = AnnouncePort(port);
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
   sDeviceRecallResult result;
   bool ok = false;
@@ -178,7 +232,7 @@ int RunRecall(const QStringList& arguments) {
         result);
   }
   if (terminal) std::fprintf(stderr, "\n");
-  if (!result.mError.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(result.mError));
+  if (!result.mError.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(ExplainOpenFailure(result.mError, choice)));
   if (result.mRecalled) PrintDelivery(result);
   std::printf("Recall %s %s\n", qPrintable(name), ok ? "Successful" : "Failed");
   return ok ? kExitOk : kExitFailed;
@@ -200,17 +254,21 @@ const sCliCommand kCommands[] = {
      "Decipher file IN into OUT as a recall does; the length of IN must be a multiple of 8. OUT keeps the "
      "padding bytes.",
      2, RunDecrypt},
-    {"ports", "",
+    {"ports", "[--json]",
      "List the device's serial ports, one a line: its name (ports that share a name are listed by their device "
      "path), then, after a tab each, the /dev/orvel-* links the package's udev rule made for it "
-     "(ORVEL_SERIAL_PORTS=PATH:PATH adds ports).",
-     0, RunPorts},
-    {"version", "[--port NAME]",
+     "(ORVEL_SERIAL_PORTS=PATH:PATH adds ports). --json prints {\"ports\": [{\"name\", \"path\", \"links\": "
+     "[...]}]}.",
+     -1, RunPorts},
+    {"version", "[--port NAME] [--json]",
      "Connect to the device (the first listed port unless named: NAME is a name ports lists or a device path), "
-     "print its firmware version and disconnect; fails when no version reply comes within 2 seconds.",
+     "print its firmware version and disconnect; fails when no version reply comes within 2 seconds. Standard "
+     "error names the port used (\"Port NAME (PATH), the first listed port\") and why a port did not open. "
+     "--json prints {\"version\", \"port\", \"path\"}.",
      -1, RunVersion},
     {"recall", "FILE [--port NAME]",
-     "Connect to the device as version does, recall configuration FILE exactly as the loader's Recall button "
+     "Connect to the device as version does (naming the port on standard error), recall configuration FILE exactly as "
+     "the loader's Recall button "
      "does, wait until the processor has acknowledged every packet, disconnect. Prints \"Recall NAME Successful\" "
      "or \"Recall NAME Failed\", and on standard error how many packets were written and acknowledged; exits 0 "
      "only when the processor holds the whole configuration.",
@@ -237,9 +295,16 @@ const sCliCommand kCommands[] = {
     {"create", "JSON OUT",
      "Write a configuration file from a JSON document of the form show --json prints (\"-\" reads standard input). "
      "Fields left out keep their defaults. A value may be given by its stored code (frequency, width, gain, type, "
-     "slope, left, right) or in its unit (frequency_hz, q, gain_db, type_name, slope_name, left_ms, right_ms), "
-     "which becomes the nearest code; when both are given the code wins. With a panel's gang on, the right "
-     "equaliser follows the left. Unknown keys and values out of range are refused with their path.",
+     "slope, left, right) or in its unit (frequency_hz, q, gain_db, type_name, slope_name, left_ms, right_ms; a "
+     "bell's width also as realised_q, the Q its curve realises), which becomes the nearest code; when both are given "
+     "they must mean the same code (or the unit value be the "
+     "code's own), else the document is refused naming both. The strips, panels, equalisers (\"eq\") and bands "
+     "arrays may hold any number of entries: each is placed by its \"index\" (from 0), its \"name\" (strips, "
+     "panels) or \"side\" (eq), else by its position; what is left out keeps its defaults. With a panel's gang on, "
+     "the right equaliser follows the left. Unknown keys, values out of range and values the processor cannot "
+     "realise (strip gains above +12.04 dB, band gains beyond +-15 dB, NOTCH bands, frequencies whose designs are "
+     "unstable, pass-filter slopes the panel has not the sections for) are refused with their path or unit, and "
+     "nothing is written.",
      -1, RunCreateCommand},
     {"biquads", "FILE [--json]",
      "For each of the 36 filter addresses: the owning unit, the design inputs, the five integers in wire order "
@@ -265,7 +330,7 @@ const sCliCommand kCommands[] = {
      "the quantised coefficients as lists (a0 = 1). Frequencies, gains and Q are those of the standard 96 kHz "
      "biquads that give the curves the processor realises.",
      -1, RunExportCommand},
-    {"import", "TEXT --into FILE --panel low|mid|high --side left|right|both [--max-error DB] OUT",
+    {"import", "TEXT --into FILE --panel low|mid|high --side left|right|both [--max-error DB] [--json] OUT",
      "Read filter-settings text (as export rew writes it, the room-measurement program's, or the PC equaliser's "
      "\"Preamp: -6 dB\" and \"Filter: ON PK Fc 100 Hz Gain -3 dB Q 1.41\" with PK, LS/HS (12 dB/octave), "
      "\"LS 6dB\", LSC/HSC with a Q or a slope in dB, HP/LP, HPQ/LPQ, HP1/LP1; \"-\" reads standard input) into "
@@ -275,20 +340,37 @@ const sCliCommand kCommands[] = {
      "to the slope and frequency that come closest. Preamp lines move the output strip's fader by their sum. "
      "Reports, per line, what was asked, what was set and the largest difference of the two curves between 20 Hz "
      "and 20 kHz; a difference above --max-error (1 dB unless given) refuses the text, as do more filters than "
-     "bands and types no band takes, with the line at fault named and nothing written.",
+     "bands, types no band takes and values the processor cannot realise, with the line at fault named and nothing "
+     "written. --json prints {\"text\", \"into\", \"out\", \"panel\", \"side\", \"max_error_db\", \"written\", "
+     "\"error\", \"filters\": [{\"lines\", \"texts\", \"output\", \"set\", \"largest_difference_db\"}], "
+     "\"preamp\": [{\"output\", \"preamp_db\", \"fader_before\", \"fader_after\", \"largest_difference_db\"}], "
+     "\"skipped\": [{\"line\", \"text\", \"reason\"}], \"bypassed\": [{\"output\", \"band\"}]} instead of the "
+     "report (on a refusal \"written\" false and \"error\" only).",
      -1, RunImportCommand},
-    {"verify", "FILE [--port NAME]",
-     "Connect, read the device's settings back (the sync sequence: commands 7, 9 and 3) and list every value in "
-     "which the device differs from what recalling FILE would send, by unit and parameter; exit 0 when none, 1 "
-     "when any. Band bypasses and coefficients are not read back by the device. A device that stops answering "
-     "ends the read-back with an error.",
+    {"verify", "FILE [--port NAME] [--json]",
+     "Connect (naming the port on standard error), read the device's settings back (the sync sequence: commands "
+     "7, 9 and 3) and list every value in which the device differs from what recalling FILE would send, by unit "
+     "and parameter, in FILE's terms (an output strip's polarity as show prints it). Exit 0 when the processor "
+     "holds FILE, 1 when it differs, 3 when the processor could not be read (no port, no answer, a read-back cut "
+     "short; the message says how long it waited), 2 for a usage error or a FILE this program does not read. Band "
+     "bypasses and coefficients are not read back by the device. --json prints {\"file\", \"port\", \"path\", "
+     "\"read\", \"holds\", \"error\", \"differences\": [{\"unit\", \"parameter\", \"file\", \"device\"}]}.",
      -1, RunVerifyCommand},
+    {"diff", "A B [--json]",
+     "List every value in which configuration files A and B differ, by unit and parameter, in the units show "
+     "prints (\"LMH 2:  HPF Unit frequency: a.cfg 80.00 Hz (21398), b.cfg 100.00 Hz (22005)\"), then their "
+     "number. Exit 0 when they hold the same values, 1 when they differ, 2 for a usage error or a file this "
+     "program does not read. --json prints {\"a\", \"b\", \"same\", \"differences\": [{\"unit\", "
+     "\"parameter\", \"a\", \"b\"}]}.",
+     -1, RunDiffCommand},
 };
 
 void PrintHelp(std::FILE* to) {
   std::fprintf(
       to,
-      "Usage: orvel-cli COMMAND [ARGUMENTS]\n  or:  orvel-cli --help | --version\n\n%s %s command-line tool.\n\n"
+      "Usage: orvel-cli COMMAND [ARGUMENTS]\n  or:  orvel-cli --verbose COMMAND [ARGUMENTS]\n  or:  orvel-cli --help | "
+      "--version\n\n%s %s command-line tool. --verbose also prints the program's notifications (\"Notification: "
+      "Succeeded opening port\").\n\n"
       "Commands:\n",
       kOrvelApplicationName, kOrvelVersionText);
   for (const sCliCommand& command : kCommands) {
@@ -297,7 +379,9 @@ void PrintHelp(std::FILE* to) {
   }
   std::fprintf(to,
                "\nErrors are written to standard error; the exit status is 0 on success, %d when the command "
-               "failed and %d for a usage error.\n",
+               "failed (also when standard output could not be written) and %d for a usage error; verify and diff "
+               "say above what theirs mean. Files are written whole or not at all: a write that fails leaves an "
+               "existing file as it was; FIFOs and devices are written in place.\n",
                kExitFailed, kExitUsage);
 }
 
@@ -312,11 +396,40 @@ void PrintCommandHelp(const sCliCommand& command) {
   std::printf("Usage: orvel-cli %s %s\n\n%s\n", command.mName, command.mArguments, command.mDescription);
 }
 
+// Errors always reach standard error; the link's notifications ("Succeeded
+// opening port") only with --verbose, as they tell a user nothing the result
+// does not.
+void KeepNotificationsQuiet() {
+  ewlog::SetSink([](const std::string& line) {
+    static const std::string kNotification = "Notification: ";
+    if (line.compare(0, kNotification.size(), kNotification) == 0) return;
+    std::fprintf(stderr, "%s\n", line.c_str());
+  });
+}
+
+int RunCommand(QStringList arguments, int& argc, char* argv[]);
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  safewrite::WatchStandardOutput();
+  if (arguments.removeAll(QStringLiteral("--verbose")) == 0) KeepNotificationsQuiet();
+  int status = RunCommand(arguments, argc, argv);
+  // Output that did not arrive (a full disk, a closed pipe behind standard
+  // output) is a failure, whatever the command made of it.
+  QString error;
+  if (!safewrite::FinishStandardOutput(error)) {
+    std::fprintf(stderr, "orvel-cli: %s\n", qPrintable(error));
+    if (status == kExitOk) status = kExitFailed;
+  }
+  return status;
+}
+
+namespace {
+
+int RunCommand(QStringList arguments, int& argc, char* argv[]) {
   const sCliCommand* drawing = arguments.isEmpty() ? nullptr : FindCommand(arguments.first());
   std::unique_ptr<QCoreApplication> application;
   if (drawing != nullptr && drawing->mDraws && arguments.contains("--png")) {
@@ -356,3 +469,5 @@ int main(int argc, char* argv[]) {
   }
   return command->mRun(arguments);
 }
+
+}  // namespace

@@ -12,7 +12,30 @@
 
 #include "AES-Standards/Convert.h"
 #include "OrvelGUI/Config/ConfigJson.h"
+#include "OrvelGUI/Core/LowMidHigh.h"
+#include "OrvelGUI/Core/Plausibility.h"
 #include "Tools/ConfigFiles.h"
+
+namespace {
+
+// A random configuration with pass filters as the processor realises them:
+// slopes the Low and Mid panels have the sections for, the High panel's
+// low-pass as a fresh program holds it. create refuses any other.
+sConfiguration RealisedConfiguration(QRandomGenerator& random) {
+  sConfiguration c = RandomConfiguration(random);
+  for (sPanelConfiguration& panel : c.mPanels) {
+    for (const bool highPass : {true, false}) {
+      sPassFilterConfiguration& filter = highPass ? panel.mHighPass : panel.mLowPass;
+      const UBYTE sections =
+          highPass ? cLowMidHigh::HighPassBiquadsOf(panel.mPanelType) : cLowMidHigh::LowPassBiquadsOf(panel.mPanelType);
+      if (sections > 0 && !plausibility::RealisedSlope(highPass, filter.mSlope, sections).empty()) filter.mSlope = 0;
+    }
+  }
+  c.mPanels[2].mLowPass = FreshConfiguration().mPanels[2].mLowPass;
+  return c;
+}
+
+}  // namespace
 
 class tst_cli_create : public QObject {
   Q_OBJECT
@@ -39,7 +62,7 @@ class tst_cli_create : public QObject {
     for (int i = 0; i < 6; ++i) {
       const QString original = mDir.filePath(QString("random%1.cfg").arg(i));
       const QString again = mDir.filePath(QString("again%1.cfg").arg(i));
-      QVERIFY(SaveThroughProgram(RandomConfiguration(random), original));
+      QVERIFY(SaveThroughProgram(RealisedConfiguration(random), original));
       const sRun shown = RunCli({"show", original, "--json"}, QString());
       QVERIFY2(shown.mExit == 0, qPrintable(shown.mErr));
       const sRun created = RunCliWithInput({"create", "-", again}, shown.mOut.toUtf8());
@@ -50,11 +73,11 @@ class tst_cli_create : public QObject {
 
   void valuesInUnitsBecomeTheNearestCodes() {
     const QByteArray document = R"({"strips": [{"gain_db": -6.02}, {"gain_db": null}, {}, {}, {}, {}, {}, {}],
-      "panels": [{"high_pass": {"frequency_hz": 80, "slope_name": "18dB Bessel", "frequency": 21398},
+      "panels": [{"high_pass": {"frequency_hz": 99.99, "slope_name": "12dB Butterworth", "frequency": 21398},
                   "delay": {"left_ms": 1.5, "right_ms": 0.0004},
                   "eq": [{"bands": [{"q": 2.0, "gain_db": 3.3, "type_name": "HFSHELF"}, {"q": 40}]}, {}]},
-                 {"eq": [{"bands": [{"realised_q": 1.0, "gain_db": 15}, {"realised_q": 1.0, "q": 1.0}, {}, {}]}, {}]},
-                 {}]})";
+                 {"eq": [{"bands": [{"realised_q": 1.0, "gain_db": 15}, {"q": 1.0}]}]},
+                 {"high_pass": {"frequency_hz": 80, "slope_name": "18dB Bessel"}}]})";
     const sRun refused = RunCliWithInput({"create", "-", mDir.filePath("q40.cfg")}, document);
     QCOMPARE(refused.mExit, 1);
     QVERIFY2(refused.mErr.contains("panels[0].eq[0].bands[1].q: 40 is out of range"), qPrintable(refused.mErr));
@@ -71,8 +94,12 @@ class tst_cli_create : public QObject {
     QCOMPARE(strips[0].toObject()["gain"].toInt(), -1541);  // -6.02 x 256 = -1541.12
     QCOMPARE(strips[1].toObject()["gain"].toInt(), -32767);
     const QJsonObject low = shown["panels"].toArray()[0].toObject();
-    QCOMPARE(low["high_pass"].toObject()["frequency"].toInt(), 21398);  // the code wins over frequency_hz
-    QCOMPARE(low["high_pass"].toObject()["slope"].toInt(), 3);
+    // 99.99 Hz is the code's 99.987 Hz within the code's resolution.
+    QCOMPARE(low["high_pass"].toObject()["frequency"].toInt(), 21398);
+    QCOMPARE(low["high_pass"].toObject()["slope"].toInt(), 0);
+    const QJsonObject highPass = shown["panels"].toArray()[2].toObject()["high_pass"].toObject();
+    QCOMPARE(highPass["frequency"].toInt(), 19915);  // 4608 log2(80 / 4) = 19915.44
+    QCOMPARE(highPass["slope"].toInt(), 3);
     // 1.5 ms: log10(1500) / (11/65536) + 1 = 18923.6
     QCOMPARE(low["delay"].toObject()["left"].toInt(), 18924);
     QCOMPARE(low["delay"].toObject()["right"].toInt(), 0);  // 0.4 us is nearer to no delay than to 1 us
@@ -81,11 +108,19 @@ class tst_cli_create : public QObject {
     QCOMPARE(bands[0].toObject()["gain"].toInt(), 845);       // 3.3 x 256 = 844.8
     QCOMPARE(bands[0].toObject()["type"].toInt(), 2);
     QCOMPARE(bands[1].toObject()["width"].toInt(), 44 << 8);
-    // A bell's realised Q at its gain (Q 1 at +15 dB takes table Q 2.388);
-    // the table Q wins over it.
+    // A bell's realised Q at its gain (Q 1 at +15 dB takes table Q 2.388).
     const QJsonArray mid = shown["panels"].toArray()[1].toObject()["eq"].toArray()[0].toObject()["bands"].toArray();
     QCOMPARE(mid[0].toObject()["width"].toInt(), 28 << 8);
     QCOMPARE(mid[1].toObject()["width"].toInt(), 16 << 8);
+    // A realised Q beside a table Q must mean the same width, as printed.
+    const QJsonObject printed = mid[0].toObject();
+    QVERIFY(printed.contains("realised_q"));
+    QByteArray both = good;
+    both.replace(R"({"q": 1.0})", R"({"q": 1.0, "gain_db": 15, "realised_q": 1.0})");
+    const sRun disagreeing = RunCliWithInput({"create", "-", mDir.filePath("both.cfg")}, both);
+    QCOMPARE(disagreeing.mExit, 1);
+    QVERIFY2(disagreeing.mErr.contains("panels[1].eq[0].bands[1].realised_q: 1 does not agree with"),
+             qPrintable(disagreeing.mErr));
   }
 
   void gangedRightEqualiserFollowsTheLeft() {
@@ -129,10 +164,11 @@ class tst_cli_create : public QObject {
     QTest::newRow("unknown type name")
         << QByteArray(R"({"panels": [{"eq": [{"bands": [{"type_name": "PEAK"}, {}]}, {}]}, {}, {}]})")
         << "panels[0].eq[0].bands[0].type_name: expected one of \"BELL\"";
-    QTest::newRow("band count") << QByteArray(R"({"panels": [{"eq": [{"bands": [{}]}, {}]}, {}, {}]})")
-                                << "panels[0].eq[0].bands: expected an array of 2 objects";
-    QTest::newRow("wrong name") << QByteArray(R"({"panels": [{"name": "Mid"}, {}, {}]})")
-                                << "panels[0].name: expected \"Low\"";
+    QTest::newRow("band count") << QByteArray(R"({"panels": [{"eq": [{"bands": [{}, {}, {}]}, {}]}, {}, {}]})")
+                                << "panels[0].eq[0].bands: expected at most 2 entries, got 3";
+    // Placed by its name, the first entry is the Mid panel, and so is the second by its position.
+    QTest::newRow("name and position") << QByteArray(R"({"panels": [{"name": "Mid"}, {}, {}]})")
+                                       << "panels[1]: entry 1 is given twice";
   }
 
   void badDocumentsAreRefusedWithTheirPath() {

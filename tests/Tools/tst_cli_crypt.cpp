@@ -119,9 +119,10 @@ class tst_cli_crypt : public QObject {
                                         << "usage: orvel-cli decrypt IN OUT";
     QTest::newRow("length not a multiple of 8")
         << QStringList{"decrypt", "@odd", "@out"} << 1 << "Input file is incorrect size for decrpyting";
-    QTest::newRow("missing input") << QStringList{"encrypt", "@missing", "@out"} << 1 << "Could not open";
+    QTest::newRow("missing input") << QStringList{"encrypt", "@missing", "@out"} << 1
+                                   << "missing: No such file or directory";
     QTest::newRow("output below a regular file")
-        << QStringList{"encrypt", "@odd", "@odd/out"} << 1 << "Could not create";
+        << QStringList{"encrypt", "@odd", "@odd/out"} << 1 << "odd/out: Not a directory";
   }
   void errors() {
     QFETCH(QStringList, arguments);

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -146,6 +147,44 @@ class tst_cli_device : public QObject {
     QCOMPARE(run.mOut, QString());
     QVERIFY2(run.mErr.contains(message), qPrintable(run.mErr));
     QVERIFY(timer.elapsed() < 10000);
+  }
+
+  // Device commands name the port they use and why one did not open; the
+  // link's notifications only with --verbose.
+  void portNamedAndNotificationsOnlyWhenVerbose() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath("ttyORV3");
+    auto sim = StartDevSim({"--link", link});
+    QVERIFY(sim);
+    const sRun quiet = RunCli({"version"}, link);
+    QVERIFY2(quiet.mExit == 0, qPrintable(quiet.mErr));
+    QCOMPARE(quiet.mErr, "Port ttyORV3 (" + link + "), the first listed port\n");
+    const sRun verbose = RunCli({"--verbose", "version", "--port", "ttyORV3"}, link);
+    QVERIFY2(verbose.mExit == 0, qPrintable(verbose.mErr));
+    QVERIFY2(verbose.mErr.startsWith("Port ttyORV3 (" + link + "), named by --port\n"), qPrintable(verbose.mErr));
+    QVERIFY2(verbose.mErr.contains("Notification: Succeeded opening port"), qPrintable(verbose.mErr));
+    QCOMPARE(verbose.mOut, QString("V1.4\n"));
+
+    const sRun json = RunCli({"version", "--json"}, link);
+    QCOMPARE(json.mExit, 0);
+    const QJsonObject version = QJsonDocument::fromJson(json.mOut.toUtf8()).object();
+    QCOMPARE(version, (QJsonObject{{"version", "V1.4"}, {"port", "ttyORV3"}, {"path", link}}));
+    const sRun ports = RunCli({"ports", "--json"}, "/nonexistent-orvel-dir/ttyNONE:" + link);
+    QCOMPARE(ports.mExit, 0);
+    const QJsonArray list = QJsonDocument::fromJson(ports.mOut.toUtf8()).object()["ports"].toArray();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list[1].toObject(), (QJsonObject{{"name", "ttyORV3"}, {"path", link}, {"links", QJsonArray()}}));
+
+    const sRun missing = RunCli({"version"}, "/nonexistent-orvel-dir/ttyNONE");
+    QCOMPARE(missing.mExit, 1);
+    QVERIFY2(
+        missing.mErr.contains("Device connection failure. /nonexistent-orvel-dir/ttyNONE: No such file or directory"),
+        qPrintable(missing.mErr));
+    const sRun unlisted = RunCli({"recall", "nothing.cfg", "--port", "ttyOTHER"}, link);
+    QCOMPARE(unlisted.mExit, 1);
+    QVERIFY2(unlisted.mErr.contains("Device connection failure. \"ttyOTHER\" is not a listed port"),
+             qPrintable(unlisted.mErr));
   }
 
   void simulatorProgram() {

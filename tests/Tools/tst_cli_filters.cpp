@@ -300,6 +300,43 @@ class tst_cli_filters : public QObject {
     QVERIFY(shelf.captured(1).toDouble() > 0.1 && shelf.captured(1).toDouble() <= 1.0);
   }
 
+  // --json: the same report as fields, with what was skipped and bypassed.
+  void importReportsAsJson() {
+    const QByteArray text =
+        "Preamp: -3 dB\nFilter 1: ON PK Fc 100 Hz Gain -2 dB Q 1\nFilter 2: OFF PK Fc 500 Hz Gain 9 dB Q 1\n";
+    sConfiguration c = FreshConfiguration();
+    c.mStrips[2].mGain = 0;
+    const QString into = mDir.filePath("json-into.cfg");
+    const QString out = mDir.filePath("json-out.cfg");
+    QVERIFY(SaveThroughProgram(c, into));
+    const QStringList arguments = {"import", "-", "--into", into, "--panel", "low", "--side", "left", "--json", out};
+    const sRun run = RunCliWithInput(arguments, text);
+    QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
+    const QJsonObject result = Json(run.mOut);
+    QCOMPARE(result["written"].toBool(), true);
+    QCOMPARE(result["panel"].toString(), QString("low"));
+    const QJsonArray filters = result["filters"].toArray();
+    QCOMPARE(filters.size(), 1);
+    QCOMPARE(filters[0].toObject()["lines"].toArray(), QJsonArray{2});
+    QCOMPARE(filters[0].toObject()["output"].toString(), QString("Low L"));
+    QVERIFY(filters[0].toObject()["largest_difference_db"].toDouble() < 1.0);
+    QCOMPARE(result["preamp"].toArray()[0].toObject()["fader_after"].toString(), QString("-3.00 dB (-768)"));
+    QCOMPARE(result["skipped"].toArray()[0].toObject()["line"].toInt(), 3);
+    QCOMPARE(result["skipped"].toArray()[0].toObject()["reason"].toString(), QString("OFF"));
+    QCOMPARE(result["bypassed"].toArray().size(), 1);  // the Low panel's second band
+    // The text report says the same.
+    QFile::remove(out);
+    const sRun plain = RunCliWithInput(arguments.mid(0, 8) + QStringList{out}, text);
+    QVERIFY2(plain.mOut.contains("Low L " + filters[0].toObject()["set"].toString() + "\n"), qPrintable(plain.mOut));
+    // A refusal is a field too, and nothing is written.
+    QFile::remove(out);
+    const sRun refused = RunCliWithInput(arguments, "Filter 1: ON PK Fc 100 Hz Gain -30 dB Q 2\n");
+    QCOMPARE(refused.mExit, 1);
+    QCOMPARE(Json(refused.mOut)["written"].toBool(true), false);
+    QVERIFY(Json(refused.mOut)["error"].toString().contains("--max-error"));
+    QVERIFY(!QFile::exists(out));
+  }
+
   void importPlacesFiltersByTheirBandsRanges() {
     const QString out = mDir.filePath("placed.cfg");
     // In text order the 600 Hz peak would take the second band and leave the

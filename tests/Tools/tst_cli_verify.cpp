@@ -3,6 +3,10 @@
 // another, and a clear end when the device stops answering.
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -71,6 +75,8 @@ class tst_cli_verify : public QObject {
     QCOMPARE(count, QString("%1 differences").arg(expected.size()));
   }
 
+  // The wait for a device that hangs up says how long it really was, and a
+  // processor that could not be read is not a difference.
   void silentDeviceEndsTheReadBack() {
     // The reply to the strip sync request is cut and the line closed.
     auto hangUp = StartDevSim({"--hangup-after", "2"});
@@ -78,9 +84,69 @@ class tst_cli_verify : public QObject {
     QElapsedTimer timer;
     timer.start();
     sRun run = RunCli({"verify", mFile}, hangUp->mPath);
+    const qint64 waited = timer.elapsed();
+    QCOMPARE(run.mExit, 3);
+    const QRegularExpressionMatch said =
+        QRegularExpression(
+            "The device stopped answering while its settings were read back: the link gave up on it "
+            "after (\\d+) ms")
+            .match(run.mErr);
+    QVERIFY2(said.hasMatch(), qPrintable(run.mErr));
+    QVERIFY2(said.captured(1).toLongLong() <= waited, qPrintable(run.mErr));
+    QVERIFY(waited < 5000);
+  }
+
+  void unreadableProcessorIsExitThree() {
+    const QString missing = mDir.filePath("ttyGONE");
+    const sRun run = RunCli({"verify", mFile}, missing);
+    QCOMPARE(run.mExit, 3);
+    QVERIFY2(run.mErr.contains("Port ttyGONE (" + missing + "), the first listed port"), qPrintable(run.mErr));
+    QVERIFY2(run.mErr.contains("Device connection failure. " + missing + ": No such file or directory"),
+             qPrintable(run.mErr));
+    const sRun json = RunCli({"verify", mFile, "--json"}, missing);
+    QCOMPARE(json.mExit, 3);
+    const QJsonObject result = QJsonDocument::fromJson(json.mOut.toUtf8()).object();
+    QCOMPARE(result["read"].toBool(true), false);
+    QVERIFY(result["holds"].isNull());
+    QVERIFY(result["error"].toString().contains("No such file or directory"));
+    // A file the program does not read is not the processor's fault.
+    QCOMPARE(RunCli({"verify", mDir.filePath("none.cfg")}, missing).mExit, 2);
+  }
+
+  // Polarity in the file's terms: the output strips invert on the wire, and
+  // verify names each strip's polarity as show prints it.
+  void polarityIsToldAsTheFileHoldsIt() {
+    sConfiguration normal = mFirst;
+    for (sStripConfiguration& strip : normal.mStrips) strip.mPolarity = false;
+    sConfiguration inverted = normal;
+    inverted.mStrips[0].mPolarity = true;  // an input strip
+    inverted.mStrips[5].mPolarity = true;  // an output strip
+    const QString normalFile = mDir.filePath("normal.cfg");
+    const QString invertedFile = mDir.filePath("inverted.cfg");
+    QVERIFY(SaveThroughProgram(normal, normalFile));
+    QVERIFY(SaveThroughProgram(inverted, invertedFile));
+    QVERIFY(RunCli({"show", normalFile}, QString()).mOut.contains(normal.mStrips[5].mName + ": gain"));
+    auto sim = StartDevSim({});
+    QVERIFY(sim);
+    QCOMPARE(RunCli({"recall", invertedFile}, sim->mPath).mExit, 0);
+    const sRun run = RunCli({"verify", normalFile, "--json"}, sim->mPath);
     QCOMPARE(run.mExit, 1);
-    QVERIFY2(run.mErr.contains("The device stopped answering while its settings were read back"), qPrintable(run.mErr));
-    QVERIFY(timer.elapsed() < 5000);
+    const QJsonObject result = QJsonDocument::fromJson(run.mOut.toUtf8()).object();
+    QCOMPARE(result["read"].toBool(), true);
+    QCOMPARE(result["holds"].toBool(true), false);
+    QCOMPARE(result["file"].toString(), QString("normal.cfg"));
+    const QJsonArray differences = result["differences"].toArray();
+    QCOMPARE(differences.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+      const QJsonObject difference = differences[i].toObject();
+      QCOMPARE(difference["unit"].toString(), normal.mStrips[i == 0 ? 0 : 5].mName);
+      QCOMPARE(difference["parameter"].toString(), QString("polarity"));
+      QCOMPARE(difference["file"].toString(), QString("normal"));
+      QCOMPARE(difference["device"].toString(), QString("inverted"));
+    }
+    const sRun same = RunCli({"verify", invertedFile, "--json"}, sim->mPath);
+    QCOMPARE(same.mExit, 0);
+    QCOMPARE(QJsonDocument::fromJson(same.mOut.toUtf8()).object()["holds"].toBool(), true);
   }
 
  private:

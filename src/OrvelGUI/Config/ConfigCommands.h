@@ -4,8 +4,10 @@
 
 // The configuration commands of orvel-cli. Each takes the arguments after
 // its name, writes results to standard output and errors to standard
-// error, and returns the exit status: 0 done, 1 failed, 2 usage error. No
-// output file is left behind by a command that fails.
+// error, and returns the exit status: 0 done, 1 failed, 2 usage error; verify
+// and diff answer 0 for the same, 1 for differing values, verify 3 when the
+// processor could not be read. A command that fails leaves any existing
+// output file as it was and no new one behind.
 
 int RunDefaultsCommand(const QStringList& arguments);  // OUT
 int RunCreateCommand(const QStringList& arguments);    // JSON OUT
@@ -13,4 +15,5 @@ int RunBiquadsCommand(const QStringList& arguments);   // FILE [--json]
 int RunResponseCommand(const QStringList& arguments);  // FILE [--panel P | --sum] [--side S] [--csv | --png OUT]
 int RunExportCommand(const QStringList& arguments);    // FILE --format rew|camilladsp|text [--panel P] [--side S]
 int RunImportCommand(const QStringList& arguments);    // TEXT --into FILE --panel P --side S [--max-error DB] OUT
-int RunVerifyCommand(const QStringList& arguments);    // FILE [--port NAME]
+int RunVerifyCommand(const QStringList& arguments);    // FILE [--port NAME] [--json]
+int RunDiffCommand(const QStringList& arguments);      // A B [--json]

@@ -2,8 +2,10 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <vector>
 
 #include "AES-Standards/Convert.h"
 #include "OrvelGUI/Config/ConfigJson.h"
@@ -16,6 +18,13 @@ namespace {
 const char* const kSides[2] = {"left", "right"};
 
 QString Number(double value) { return QString::number(value, 'g', 10); }
+
+// An entry of an array and the thing it stands for.
+struct sEntry {
+  int mIndex;
+  QJsonObject mObject;
+  QString mPath;
+};
 
 // One JSON object of the document and its path; remembers the first failure.
 class cObjectReader {
@@ -72,13 +81,39 @@ class cObjectReader {
     return true;
   }
 
-  // A code or, when the code is left out, its name.
+  // A value given by its code, its unit or both. Both must name the same
+  // code, or the unit value must be the code's own value: a document edited
+  // in one of the two would otherwise keep the other silently.
+  template <typename T, typename tConvert, typename tDecode>
+  bool CodeOrUnit(const char* codeKey, const char* unitKey, double lowest, double highest, const QString& span,
+                  tConvert convert, tDecode decode, T& out) {
+    if (!Has(codeKey)) return InUnit(unitKey, span, convert, out);
+    if (!Code(codeKey, lowest, highest, out)) return false;
+    T fromUnit = out;
+    if (!InUnit(unitKey, span, convert, fromUnit)) return false;
+    if (!Has(unitKey) || fromUnit == out) return true;
+    const double given = Value(unitKey).toDouble();
+    const double coded = decode(out);
+    if (std::isfinite(coded) && std::fabs(given - coded) <= 1e-9 * std::max(1.0, std::fabs(coded))) return true;
+    return Disagree(codeKey, unitKey, Number(given), QString::number(double(out), 'f', 0), Number(coded));
+  }
+
+  bool Disagree(const char* codeKey, const char* unitKey, const QString& given, const QString& code,
+                const QString& meaning) {
+    return Fail(unitKey, given + " does not agree with " + Path(codeKey) + " " + code + " (" + meaning +
+                             "); give one of the two, or both for the same value");
+  }
+
+  // A code or its name, or both for the same entry.
   bool Named(const char* codeKey, const char* nameKey, int count, const char* (*nameOf)(ULONG), ULONG& out) {
-    if (Has(codeKey)) return Code(codeKey, 0, count - 1, out);
+    if (!Code(codeKey, 0, count - 1, out)) return false;
     if (!Has(nameKey)) return true;
     const QString name = Value(nameKey).toString();
     for (int i = 0; i < count; ++i) {
-      if (name == QLatin1String(nameOf(ULONG(i)))) {
+      if (Value(nameKey).isString() && name == QLatin1String(nameOf(ULONG(i)))) {
+        if (Has(codeKey) && out != ULONG(i)) {
+          return Disagree(codeKey, nameKey, "\"" + name + "\"", QString::number(out), nameOf(out));
+        }
         out = ULONG(i);
         return true;
       }
@@ -89,42 +124,61 @@ class cObjectReader {
   }
 
   bool Frequency(UWORD& out) {
-    if (Has("frequency")) return Code("frequency", 0, 65535, out);
     const QString span = Number(UWORDToFrequency(0)) + " .. " + Number(UWORDToFrequency(65535)) + " Hz";
-    return InUnit("frequency_hz", span, nearestcode::Frequency, out);
+    return CodeOrUnit(
+        "frequency", "frequency_hz", 0, 65535, span, nearestcode::Frequency,
+        [](UWORD code) { return UWORDToFrequency(code); }, out);
   }
 
   // A gain; `fader`: null means minus infinity.
   bool Gain(bool fader, GAIN& out) {
-    if (Has("gain")) return Code("gain", -32768, 32767, out);
-    if (fader && Has("gain_db") && Value("gain_db").isNull()) {
+    const bool silent = fader && Has("gain_db") && Value("gain_db").isNull();
+    if (silent) {
+      if (Has("gain") && !Code("gain", -32768, 32767, out)) return false;
+      if (Has("gain") && out != kGainMinusInfinity) {
+        return Disagree("gain", "gain_db", "null (minus infinity)", QString::number(out),
+                        Number(out * biquad::kGainStep) + " dB");
+      }
       out = kGainMinusInfinity;
       return true;
     }
-    return InUnit("gain_db", "-128 .. 127.996 dB", nearestcode::Gain, out);
+    return CodeOrUnit(
+        "gain", "gain_db", -32768, 32767, "-128 .. 127.996 dB", nearestcode::Gain,
+        [fader](GAIN code) { return fader && code == kGainMinusInfinity ? -INFINITY : code * biquad::kGainStep; }, out);
   }
 
-  // The code, else the table Q, else the Q the bell realises at its gain,
-  // variant and frequency (which are read first).
+  // A bell's width by its code, its table Q or the Q its curve realises at
+  // its gain, variant and frequency (which are read first); any of them
+  // given together must name the same code, as for every other value.
   bool Width(GAIN gain, UBYTE variant, UWORD frequency, UWORD& out) {
-    if (Has("width")) return Code("width", 0, 65535, out);
-    if (Has("q") || !Has("realised_q")) {
-      const QString span = Number(biquad::QFromWidth(0)) + " .. " + Number(biquad::QFromWidth(0xFFFF));
-      return InUnit("q", span, nearestcode::WidthOfQ, out);
+    const QString span = Number(biquad::QFromWidth(0)) + " .. " + Number(biquad::QFromWidth(0xFFFF));
+    if (!CodeOrUnit(
+            "width", "q", 0, 65535, span, nearestcode::WidthOfQ, [](UWORD code) { return biquad::QFromWidth(code); },
+            out)) {
+      return false;
     }
-    return InUnit(
-        "realised_q", "above 0",
-        [gain, variant, frequency](double q, UWORD& width) {
-          return biquad::WidthOfRealisedBellQ(q, gain, variant, frequency, width);
-        },
-        out);
+    if (!Has("realised_q")) return true;
+    const auto convert = [gain, variant, frequency](double q, UWORD& width) {
+      return biquad::WidthOfRealisedBellQ(q, gain, variant, frequency, width);
+    };
+    UWORD fromRealised = out;
+    if (!InUnit("realised_q", "above 0", convert, fromRealised)) return false;
+    if (!Has("width") && !Has("q")) {
+      out = fromRealised;
+      return true;
+    }
+    if (fromRealised == out) return true;
+    const double given = Value("realised_q").toDouble();
+    const double coded = biquad::RealisedBellQOfWidth(out, gain, variant, frequency);
+    if (std::isfinite(coded) && std::fabs(given - coded) <= 1e-9 * std::max(1.0, std::fabs(coded))) return true;
+    return Disagree(Has("width") ? "width" : "q", "realised_q", Number(given), QString::number(out), Number(coded));
   }
 
   bool Delay(const char* codeKey, const char* msKey, UWORD& out) {
-    if (Has(codeKey)) return Code(codeKey, 0, 65535, out);
     const QString span = "0 .. " + Number(UWORDToTime(65535) * 1000.0) + " ms";
-    return InUnit(
-        msKey, span, [](double ms, UWORD& code) { return nearestcode::Time(ms / 1000.0, code); }, out);
+    return CodeOrUnit(
+        codeKey, msKey, 0, 65535, span, [](double ms, UWORD& code) { return nearestcode::Time(ms / 1000.0, code); },
+        [](UWORD code) { return UWORDToTime(code) * 1000.0; }, out);
   }
 
   // A fixed text: the name of a strip or panel, the side of an equaliser.
@@ -140,14 +194,40 @@ class cObjectReader {
     return true;
   }
 
-  bool Array(const char* key, int count, QJsonArray& out) {
+  // The entries of an array of `count` things, each placed by its "index"
+  // (from 0), by its `nameKey` (one of `names`) or, when it has neither, by
+  // its position; any number of them, each thing at most once. Paths name
+  // the entry's place in the document.
+  bool Entries(const char* key, const char* nameKey, const QStringList& names, int count, std::vector<sEntry>& out) {
+    out.clear();
     if (!Has(key)) return true;
-    if (!Value(key).isArray() || Value(key).toArray().size() != count) {
-      return Fail(key, "expected an array of " + QString::number(count) + " objects");
+    if (!Value(key).isArray()) return Fail(key, "expected an array");
+    const QJsonArray array = Value(key).toArray();
+    if (array.size() > count) {
+      return Fail(key, "expected at most " + QString::number(count) + " entries, got " + QString::number(array.size()));
     }
-    out = Value(key).toArray();
-    for (int i = 0; i < count; ++i) {
-      if (!out.at(i).isObject()) return Fail(key + QString("[%1]").arg(i), "expected an object");
+    std::vector<bool> given(std::size_t(count), false);
+    for (int i = 0; i < array.size(); ++i) {
+      const QString at = key + QString("[%1]").arg(i);
+      if (!array.at(i).isObject()) return Fail(at, "expected an object");
+      const QJsonObject object = array.at(i).toObject();
+      cObjectReader entry(object, Path(at), mError);
+      int index = i;
+      if (object.contains("index") && !entry.Code("index", 0, count - 1, index)) return false;
+      if (nameKey != nullptr && object.contains(QLatin1String(nameKey))) {
+        const int named = int(names.indexOf(object.value(QLatin1String(nameKey)).toString()));
+        if (named < 0 || !object.value(QLatin1String(nameKey)).isString()) {
+          return entry.Fail(nameKey, "expected one of \"" + names.join("\", \"") + "\"");
+        }
+        if (object.contains("index") && named != index) {
+          return entry.Fail(nameKey,
+                            "is entry " + QString::number(named) + ", not the index " + QString::number(index));
+        }
+        index = named;
+      }
+      if (given[std::size_t(index)]) return Fail(at, "entry " + QString::number(index) + " is given twice");
+      given[std::size_t(index)] = true;
+      out.push_back({index, object, Path(at)});
     }
     return true;
   }
@@ -169,26 +249,24 @@ bool DecodePassFilter(const QJsonObject& object, const QString& path, QString& e
 
 bool DecodeBand(const QJsonObject& object, const QString& path, QString& error, sBandConfiguration& out) {
   cObjectReader r(object, path, error);
-  return r.OnlyKeys({"frequency", "frequency_hz", "width", "q", "realised_q", "gain", "gain_db", "type", "type_name",
-                     "variant", "bypass"}) &&
+  return r.OnlyKeys({"index", "frequency", "frequency_hz", "width", "q", "realised_q", "gain", "gain_db", "type",
+                     "type_name", "variant", "bypass"}) &&
          r.Frequency(out.mFrequency) && r.Gain(false, out.mGain) &&
          r.Named("type", "type_name", biquad::kBandTypeCount, biquad::BandTypeName, out.mType) &&
          r.Code("variant", 0, 255, out.mVariant) && r.Width(out.mGain, out.mVariant, out.mFrequency, out.mWidth) &&
          r.Boolean("bypass", out.mBypass);
 }
 
-bool DecodeEQ(const QJsonObject& object, const QString& path, int side, QString& error, sEQConfiguration& out) {
+bool DecodeEQ(const QJsonObject& object, const QString& path, QString& error, sEQConfiguration& out) {
   cObjectReader r(object, path, error);
-  QJsonArray bands;
+  std::vector<sEntry> bands;
   const int count = int(out.mBands.size());
-  if (!r.OnlyKeys({"side", "bypass", "bands"}) || !r.Expect("side", kSides[side]) ||
-      !r.Boolean("bypass", out.mBypass) || !r.Array("bands", count, bands)) {
+  if (!r.OnlyKeys({"index", "side", "bypass", "bands"}) || !r.Boolean("bypass", out.mBypass) ||
+      !r.Entries("bands", nullptr, {}, count, bands)) {
     return false;
   }
-  for (int b = 0; b < bands.size(); ++b) {
-    if (!DecodeBand(bands.at(b).toObject(), ElementPath(r.Path("bands"), b), error, out.mBands[std::size_t(b)])) {
-      return false;
-    }
+  for (const sEntry& band : bands) {
+    if (!DecodeBand(band.mObject, band.mPath, error, out.mBands[std::size_t(band.mIndex)])) return false;
   }
   return true;
 }
@@ -227,15 +305,14 @@ QString LinkedDifference(const sEQConfiguration& left, const sEQConfiguration& r
   return QString();
 }
 
-bool DecodePanel(const QJsonObject& object, const QString& path, int index, QString& error,
-                 sPanelConfiguration& panel) {
+bool DecodePanel(const QJsonObject& object, const QString& path, QString& error, sPanelConfiguration& panel) {
   cObjectReader r(object, path, error);
   QJsonObject highPass, lowPass, delay;
-  QJsonArray eqs;
-  if (!r.OnlyKeys({"name", "high_pass", "low_pass", "delay", "eq", "gang"}) ||
-      !r.Expect("name", QString::fromLatin1(PanelName(index))) || !r.Object("high_pass", highPass) ||
-      !r.Object("low_pass", lowPass) || !r.Object("delay", delay) || !r.Array("eq", 2, eqs) ||
-      !r.Boolean("gang", panel.mGang) || !DecodePassFilter(highPass, r.Path("high_pass"), error, panel.mHighPass) ||
+  std::vector<sEntry> eqs;
+  if (!r.OnlyKeys({"index", "name", "high_pass", "low_pass", "delay", "eq", "gang"}) ||
+      !r.Object("high_pass", highPass) || !r.Object("low_pass", lowPass) || !r.Object("delay", delay) ||
+      !r.Entries("eq", "side", {kSides[0], kSides[1]}, 2, eqs) || !r.Boolean("gang", panel.mGang) ||
+      !DecodePassFilter(highPass, r.Path("high_pass"), error, panel.mHighPass) ||
       !DecodePassFilter(lowPass, r.Path("low_pass"), error, panel.mLowPass)) {
     return false;
   }
@@ -245,13 +322,17 @@ bool DecodePanel(const QJsonObject& object, const QString& path, int index, QStr
       !rd.Code("gang", 0, 1, panel.mDelay.mGang)) {
     return false;
   }
-  if (!DecodeEQ(eqs.at(0).toObject(), ElementPath(r.Path("eq"), 0), 0, error, panel.mEQ[0])) return false;
+  // The left equaliser first: with the gang on, the right one starts from it.
+  const sEntry* sides[2] = {nullptr, nullptr};
+  for (const sEntry& eq : eqs) sides[eq.mIndex] = &eq;
+  if (sides[0] != nullptr && !DecodeEQ(sides[0]->mObject, sides[0]->mPath, error, panel.mEQ[0])) return false;
   if (panel.mGang) FollowLeft(panel.mEQ[0], panel.mEQ[1]);
-  if (!DecodeEQ(eqs.at(1).toObject(), ElementPath(r.Path("eq"), 1), 1, error, panel.mEQ[1])) return false;
+  if (sides[1] != nullptr && !DecodeEQ(sides[1]->mObject, sides[1]->mPath, error, panel.mEQ[1])) return false;
   if (panel.mGang) {
     const QString differing = LinkedDifference(panel.mEQ[0], panel.mEQ[1]);
     if (!differing.isEmpty()) {
-      return cObjectReader(QJsonObject(), ElementPath(r.Path("eq"), 1), error)
+      const QString right = sides[1] != nullptr ? sides[1]->mPath : r.Path("eq") + "[1]";
+      return cObjectReader(QJsonObject(), right, error)
           .Fail(differing, "differs from the left equaliser while the gang is on (the right one follows the left)");
     }
   }
@@ -283,24 +364,26 @@ bool DecodeOver(const QJsonObject& document, sConfiguration& configuration, QStr
   sConfiguration decoded = configuration;
   cObjectReader top(document, QString(), error);
   int version = kVersion;
-  QJsonArray strips, panels;
+  std::vector<sEntry> strips, panels;
+  QStringList stripNames, panelNames;
+  for (const sStripConfiguration& strip : decoded.mStrips) stripNames << strip.mName;
+  for (int i = 0; i < 3; ++i) panelNames << QString::fromLatin1(PanelName(i));
   if (!top.OnlyKeys({"format", "version", "strips", "panels"}) || !top.Expect("format", kFormat) ||
-      !top.Code("version", kVersion, kVersion, version) || !top.Array("strips", 8, strips) ||
-      !top.Array("panels", 3, panels)) {
+      !top.Code("version", kVersion, kVersion, version) ||
+      !top.Entries("strips", "name", stripNames, int(stripNames.size()), strips) ||
+      !top.Entries("panels", "name", panelNames, 3, panels)) {
     return false;
   }
-  for (int i = 0; i < strips.size(); ++i) {
-    sStripConfiguration& strip = decoded.mStrips[std::size_t(i)];
-    cObjectReader r(strips.at(i).toObject(), ElementPath("strips", i), error);
-    if (!r.OnlyKeys({"name", "mute", "polarity", "gain", "gain_db"}) || !r.Expect("name", strip.mName) ||
-        !r.Boolean("mute", strip.mMute) || !r.Boolean("polarity", strip.mPolarity) || !r.Gain(true, strip.mGain)) {
+  for (const sEntry& entry : strips) {
+    sStripConfiguration& strip = decoded.mStrips[std::size_t(entry.mIndex)];
+    cObjectReader r(entry.mObject, entry.mPath, error);
+    if (!r.OnlyKeys({"index", "name", "mute", "polarity", "gain", "gain_db"}) || !r.Boolean("mute", strip.mMute) ||
+        !r.Boolean("polarity", strip.mPolarity) || !r.Gain(true, strip.mGain)) {
       return false;
     }
   }
-  for (int i = 0; i < panels.size(); ++i) {
-    if (!DecodePanel(panels.at(i).toObject(), ElementPath("panels", i), i, error, decoded.mPanels[std::size_t(i)])) {
-      return false;
-    }
+  for (const sEntry& entry : panels) {
+    if (!DecodePanel(entry.mObject, entry.mPath, error, decoded.mPanels[std::size_t(entry.mIndex)])) return false;
   }
   configuration = decoded;
   return true;

@@ -96,3 +96,48 @@ QString DescribeConfiguration(const sConfiguration& configuration) {
   }
   return text;
 }
+
+std::vector<sShownValue> ShownValues(const sConfiguration& configuration) {
+  std::vector<sShownValue> values;
+  const auto add = [&values](const QString& unit, const char* parameter, const QString& text) {
+    values.push_back({unit, QString::fromLatin1(parameter), text});
+  };
+  const auto code = [](const QString& text, long long stored) { return text + " (" + QString::number(stored) + ")"; };
+  for (const sStripConfiguration& strip : configuration.mStrips) {
+    add(strip.mName, "gain", code(FaderDecibels(strip.mGain), strip.mGain));
+    add(strip.mName, "mute", OnOff(strip.mMute));
+    add(strip.mName, "polarity", strip.mPolarity ? "inverted" : "normal");
+  }
+  for (const sPanelConfiguration& panel : configuration.mPanels) {
+    const int type = panel.mPanelType;
+    for (const bool highPass : {true, false}) {
+      const sPassFilterConfiguration& filter = highPass ? panel.mHighPass : panel.mLowPass;
+      const QString unit = Unit(type, "", highPass ? "HPF Unit" : "LPF Unit");
+      add(unit, "frequency", code(Hertz(filter.mFrequency), filter.mFrequency));
+      add(unit, "slope", Slope(filter, highPass, type));
+      add(unit, "bypass", OnOff(filter.mBypass));
+    }
+    const sDelayConfiguration& d = panel.mDelay;
+    const QString delay = Unit(type, "", "Delay Unit");
+    add(delay, "left", code(Milliseconds(d.mLeft), d.mLeft));
+    add(delay, "right", code(Milliseconds(d.mRight), d.mRight));
+    add(delay, "gang", OnOff(d.mGang != 0));
+    for (int side = 0; side < 2; ++side) {
+      const sEQConfiguration& eq = panel.mEQ[std::size_t(side)];
+      const QString unit = Unit(type, side == 0 ? "L" : "R", "Parametric EQ Unit");
+      add(unit, "bypass", OnOff(eq.mBypass));
+      for (std::size_t b = 0; b < eq.mBands.size(); ++b) {
+        const sBandConfiguration& band = eq.mBands[b];
+        const QString where = unit + " band " + QString::number(b + 1);
+        add(where, "frequency", code(Hertz(band.mFrequency), band.mFrequency));
+        add(where, "Q", code(QString::number(biquad::QFromWidth(band.mWidth)), band.mWidth));
+        add(where, "gain", code(Decibels(band.mGain * biquad::kGainStep), band.mGain));
+        add(where, "type", Named(biquad::BandTypeName(band.mType), band.mType));
+        add(where, "variant", QString::number(int(band.mVariant)));
+        add(where, "bypass", OnOff(band.mBypass));
+      }
+    }
+    add(Unit(type, "", "Parametric EQ Gang"), "gang", OnOff(panel.mGang));
+  }
+  return values;
+}

@@ -1,5 +1,6 @@
 #include "OrvelGUI/Config/ConfigurationCheck.h"
 
+#include "OrvelGUI/Core/BiquadDesign.h"
 #include "OrvelGUI/Core/LowMidHigh.h"
 #include "OrvelGUI/Core/Plausibility.h"
 
@@ -38,6 +39,30 @@ std::vector<std::string> ConfigurationRefusals(const sConfiguration& c) {
       for (std::size_t b = 0; b < eq.mBands.size() && refusal.empty(); ++b)
         refusal = CheckBand(unit, int(b), eq.mBands[b]);
       add(refusal);
+    }
+  }
+  return refusals;
+}
+
+std::vector<std::string> UnrealisedPassFilters(const sConfiguration& c, const sConfiguration& base) {
+  std::vector<std::string> refusals;
+  for (std::size_t p = 0; p < c.mPanels.size(); ++p) {
+    const sPanelConfiguration& panel = c.mPanels[p];
+    for (const bool highPass : {true, false}) {
+      const sPassFilterConfiguration& filter = highPass ? panel.mHighPass : panel.mLowPass;
+      const sPassFilterConfiguration& before = highPass ? base.mPanels[p].mHighPass : base.mPanels[p].mLowPass;
+      if (filter.mBypass || (filter.mFrequency == before.mFrequency && filter.mSlope == before.mSlope &&
+                             filter.mBypass == before.mBypass)) {
+        continue;
+      }
+      const UBYTE sections =
+          highPass ? cLowMidHigh::HighPassBiquadsOf(panel.mPanelType) : cLowMidHigh::LowPassBiquadsOf(panel.mPanelType);
+      const std::string note = plausibility::RealisedSlope(highPass, filter.mSlope, sections);
+      if (note.empty()) continue;
+      const char* slope = biquad::SlopeName(filter.mSlope);
+      refusals.push_back(Label(panel.mPanelType, "", highPass ? "HPF Unit" : "LPF Unit") + ": slope " +
+                         (slope != nullptr ? slope : "?") + " would be " + note +
+                         "; choose a slope the panel realises, or bypass the filter");
     }
   }
   return refusals;

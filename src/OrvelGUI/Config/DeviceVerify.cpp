@@ -33,9 +33,9 @@ class cDifferences {
   void Compare(const QString& where, const QString& parameter, int expected, int reported,
                const std::function<QString(int)>& text) {
     if (expected == reported) return;
-    mLines << QString("%1 %2: file %3, device %4").arg(where, parameter, text(expected), text(reported));
+    mList.push_back({where, parameter, text(expected), text(reported)});
   }
-  QStringList mLines;
+  std::vector<sDeviceDifference> mList;
 };
 
 void CompareFilter(cDifferences& d, const sFilterSlot& slot, const sFilter& record) {
@@ -56,7 +56,15 @@ void CompareFilter(cDifferences& d, const sFilterSlot& slot, const sFilter& reco
 
 }  // namespace
 
-QStringList DeviceDifferences(const cOfflineAssembly& assembly, const sDeviceSettings& device) {
+QString sDeviceDifference::Text() const {
+  return QString("%1 %2: file %3, device %4").arg(mUnit, mParameter, mFile, mDevice);
+}
+
+QJsonObject sDeviceDifference::Json() const {
+  return QJsonObject{{"unit", mUnit}, {"parameter", mParameter}, {"file", mFile}, {"device", mDevice}};
+}
+
+std::vector<sDeviceDifference> DeviceDifferences(const cOfflineAssembly& assembly, const sDeviceSettings& device) {
   cDifferences d;
   for (const sFilterSlot& slot : FilterSlots(assembly)) {
     const int record = cBiquadDriver::SyncRecordIndex(slot.mAddress);
@@ -70,10 +78,15 @@ QStringList DeviceDifferences(const cOfflineAssembly& assembly, const sDeviceSet
     if (entry == image.mStrips.end()) continue;
     const cSerialInterface::sStripEntry& e = entry->second;
     const sControlStripRecord& r = device.mStrips[std::size_t(i)];
-    const QString where = QString::fromLatin1(assembly.Core().GetInOutFader()->GetStrip(i)->GetUnit()->GetName());
+    const cControlStripUnit* unit = assembly.Core().GetInOutFader()->GetStrip(i)->GetUnit();
+    const QString where = QString::fromLatin1(unit->GetName());
     d.Compare(where, "mute", e.mMute != 0, r.mMute != 0, OnOff);
     d.Compare(where, "gain", GAIN(e.mGainWord), r.mGain, GainText);
-    d.Compare(where, "polarity on the device", e.mPolarity != 0, r.mPolarity != 0,
+    // The outputs invert on the wire: the device's bit is the strip's
+    // polarity XOR its invert, and both sides are told in the file's terms,
+    // as show prints them.
+    const bool invert = unit->GetInvert() != 0;
+    d.Compare(where, "polarity", (e.mPolarity != 0) != invert, (r.mPolarity != 0) != invert,
               [](int v) { return QString(v != 0 ? "inverted" : "normal"); });
   }
   for (int p = 0; p < cApplicationCore::kPanelCount; ++p) {
@@ -87,5 +100,5 @@ QStringList DeviceDifferences(const cOfflineAssembly& assembly, const sDeviceSet
                 [](int samples) { return QString("%1 ms (%2 samples)").arg(samples / 96.0, 0, 'f', 3).arg(samples); });
     }
   }
-  return d.mLines;
+  return d.mList;
 }

@@ -1,5 +1,6 @@
 #include "OrvelGUI/Config/FilterImport.h"
 
+#include <QJsonArray>
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
@@ -151,7 +152,8 @@ class cImportPlan {
   // must have moved by as much.
   bool MoveFaders(const std::vector<const sFilterLine*>& preamps, double preampDb, QString& error);
   // Holds what the assembly now runs against what the lines ask for.
-  bool Check(const cOfflineAssembly& assembly, const std::vector<sFilterLine>& lines, QString& report, QString& error);
+  bool Check(const cOfflineAssembly& assembly, const std::vector<sFilterLine>& lines, QString& report,
+             QJsonObject& json, QString& error);
 
  private:
   sPanelConfiguration& Panel() { return mConfiguration.mPanels[std::size_t(mPanel)]; }
@@ -165,6 +167,7 @@ class cImportPlan {
   std::vector<bool> mUsed;  // bands the text fills
   std::vector<sPlacement> mPlacements;
   QString mFaderReport;
+  QJsonArray mFaderJson;
 };
 
 bool cImportPlan::SetPassFilters(const std::vector<sPassRequest>& passes, QString& error) {
@@ -280,12 +283,18 @@ bool cImportPlan::MoveFaders(const std::vector<const sFilterLine*>& preamps, dou
     }
     out << "    " << OutputName(mPanel, s) << " output strip: fader " << FaderText(old) << " -> "
         << FaderText(strip.mGain) << "\n    largest difference " << QString::number(largest, 'f', 2) << " dB\n";
+    mFaderJson.append(QJsonObject{{"output", OutputName(mPanel, s)},
+                                  {"preamp_db", preampDb},
+                                  {"fader_before", FaderText(old)},
+                                  {"fader_after", FaderText(strip.mGain)},
+                                  {"largest_difference_db", largest}});
   }
   return true;
 }
 
 bool cImportPlan::Check(const cOfflineAssembly& assembly, const std::vector<sFilterLine>& lines, QString& report,
-                        QString& error) {
+                        QJsonObject& json, QString& error) {
+  QJsonArray filters, skipped, bypassed;
   // The report follows the text.
   std::stable_sort(mPlacements.begin(), mPlacements.end(), [](const sPlacement& a, const sPlacement& b) {
     return a.mLines.front()->mLine < b.mLines.front()->mLine;
@@ -315,29 +324,46 @@ bool cImportPlan::Check(const cOfflineAssembly& assembly, const std::vector<sFil
                             .arg(largest, 0, 'f', 2));
       return false;
     }
-    for (const sFilterLine* line : p.mLines) out << "line " << line->mLine << ": " << line->mText << "\n";
-    out << "    " << OutputName(mPanel, p.mSide) << " " << SetText(applied, p, mPanel) << "\n    largest difference "
+    QJsonArray numbers, texts;
+    for (const sFilterLine* line : p.mLines) {
+      out << "line " << line->mLine << ": " << line->mText << "\n";
+      numbers.append(line->mLine);
+      texts.append(line->mText);
+    }
+    const QString set = SetText(applied, p, mPanel);
+    out << "    " << OutputName(mPanel, p.mSide) << " " << set << "\n    largest difference "
         << QString::number(largest, 'f', 2) << " dB (20 Hz - 20 kHz)\n";
+    filters.append(QJsonObject{{"lines", numbers},
+                               {"texts", texts},
+                               {"output", OutputName(mPanel, p.mSide)},
+                               {"set", set},
+                               {"largest_difference_db", largest}});
   }
   out << mFaderReport;
   for (const sFilterLine& line : lines) {
-    if (!line.mSkipped.isEmpty())
-      out << "line " << line.mLine << ": " << line.mText << "\n    skipped (" << line.mSkipped << ")\n";
+    if (line.mSkipped.isEmpty()) continue;
+    out << "line " << line.mLine << ": " << line.mText << "\n    skipped (" << line.mSkipped << ")\n";
+    skipped.append(QJsonObject{{"line", line.mLine}, {"text", line.mText}, {"reason", line.mSkipped}});
   }
   for (int s : mSides) {
     for (int b = 0; b < mBandCount; ++b) {
-      if (!mUsed[std::size_t(b)])
-        out << "not in the text: " << OutputName(mPanel, s) << " band " << (b + 1) << " bypassed\n";
+      if (mUsed[std::size_t(b)]) continue;
+      out << "not in the text: " << OutputName(mPanel, s) << " band " << (b + 1) << " bypassed\n";
+      bypassed.append(QJsonObject{{"output", OutputName(mPanel, s)}, {"band", b + 1}});
     }
   }
   report += text;
+  json.insert("filters", filters);
+  json.insert("preamp", mFaderJson);
+  json.insert("skipped", skipped);
+  json.insert("bypassed", bypassed);
   return true;
 }
 
 }  // namespace
 
 bool ImportFilterSettings(cOfflineAssembly& assembly, const std::vector<sFilterLine>& lines, int panel, int side,
-                          double maxErrorDb, QString& report, QString& error) {
+                          double maxErrorDb, QString& report, QJsonObject& json, QString& error) {
   sConfiguration c = assembly.Read();
   if (c.mPanels[std::size_t(panel)].mGang && side == 1) {
     error = QString(
@@ -358,5 +384,5 @@ bool ImportFilterSettings(cOfflineAssembly& assembly, const std::vector<sFilterL
     return false;
   }
   if (!assembly.Apply(c, error)) return false;
-  return plan.Check(assembly, lines, report, error);
+  return plan.Check(assembly, lines, report, json, error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <vector>
 
@@ -20,8 +21,9 @@ class cOfflineAssembly;
 // Every filter is then held against what the processor realises (from the
 // quantised integers, between 20 Hz and 20 kHz): a largest difference above
 // `maxErrorDb` refuses the text. `report` gets, per line and side, what was
-// asked, what was set and that difference. False, with `error` naming the
+// asked, what was set and that difference; `json` the same as "filters",
+// "preamp", "skipped" and "bypassed" lists. False, with `error` naming the
 // line at fault, for a text the panel cannot take; the assembly may then hold
 // part of it and is not to be saved.
 bool ImportFilterSettings(cOfflineAssembly& assembly, const std::vector<sFilterLine>& lines, int panel, int side,
-                          double maxErrorDb, QString& report, QString& error);
+                          double maxErrorDb, QString& report, QJsonObject& json, QString& error);

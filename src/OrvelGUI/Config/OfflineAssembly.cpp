@@ -1,12 +1,16 @@
 #include "OrvelGUI/Config/OfflineAssembly.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "EWNet/Core/Message.h"
 #include "EWNet/Core/NetObjct.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/SysBuild.h"
+#include "OrvelGUI/Config/ConfigurationCheck.h"
+#include "OrvelGUI/Config/SafeWrite.h"
 
 namespace {
 
@@ -64,6 +68,16 @@ bool cOfflineAssembly::Recall(const QString& path, QString& error) {
 }
 
 bool cOfflineAssembly::Apply(const sConfiguration& configuration, QString& error) {
+  // Checked before anything is applied, every refusal at once: the units
+  // would keep their old values for what they refuse, and the file would not
+  // hold what was asked for.
+  std::vector<std::string> refusals = ConfigurationRefusals(configuration);
+  for (const std::string& refusal : UnrealisedPassFilters(configuration, Read())) refusals.push_back(refusal);
+  if (!refusals.empty()) {
+    error = "the processor cannot realise this configuration:";
+    for (const std::string& refusal : refusals) error += "\n  " + QString::fromStdString(refusal);
+    return false;
+  }
   if (!ApplyConfiguration(Core(), configuration)) {
     error = "the configuration does not fit the program's units";
     return false;
@@ -76,8 +90,28 @@ bool cOfflineAssembly::Apply(const sConfiguration& configuration, QString& error
 }
 
 bool cOfflineAssembly::Save(const QString& path, QString& error) {
-  if (!Core().SaveConfiguration(QFileInfo(path).absoluteFilePath(), kTimeoutMs)) {
-    error = path + ": could not be written";
+  QByteArray contents;
+  if (!SavedBytes(contents, error)) return false;
+  return safewrite::WriteFile(path, contents, error);
+}
+
+bool cOfflineAssembly::SavedBytes(QByteArray& contents, QString& error) {
+  // The program's own save goes to a private folder; only the finished bytes
+  // go to the target, so that no failure of the save reaches the user's file.
+  QTemporaryDir scratch;
+  if (!scratch.isValid()) {
+    error = "no temporary folder for the save: " + scratch.errorString();
+    return false;
+  }
+  const QString staged = scratch.filePath("save.cfg");
+  QFile file(staged);
+  if (!Core().SaveConfiguration(staged, kTimeoutMs) || !file.open(QIODevice::ReadOnly)) {
+    error = "the program could not save the configuration (in " + scratch.path() + ")";
+    return false;
+  }
+  contents = file.readAll();
+  if (contents.size() != file.size()) {
+    error = staged + ": " + file.errorString();
     return false;
   }
   return true;

@@ -21,11 +21,16 @@ class cOfflineAssembly {
   // set and the units as they were, when the file is not one this program
   // reads.
   bool Recall(const QString& path, QString& error);
-  // Applies a configuration as recalling a file that holds it would.
+  // Applies a configuration as recalling a file that holds it would. False,
+  // with every refusal in `error` and nothing applied, when it holds values
+  // the processor cannot realise (ConfigurationCheck.h, against what the
+  // units hold now).
   bool Apply(const sConfiguration& configuration, QString& error);
   // Saves what the units hold as the program does; the file is replaced only
-  // when complete.
+  // when complete (safewrite::WriteFile), else left as it was.
   bool Save(const QString& path, QString& error);
+  // The bytes of that save.
+  bool SavedBytes(QByteArray& contents, QString& error);
 
   sConfiguration Read() const { return ReadConfiguration(mAssembly.Core()); }
   cSerialInterface::sImage Image() const { return mAssembly.Core().GetSerialInterface()->GetImage(); }

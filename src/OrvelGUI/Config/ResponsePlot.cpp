@@ -1,12 +1,14 @@
 #include "OrvelGUI/Config/ResponsePlot.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+
+#include "OrvelGUI/Config/SafeWrite.h"
 
 namespace {
 
@@ -150,10 +152,11 @@ bool WriteResponsePng(const QString& path, const QString& title, const std::vect
   }
   painter.end();
 
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-    error = path + ": could not be written";
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+    error = path + ": the chart could not be encoded as PNG";
     return false;
   }
-  return true;
+  return safewrite::WriteFile(path, png, error);
 }

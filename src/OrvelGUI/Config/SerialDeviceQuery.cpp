@@ -86,31 +86,50 @@ bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version
   return connected;
 }
 
+namespace {
+
+// The sync sequence on a connected link.
+bool ReadBack(cSerialInterface& link, int syncTimeoutMs, sDeviceSettings& settings, QString& error) {
+  QElapsedTimer reading;
+  reading.start();
+  if (!link.StartSync()) {
+    error = "The device link refused to start reading the settings back.";
+    return false;
+  }
+  if (!TickUntilState(link, cSerialInterface::SYNCING, syncTimeoutMs)) {
+    // The wait ends early when the link gives up on a silent device: the
+    // time said is the time waited, not the limit.
+    const bool gaveUp = link.GetState() != cSerialInterface::GETTING_SYNC;
+    error = QString("The device stopped answering while its settings were read back: %1 after %2 ms%3.")
+                .arg(gaveUp ? "the link gave up on it" : "still no answer")
+                .arg(reading.elapsed())
+                .arg(gaveUp ? QString() : QString(", the read-back's limit of %1 ms").arg(syncTimeoutMs));
+    return false;
+  }
+  const auto filters = link.GetSyncFilters();
+  const auto strips = link.GetSyncControlStrips();
+  const auto delays = link.GetSyncDelays();
+  link.SetConnected();
+  if (!filters || !strips || !delays || link.GetState() != cSerialInterface::CONNECTED) {
+    error = "The device's settings were incomplete.";
+    return false;
+  }
+  settings.mFilters = *filters;
+  settings.mStrips = *strips;
+  settings.mDelays = *delays;
+  return true;
+}
+
+}  // namespace
+
 bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSettings& settings, QString& error) {
   cSerialInterface link;
   if (!OpenPort(link, portName, error)) return false;
   bool read = false;
   if (!TickUntilState(link, cSerialInterface::CONNECTED, cSerialInterface::kVersionTimeoutMs + 1000)) {
     error = link.GetState() == cSerialInterface::NO_REPLY ? ErrorText(link.TakeLastError()) : QString(kTimeout);
-  } else if (!link.StartSync()) {
-    error = "The device link refused to start reading the settings back.";
-  } else if (!TickUntilState(link, cSerialInterface::SYNCING, syncTimeoutMs)) {
-    error = QString("The device stopped answering while its settings were read back (link state %1 after %2 ms).")
-                .arg(link.GetState() == cSerialInterface::GETTING_SYNC ? "GETTING_SYNC" : "NO_REPLY")
-                .arg(syncTimeoutMs);
   } else {
-    const auto filters = link.GetSyncFilters();
-    const auto strips = link.GetSyncControlStrips();
-    const auto delays = link.GetSyncDelays();
-    link.SetConnected();
-    read = filters && strips && delays && link.GetState() == cSerialInterface::CONNECTED;
-    if (read) {
-      settings.mFilters = *filters;
-      settings.mStrips = *strips;
-      settings.mDelays = *delays;
-    } else {
-      error = "The device's settings were incomplete.";
-    }
+    read = ReadBack(link, syncTimeoutMs, settings, error);
   }
   ClosePort(link);
   return read;

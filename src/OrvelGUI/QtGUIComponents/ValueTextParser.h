@@ -11,7 +11,17 @@
 // kHz, filter widths in octaves (fractions such as "1/3" allowed).
 class cValueTextParser {
  public:
+  // Where the number typed lies against the range it is kept in.
+  enum class eFit { Within, AboveMaximum, BelowMinimum };
+  struct sReading {
+    std::optional<UWORD> mValue;  // kept within the range; none when refused
+    eFit mFit = eFit::Within;
+    const char* mRefusal = nullptr;  // why it was refused
+  };
+
   // The value, kept within [minimum, maximum]; nothing, with a report, when
   // the text is not a number the type can take or the type reads no text.
   static std::optional<UWORD> Parse(const QString& text, int type, UWORD minimum, UWORD maximum);
+  // The same without a report, saying also whether the range held it.
+  static sReading Read(const QString& text, int type, UWORD minimum, UWORD maximum);
 };

@@ -36,8 +36,13 @@ class tst_ValueTextEntry : public QObject {
     QTest::addColumn<int>("value");
     using F = cEWCCFormat;
     QTest::newRow("0 dB") << "0" << int(F::GAIN_OFFSET_DB) << 32768;
-    QTest::newRow("+1.5 dB") << "1.5" << int(F::GAIN_OFFSET_DB) << 32768 + 384 + 8;
-    QTest::newRow("-1.5 dB with unit") << " -1.5 dB " << int(F::GAIN_OFFSET_DB_FORCE_ZERO) << 32768 - 384 - 8;
+    // A typed gain is its nearest code, as a file or orvel-cli gives it.
+    QTest::newRow("+1.5 dB") << "1.5" << int(F::GAIN_OFFSET_DB) << 32768 + 384;
+    QTest::newRow("-1.5 dB with unit") << " -1.5 dB " << int(F::GAIN_OFFSET_DB_FORCE_ZERO) << 32768 - 384;
+    QTest::newRow("6 dB") << "6" << int(F::GAIN_OFFSET_DB) << 32768 + 1536;
+    QTest::newRow("+6 dB") << "+6" << int(F::GAIN_OFFSET_DB) << 32768 + 1536;
+    QTest::newRow("-9.5 dB") << "-9.5" << int(F::GAIN_OFFSET_DB) << 32768 - 2432;
+    QTest::newRow("0.7 dB, nearest") << "0.7" << int(F::GAIN_OFFSET_DB) << 32768 + 179;
     QTest::newRow("minus infinity is the bottom") << "-Inf" << int(F::GAIN_OFFSET_DB) << 0x5800;
     QTest::newRow("infinity is the top") << "INF" << int(F::GAIN_OFFSET_DB_SUB_40) << 0x8C00;
     QTest::newRow("gain held at the top") << "40" << int(F::GAIN_OFFSET_DB_NO_UNITS) << 0x8C00;
@@ -86,6 +91,11 @@ class tst_ValueTextEntry : public QObject {
     QTest::newRow("gain") << "1.5" << int(F::GAIN_OFFSET_DB) << 1 << "1.5dB";
     QTest::newRow("negative gain") << "-7.3" << int(F::GAIN_OFFSET_DB) << 1 << "-7.3dB";
     QTest::newRow("small gain") << "0.1" << int(F::GAIN_OFFSET_DB) << 1 << "0.1dB";
+    QTest::newRow("gain below its nearest code") << "0.7" << int(F::GAIN_OFFSET_DB) << 1 << "0.7dB";
+    QTest::newRow("negative gain above its code") << "-0.3" << int(F::GAIN_OFFSET_DB) << 1 << "-0.3dB";
+    QTest::newRow("two places") << "-2.37" << int(F::GAIN_OFFSET_DB) << 2 << "-2.37dB";
+    QTest::newRow("1 kHz") << "1k" << int(F::FREQ_HZ) << 0 << "1.00kHz";
+    QTest::newRow("just below 1 kHz") << "999.7" << int(F::FREQ_HZ) << 0 << "1.00kHz";
     QTest::newRow("delay") << "5ms" << int(F::TIME_SEC) << 1 << "5.00ms";
     QTest::newRow("short delay") << "250us" << int(F::TIME_SEC) << 1 << "250\u00b5s";
     QTest::newRow("frequency") << "2.5k" << int(F::FREQ_HZ) << 0 << "2.50kHz";

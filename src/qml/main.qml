@@ -145,6 +145,23 @@ Window {
             LowMidHighPanel { id: midPanel; objectName: "midPanel"; backend: _App.backendMid }
             LowMidHighPanel { id: highPanel; objectName: "highPanel"; backend: _App.backendHigh }
         }
+
+        // A press outside the control that has the keyboard's focus takes it
+        // away (so an open value entry is applied) before the press goes on
+        // to whatever lies under it.
+        MouseArea {
+            id: focusCatcher
+
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            onPressed: {
+                const focused = editorWindow.activeFocusItem
+                if (focused !== null && focused !== focusCatcher
+                        && !focused.contains(focused.mapFromItem(focusCatcher, mouse.x, mouse.y)))
+                    focusCatcher.forceActiveFocus()
+                mouse.accepted = false
+            }
+        }
     }
 
     Rectangle {

@@ -43,6 +43,15 @@ class cQmlValueInterpreterSingleton : public QObject {
   // The controller value a text entry asks for, or -1 when the text is
   // refused (see cValueTextParser).
   Q_INVOKABLE int valueFromString(const QString& Text, QVariant Type, int Minimum, int Maximum) const;
+  // What the user is told about an entry that was not taken as typed: why it
+  // was refused, or the end of the range it was held at ("The highest is
+  // 0.0 dB"); empty when it was taken as typed or nothing was typed.
+  Q_INVOKABLE QString entryNotice(const QString& Text, QVariant Type, int Minimum, int Maximum,
+                                  cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces, bool LevelType) const;
+  // The value of a control one or more steps of its resolution away (see
+  // cValueStepper); `Fine` takes the fine step.
+  Q_INVOKABLE int stepValue(int Value, QVariant Type, int Steps, bool Fine, int Minimum, int Maximum,
+                            bool LevelType) const;
 
   // Types below 27 go to the generic formatter, the rest to the product's.
   static cValueUnitStrings Interpret(UWORD Value, double Exponent, int Type,

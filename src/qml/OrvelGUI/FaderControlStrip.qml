@@ -5,7 +5,8 @@ import EWQml 2.0
 
 // One side of a fader pair: the gain as text, the fader and its meter, and
 // the polarity and mute buttons. `mirrored` puts the meter on the inner side
-// of a right-hand strip. Base size 150 x 600.
+// of a right-hand strip. A double click on the fader, or typing while it has
+// the focus, opens the gain's text entry. Base size 150 x 600.
 Item {
     id: strip
 
@@ -48,6 +49,8 @@ Item {
             width: 44
             height: 420
             driver: strip.backend ? strip.backend.faderDriver : null
+            onDoubleClicked: gainText.startEditing("", fader)
+            onEntryRequested: gainText.startEditing(typed, fader)
         }
 
         OrvelMeter {

@@ -1,28 +1,67 @@
 import QtQuick 2.15
 import EWDrivers 1.0
+import EWQml 2.0
+import ValueInterpreter 1.0
+import "private"
+import "private/FaderScale.js" as FaderScale
 
 // A vertical fader on a controller driver. The cap sits at bottom - value x
 // travel. A drag starts once the pointer has moved more vertically than
 // sideways (or after a 250 ms hold); beyond half the fader's width sideways
 // the movement is damped by exp(-dx / width). Two presses without movement
-// within 500 ms emit doubleClicked.
+// within 500 ms emit doubleClicked. A press gives it the keyboard's focus;
+// with it, the arrow keys and the wheel step its value by its resolution
+// (Shift: fine), the Page keys by ten steps, and Enter or a typed digit asks
+// for text entry (entryRequested, with what was typed).
 Item {
     id: fader
 
     property QtSignalSlotContinuousControllerDriver driver: null
+    property int ewCCType: EWCCFormat.GAIN_OFFSET_DB
     property real dragThreshold: 0
     property real dragRatio: 1.0
     readonly property real capHeight: Math.round(width * 0.6)
     readonly property real travel: height - capHeight
     readonly property real bottomPosition: travel
     readonly property real value: driver === null ? 0 : driver.value
+    // The range as gains (the driver's values are in offset form).
+    readonly property real bottomGain: driver === null ? 0 : FaderScale.gainOfCode(driver.min)
+    readonly property real topGain: driver === null ? 0 : FaderScale.gainOfCode(driver.max)
     property alias cap: cap
     property alias touchArea: touchArea
 
     signal doubleClicked()
+    signal entryRequested(string typed)
+
+    function step(steps, fine) {
+        if (driver === null || steps === 0)
+            return
+        driver.networkValue = Interpreter.stepValue(driver.networkValue, ewCCType, steps, fine, driver.min, driver.max,
+                                                    driver.levelType)
+    }
 
     implicitWidth: 40
     implicitHeight: 300
+    activeFocusOnTab: driver !== null
+
+    Keys.onPressed: {
+        const fine = (event.modifiers & Qt.ShiftModifier) !== 0
+        if (event.key === Qt.Key_Up)
+            step(1, fine)
+        else if (event.key === Qt.Key_Down)
+            step(-1, fine)
+        else if (event.key === Qt.Key_PageUp)
+            step(10, false)
+        else if (event.key === Qt.Key_PageDown)
+            step(-10, false)
+        else if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter || event.key === Qt.Key_F2)
+            entryRequested("")
+        else if (/^[-+0-9.]$/.test(event.text))
+            entryRequested(event.text)
+        else
+            return
+        event.accepted = true
+    }
 
     Rectangle {
         id: track
@@ -36,15 +75,20 @@ Item {
         border.color: "#3a3a3a"
     }
 
+    // Lines across the track where the scale beside it has its marks.
     Repeater {
-        model: 11
+        model: fader.driver === null ? [] : FaderScale.marks(fader.bottomGain, fader.topGain)
+                                            .concat(FaderScale.ticks(fader.bottomGain, fader.topGain))
 
         Rectangle {
-            x: fader.width * 0.15
-            y: Math.round(fader.capHeight / 2 + index * fader.travel / 10)
-            width: fader.width * 0.7
+            readonly property bool major: index < FaderScale.marks(fader.bottomGain, fader.topGain).length
+
+            x: fader.width * (major ? 0.15 : 0.3)
+            y: Math.round(fader.capHeight / 2 + (1 - FaderScale.position(modelData, fader.bottomGain, fader.topGain))
+                          * fader.travel)
+            width: fader.width * (major ? 0.7 : 0.4)
             height: 1
-            color: index % 5 === 0 ? "#6a6a6a" : "#3a3a3a"
+            color: major ? "#6a6a6a" : "#3a3a3a"
         }
     }
 
@@ -71,6 +115,7 @@ Item {
         property real startY: 0
         property real dragPos: 0
         property real appliedPos: 0
+        property real wheelSteps: 0
 
         // The cap follows dragPos from here on, starting where it stands.
         function startDrag() {
@@ -84,6 +129,7 @@ Item {
         preventStealing: true
 
         onPressed: {
+            fader.forceActiveFocus()
             if (doubleTimer.running && !moved)
                 fader.doubleClicked()
             moved = false
@@ -111,6 +157,13 @@ Item {
                 fader.driver.value = (fader.bottomPosition - dragPos) / fader.travel
             }
         }
+        // One step a notch (120); a touchpad's small deltas add up to one.
+        onWheel: {
+            wheelSteps += wheel.angleDelta.y / 120
+            const whole = wheelSteps > 0 ? Math.floor(wheelSteps) : Math.ceil(wheelSteps)
+            wheelSteps -= whole
+            fader.step(whole, (wheel.modifiers & Qt.ShiftModifier) !== 0)
+        }
         onReleased: {
             holdTimer.stop()
             if (dragging && dragPos !== appliedPos)
@@ -118,6 +171,8 @@ Item {
             dragging = false
         }
     }
+
+    FocusFrame {}
 
     Timer {
         id: holdTimer

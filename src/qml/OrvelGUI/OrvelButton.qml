@@ -1,8 +1,10 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "private"
 
 // A text button on a rectangle, an image or a border image, with an
-// optional popup indicator; dimmed while pressed or disabled.
+// optional popup indicator; dimmed while pressed or disabled, framed while
+// it has the keyboard's focus (Space then presses it).
 AbstractButton {
     id: orvelButton
 
@@ -67,5 +69,7 @@ AbstractButton {
             source: orvelButton.borderImageSource
             border { left: 6; right: 6; top: 6; bottom: 6 }
         }
+
+        FocusFrame { control: orvelButton }
     }
 }

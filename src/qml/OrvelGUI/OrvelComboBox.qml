@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Window 2.15
+import "private"
 
 // A choice from a list model. The shown entry follows currentIndexSource
 // (the backend's index), which emits activatedBySource; a choice the user
@@ -25,6 +26,8 @@ ComboBox {
         radius: Styles.radius
         color: Styles.colorFG
         border.color: combo.pressed ? Styles.colorHighlight2 : "#5a5a5a"
+
+        FocusFrame { control: combo }
     }
 
     contentItem: Text {

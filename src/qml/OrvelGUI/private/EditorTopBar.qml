@@ -67,6 +67,8 @@ Item {
                     color: tab.checked ? Styles.colorHighlight : Styles.colorFG
                     border.color: tab.checked ? Styles.colorHighlight2 : "#3a3a3a"
                     border.width: tab.checked ? 2 : 1
+
+                    FocusFrame { control: tab }
                 }
             }
         }

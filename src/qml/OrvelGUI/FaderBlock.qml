@@ -43,32 +43,19 @@ Item {
             horizontalAlignment: Text.AlignHCenter
         }
 
-        Row {
-            x: 12
-            y: 30
-            width: 315
-            height: 78
+        // Which side each strip is, over its gain, fader and meter.
+        Repeater {
+            model: [qsTr("L"), qsTr("R")]
 
             Text {
-                width: 157
-                height: parent.height / 2
-                text: qsTr("L")
+                objectName: "sideLabel" + index
+                x: (index === 0 ? leftStrip.x : rightStrip.x) + leftStrip.width / 2 - width / 2
+                y: 18
+                text: modelData
                 color: "#9a9a9a"
                 font.family: Styles.fonts.family
-                font.pixelSize: 12
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignBottom
-            }
-
-            Text {
-                width: 157
-                height: parent.height / 2
-                text: qsTr("R")
-                color: "#9a9a9a"
-                font.family: Styles.fonts.family
-                font.pixelSize: 12
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignBottom
+                font.bold: true
+                font.pixelSize: 18
             }
         }
 

@@ -86,12 +86,25 @@ Item {
         Repeater {
             model: panel.backend ? [panel.backend.delayL, panel.backend.delayR] : []
 
-            OrvelCombiWidget {
-                objectName: "delay" + index
-                width: 80; height: 26
-                driver: modelData
-                ewCCType: EWCCFormat.TIME_SEC
-                decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
+            Row {
+                spacing: 4
+
+                Text {
+                    height: 26
+                    text: index === 0 ? qsTr("L") : qsTr("R")
+                    color: "#9a9a9a"
+                    font.family: Styles.fonts.family
+                    font.bold: true
+                    font.pixelSize: 14
+                    verticalAlignment: Text.AlignVCenter
+                }
+                OrvelCombiWidget {
+                    objectName: "delay" + index
+                    width: 80; height: 26
+                    driver: modelData
+                    ewCCType: EWCCFormat.TIME_SEC
+                    decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
+                }
             }
         }
         OrvelToggleButton {

@@ -14,6 +14,10 @@ Column {
     property int index: 0
     readonly property bool first: index === 0
     readonly property bool last: index === bandCount - 1
+    // What the band's type gives effect to: shelves have no width.
+    readonly property int type: band ? band.bandTypeSwitchDriver.value : PEQTypes.BELL
+    readonly property bool hasWidth: type === PEQTypes.BELL || type === PEQTypes.NOTCH
+    readonly property bool hasGain: hasWidth || type === PEQTypes.LFSHELF || type === PEQTypes.HFSHELF
 
     spacing: 4
 
@@ -44,6 +48,7 @@ Column {
         width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.gainDriver : null
+        enabled: controls.hasGain
         ewCCType: EWCCFormat.GAIN_OFFSET_DB
         decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
         backgroundSource: Bands.background(controls.bandCount, controls.index)
@@ -55,6 +60,7 @@ Column {
         width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.widthDriver : null
+        enabled: controls.hasWidth
         ewCCType: ProjectCCFormat.FILTER_WIDTH
         decimalPlaces: EWCCFormat.TWO_DECIMAL_PLACES
         backgroundSource: Bands.background(controls.bandCount, controls.index)

@@ -97,28 +97,27 @@ Item {
             verify(findChild(scale, "label0") === null)
         }
 
-        // An output strip's scale: a label every 6 dB from +12 down, "-Inf"
-        // at the bottom, each where the meter's bar stands for that level.
+        // A strip's scale (its meter's range, -40 to +18): a label every
+        // 6 dB from the top, "-Inf" at the bottom, each where the meter's bar
+        // stands for that reading.
         function test_scale_marks() {
             const meter = createTemporaryObject(meterComponent, stage, { height: 300 })
             const scale = createTemporaryObject(scaleComponent, stage, { driver: meter.driver })
             meter.driver.bottomOfMeter = -10240
-            meter.driver.topOfMeter = 3072
-            const texts = ["+12", "+6", "0", "-6", "-12", "-18", "-24", "-30", "-36", "-Inf"]
+            meter.driver.topOfMeter = 4608
+            const texts = ["+18", "+12", "+6", "0", "-6", "-12", "-18", "-24", "-30", "-36", "-Inf"]
             for (let i = 0; i < texts.length; ++i) {
                 const label = findChild(scale, "label" + i)
                 verify(label, texts[i])
                 compare(label.text, texts[i])
-                const gain = i < 9 ? (12 - 6 * i) * 256 : -10240
+                const gain = i < 10 ? (18 - 6 * i) * 256 : -10240
                 const expected = Math.round(300 - meter.driver.getFloatForUWORD(gain) * 300)
                 verify(Math.abs(label.y + label.height / 2 - expected) <= 1, texts[i] + ": " + label.y + " vs " + expected)
             }
-            verify(findChild(scale, "label10") === null)
-            // An input strip's ends at 0 and -40 dB: "0" at the very top.
-            meter.driver.topOfMeter = 0
-            compare(findChild(scale, "label0").text, "0")
-            verify(Math.abs(findChild(scale, "label0").y + findChild(scale, "label0").height / 2) <= 1)
-            compare(findChild(scale, "label7").text, "-Inf")
+            verify(findChild(scale, "label11") === null)
+            // Ends off the 6 dB grid: the marks still fall on it.
+            meter.driver.topOfMeter = 3000
+            compare(findChild(scale, "label0").text, "+6")
         }
 
         function test_status_data() {

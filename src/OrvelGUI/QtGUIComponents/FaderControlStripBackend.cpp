@@ -18,8 +18,8 @@ cFaderControlStripBackend::cFaderControlStripBackend(const QString& prefix, UWOR
       mPolarity(new cQtBooleanSwitchDriver(Named(prefix, "Polarity Switch"), kReadDivider, true, this)),
       mFader(new cQtSignalSlotContinuousControllerDriver(Named(prefix, "Fader Widget"), faderMinimum, faderMaximum,
                                                          true, kReadDivider, this)),
-      mMeter(new cQtSignalSlotMeterDriver(Named(prefix, "Meter Widget"), MeterBottom(faderMinimum),
-                                          MeterTop(faderMaximum), kMeterAttack, kMeterDecay, false, 0, this)),
+      mMeter(new cQtSignalSlotMeterDriver(Named(prefix, "Meter Widget"), kMeterBottom, kMeterTop, kMeterAttack,
+                                          kMeterDecay, false, 0, this)),
       mInputFader(inputFader) {}
 
 cFaderControlStripBackend::~cFaderControlStripBackend() = default;

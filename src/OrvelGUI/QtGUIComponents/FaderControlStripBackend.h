@@ -29,8 +29,9 @@ class cFaderControlStripBackend : public QObject {
   static constexpr UWORD kInputMaximum = 0x8000;   // 0 dB
   static constexpr UWORD kOutputMinimum = 0x5800;  // -40 dB
   static constexpr UWORD kOutputMaximum = 0x8C00;  // +12 dB
-  // The meter's ballistics; its scale is the fader's range (see
-  // MeterBottom), so that one scale serves both.
+  // The meter's scale on the published readings, and its ballistics.
+  static constexpr GAIN kMeterBottom = GAIN(-0x2800);  // 0xD800
+  static constexpr GAIN kMeterTop = 4608;
   static constexpr GAIN kMeterAttack = 0x7FFF;
   static constexpr GAIN kMeterDecay = GAIN(-0x300);  // 0xFD00, -3 dB a reading
   // The source of the meter.
@@ -38,11 +39,6 @@ class cFaderControlStripBackend : public QObject {
   // The meter of control strip unit `strip` (cInOutFader's index): the
   // metering sources publish the strips' levels in the units' order.
   static constexpr UWORD MeterParameterOfStrip(int strip) { return UWORD(cMeteringSources::kMethodFirstLevel + strip); }
-
-  // The meter's ends in 1/256 dB: a level reads where the same gain stands
-  // on the fader beside it (-40 dB at the bottom, the fader's top at the top).
-  static constexpr GAIN MeterBottom(UWORD faderMinimum) { return GAIN(int(faderMinimum) - 0x8000); }
-  static constexpr GAIN MeterTop(UWORD faderMaximum) { return GAIN(int(faderMaximum) - 0x8000); }
 
   explicit cFaderControlStripBackend(const QString& prefix = QString(), UWORD faderMinimum = kOutputMinimum,
                                      UWORD faderMaximum = kOutputMaximum, bool inputFader = false,

@@ -80,6 +80,13 @@ class tst_EditorControls : public QObject {
       return Find(Find(Panel(panel), block), side);
     }
     void Click(QQuickItem* item) const { mScreen->Click(item); }
+    // Presses the item's centre, moves by `by` in steps, releases.
+    void Drag(QQuickItem* item, QPoint by) const {
+      const QPoint from = Centre(item).toPoint();
+      QTest::mousePress(Window(), Qt::LeftButton, Qt::NoModifier, from);
+      for (int step = 1; step <= 8; ++step) QTest::mouseMove(Window(), from + by * step / 8, 10);
+      QTest::mouseRelease(Window(), Qt::LeftButton, Qt::NoModifier, from + by, 10);
+    }
     void ShowTab(const char* name) const { Click(Find(Window()->contentItem(), name)); }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const {
       QTest::keyClick(Window(), Qt::Key(key), modifiers);
@@ -107,42 +114,50 @@ class tst_EditorControls : public QObject {
   void init() { BeginScreenTest(mScope); }
   void cleanup() { EndScreenTest(mScope); }
 
-  // Each label of a strip's scale stands where the cap stands when the
-  // fader is at that gain, on inputs (0 dB at the top) and outputs (+12).
+  // Each label of a strip's scale (its meter's, -40 to +18) stands where the
+  // cap stands when the fader is at that gain, on inputs (which reach 0 dB)
+  // and outputs (+12 dB); above its top the fader does not go.
   void scaleLabelsStandWhereTheFaderIs_data() {
     QTest::addColumn<QByteArray>("panel");
     QTest::addColumn<QByteArray>("block");
-    QTest::addColumn<QString>("top");
-    QTest::newRow("input") << QByteArray("faderPanel") << QByteArray("inputBlock") << "0";
-    QTest::newRow("output") << QByteArray("faderPanel") << QByteArray("highBlock") << "+12";
-    QTest::newRow("panel's output") << QByteArray("midPanel") << QByteArray("outputFaders") << "+12";
+    QTest::addColumn<int>("reached");
+    QTest::newRow("input") << QByteArray("faderPanel") << QByteArray("inputBlock") << 8;
+    QTest::newRow("output") << QByteArray("faderPanel") << QByteArray("highBlock") << 10;
+    QTest::newRow("panel's output") << QByteArray("midPanel") << QByteArray("outputFaders") << 10;
   }
   void scaleLabelsStandWhereTheFaderIs() {
     QFETCH(QByteArray, panel);
     QFETCH(QByteArray, block);
-    QFETCH(QString, top);
+    QFETCH(int, reached);
     sEditor editor;
     QVERIFY(editor.Show());
     if (panel == "midPanel") editor.ShowTab("tabMid");
     QQuickItem* faders = editor.Find(editor.Panel(panel.constData()), block.constData());
     QQuickItem* strip = editor.Find(faders, "rightStrip");
-    QObject* driver = strip->property("backend").value<cFaderControlStripBackend*>()->faderDriver();
+    cQtSignalSlotContinuousControllerDriver* driver =
+        strip->property("backend").value<cFaderControlStripBackend*>()->faderDriver();
     QQuickItem* cap = editor.Find(strip, "faderCap");
-    QCOMPARE(editor.Find(faders, "label0")->property("text").toString(), top);
-    int labels = 0;
-    for (QQuickItem* label = editor.Find(faders, "label0"); label != nullptr;
-         label = editor.Find(faders, qPrintable(QString("label%1").arg(labels)))) {
+    QCOMPARE(editor.Find(faders, "label0")->property("text").toString(), QString("+18"));
+    int checked = 0;
+    for (int i = 0;; ++i) {
+      QQuickItem* label = editor.Find(faders, qPrintable(QString("label%1").arg(i)));
+      if (label == nullptr) break;
       const int gain = label->property("gain").toInt();
+      if (gain + 0x8000 > driver->max()) continue;
       const bool bottom = label->property("text").toString() == "-Inf";
-      driver->setProperty("networkValue", bottom ? 0 : gain + 0x8000);
+      driver->setNetworkValue(bottom ? 0 : gain + 0x8000);
       QTRY_VERIFY2(std::fabs(Centre(cap).y() - Centre(label).y()) <= 1.0,
                    qPrintable(QString("%1: cap %2, label %3")
                                   .arg(label->property("text").toString())
                                   .arg(Centre(cap).y())
                                   .arg(Centre(label).y())));
-      ++labels;
+      ++checked;
     }
-    QCOMPARE(labels, top == "0" ? 8 : 10);
+    QCOMPARE(checked, reached);
+    // A drag cannot take the cap above the fader's top.
+    editor.Drag(cap, QPoint(0, -600));
+    QCOMPARE(driver->networkValue(), driver->max());
+    QVERIFY(std::fabs(Centre(cap).y() - Centre(editor.Find(faders, reached == 8 ? "label3" : "label1")).y()) <= 1.0);
   }
 
   // A meter's bar reaches the label of the level it shows.

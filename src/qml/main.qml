@@ -63,8 +63,11 @@ Window {
         resultText = operationText + (savesBackend.operationSuccess ? qsTr(" Successful") : qsTr(" Failed"))
     }
 
-    width: 1280
-    height: 720
+    // 1280 x 720, or what the screen has room for (its title bar included),
+    // in the screen's own scale (with QT_SCALE_FACTOR=2 a 1600 x 1000 screen
+    // has room for 800 x 500); never below the minimum.
+    width: Math.max(minimumWidth, Math.min(1280, Screen.desktopAvailableWidth))
+    height: Math.max(minimumHeight, Math.min(720, Screen.desktopAvailableHeight - 32))
     minimumWidth: 640
     minimumHeight: 480
     visible: true

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import Orvel 1.0
+import "private/Legible.js" as Legible
 
 // A pair of fader strips, left and right, on their panel (input or output
 // look), with the meters' scale between them and the title above. Base size
@@ -19,6 +20,8 @@ Item {
     implicitHeight: 610
 
     Item {
+        id: drawn
+
         x: Math.round((faderBlock.width - width * scale) / 2)
         width: 339
         height: 610
@@ -39,7 +42,7 @@ Item {
             color: Styles.fonts.colorText
             font.family: Styles.fonts.family
             font.bold: true
-            font.pixelSize: 18
+            font.pixelSize: Legible.pixels(18, drawn)
             horizontalAlignment: Text.AlignHCenter
         }
 
@@ -55,7 +58,7 @@ Item {
                 color: "#9a9a9a"
                 font.family: Styles.fonts.family
                 font.bold: true
-                font.pixelSize: 18
+                font.pixelSize: Legible.pixels(18, drawn)
             }
         }
 

@@ -2,6 +2,7 @@ import QtQuick 2.15
 import EWQml 2.0
 import Orvel 1.0
 import "private"
+import "private/Legible.js" as Legible
 
 // One output panel: high-pass, low-pass (not on High, which shows the
 // high-pass slope instead) and delays across the top, the two equalisers
@@ -95,7 +96,7 @@ Item {
                     color: "#9a9a9a"
                     font.family: Styles.fonts.family
                     font.bold: true
-                    font.pixelSize: 14
+                    font.pixelSize: Legible.pixels(14, panel)
                     verticalAlignment: Text.AlignVCenter
                 }
                 OrvelCombiWidget {

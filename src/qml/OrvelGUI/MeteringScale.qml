@@ -2,6 +2,7 @@ import QtQuick 2.15
 import EWDrivers 1.0
 import "../Gains.js" as Gains
 import "private/FaderScale.js" as FaderScale
+import "private/Legible.js" as Legible
 
 // The dB scale beside a meter and its fader: a label every 6 dB of the
 // meter's range and ticks between, each where that gain stands on the
@@ -50,7 +51,7 @@ Item {
             text: gain === meteringScale.bottomGain ? qsTr("-Inf") : gain > 0 ? "+" + gain / 256 : String(gain / 256)
             color: meteringScale.textColor
             font.family: Styles.fonts.family
-            font.pixelSize: meteringScale.fontPixelSize
+            font.pixelSize: Legible.pixels(meteringScale.fontPixelSize, meteringScale)
             style: Text.Outline
             styleColor: "#1c1c1c"
         }

@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Window 2.15
 import "private"
+import "private/Legible.js" as Legible
 
 // A choice from a list model. The shown entry follows currentIndexSource
 // (the backend's index), which emits activatedBySource; a choice the user
@@ -18,7 +19,7 @@ ComboBox {
     currentIndex: currentIndexSource
     font.family: Styles.fonts.family
     font.bold: true
-    font.pixelSize: 11
+    font.pixelSize: Legible.pixels(11, combo)
 
     onCurrentIndexSourceChanged: activatedBySource(currentIndexSource)
 

@@ -2,6 +2,7 @@ import QtQuick 2.15
 import EWDrivers 1.0
 import ValueInterpreter 1.0
 import "private"
+import "private/Legible.js" as Legible
 
 // A controller value as text (gain, frequency, time, width...), with its
 // units or without. A left click, Enter or a typed digit opens text entry
@@ -28,7 +29,7 @@ FocusScope {
     readonly property string valueText: driver === null ? ""
         : showUnits ? Interpreter.interpretValueAndUnits(driver.networkValue, ewCCType, decimalPlaces)
                     : Interpreter.interpretValue(driver.networkValue, ewCCType, decimalPlaces)
-    property real fontPixelSize: Math.max(1, height * 9 / 20)
+    property real fontPixelSize: Legible.pixels(height * 9 / 20, valueWidget)
     property alias entry: entry
     property alias noticeLabel: noticeLabel
 
@@ -123,6 +124,9 @@ FocusScope {
         font.family: Styles.fonts.family
         font.bold: true
         font.pixelSize: valueWidget.fontPixelSize
+        // A long value shrinks to its box, but not below the legible floor.
+        fontSizeMode: Text.HorizontalFit
+        minimumPixelSize: Legible.floor(valueWidget)
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }
@@ -204,7 +208,7 @@ FocusScope {
             text: valueWidget.notice
             color: "#ffcc00"
             font.family: Styles.fonts.family
-            font.pixelSize: Math.max(10, valueWidget.fontPixelSize)
+            font.pixelSize: Legible.pixels(10, valueWidget)
         }
     }
 

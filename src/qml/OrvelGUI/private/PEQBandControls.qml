@@ -3,6 +3,7 @@ import EWQml 2.0
 import Orvel 1.0
 import "../"
 import "Bands.js" as Bands
+import "Legible.js" as Legible
 
 // The value widgets of one band (frequency, gain, width) over its colour,
 // its name, and for the first and last band the shelf/bell switch.
@@ -27,7 +28,7 @@ Column {
         color: Bands.colour(controls.bandCount, controls.index)
         font.family: Styles.fonts.family
         font.bold: true
-        font.pixelSize: 12
+        font.pixelSize: Legible.pixels(12, controls)
         horizontalAlignment: Text.AlignHCenter
     }
 

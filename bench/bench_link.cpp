@@ -1,6 +1,7 @@
 // Figures of the running system: the processor time an unresolved link costs,
 // the steadiness of the 20 ms tick while the device link streams a recall,
-// and how soon the device holds the last value of a burst of changes. Each
+// how soon the device holds the last value of a burst of changes, and how a
+// link busy for half a minute keeps up with the processor's replies. Each
 // benchmark runs the real dispatch and tick threads against the simulated
 // device on a pseudo-terminal, once, and reports its figures as counters.
 
@@ -37,7 +38,8 @@ double Percentile(std::vector<double> values, double p) {
   return values[at];
 }
 
-// The tick hook: one step of the link, and the longest queues seen.
+// The tick hook: one step of the link, and the longest queues and the
+// largest miss count seen.
 class cLinkTickHook : public cActionTickParent {
  public:
   void ActionTickHook() override {
@@ -48,11 +50,15 @@ class cLinkTickHook : public cActionTickParent {
     mMaxFilters = std::max(mMaxFilters.load(), lengths.mFilters);
     mMaxStrips = std::max(mMaxStrips.load(), lengths.mStrips);
     mMaxDelays = std::max(mMaxDelays.load(), lengths.mDelays);
+    mMaxMisses = std::max<int>(mMaxMisses.load(), link->GetMissCount());
+    if (link->GetState() != cSerialInterface::CONNECTED) mLeftConnected = true;
   }
   std::atomic<cSerialInterface*> mLink{nullptr};
   std::atomic<std::size_t> mMaxFilters{0};
   std::atomic<std::size_t> mMaxStrips{0};
   std::atomic<std::size_t> mMaxDelays{0};
+  std::atomic<int> mMaxMisses{0};
+  std::atomic<bool> mLeftConnected{false};
 };
 
 // Notes when each tick reaches the dispatch thread; optionally queues a whole
@@ -118,7 +124,7 @@ struct sRunningNetwork {
 
 // A simulator and a link connected to it, or a skipped benchmark.
 struct sLinkedDevice {
-  explicit sLinkedDevice(benchmark::State& state) {
+  explicit sLinkedDevice(benchmark::State& state, bool meterPolling = false) {
     std::string error;
     if (!mDevice.Start(error)) {
       state.SkipWithError(("simulator: " + error).c_str());
@@ -126,7 +132,7 @@ struct sLinkedDevice {
     }
     qputenv("ORVEL_SERIAL_PORTS", QByteArray::fromStdString(mDevice.DevicePath()));
     mLink = std::make_unique<cSerialInterface>();
-    mLink->SetMeterPolling(false);
+    mLink->SetMeterPolling(meterPolling);
     mLink->RequestConnection(true, QString());
     for (int i = 0; i < 200 && mLink->GetState() != cSerialInterface::CONNECTED; ++i) {
       mLink->ServiceAndWait();
@@ -247,5 +253,75 @@ void BM_BurstLatency(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BurstLatency)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A ganged band and a fader dragged together for 30 s at 60 changes a
+// second (three packets a change) with the meters on show, as the editor
+// does while its user works. Reported: the replies the link read per second
+// (acknowledgements and meters), the meter requests per second, the largest
+// miss count (the device is given up at 10), whether the link ever left the
+// connected state, and the time from the last change until the processor
+// had acknowledged everything (the delivery ledger says so) and until the
+// simulator's model held the final values.
+void BM_SustainedEdits(benchmark::State& state) {
+  constexpr ULONG kLeft = (2u << 8) | 2u;
+  constexpr ULONG kRight = (2u << 8) | 3u;
+  constexpr ULONG kStrip = 4;
+  constexpr int kSeconds = 30;
+  constexpr int kChangesPerSecond = 60;
+  for (auto _ : state) {
+    sLinkedDevice linked(state, true);
+    if (!linked.mLink) return;
+    cSerialInterface& link = *linked.mLink;
+    link.SetMetersShown(true);
+    cLinkTickHook hook;
+    hook.mLink = &link;
+    sRunningNetwork network(&hook);
+    QThread::msleep(200);
+    linked.mDevice.ClearReceived();
+    const std::uint64_t repliesBefore = link.GetRepliesRead();
+    QElapsedTimer clock;
+    clock.start();
+    std::int32_t value = 0;
+    for (int change = 0; change < kSeconds * kChangesPerSecond; ++change) {
+      const qint64 due = qint64(change) * 1000 / kChangesPerSecond;
+      while (clock.elapsed() < due) QThread::usleep(200);
+      value = change + 1;
+      const std::int32_t coefficients[5] = {value, 0, 0, 0, 0};
+      cRegistryLocker lock;  // the units queue from the dispatch thread
+      link.QueueFilterMessage(kLeft, coefficients, 20, UWORD(value), 0, 0, 0, 0, 0);
+      link.QueueFilterMessage(kRight, coefficients, 20, UWORD(value), 0, 0, 0, 0, 0);
+      link.QueueControlStripMessage(kStrip, value, UWORD(value), 0, 0);
+    }
+    const qint64 lastChange = clock.nsecsElapsed();
+    const double editingSeconds = double(lastChange) / 1e9;
+    const std::uint64_t replies = link.GetRepliesRead() - repliesBefore;
+    const cDeliveryLedger::sMark mark = link.MarkDelivery();
+    auto modelHolds = [&] {
+      const devsim::cDeviceModel model = linked.mDevice.Model();
+      return model.Filters()[std::size_t(devsim::FilterRecordIndex(kLeft))].mCoefficients[0] == value &&
+             model.Filters()[std::size_t(devsim::FilterRecordIndex(kRight))].mCoefficients[0] == value &&
+             model.Strips()[kStrip].mLinear == value;
+    };
+    double modelMs = -1.0;
+    double acknowledgedMs = -1.0;
+    while ((modelMs < 0 || acknowledgedMs < 0) && clock.nsecsElapsed() - lastChange < 10'000'000'000LL) {
+      const double since = double(clock.nsecsElapsed() - lastChange) / 1e6;
+      if (modelMs < 0 && modelHolds()) modelMs = since;
+      if (acknowledgedMs < 0 && link.DeliveryStatus(mark) == cDeliveryLedger::DELIVERED) acknowledgedMs = since;
+      QThread::usleep(200);
+    }
+    std::size_t meterRequests = 0;
+    for (const devsim::sWirePacket& packet : linked.mDevice.Received()) meterRequests += packet.mType == 4 ? 1 : 0;
+    hook.mLink = nullptr;
+    state.counters["replies_read_per_s"] = double(replies) / editingSeconds;
+    state.counters["meter_requests_per_s"] = double(meterRequests) / editingSeconds;
+    state.counters["max_miss_count"] = double(hook.mMaxMisses.load());
+    state.counters["left_connected"] = hook.mLeftConnected.load() ? 1.0 : 0.0;
+    state.counters["last_change_to_acknowledged_ms"] = acknowledgedMs;
+    state.counters["last_change_to_device_holds_ms"] = modelMs;
+    state.counters["max_filters_waiting"] = double(hook.mMaxFilters.load());
+  }
+}
+BENCHMARK(BM_SustainedEdits)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs to build, run and test.
+# With --package also what building and checking the Debian package needs
+# (scripts/package.sh, scripts/test-package.sh); any other argument names a
+# further package (scripts/fuzz.sh names clang and the libFuzzer runtime).
 # Idempotent: does nothing when everything is already installed.
 set -euo pipefail
 
@@ -10,9 +13,20 @@ PACKAGES=(
   qml-module-qtquick-layouts qml-module-qtquick-dialogs qml-module-qtquick-shapes
   qml-module-qtgraphicaleffects qml-module-qtquick-controls qml-module-qttest
   fonts-league-spartan python3-fonttools
+  python3-yaml python3-numpy
   libbenchmark-dev
   openssl
 )
+PACKAGE_TOOLS=(
+  dpkg-dev help2man gzip man-db lintian desktop-file-utils appstream python3-debian
+)
+for argument in "$@"; do
+  if [ "$argument" = "--package" ]; then
+    PACKAGES+=("${PACKAGE_TOOLS[@]}")
+  else
+    PACKAGES+=("$argument")
+  fi
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

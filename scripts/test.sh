@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the test configuration twice and runs every test with CTest in each:
 # once with AddressSanitizer and UndefinedBehaviorSanitizer, once with
-# ThreadSanitizer. Warnings are errors in both.
+# ThreadSanitizer. Warnings are errors in both. Then builds the Debian
+# package and checks it (scripts/test-package.sh).
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${ORVEL_TEST_BUILD_DIR:-$ROOT/build-test}"
@@ -24,3 +25,6 @@ cmake --build "$TSAN_BUILD" -j"$(nproc)"
 (cd "$TSAN_BUILD" &&
   TSAN_OPTIONS="suppressions=$ROOT/tests/tsan.supp ignore_noninstrumented_modules=1 second_deadlock_stack=1 history_size=4" \
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j"$(nproc)")
+
+# The Debian package, built and checked as a user's machine takes it.
+bash "$ROOT/scripts/test-package.sh"

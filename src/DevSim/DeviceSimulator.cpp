@@ -134,6 +134,11 @@ bool cDeviceSimulator::WaitForReceived(std::size_t count, int timeoutMs) const {
   return mChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return mReceived.size() >= count; });
 }
 
+bool cDeviceSimulator::WaitForAnswered(int timeoutMs) const {
+  std::unique_lock<std::mutex> lock(mLock);
+  return mChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return mAnsweredCount >= mPacketCount; });
+}
+
 void cDeviceSimulator::ClearReceived() {
   std::lock_guard<std::mutex> guard(mLock);
   mReceived.clear();
@@ -220,6 +225,15 @@ void cDeviceSimulator::HandlePacket(const sDevicePacket& packet, const sFaultMod
     ++mPacketCount;
   }
   mChanged.notify_all();
+  Answer(replies, faults);
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    ++mAnsweredCount;
+  }
+  mChanged.notify_all();
+}
+
+void cDeviceSimulator::Answer(const std::vector<sDevicePacket>& replies, const sFaultModes& faults) {
   const bool hangUp = faults.mHangUpAfter > 0 && mPacketCount >= static_cast<std::size_t>(faults.mHangUpAfter);
   if (hangUp) {
     // Cut the answer off in the middle, as a device that is unplugged would.
@@ -238,6 +252,7 @@ void cDeviceSimulator::HandlePacket(const sDevicePacket& packet, const sFaultMod
     return;
   }
   if (faults.mNoReply) return;
+  if (faults.mSilentAfter > 0 && mPacketCount > static_cast<std::size_t>(faults.mSilentAfter)) return;
   for (const sDevicePacket& reply : replies) SendReply(reply, faults);
 }
 

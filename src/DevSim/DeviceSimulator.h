@@ -25,6 +25,7 @@ struct sFaultModes {
   int mHangUpAfter = 0;        // >0: the reply to packet N is cut short and the line closed
   int mSplitPauseMs = 1;       // pause between single bytes
   bool mStallReading = false;  // reads nothing: what the program writes waits on the line
+  int mSilentAfter = 0;        // >0: packets after the Nth are read and applied but not answered
 };
 
 struct sSimulatorOptions {
@@ -73,6 +74,9 @@ class cDeviceSimulator {
   std::size_t ReceivedCount() const;
   bool WaitForReceived(std::size_t count, int timeoutMs) const;
   void ClearReceived();
+  // Every command received so far has been answered (or, in a fault mode,
+  // left unanswered on purpose): its replies are on the line.
+  bool WaitForAnswered(int timeoutMs) const;
   // Bytes from the program that belonged to no packet.
   std::size_t DiscardedBytes() const;
   cDeviceModel Model() const;
@@ -80,6 +84,7 @@ class cDeviceSimulator {
  private:
   void Run();
   void HandlePacket(const sDevicePacket& packet, const sFaultModes& faults);
+  void Answer(const std::vector<sDevicePacket>& replies, const sFaultModes& faults);
   // False once the line is gone.
   bool Send(const std::vector<std::uint8_t>& bytes, const sFaultModes& faults);
   void SendReply(const sDevicePacket& reply, const sFaultModes& faults);
@@ -104,6 +109,7 @@ class cDeviceSimulator {
   std::vector<std::uint8_t> mInjected;
   std::vector<sWirePacket> mReceived;
   std::size_t mPacketCount = 0;
+  std::size_t mAnsweredCount = 0;
   std::uint32_t mNoiseCounter = 0;
 };
 

@@ -29,7 +29,9 @@ cPtyLine::~cPtyLine() { HangUp(); }
 
 bool cPtyLine::Open(std::string& error) {
   HangUp();
-  mMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+  // Neither end goes to programs this process starts: a child holding a copy
+  // of the master would keep the line alive through a hang-up.
+  mMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (mMaster < 0) {
     error = std::string("posix_openpt: ") + std::strerror(errno);
     return false;
@@ -41,7 +43,7 @@ bool cPtyLine::Open(std::string& error) {
     return false;
   }
   mSlavePath = name;
-  mSlave = ::open(mSlavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  mSlave = ::open(mSlavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (mSlave < 0) {
     error = "open " + mSlavePath + ": " + std::strerror(errno);
     HangUp();

@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QObject>
 #include <QQuickWindow>
 #include <QString>
@@ -54,6 +54,7 @@ class cHeadlessWalk : public QObject {
   // The walk succeeds only if SetOutcome(true) follows.
   void AwaitOutcome() { mOutcomeGood = false; }
   void SetOutcome(bool good) { mOutcomeGood = good; }
+  bool OutcomeGood() const { return mOutcomeGood; }
 
   // The picture's folder is made if it is not there.
   void Save(const QString& path) {

@@ -22,7 +22,9 @@
 #include "OrvelGUI/Config/SerialDeviceQuery.h"
 #include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
+#include "OrvelGUI/Core/PortAliases.h"
 #include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/Core/SerialPortList.h"
 #include "OrvelGUI/Core/Version.h"
 
 namespace {
@@ -52,8 +54,17 @@ int RunCipher(const QStringList& arguments, bool encrypt) {
 int RunEncrypt(const QStringList& arguments) { return RunCipher(arguments, true); }
 int RunDecrypt(const QStringList& arguments) { return RunCipher(arguments, false); }
 
+// One port a line: its name, then the stable links that lead to it, each
+// after a tab, so that the first field stays the name a --port takes.
 int RunPorts(const QStringList&) {
-  for (const QString& name : ListDevicePorts()) std::printf("%s\n", qPrintable(name));
+  const QString aliasFolder = cPortAliases::Folder();
+  for (const sSerialPortEntry& port : cSerialPortList::AcceptedPorts()) {
+    QString line = port.mName;
+    for (const QString& alias : cPortAliases::AliasesOf(port.mSystemLocation, aliasFolder)) {
+      line += QLatin1Char('\t') + alias;
+    }
+    std::printf("%s\n", qPrintable(line));
+  }
   return kExitOk;
 }
 
@@ -102,7 +113,10 @@ int RunShow(const QStringList& arguments) {
   {
     cStandaloneAssembly assembly(false);
     if (!assembly.Core().RecallConfiguration(QFileInfo(file).absoluteFilePath(), kRecallTimeoutMs)) {
-      std::fprintf(stderr, "orvel-cli: %s is not a configuration this program reads\n", qPrintable(file));
+      std::fprintf(stderr,
+                   "orvel-cli: %s is not a configuration this program reads, or holds values the processor cannot "
+                   "realise\n",
+                   qPrintable(file));
       return kExitFailed;
     }
     configuration = ReadConfiguration(assembly.Core());
@@ -113,6 +127,33 @@ int RunShow(const QStringList& arguments) {
     std::printf("%s", qPrintable(DescribeConfiguration(configuration)));
   }
   return kExitOk;
+}
+
+// What reached the processor, said plainly: a recall that did not arrive
+// whole leaves the processor with part of the new configuration.
+void PrintDelivery(const sDeviceRecallResult& result) {
+  const auto count = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
+  if (result.mHeld) {
+    std::fprintf(stderr, "Written in %llu ticks, %lld ms: %llu packets, all acknowledged by the processor\n",
+                 count(result.mTicks), static_cast<long long>(result.mMilliseconds), count(result.mPackets));
+    return;
+  }
+  if (result.mTimedOut) {
+    std::fprintf(stderr, "The processor did not acknowledge every packet within %lld ms",
+                 static_cast<long long>(result.mMilliseconds));
+  } else {
+    std::fprintf(stderr, "The link to the processor was lost during the recall");
+  }
+  std::fprintf(stderr, ": %llu of %llu packets written, %llu acknowledged.\n", count(result.mWritten),
+               count(result.mPackets), count(result.mAcknowledged));
+  if (result.mWritten == 0) {
+    std::fprintf(stderr, "The processor still holds the configuration it had before.\n");
+  } else if (result.mTimedOut) {
+    std::fprintf(stderr, "It may hold a partial configuration: recall the file again once it answers.\n");
+  } else {
+    std::fprintf(stderr,
+                 "The processor now holds a partial configuration: recall the file again once it is connected.\n");
+  }
 }
 
 int RunRecall(const QStringList& arguments) {
@@ -138,13 +179,11 @@ int RunRecall(const QStringList& arguments) {
   }
   if (terminal) std::fprintf(stderr, "\n");
   if (!result.mError.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(result.mError));
-  if (result.mRecalled) {
-    std::fprintf(stderr, "Written in %llu ticks, %lld ms\n", static_cast<unsigned long long>(result.mTicks),
-                 static_cast<long long>(result.mMilliseconds));
-  }
+  if (result.mRecalled) PrintDelivery(result);
   std::printf("Recall %s %s\n", qPrintable(name), ok ? "Successful" : "Failed");
   return ok ? kExitOk : kExitFailed;
 }
+
 int RunRemote(const QStringList& arguments) { return RunRemoteCli(arguments); }
 int RunNetwork(const QStringList& arguments) {
   QTextStream out(stdout);
@@ -161,16 +200,20 @@ const sCliCommand kCommands[] = {
      "Decipher file IN into OUT as a recall does; the length of IN must be a multiple of 8. OUT keeps the "
      "padding bytes.",
      2, RunDecrypt},
-    {"ports", "", "List the device's serial ports, one name a line (ORVEL_SERIAL_PORTS=PATH:PATH adds ports).", 0,
-     RunPorts},
+    {"ports", "",
+     "List the device's serial ports, one a line: its name (ports that share a name are listed by their device "
+     "path), then, after a tab each, the /dev/orvel-* links the package's udev rule made for it "
+     "(ORVEL_SERIAL_PORTS=PATH:PATH adds ports).",
+     0, RunPorts},
     {"version", "[--port NAME]",
-     "Connect to the device (the first listed port unless named), print its firmware version and disconnect; "
-     "fails when no version reply comes within 2 seconds.",
+     "Connect to the device (the first listed port unless named: NAME is a name ports lists or a device path), "
+     "print its firmware version and disconnect; fails when no version reply comes within 2 seconds.",
      -1, RunVersion},
     {"recall", "FILE [--port NAME]",
      "Connect to the device as version does, recall configuration FILE exactly as the loader's Recall button "
-     "does, wait until every packet is written, disconnect. Prints \"Recall NAME Successful\" or \"Recall NAME "
-     "Failed\"; exits 0 only when the recall succeeded and every packet was written.",
+     "does, wait until the processor has acknowledged every packet, disconnect. Prints \"Recall NAME Successful\" "
+     "or \"Recall NAME Failed\", and on standard error how many packets were written and acknowledged; exits 0 "
+     "only when the processor holds the whole configuration.",
      -1, RunRecall},
     {"show", "FILE [--json]",
      "Print configuration FILE unit by unit with decoded values, as the program reads it (no device needed); "
@@ -204,22 +247,35 @@ const sCliCommand kCommands[] = {
      "and the section's response at the design frequency. --json prints a list of objects with \"address\", "
      "\"unit\", \"coefficients\", \"words\", \"bytes\", \"design\" and \"response_db\".",
      -1, RunBiquadsCommand},
-    {"response", "FILE [--panel low|mid|high] [--side left|right] [--csv | --png OUT]",
-     "The magnitude response of each output chain (pass filters and every band, from the quantised integers the "
-     "device receives, at 96 kHz), 24 points per octave from 10 Hz to 40 kHz: a table, CSV, or a PNG chart.",
+    {"response", "FILE [--panel low|mid|high | --sum] [--side left|right] [--csv | --png OUT]",
+     "The response of each output's filter chain (pass filters and every band, from the quantised integers the "
+     "device receives, at 96 kHz), 24 points per octave from 10 Hz to 40 kHz: magnitude (dB), phase (degrees, "
+     "wrapped) and group delay (ms, computed analytically from the sections and delays). --sum gives instead, per "
+     "side, the electrical sum of the Low, Mid and High outputs, each through its chain, output strip (gain, mute, "
+     "polarity, as the strip driver sends it) and delay, after the input strip. A table, CSV (columns NAME, NAME "
+     "phase_deg, NAME group_delay_ms per curve), or a PNG chart with magnitude and phase panels.",
      -1, RunResponseCommand, true},
     {"export", "FILE --format rew|camilladsp|text [--panel low|mid|high] [--side left|right]",
-     "The bands and pass filters of each output as filter-settings text (\"Filter 1: ON PK Fc 100.0 Hz Gain -3.0 "
-     "dB Q 2.00\"; LS/HS first-order shelves, HP/LP bands, the panel's HP/LP with their slope), as YAML biquad "
-     "definitions of an audio pipeline (type, freq, q, gain), or as coefficient lists (a0 = 1). Frequencies and "
-     "Q are those of the standard curves the processor's designs realise.",
+     "rew: per output, filter-settings text for the room-measurement program and PC equalisers (\"Filter 1: ON PK "
+     "Fc 100.0 Hz Gain -3.0 dB Q 2.00\"): the bands (PK, \"LS 6dB\"/\"HS 6dB\" for the first-order shelves, HP/LP "
+     "for the Butterworth bands, OFF when bypassed), then one line per section of the panel's high-pass and "
+     "low-pass (HPQ/LPQ with Q, HP1/LP1 first order). camilladsp: the whole processor as a CamillaDSP version 3 "
+     "configuration (96 kHz devices to replace, input strips, a mixer to the six outputs Low L .. High R, per "
+     "output its pass filters, bands, delay and output strip with polarity and mute); no --panel or --side. text: "
+     "the quantised coefficients as lists (a0 = 1). Frequencies, gains and Q are those of the standard 96 kHz "
+     "biquads that give the curves the processor realises.",
      -1, RunExportCommand},
-    {"import", "TEXT --into FILE --panel low|mid|high --side left|right|both OUT",
-     "Read filter-settings text (as export rew writes it; \"-\" reads standard input) into the bands of one "
-     "panel of FILE, in order, at the nearest codes each band allows; lines with a slope set the panel's "
-     "high-pass or low-pass; bands left over are bypassed. Writes OUT and reports, per line, what was asked, what "
-     "was set and the largest difference of the two curves between 20 Hz and 20 kHz. More filters than bands, or "
-     "types a band cannot take, are refused with the line at fault.",
+    {"import", "TEXT --into FILE --panel low|mid|high --side left|right|both [--max-error DB] OUT",
+     "Read filter-settings text (as export rew writes it, the room-measurement program's, or the PC equaliser's "
+     "\"Preamp: -6 dB\" and \"Filter: ON PK Fc 100 Hz Gain -3 dB Q 1.41\" with PK, LS/HS (12 dB/octave), "
+     "\"LS 6dB\", LSC/HSC with a Q or a slope in dB, HP/LP, HPQ/LPQ, HP1/LP1; \"-\" reads standard input) into "
+     "one panel of FILE and write OUT. OFF and None lines are skipped. Each filter goes to a band whose frequency "
+     "range holds it (its own number first), at the nearest codes; bands left over are bypassed; second-order "
+     "shelves become first-order ones. Consecutive HPQ/HP1 (LPQ/LP1) lines set the panel's high-pass (low-pass) "
+     "to the slope and frequency that come closest. Preamp lines move the output strip's fader by their sum. "
+     "Reports, per line, what was asked, what was set and the largest difference of the two curves between 20 Hz "
+     "and 20 kHz; a difference above --max-error (1 dB unless given) refuses the text, as do more filters than "
+     "bands and types no band takes, with the line at fault named and nothing written.",
      -1, RunImportCommand},
     {"verify", "FILE [--port NAME]",
      "Connect, read the device's settings back (the sync sequence: commands 7, 9 and 3) and list every value in "
@@ -230,10 +286,11 @@ const sCliCommand kCommands[] = {
 };
 
 void PrintHelp(std::FILE* to) {
-  std::fprintf(to,
-               "Usage: orvel-cli COMMAND [ARGUMENTS]\n       orvel-cli --help\n\n%s %s command-line tool.\n\n"
-               "Commands:\n",
-               kOrvelApplicationName, kOrvelVersionText);
+  std::fprintf(
+      to,
+      "Usage: orvel-cli COMMAND [ARGUMENTS]\n  or:  orvel-cli --help | --version\n\n%s %s command-line tool.\n\n"
+      "Commands:\n",
+      kOrvelApplicationName, kOrvelVersionText);
   for (const sCliCommand& command : kCommands) {
     std::fprintf(to, "  %s%s%s\n      %s\n", command.mName, *command.mArguments ? " " : "", command.mArguments,
                  command.mDescription);
@@ -276,6 +333,12 @@ int main(int argc, char* argv[]) {
   const QString name = arguments.takeFirst();
   if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
     PrintHelp(stdout);
+    return kExitOk;
+  }
+  if (name == QLatin1String("--version")) {
+    // The version without the "V" of the window titles, as GNU tools print it.
+    const char* number = kOrvelVersionText[0] == 'V' ? kOrvelVersionText + 1 : kOrvelVersionText;
+    std::printf("orvel-cli %s\n", number);
     return kExitOk;
   }
   const sCliCommand* command = FindCommand(name);

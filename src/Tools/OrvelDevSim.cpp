@@ -50,8 +50,11 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption unknown("unknown-types", "Send replies of types 5 and 10 before every reply.");
   const QCommandLineOption hangUp("hangup-after", "Cut the reply to command N in half and close the line, then exit.",
                                   "N");
+  const QCommandLineOption silentAfter("silent-after",
+                                       "Answer the first N commands, then none (they still take effect).", "N");
   const QCommandLineOption eof("exit-on-eof", "Exit when standard input is closed.");
-  parser.addOptions({link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, eof});
+  parser.addOptions(
+      {link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, silentAfter, eof});
   parser.process(application);
 
   devsim::sSimulatorOptions options;
@@ -70,14 +73,16 @@ int main(int argc, char* argv[]) {
   options.mFaults.mGarbage = parser.isSet(garbage);
   options.mFaults.mOversize = parser.isSet(oversize);
   options.mFaults.mUnknownTypes = parser.isSet(unknown);
-  if (parser.isSet(hangUp)) {
+  // A packet count of at least 1, when the option is given.
+  const auto count = [&parser](const QCommandLineOption& option, int& into) {
+    if (!parser.isSet(option)) return true;
     bool ok = false;
-    options.mFaults.mHangUpAfter = parser.value(hangUp).toInt(&ok);
-    if (!ok || options.mFaults.mHangUpAfter < 1) {
-      std::fprintf(stderr, "orvel-devsim: --hangup-after wants a packet count of at least 1\n");
-      return 1;
-    }
-  }
+    into = parser.value(option).toInt(&ok);
+    if (ok && into >= 1) return true;
+    std::fprintf(stderr, "orvel-devsim: --%s wants a packet count of at least 1\n", qPrintable(option.names().first()));
+    return false;
+  };
+  if (!count(hangUp, options.mFaults.mHangUpAfter) || !count(silentAfter, options.mFaults.mSilentAfter)) return 1;
 
   // The two ending signals are blocked in every thread (the simulator's
   // threads inherit the mask) and read from a descriptor, so no handler runs

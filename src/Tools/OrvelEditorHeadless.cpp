@@ -25,7 +25,7 @@ const char* const kUsage =
     "Runs the Orvel editor offscreen: connects to the processor (the first port), recalls FILE through the\n"
     "recall dialog, prints every status and result line, then shows each tab (Faders, Low, Mid, High) and,\n"
     "with --shots, saves it as DIR/editor-<tab>.png (the High tab also with the device's curves drawn).\n"
-    "Exits 0 when it connected and, with --recall, the recall succeeded and reached the processor.\n";
+    "Exits 0 when it connected and, with --recall, the processor holds the whole recall (\"Successful\").\n";
 
 struct sOptions {
   QString mRecall;
@@ -93,7 +93,9 @@ class cEditorWalk : public cHeadlessWalk {
                }});
       AddStep({"the recall's result", [this] { return !ResultText().isEmpty(); },
                [this] { SetOutcome(ResultText().endsWith(" Successful")); }});
-      AddStep({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); }, [] {}});
+      // A recall the processor did not take leaves nothing to wait for.
+      AddStep({"the processor to take every setting", [this] { return !OutcomeGood() || mCore.AllDeviceWorkDone(); },
+               [] {}});
     }
     const char* const tabs[] = {"faders", "low", "mid", "high"};
     for (int tab = 0; tab < 4; ++tab) {

@@ -26,7 +26,7 @@ const char* const kUsage =
     "Runs Orvel Loader offscreen: connects to the processor (the only port, or the first one offered in the\n"
     "port popup), recalls FILE through the recall dialog, prints every status and result line the window\n"
     "shows, and saves the window as PNG at the end (--screenshot) or at every step (--shots: loader-*.png).\n"
-    "Exits 0 when it connected and, with --recall, the recall succeeded and reached the processor.\n";
+    "Exits 0 when it connected and, with --recall, the processor holds the whole recall (\"Successful\").\n";
 
 struct sHeadlessOptions {
   QString mRecall;
@@ -123,7 +123,8 @@ class cLoaderWalkthrough : public cHeadlessWalk {
                }});
       AddStep({"the recall's result", [this] { return !ResultText().isEmpty(); },
                [this] { SetOutcome(ResultText().endsWith(" Successful")); }});
-      AddStep({"the processor to take every setting", [this] { return mCore.AllDeviceWorkDone(); },
+      // A recall the processor did not take leaves nothing to wait for.
+      AddStep({"the processor to take every setting", [this] { return !OutcomeGood() || mCore.AllDeviceWorkDone(); },
                [this] { Shot("loader-recall.png"); }});
     }
     AddStep({"the last frame", [] { return true; },

@@ -22,7 +22,6 @@ Window {
     readonly property real areaScale: areaWidth / 1024
     property bool overlayOn: false
     property bool syncInProgress: false
-    property string operationText: ""
     property string resultText: ""
     property alias topBar: topBar
     property alias faderPanel: faderPanel
@@ -51,16 +50,18 @@ Window {
         return text.toLowerCase().endsWith(".cfg") ? text : text + ".cfg"
     }
 
-    function fileName(url) { return decodeURIComponent(url.toString().split("/").pop()) }
-
+    // Only this screen's own requests come back here; a recall's result
+    // says whether the processor holds it, or that none was connected.
     function operationFinished() {
-        if (syncInProgress) {
+        if (savesBackend.operation === SavesDialogBackend.SYNC) {
+            if (!syncInProgress)
+                return
             syncInProgress = false
             overlayOn = saveDialog.visible || recallDialog.visible
             serialBackend.setSyncDone()
             return
         }
-        resultText = operationText + (savesBackend.operationSuccess ? qsTr(" Successful") : qsTr(" Failed"))
+        resultText = savesBackend.resultText
     }
 
     // 1280 x 720, or what the screen has room for (its title bar included),
@@ -191,10 +192,7 @@ Window {
         objectName: "saveDialog"
         title: qsTr("Select name for config save")
         selectExisting: false
-        onAccepted: {
-            editorWindow.operationText = qsTr("Save ") + editorWindow.fileName(editorWindow.withExtension(fileUrl))
-            editorWindow.savesBackend.saveConfig(editorWindow.withExtension(fileUrl))
-        }
+        onAccepted: editorWindow.savesBackend.saveConfig(editorWindow.withExtension(fileUrl))
         onVisibleChanged: {
             editorWindow.savesBackend.setButtonSave(visible)
             editorWindow.overlayOn = visible
@@ -207,10 +205,7 @@ Window {
         objectName: "recallDialog"
         title: qsTr("Select config file to restore")
         selectExisting: true
-        onAccepted: {
-            editorWindow.operationText = qsTr("Recall ") + editorWindow.fileName(fileUrl)
-            editorWindow.savesBackend.recallConfig(fileUrl)
-        }
+        onAccepted: editorWindow.savesBackend.recallConfig(fileUrl)
         onVisibleChanged: {
             editorWindow.savesBackend.setButtonRecall(visible)
             editorWindow.overlayOn = visible

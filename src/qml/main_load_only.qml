@@ -13,6 +13,8 @@ Window {
 
     readonly property SerialConnectionBackend serialBackend: _App.backendSerialConnection
     readonly property SavesDialogBackend savesBackend: _App.backendSavesDialog
+    readonly property bool linkConnected: serialBackend.connect
+                                          && serialBackend.state === SerialConnectionBackend.CONNECTED
     property bool overlayOn: false
     property bool syncInProgress: false
     property string resultText: ""
@@ -50,16 +52,19 @@ Window {
     }
 
     // The device's settings are taken over once the saves manager has
-    // synchronised every unit; the link then returns to connected.
+    // synchronised every unit; the link then returns to connected. The
+    // backend only hears the results of this screen's own requests, and a
+    // recall's result says whether the processor holds it.
     function operationFinished() {
-        if (syncInProgress) {
+        if (savesBackend.operation === SavesDialogBackend.SYNC) {
+            if (!syncInProgress)
+                return
             syncInProgress = false
             overlayOn = recallDialog.visible
             serialBackend.setSyncDone()
             return
         }
-        resultText = qsTr("Recall ") + savesBackend.recallFileName
-                + (savesBackend.operationSuccess ? qsTr(" Successful") : qsTr(" Failed"))
+        resultText = savesBackend.resultText
     }
 
     // 420 x 300 and no other size: the limits hold on every platform, also
@@ -121,9 +126,7 @@ Window {
                         objectName: "connectButton"
                         height: 40
                         width: height * 64 / 56
-                        source: loaderWindow.serialBackend.connect
-                                && loaderWindow.serialBackend.state === SerialConnectionBackend.CONNECTED
-                                ? "qrc:/Connected.svg" : "qrc:/Connect.svg"
+                        source: loaderWindow.linkConnected ? "qrc:/Connected.svg" : "qrc:/Connect.svg"
                         onClicked: loaderWindow.connectClicked()
                     }
 
@@ -134,7 +137,9 @@ Window {
                         height: 40
                         width: height * 64 / 56
                         source: "qrc:/LoadConfig.svg"
-                        onClicked: if (loaderWindow.serialBackend.connect) recallDialog.open()
+                        // A recall goes to the processor: only while one is connected.
+                        enabled: loaderWindow.linkConnected
+                        onClicked: recallDialog.open()
                     }
                 }
             }

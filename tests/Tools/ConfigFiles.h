@@ -22,23 +22,29 @@ inline sConfiguration FreshConfiguration() {
   return ReadConfiguration(assembly.Core());
 }
 
-// Any value each stored field can hold (known slopes and band types); with
-// the gang on, the right equaliser's linked values follow the left.
+// Any value the processor realises in each stored field: known slopes,
+// band types with a design, bell variants, equaliser gains within +-15 dB,
+// strip gains up to full scale, frequencies below half the sample rate and
+// delays the device's field holds. With the gang on, the right equaliser's
+// linked values follow the left.
 inline sConfiguration RandomConfiguration(QRandomGenerator& random) {
+  static const ULONG kTypes[] = {0, 1, 2, 3, 4, 6, 7};  // every type but NOTCH
   sConfiguration c = FreshConfiguration();
   auto word = [&] { return UWORD(random.bounded(65536)); };
-  auto gain = [&] { return GAIN(random.bounded(65536) - 32768); };
+  auto frequency = [&] { return UWORD(random.bounded(62001)); };  // up to 47.6 kHz
   auto flag = [&] { return random.bounded(2) == 1; };
-  for (sStripConfiguration& s : c.mStrips) s = {s.mName, flag(), flag(), gain()};
+  for (sStripConfiguration& s : c.mStrips) s = {s.mName, flag(), flag(), GAIN(random.bounded(-32767, 3083))};
   for (sPanelConfiguration& p : c.mPanels) {
-    p.mHighPass = {word(), ULONG(random.bounded(4)), flag()};
-    p.mLowPass = {word(), ULONG(random.bounded(4)), flag()};
-    p.mDelay = {word(), word(), UBYTE(random.bounded(2))};
+    p.mHighPass = {frequency(), ULONG(random.bounded(4)), flag()};
+    p.mLowPass = {frequency(), ULONG(random.bounded(4)), flag()};
+    p.mDelay = {UWORD(random.bounded(60001)), UWORD(random.bounded(60001)), UBYTE(random.bounded(2))};
     p.mGang = random.bounded(3) == 0;
     for (sEQConfiguration& eq : p.mEQ) {
       eq.mBypass = flag();
       for (sBandConfiguration& b : eq.mBands) {
-        b = {word(), word(), gain(), ULONG(random.bounded(8)), UBYTE(random.bounded(256)), flag()};
+        b = {
+            frequency(), word(), GAIN(random.bounded(-3840, 3841)), kTypes[random.bounded(7)], UBYTE(random.bounded(2)),
+            flag()};
       }
     }
     if (p.mGang) {

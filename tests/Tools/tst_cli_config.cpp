@@ -11,6 +11,7 @@
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/Configuration.h"
 #include "OrvelGUI/Config/StandaloneAssembly.h"
+#include "OrvelGUI/Core/SavesManager.h"
 #include "Tools/CliSupport.h"
 
 namespace {
@@ -22,7 +23,7 @@ bool WriteConfiguration(const QString& file, sConfiguration& written) {
   written.mStrips[6].mGain = 1546;
   written.mStrips[6].mMute = true;
   written.mPanels[1].mHighPass = {25000, 2, false};
-  written.mPanels[2].mEQ[1].mBands[5] = {41314, 60 << 8, -32767, 1, 1, true};
+  written.mPanels[2].mEQ[1].mBands[5] = {41314, 60 << 8, -3840, 1, 1, true};
   written.mPanels[0].mDelay = {40000, 40000, 1};
   return ApplyConfiguration(assembly.Core(), written) && assembly.Core().SaveConfiguration(file, 10000);
 }
@@ -56,9 +57,12 @@ class tst_cli_config : public QObject {
     QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
     for (const char* line :
          {"  InOutFader:L Control Strip Unit3: gain 6.04 dB (1546), mute on, polarity normal\n",
-          "  LMH 2:  HPF Unit: 171.89 Hz (25000), 24dB Butterworth (2), bypass off\n",
+          "  LMH 2:  HPF Unit: 171.89 Hz (25000), 24dB Butterworth (2, realised as 12 dB, one section), bypass off\n",
+          "  LMH 3:  LPF Unit: 99.99 Hz (21398), 12dB Butterworth (0, not realised: the panel has no such section, "
+          "nothing is sent), "
+          "bypass on\n",
           "  LMH 1:  Delay Unit: left 5172.486 ms (40000), right 5172.486 ms (40000), gang on\n",
-          "    band 6: 2.000 kHz (41314), Q 34.623 (15360), -128.00 dB (-32767), LFSHELF (1), variant 1, bypass on\n",
+          "    band 6: 2.000 kHz (41314), Q 34.623 (15360), -15.00 dB (-3840), LFSHELF (1), variant 1, bypass on\n",
           "  LMH 3:  Parametric EQ Gang: off\n"}) {
       QVERIFY2(run.mOut.contains(line), qPrintable(run.mOut));
     }
@@ -87,6 +91,22 @@ class tst_cli_config : public QObject {
       const sRun run = RunCli({"show", file}, QString());
       QCOMPARE(run.mExit, 1);
       QCOMPARE(run.mOut, QString());
+    }
+    // A file holding what the processor cannot realise is refused, and the
+    // user is told which value.
+    sConfiguration impossible = mWritten;
+    impossible.mPanels[1].mEQ[0].mBands[2].mGain = 86 * 256;
+    const QString plain = mDir.filePath("impossible.plain");
+    QFile frame(plain);
+    QVERIFY(frame.open(QIODevice::WriteOnly));
+    frame.write(QByteArray::fromHex("885b03") + ConfigurationBlocks(impossible) + QByteArray::fromHex("c2ba"));
+    frame.close();
+    QVERIFY(cSavesManager::CipherFile(plain, mDir.filePath("impossible.cfg"), true));
+    for (const char* command : {"show", "biquads"}) {
+      const sRun run = RunCli({command, mDir.filePath("impossible.cfg")}, QString());
+      QCOMPARE(run.mExit, 1);
+      QCOMPARE(run.mOut, QString());
+      QVERIFY2(run.mErr.contains("Mid EQ left band 3: gain +86.0 dB is outside -15 .. +15 dB"), qPrintable(run.mErr));
     }
     QCOMPARE(RunCli({"show", mFile, "--xml"}, QString()).mExit, 2);
     QCOMPARE(RunCli({"recall"}, QString()).mExit, 2);
@@ -130,6 +150,47 @@ class tst_cli_config : public QObject {
     const QList<int> commands = CommandsInLog(log);
     QCOMPARE(commands.count(2), 0);
     QCOMPARE(commands.last(), 15);
+  }
+
+  // The processor hangs up, or stops answering, half-way: the recall failed,
+  // and the user is told how much of it the processor got.
+  void recallCutOff_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("hang-up") << "--hangup-after"
+                             << "The link to the processor was lost during the recall";
+    QTest::newRow("silence") << "--silent-after"
+                             << "The processor did not acknowledge every packet within";
+  }
+  void recallCutOff() {
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    const QString log = mDir.filePath("cut " + fault + ".jsonl");
+    auto sim = StartDevSim({fault, "20", "--log", log});
+    QVERIFY(sim);
+    const sRun run = RunCli({"recall", mFile}, sim->mPath);
+    QCOMPARE(run.mExit, 1);
+    QCOMPARE(run.mOut, QString("Recall Stage Left.cfg Failed\n"));
+    const QRegularExpressionMatch counts =
+        QRegularExpression(QRegularExpression::escape(cause) +
+                           ".*: (\\d+) of (\\d+) packets written, (\\d+) acknowledged")
+            .match(run.mErr);
+    QVERIFY2(counts.hasMatch(), qPrintable(run.mErr));
+    const int written = counts.captured(1).toInt();
+    const int total = counts.captured(2).toInt();
+    const int acknowledged = counts.captured(3).toInt();
+    QCOMPARE(total, 36 + 8 + 6);
+    QVERIFY2(acknowledged < written, qPrintable(run.mErr));
+    QVERIFY(!run.mErr.contains("Written in"));
+    if (fault == "--hangup-after") {
+      QVERIFY2(written < total, qPrintable(run.mErr));
+      QVERIFY2(run.mErr.contains("The processor now holds a partial configuration"), qPrintable(run.mErr));
+    } else {
+      // Everything went out to a device that no longer says so.
+      QCOMPARE(written, total);
+      QVERIFY2(run.mErr.contains("It may hold a partial configuration"), qPrintable(run.mErr));
+      QCOMPARE(CommandsInLog(log).last(), 15);  // and it was still disconnected properly
+    }
   }
 
  private:

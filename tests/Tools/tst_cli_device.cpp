@@ -76,6 +76,40 @@ class tst_cli_device : public QObject {
     QVERIFY2(run.mOut.startsWith("ttyORV0\nttyORV9\n"), qPrintable(run.mOut));
   }
 
+  // Ports whose names share more than the 7 characters an 8-byte slot
+  // holds: ports lists each whole, and --port takes either that name or the
+  // device path (here links, as a udev rule would make).
+  void portsSharingALongPrefix() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString left = dir.filePath("ttyOrvelLeft");
+    const QString right = dir.filePath("ttyOrvelRight");
+    auto leftSim = StartDevSim({"--link", left, "--firmware", "1.1"});
+    auto rightSim = StartDevSim({"--link", right, "--firmware", "2.2"});
+    QVERIFY(leftSim && rightSim);
+    const QString ports = left + ":" + right;
+    const sRun list = RunCli({"ports"}, ports);
+    QCOMPARE(list.mExit, 0);
+    QVERIFY2(list.mOut.startsWith("ttyOrvelLeft\nttyOrvelRight\n"), qPrintable(list.mOut));
+    const struct {
+      QString mPort;
+      QString mVersion;
+    } choices[] = {{"ttyOrvelRight", "V2.2\n"},
+                   {"ttyOrvelLeft", "V1.1\n"},
+                   {right, "V2.2\n"},
+                   {dir.path() + "/../" + QFileInfo(dir.path()).fileName() + "/ttyOrvelLeft", "V1.1\n"},
+                   {QFileInfo(left).canonicalFilePath(), "V1.1\n"}};
+    for (const auto& choice : choices) {
+      const sRun run = RunCli({"version", "--port", choice.mPort}, ports);
+      QVERIFY2(run.mExit == 0, qPrintable(choice.mPort + ": " + run.mErr));
+      QCOMPARE(run.mOut, choice.mVersion);
+    }
+    // The name as the 8-byte slot cuts it fits both: neither is opened.
+    const sRun cut = RunCli({"version", "--port", "ttyOrve"}, ports);
+    QCOMPARE(cut.mExit, 1);
+    QVERIFY2(cut.mErr.contains("shared by several ports"), qPrintable(cut.mErr));
+  }
+
   void versionFailures_data() {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("message");
@@ -120,8 +154,9 @@ class tst_cli_device : public QObject {
     help.start(kBin + "/orvel-devsim", {"--help"});
     QVERIFY(help.waitForFinished(5000));
     const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char* option : {"--link", "--firmware", "--log", "--no-reply", "--split-bytes", "--garbage",
-                               "--oversize", "--unknown-types", "--hangup-after", "--exit-on-eof", "SIGTERM"}) {
+    for (const char* option :
+         {"--link", "--firmware", "--log", "--no-reply", "--split-bytes", "--garbage", "--oversize", "--unknown-types",
+          "--hangup-after", "--silent-after", "--exit-on-eof", "SIGTERM"}) {
       QVERIFY2(text.contains(option), option);
     }
 

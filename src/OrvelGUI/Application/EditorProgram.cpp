@@ -29,6 +29,7 @@ sOrvelProgramOptions OrvelEditorProgramOptions() {
       "Edits every setting of the processor live (faders, pass filters, delays, equalisers) and saves and recalls "
       "configuration files.");
   options.mScreen = QUrl(QStringLiteral("qrc:/main.qml"));
+  options.mDesktopFileName = QStringLiteral("com.tessmark.OrvelEditor");
   options.mCreateBackends = CreateEditorBackends;
   return options;
 }

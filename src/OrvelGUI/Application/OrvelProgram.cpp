@@ -153,6 +153,7 @@ int RunOrvelProgram(int argc, char** argv, const sOrvelProgramOptions& options) 
   QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
   QCoreApplication::setOrganizationName(QString::fromLatin1(kOrvelOrganisationName));
   QCoreApplication::setApplicationName(QString::fromLatin1(kOrvelApplicationName));
+  QGuiApplication::setDesktopFileName(options.mDesktopFileName);
   RegisterOrvelQmlTypes();
   QGuiApplication application(argc, argv);
   ChooseSoftwareRendererWithoutOpenGL();

@@ -26,6 +26,9 @@ struct sOrvelProgramOptions {
   QString mCommandName = QStringLiteral("orvel-loader");
   QString mSummary = QStringLiteral("Connects to the processor and recalls configuration files into it.");
   QUrl mScreen = QUrl(QStringLiteral("qrc:/main_load_only.qml"));
+  // The desktop entry the windows belong to (its file name without
+  // ".desktop"): Wayland compositors match windows to menu entries by it.
+  QString mDesktopFileName = QStringLiteral("com.tessmark.OrvelLoader");
   cOrvelRuntime::tCreateBackends mCreateBackends;
   // Without a user to close it, a refused copy shows no message box and
   // ends with 1 instead of 0.

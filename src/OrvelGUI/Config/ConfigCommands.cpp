@@ -3,8 +3,10 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTextStream>
+#include <cmath>
 #include <cstdio>
 
+#include "OrvelGUI/Config/CamillaExport.h"
 #include "OrvelGUI/Config/CliArguments.h"
 #include "OrvelGUI/Config/ConfigDocument.h"
 #include "OrvelGUI/Config/ConfigJson.h"
@@ -13,6 +15,7 @@
 #include "OrvelGUI/Config/FilterImport.h"
 #include "OrvelGUI/Config/FilterText.h"
 #include "OrvelGUI/Config/OfflineAssembly.h"
+#include "OrvelGUI/Config/ResponseCurves.h"
 #include "OrvelGUI/Config/ResponsePlot.h"
 
 namespace {
@@ -22,6 +25,8 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 // A device that stops answering during the read-back is given up on after this.
 constexpr int kReadBackTimeoutMs = 4000;
+// How far an imported filter may come from what the text asks for.
+constexpr double kDefaultMaxErrorDb = 1.0;
 
 int Fail(const QString& message) {
   std::fprintf(stderr, "orvel-cli: %s\n", qPrintable(message));
@@ -100,50 +105,31 @@ int RunBiquadsCommand(const QStringList& arguments) {
 }
 
 int RunResponseCommand(const QStringList& arguments) {
-  static const char* kArguments = "FILE [--panel low|mid|high] [--side left|right] [--csv | --png OUT]";
+  static const char* kArguments = "FILE [--panel low|mid|high | --sum] [--side left|right] [--csv | --png OUT]";
   sCommandLine line;
   sOutputSelection selection;
   QString error;
-  if (!ParseCommandLine(arguments, {"--panel", "--side", "--png"}, {"--csv"}, 1, line, error) ||
+  if (!ParseCommandLine(arguments, {"--panel", "--side", "--png"}, {"--csv", "--sum"}, 1, line, error) ||
       !ParseSelection(line, selection, error)) {
     return Usage("response", kArguments, error);
   }
   if (line.Has("--csv") && line.mOptions.contains("--png"))
     return Usage("response", kArguments, "--csv or --png, not both");
+  const bool sum = line.Has("--sum");
+  if (sum && line.mOptions.contains("--panel"))
+    return Usage("response", kArguments, "--sum adds the outputs of all three panels: no --panel with it");
   cOfflineAssembly assembly;
   if (!assembly.Recall(line.mPositional.at(0), error)) return Fail(error);
-  const std::vector<sFilterSlot> targets = FilterSlots(assembly);
   const std::vector<double> grid = ResponseGrid();
-  std::vector<sResponseCurve> curves;
-  static const QColor kColours[3] = {QColor(200, 40, 40), QColor(30, 140, 60), QColor(40, 80, 200)};
-  for (int panel = 0; panel < 3; ++panel) {
-    for (int side = 0; side < 2; ++side) {
-      if (!selection.Includes(panel, side)) continue;
-      sResponseCurve curve{OutputName(panel, side), {}, kColours[panel], side == 1};
-      for (double hz : grid) curve.mDecibels.push_back(ChainMagnitudeDb(targets, panel, side, hz));
-      curves.push_back(curve);
-    }
-  }
+  const std::vector<sResponseCurve> curves =
+      sum ? SideSumCurves(assembly, selection.mSide, grid) : OutputChainCurves(assembly, selection, grid);
   if (line.mOptions.contains("--png")) {
-    const QString title = "Magnitude response of " + QFileInfo(line.mPositional.at(0)).fileName() + " at 96 kHz";
+    const QString title = QString(sum ? "Summed response" : "Response") + " of " +
+                          QFileInfo(line.mPositional.at(0)).fileName() + " at 96 kHz";
     if (!WriteResponsePng(line.Option("--png"), title, grid, curves, error)) return Fail(error);
     return kOk;
   }
-  const bool csv = line.Has("--csv");
-  QString text;
-  QTextStream out(&text);
-  out << (csv ? "frequency_hz" : "    Hz");
-  for (const sResponseCurve& curve : curves) out << (csv ? "," + curve.mName : QString("%1").arg(curve.mName, 10));
-  out << "\n";
-  for (std::size_t i = 0; i < grid.size(); ++i) {
-    out << (csv ? QString::number(grid[i], 'f', 3) : QString("%1").arg(grid[i], 8, 'f', 1));
-    for (const sResponseCurve& curve : curves) {
-      out << (csv ? "," + QString::number(curve.mDecibels[i], 'f', 4)
-                  : QString("%1").arg(curve.mDecibels[i], 10, 'f', 2));
-    }
-    out << "\n";
-  }
-  Print(text);
+  Print(ResponseTable(grid, curves, line.Has("--csv")));
   return kOk;
 }
 
@@ -160,13 +146,18 @@ int RunExportCommand(const QStringList& arguments) {
   if (format != "rew" && format != "camilladsp" && format != "text") {
     return Usage("export", kArguments, "--format takes rew, camilladsp or text");
   }
+  if (format == "camilladsp" && (line.mOptions.contains("--panel") || line.mOptions.contains("--side"))) {
+    return Usage("export", kArguments, "--format camilladsp writes the whole processor: no --panel or --side");
+  }
   cOfflineAssembly assembly;
   if (!assembly.Recall(line.mPositional.at(0), error)) return Fail(error);
   const QString source = QFileInfo(line.mPositional.at(0)).fileName();
   if (format == "rew") {
-    Print(ExportFilterSettings(assembly.Read(), selection, source));
+    Print(ExportFilterSettings(assembly.Read(), FilterSlots(assembly), selection, source));
   } else if (format == "camilladsp") {
-    Print(ExportPipelineYaml(assembly.Read(), FilterSlots(assembly), selection, source));
+    QString yaml;
+    if (!ExportCamillaConfiguration(assembly, source, yaml, error)) return Fail(error);
+    Print(yaml);
   } else {
     Print(ExportCoefficients(FilterSlots(assembly), selection));
   }
@@ -174,13 +165,20 @@ int RunExportCommand(const QStringList& arguments) {
 }
 
 int RunImportCommand(const QStringList& arguments) {
-  static const char* kArguments = "TEXT --into FILE --panel low|mid|high --side left|right|both OUT";
+  static const char* kArguments = "TEXT --into FILE --panel low|mid|high --side left|right|both [--max-error DB] OUT";
   sCommandLine line;
   QString error;
   int panel = 0;
   int side = 0;
-  if (!ParseCommandLine(arguments, {"--into", "--panel", "--side"}, {}, 2, line, error)) {
+  if (!ParseCommandLine(arguments, {"--into", "--panel", "--side", "--max-error"}, {}, 2, line, error)) {
     return Usage("import", kArguments, error);
+  }
+  double maxErrorDb = kDefaultMaxErrorDb;
+  if (line.mOptions.contains("--max-error")) {
+    bool ok = false;
+    maxErrorDb = line.Option("--max-error").toDouble(&ok);
+    if (!ok || !(maxErrorDb >= 0.0) || !std::isfinite(maxErrorDb))
+      return Usage("import", kArguments, "--max-error takes a number of dB, 0 or more");
   }
   if (!line.mOptions.contains("--into")) return Usage("import", kArguments, "--into FILE is needed");
   if (!ParsePanelName(line.Option("--panel"), panel))
@@ -193,11 +191,12 @@ int RunImportCommand(const QStringList& arguments) {
   std::vector<sFilterLine> lines;
   if (!ReadInput(textPath, text, error)) return Fail(error);
   if (!ParseFilterSettings(QString::fromUtf8(text), lines, error)) return Fail(textPath + ": " + error);
-  if (lines.empty()) return Fail(textPath + ": no \"Filter N:\" lines");
+  if (lines.empty()) return Fail(textPath + ": no \"Filter N:\" or \"Preamp:\" lines");
   cOfflineAssembly assembly;
   QString report;
   if (!assembly.Recall(line.Option("--into"), error)) return Fail(error);
-  if (!ImportFilterSettings(assembly, lines, panel, side, report, error)) return Fail(textPath + ": " + error);
+  if (!ImportFilterSettings(assembly, lines, panel, side, maxErrorDb, report, error))
+    return Fail(textPath + ": " + error);
   if (!assembly.Save(line.mPositional.at(1), error)) return Fail(error);
   Print(report);
   return kOk;

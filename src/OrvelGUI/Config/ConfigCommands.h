@@ -10,7 +10,7 @@
 int RunDefaultsCommand(const QStringList& arguments);  // OUT
 int RunCreateCommand(const QStringList& arguments);    // JSON OUT
 int RunBiquadsCommand(const QStringList& arguments);   // FILE [--json]
-int RunResponseCommand(const QStringList& arguments);  // FILE [--panel P] [--side S] [--csv | --png OUT]
+int RunResponseCommand(const QStringList& arguments);  // FILE [--panel P | --sum] [--side S] [--csv | --png OUT]
 int RunExportCommand(const QStringList& arguments);    // FILE --format rew|camilladsp|text [--panel P] [--side S]
-int RunImportCommand(const QStringList& arguments);    // TEXT --into FILE --panel P --side S OUT
+int RunImportCommand(const QStringList& arguments);    // TEXT --into FILE --panel P --side S [--max-error DB] OUT
 int RunVerifyCommand(const QStringList& arguments);    // FILE [--port NAME]

@@ -5,6 +5,7 @@
 #include "AES-Standards/Convert.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
 #include "OrvelGUI/Core/LowMidHigh.h"
+#include "OrvelGUI/Core/Plausibility.h"
 
 namespace {
 
@@ -33,9 +34,21 @@ QString Unit(int panelType, const char* side, const char* object) {
   return QString::fromStdString(cLowMidHigh::ObjectName(panelType, side, object));
 }
 
-void DescribePassFilter(QTextStream& out, const QString& unit, const sPassFilterConfiguration& filter) {
+// The slope as its name says and, where the panel has fewer sections than it
+// needs, as the processor gets it.
+QString Slope(const sPassFilterConfiguration& filter, bool highPass, int panelType) {
+  const std::string note = plausibility::RealisedSlope(
+      highPass, filter.mSlope,
+      highPass ? cLowMidHigh::HighPassBiquadsOf(panelType) : cLowMidHigh::LowPassBiquadsOf(panelType));
+  if (note.empty()) return Named(biquad::SlopeName(filter.mSlope), filter.mSlope);
+  return QString::fromLatin1(biquad::SlopeName(filter.mSlope)) + " (" + QString::number(filter.mSlope) + ", " +
+         QString::fromStdString(note) + ")";
+}
+
+void DescribePassFilter(QTextStream& out, const QString& unit, const sPassFilterConfiguration& filter, bool highPass,
+                        int panelType) {
   out << "  " << unit << ": " << Hertz(filter.mFrequency) << " (" << filter.mFrequency << "), "
-      << Named(biquad::SlopeName(filter.mSlope), filter.mSlope) << ", bypass " << OnOff(filter.mBypass) << "\n";
+      << Slope(filter, highPass, panelType) << ", bypass " << OnOff(filter.mBypass) << "\n";
 }
 
 }  // namespace
@@ -51,8 +64,8 @@ QString DescribeConfiguration(const sConfiguration& configuration) {
   for (const sPanelConfiguration& panel : configuration.mPanels) {
     const int type = panel.mPanelType;
     out << "Panel " << panel.mName << "\n";
-    DescribePassFilter(out, Unit(type, "", "HPF Unit"), panel.mHighPass);
-    DescribePassFilter(out, Unit(type, "", "LPF Unit"), panel.mLowPass);
+    DescribePassFilter(out, Unit(type, "", "HPF Unit"), panel.mHighPass, true, type);
+    DescribePassFilter(out, Unit(type, "", "LPF Unit"), panel.mLowPass, false, type);
     const sDelayConfiguration& d = panel.mDelay;
     out << "  " << Unit(type, "", "Delay Unit") << ": left " << Milliseconds(d.mLeft) << " (" << d.mLeft << "), right "
         << Milliseconds(d.mRight) << " (" << d.mRight << "), gang " << OnOff(d.mGang != 0) << "\n";

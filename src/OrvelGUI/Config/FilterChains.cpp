@@ -1,6 +1,7 @@
 #include "OrvelGUI/Config/FilterChains.h"
 
 #include <QJsonObject>
+#include <QStringList>
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "OrvelGUI/Core/LowMidHigh.h"
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
+#include "OrvelGUI/Core/Plausibility.h"
 
 namespace {
 
@@ -49,15 +51,22 @@ struct sDesignInputs {
 sDesignInputs DesignInputs(const sFilterSlot& slot, const sConfiguration& configuration) {
   const sPanelConfiguration& panel = configuration.mPanels[std::size_t(slot.mPanel)];
   if (slot.mOwner != eFilterOwner::EQ) {
-    const sPassFilterConfiguration& f = slot.mOwner == eFilterOwner::HighPass ? panel.mHighPass : panel.mLowPass;
+    const bool highPass = slot.mOwner == eFilterOwner::HighPass;
+    const sPassFilterConfiguration& f = highPass ? panel.mHighPass : panel.mLowPass;
     const double hz = UWORDToFrequency(f.mFrequency);
     const char* slope = biquad::SlopeName(f.mSlope);
-    return {QString("%1, %2, bypass %3").arg(slope ? slope : "unknown slope", Hz(hz), f.mBypass ? "on" : "off"),
-            QJsonObject{{"frequency_hz", hz},
-                        {"slope", double(f.mSlope)},
-                        {"slope_name", slope ? QJsonValue(slope) : QJsonValue()},
-                        {"bypass", f.mBypass}},
-            hz};
+    const int type = slot.mPanel + 1;
+    const QString realised = QString::fromStdString(plausibility::RealisedSlope(
+        highPass, f.mSlope, highPass ? cLowMidHigh::HighPassBiquadsOf(type) : cLowMidHigh::LowPassBiquadsOf(type)));
+    QJsonObject json{{"frequency_hz", hz},
+                     {"slope", double(f.mSlope)},
+                     {"slope_name", slope ? QJsonValue(slope) : QJsonValue()},
+                     {"bypass", f.mBypass}};
+    if (!realised.isEmpty()) json["realised"] = realised;
+    return {QString("%1%2, %3, bypass %4")
+                .arg(slope ? slope : "unknown slope", realised.isEmpty() ? QString() : " (" + realised + ")", Hz(hz),
+                     f.mBypass ? "on" : "off"),
+            json, hz};
   }
   const sEQConfiguration& eq = panel.mEQ[std::size_t(slot.mSide)];
   const sBandConfiguration& b = eq.mBands[std::size_t(slot.mIndex)];
@@ -100,6 +109,26 @@ QJsonArray IntegersJson(const int* values, int count) {
   return array;
 }
 
+// A pass filter the panel has no section for keeps its values, and the
+// listing says that nothing of it reaches the processor.
+QStringList FiltersWithoutSections(const sConfiguration& configuration) {
+  QStringList lines;
+  for (int p = 0; p < 3; ++p) {
+    const int type = p + 1;
+    const sPanelConfiguration& panel = configuration.mPanels[std::size_t(p)];
+    if (cLowMidHigh::LowPassBiquadsOf(type) == 0) {
+      const sPassFilterConfiguration& f = panel.mLowPass;
+      lines << QString("%1 %2: %3, %4, bypass %5: no section on this panel, nothing sent")
+                   .arg(PanelName(p))
+                   .arg(QString::fromStdString(cLowMidHigh::ObjectName(type, "", "LPF Unit")))
+                   .arg(biquad::SlopeName(f.mSlope) ? biquad::SlopeName(f.mSlope) : "unknown slope")
+                   .arg(Hz(UWORDToFrequency(f.mFrequency)))
+                   .arg(f.mBypass ? "on" : "off");
+    }
+  }
+  return lines;
+}
+
 }  // namespace
 
 QString OutputName(int panel, int side) { return QString::fromLatin1(PanelName(panel)) + (side == 0 ? " L" : " R"); }
@@ -138,6 +167,12 @@ std::vector<sFilterSlot> FilterSlots(const cOfflineAssembly& assembly) {
     slot.mBytes[2] = e.mByte3;
   }
   return targets;
+}
+
+int PassBiquadCount(const std::vector<sFilterSlot>& targets, int panel, eFilterOwner owner) {
+  return int(std::count_if(targets.begin(), targets.end(), [&](const sFilterSlot& slot) {
+    return slot.mPanel == panel && slot.mSide == 0 && slot.mOwner == owner;
+  }));
 }
 
 biquad::tQuantised NaturalOrder(const biquad::tQuantised& w) { return {w[0], w[2], w[4], w[1], w[3]}; }
@@ -183,6 +218,7 @@ QString DescribeFilterSlots(const std::vector<sFilterSlot>& targets, const sConf
                .arg(biquad::QuantisedMagnitudeDb(NaturalOrder(slot.mWire), slot.mScale, inputs.mFrequency), 0, 'f', 3)
                .arg(Hz(inputs.mFrequency));
   }
+  for (const QString& line : FiltersWithoutSections(configuration)) out << line << "\n";
   return text;
 }
 

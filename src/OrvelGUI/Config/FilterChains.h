@@ -33,6 +33,10 @@ struct sFilterSlot {
 // slot by slot, with what the image of `assembly` holds for it.
 std::vector<sFilterSlot> FilterSlots(const cOfflineAssembly& assembly);
 
+// How many biquads a panel's high-pass or low-pass runs (the slots of its
+// left side).
+int PassBiquadCount(const std::vector<sFilterSlot>& targets, int panel, eFilterOwner owner);
+
 // b0, b1, b2, -a1, -a2 of the wire order.
 biquad::tQuantised NaturalOrder(const biquad::tQuantised& wire);
 

@@ -8,13 +8,20 @@
 class cOfflineAssembly;
 
 // Reads filter-settings lines into one panel of the configuration that
-// `assembly` holds: the lines without a slope go to the equaliser bands of
-// `side` (0 left, 1 right, -1 both) in order, each at the nearest codes the
-// band allows; bands left over are bypassed, and the equaliser itself is put
-// in. Lines with a slope ("HP Fc 80 Hz 24dB Butterworth") set the panel's
-// own high-pass or low-pass. `report` gets, per line and side, what was
-// asked, what was set and the largest difference of the two curves between
-// 20 Hz and 20 kHz. False, with nothing applied and `error` naming the line
-// at fault, for more filters than bands or a filter a band cannot take.
+// `assembly` holds, for `side` (0 left, 1 right, -1 both):
+//  - equaliser lines go to the bands whose frequency ranges hold them (see
+//    BandPlacement), each at the nearest codes the band allows; bands left
+//    over are bypassed, and the equaliser itself is put in;
+//  - the sections of a pass filter (consecutive HPQ / HP1 or LPQ / LP1
+//    lines) set the panel's high-pass or low-pass to the slope and
+//    frequency that come closest; a line with a slope sets that slope;
+//  - Preamp lines change the output strip's fader gain by their sum;
+//  - OFF and None lines are skipped.
+// Every filter is then held against what the processor realises (from the
+// quantised integers, between 20 Hz and 20 kHz): a largest difference above
+// `maxErrorDb` refuses the text. `report` gets, per line and side, what was
+// asked, what was set and that difference. False, with `error` naming the
+// line at fault, for a text the panel cannot take; the assembly may then hold
+// part of it and is not to be saved.
 bool ImportFilterSettings(cOfflineAssembly& assembly, const std::vector<sFilterLine>& lines, int panel, int side,
-                          QString& report, QString& error);
+                          double maxErrorDb, QString& report, QString& error);

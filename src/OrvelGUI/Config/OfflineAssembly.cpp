@@ -51,7 +51,9 @@ bool cOfflineAssembly::Recall(const QString& path, QString& error) {
     return false;
   }
   if (!Core().RecallConfiguration(info.absoluteFilePath(), kTimeoutMs)) {
-    error = path + ": not a configuration file this program reads (wrong key, foreign or damaged)";
+    error = path +
+            ": not a configuration file this program reads (wrong key, foreign or damaged), or one holding values "
+            "the processor cannot realise";
     return false;
   }
   if (!Settle()) {

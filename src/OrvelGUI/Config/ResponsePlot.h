@@ -4,12 +4,17 @@
 #include <QString>
 #include <vector>
 
-// A magnitude-response chart drawn with Qt's painter: logarithmic frequency
-// axis, dB axis, one curve per output. Needs a QGuiApplication (for text).
+// A response chart drawn with Qt's painter: logarithmic frequency axis, a
+// magnitude panel (dB) above a phase panel (degrees), one curve per output.
+// Needs a QGuiApplication (for text).
 
 struct sResponseCurve {
   QString mName;
-  std::vector<double> mDecibels;  // one per grid frequency
+  // One value per grid frequency each; phases wrapped into (-180, 180].
+  // Values that are not finite are left out of the drawing.
+  std::vector<double> mDecibels;
+  std::vector<double> mPhaseDegrees;
+  std::vector<double> mGroupDelayMs;
   QColor mColour;
   bool mDashed = false;
 };

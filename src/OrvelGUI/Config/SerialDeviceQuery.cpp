@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "OrvelGUI/Core/ApplicationCore.h"
+#include "OrvelGUI/Core/DeliveryWatch.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 #include "OrvelGUI/Core/SerialPortList.h"
 
@@ -68,12 +69,6 @@ void ClosePort(cSerialInterface& link) {
 
 }  // namespace
 
-QStringList ListDevicePorts() {
-  QStringList names;
-  for (const sSerialPortEntry& port : cSerialPortList::AcceptedPorts()) names << port.mName;
-  return names;
-}
-
 bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version, QString& error) {
   cSerialInterface link;
   if (!OpenPort(link, portName, error)) return false;
@@ -105,12 +100,14 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
                 .arg(syncTimeoutMs);
   } else {
     const auto filters = link.GetSyncFilters();
+    const auto strips = link.GetSyncControlStrips();
+    const auto delays = link.GetSyncDelays();
     link.SetConnected();
-    read = filters.has_value() && link.GetState() == cSerialInterface::CONNECTED;
+    read = filters && strips && delays && link.GetState() == cSerialInterface::CONNECTED;
     if (read) {
       settings.mFilters = *filters;
-      settings.mStrips = link.GetSyncControlStrips();
-      settings.mDelays = link.GetSyncDelays();
+      settings.mStrips = *strips;
+      settings.mDelays = *delays;
     } else {
       error = "The device's settings were incomplete.";
     }
@@ -120,10 +117,6 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
 }
 
 namespace {
-
-std::size_t Waiting(const cSerialInterface::sQueueLengths& lengths) {
-  return lengths.mFilters + lengths.mStrips + lengths.mDelays;
-}
 
 // Waits for the tick thread to take the link to `state`.
 bool AwaitState(const cSerialInterface& link, cSerialInterface::LinkState state, int timeoutMs) {
@@ -158,30 +151,29 @@ bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString
   // What the units send at start (the stored delays) goes first, so that the
   // figures below are the recall's own.
   core.WaitUntilAllSent(timeoutMs);
+  const cSerialInterface::sTraffic before = link.GetTraffic();
   QElapsedTimer timer;
   timer.start();
+  const std::uint64_t firstTick = core.GetTickCount();
+  // Made before the recall, in the session the recall goes to.
+  cDeliveryWatch watch(link);
   result.mRecalled = core.RecallConfiguration(path, timeoutMs);
-  bool seenWaiting = false;
-  bool busy = false;
-  quint64 firstTick = 0;
-  quint64 doneTick = 0;
-  qint64 doneMs = 0;
-  const bool drained = core.WaitUntilAllSent(timeoutMs, [&] {
-    const std::size_t waiting = Waiting(link.GetQueueLengths());
-    if (waiting > 0) {
-      if (!seenWaiting) firstTick = core.GetTickCount();
-      seenWaiting = busy = true;
-    } else if (busy) {
-      busy = false;
-      doneTick = core.GetTickCount();
-      doneMs = timer.elapsed();
-    }
-    if (progress) progress(waiting);
-  });
-  result.mMilliseconds = seenWaiting ? doneMs : timer.elapsed();
-  result.mTicks = seenWaiting ? doneTick - firstTick : 0;
-  result.mAllSent = drained && link.GetState() == cSerialInterface::CONNECTED;
+  std::uint64_t ticked = core.GetTickCount();
+  while (result.mRecalled && watch.Outcome() == cDeliveryWatch::WAITING) {
+    if (progress) progress(link.GetTraffic().mWaiting);
+    // One step of the watch for each beat of the tick thread.
+    for (const std::uint64_t now = core.GetTickCount(); ticked < now; ++ticked) watch.Tick(core.UnitsBusy());
+    QThread::msleep(kTickMs);
+  }
+  result.mMilliseconds = timer.elapsed();
+  result.mTicks = ticked - firstTick;
+  const cSerialInterface::sTraffic after = link.GetTraffic();
+  result.mPackets = after.mTotals.mOffered - before.mTotals.mOffered;
+  result.mWritten = after.mTotals.mWritten - before.mTotals.mWritten;
+  result.mAcknowledged = after.mTotals.mAcknowledged - before.mTotals.mAcknowledged;
+  result.mHeld = watch.Outcome() == cDeliveryWatch::HELD;
+  result.mTimedOut = watch.TimedOut();
   link.RequestConnection(false, QString());
   const bool disconnected = AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
-  return result.mRecalled && result.mAllSent && disconnected;
+  return result.mRecalled && result.mHeld && disconnected;
 }

@@ -3,13 +3,11 @@
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 // One-shot device operations for command-line use. They drive the same link
 // state machine as the program, with the caller's thread doing the ticks.
-
-// Names of the accepted device ports, in the order a connect would try them.
-QStringList ListDevicePorts();
 
 // Connects (to the first accepted port when `portName` is empty), reads the
 // firmware version, disconnects. On failure `error` holds the message the
@@ -37,17 +35,23 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
 
 // What a recall into the device did, for the caller to report.
 struct sDeviceRecallResult {
-  bool mRecalled = false;    // the saves manager applied the file
-  bool mAllSent = false;     // every packet it caused was written, still connected
-  quint64 mTicks = 0;        // ticks from the first packet waiting to the last written
-  qint64 mMilliseconds = 0;  // from the request to the last packet written
+  bool mRecalled = false;      // the saves manager applied the file
+  bool mHeld = false;          // the processor acknowledged every packet it caused, in one session
+  bool mTimedOut = false;      // not held: the acknowledgements did not come in time (else the link was lost)
+  std::uint64_t mPackets = 0;  // packets the recall caused
+  std::uint64_t mWritten = 0;  // of them written to the line
+  std::uint64_t mAcknowledged = 0;
+  std::uint64_t mTicks = 0;  // ticks from the request until the processor held it (or the watch ended)
+  qint64 mMilliseconds = 0;  // the same in milliseconds
   QString mError;            // what the user interface would show, when connecting failed
 };
 
-// Connects the assembly's device link (first accepted port unless named),
-// recalls `path` through "Saves Manager NetObject" as the loader does, waits
-// until every packet is written, then disconnects. `core` must not be
-// started yet: this starts it. `progress` is called while packets drain with
-// the number still waiting. True when the recall succeeded and all was sent.
+// Connects the assembly's device link (a port the port list names, a device
+// path, or the first accepted port), recalls `path` through "Saves Manager
+// NetObject" as the loader does, waits until the processor has acknowledged
+// every packet (or the link is lost, or 10 s pass), then disconnects. `core`
+// must not be started yet: this starts it. `progress` is called while
+// packets drain with the number still waiting. True when the recall
+// succeeded and the processor holds all of it.
 bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString& portName, int timeoutMs,
                       const std::function<void(std::size_t waiting)>& progress, sDeviceRecallResult& result);

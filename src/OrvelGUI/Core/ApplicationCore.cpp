@@ -47,6 +47,7 @@ cApplicationCore::cApplicationCore(const sOptions& options) : mOwnerThread(QThre
     mPanels[std::size_t(i)] =
         std::make_unique<cLowMidHigh>(LOW + i, mStorage.get(), mSerialInterface.get(), mSavesManager.get());
   }
+  mSerialConnectDriver->SetUnitsBusyCheck([this] { return UnitsBusy(); });
 }
 
 cApplicationCore::~cApplicationCore() {
@@ -154,17 +155,18 @@ bool cApplicationCore::RunSavesRequest(unsigned short method, const QString& pat
   return mSavesClient->GetResult() == 1;
 }
 
+bool cApplicationCore::UnitsBusy() const {
+  cRegistryLocker lock;
+  for (const auto& panel : mPanels) {
+    if (panel && panel->GetDelay()->GetUnit()->IsSendPending()) return true;
+  }
+  cSystemBuilder* builder = GetSystemBuilder();
+  return builder != nullptr && builder->GetLinkPerformance().mBusy;
+}
+
 bool cApplicationCore::AllDeviceWorkDone() const {
   if (mDestroyed) return true;
-  {
-    cRegistryLocker lock;
-    for (const auto& panel : mPanels) {
-      if (panel->GetDelay()->GetUnit()->IsSendPending()) return false;
-    }
-    cSystemBuilder* builder = GetSystemBuilder();
-    if (builder != nullptr && builder->GetLinkPerformance().mBusy) return false;
-  }
-  return mSerialInterface->AllSent();
+  return !UnitsBusy() && mSerialInterface->AllSent();
 }
 
 bool cApplicationCore::WaitUntilAllSent(int timeoutMs, const std::function<void()>& poll) {

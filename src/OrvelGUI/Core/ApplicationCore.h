@@ -85,6 +85,9 @@ class cApplicationCore : public cActionTickParent {
   // delivers the messages itself. False on failure or time-out.
   bool RecallConfiguration(const QString& path, int timeoutMs);
   bool SaveConfiguration(const QString& path, int timeoutMs);
+  // A unit still has something to offer the device link: a delay waiting
+  // for its tick, links being made. Any thread (takes the registry lock).
+  bool UnitsBusy() const;
   // Main thread: everything made so far has been written to the port: no
   // queue entry waiting, no delay waiting for its tick, no link being made.
   bool AllDeviceWorkDone() const;

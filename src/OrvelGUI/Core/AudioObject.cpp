@@ -1,7 +1,12 @@
 #include "OrvelGUI/Core/AudioObject.h"
 
+#include "EWNet/Core/ErrLog.h"
+#include "OrvelGUI/Core/Plausibility.h"
+
 cAudioObject::cAudioObject(const char* name, EW_NET_DATA_SCALE numberOfParameters, bool actionTick)
-    : cNetObject(name, numberOfParameters, actionTick, false), mInformEnabled(true) {}
+    : cNetObject(name, numberOfParameters, actionTick, false),
+      mInformEnabled(true),
+      mLabel(plausibility::UnitLabel(name)) {}
 
 void cAudioObject::InformParameter(const cEWNetMessage& message) {
   if (mInformEnabled) SendToInformList(message);
@@ -23,4 +28,10 @@ void cAudioObject::AnswerUBYTE(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_
 
 void cAudioObject::AnswerUWORD(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE method, UWORD value) {
   EWNetSendUWORD(mSystemMessage, connectionId, handle, method, value);
+}
+
+void cAudioObject::ReportRefusal(const std::string& refusal) { EW_REPORT_ERROR("%s; not applied", refusal.c_str()); }
+
+void cAudioObject::ReportRefusedRecords(const std::string& refusal) {
+  EW_REPORT_ERROR("%s; %s keeps its values, nothing of the device's records adopted", refusal.c_str(), Label().c_str());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "EWNet/Core/NetObjct.h"
 
 // Base of the audio units: a net object that passes parameter changes on to
@@ -14,6 +16,9 @@ class cAudioObject : public cNetObject {
   virtual void InformParameter(const cEWNetMessage& message);
 
   bool mInformEnabled;
+
+  // The unit as its user knows it ("Mid EQ left"), for refusals and notes.
+  const std::string& Label() const { return mLabel; }
 
  protected:
   // Informs a value of the unit's own (after a recall or a sync): the working
@@ -31,4 +36,15 @@ class cAudioObject : public cNetObject {
   bool HasPayload(const cEWNetMessage& message, EW_NET_DATA_SCALE needed) const {
     return EWNetPayloadLongEnough(*this, message, needed);
   }
+
+  // Reports a value the processor could not realise, which the unit keeps
+  // off the wire: it changes nothing, and publishes the value it keeps so
+  // that the sender shows that one again.
+  void ReportRefusal(const std::string& refusal);
+  // The same for the device's records (the read-back), of which the unit
+  // adopts nothing.
+  void ReportRefusedRecords(const std::string& refusal);
+
+ private:
+  std::string mLabel;
 };

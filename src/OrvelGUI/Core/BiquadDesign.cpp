@@ -222,6 +222,20 @@ bool IsUsableSection(const tSection& section, double scale) {
   return std::fabs(a2) < 1.0 && std::fabs(a1) < 1.0 + a2;
 }
 
+bool IsRealisableSection(const tSection& section, double scale) {
+  if (!IsUsableSection(section, scale)) return false;
+  for (double c : section) {
+    const double scaled = c * kCoefficientMultiplier;
+    if (scaled > 2147483647.0 || scaled < -2147483648.0) return false;
+  }
+  // The device's fixed point: 1.0 = 2^31 / scale.
+  const tQuantised q = QuantiseSection(section);
+  const double one = 2147483648.0 / scale;
+  const double a1 = -q[3] / one;
+  const double a2 = -q[4] / one;
+  return std::fabs(a2) < 1.0 && std::fabs(a1) < 1.0 + a2;
+}
+
 tQuantised WireOrder(const tQuantised& s) { return {s[0], s[3], s[1], s[4], s[2]}; }
 
 namespace {

@@ -137,6 +137,9 @@ tQuantised QuantiseSection(const tSection& section);
 // Finite, and with its poles inside the unit circle once the scale is undone.
 // Designs above half the sample rate fail this.
 bool IsUsableSection(const tSection& section, double scale);
+// Usable, and realised as designed: no coefficient saturates in the device's
+// 32-bit format, and the quantised section is stable as well.
+bool IsRealisableSection(const tSection& section, double scale);
 
 // The order on the wire: b0, -a1, b1, -a2, b2.
 tQuantised WireOrder(const tQuantised& section);

@@ -42,14 +42,14 @@ void cControlStripDriver::Update() {
     }
     return;
   }
-  if (mGainWord < kSilenceBelow) {
-    mInterface->QueueControlStripMessage(mIndex, 0, UWORD(mGainWord), mPolarity, 0);
-    return;
-  }
+  mInterface->QueueControlStripMessage(mIndex, LinearGain(mGainWord, mPolarity != 0), UWORD(mGainWord), mPolarity, 0);
+}
+
+std::int32_t cControlStripDriver::LinearGain(GAIN gainWord, bool devicePolarity) {
+  if (gainWord < kSilenceBelow) return 0;
   // Plain int: gain - 3082 must not wrap through 16 bits into a loud gain.
-  std::int32_t linear = GainToLinear(int(mGainWord) - kFullScaleGain);
-  if (mPolarity != 0) linear = -linear;
-  mInterface->QueueControlStripMessage(mIndex, linear, UWORD(mGainWord), mPolarity, 0);
+  const std::int32_t linear = GainToLinear(int(gainWord) - kFullScaleGain);
+  return devicePolarity ? -linear : linear;
 }
 
 void cControlStripDriver::SetMute(bool mute) {
@@ -98,6 +98,8 @@ void cControlStripDriver::LoadDefaults() {
 }
 
 std::optional<sControlStripRecord> cControlStripDriver::GetSyncData() const {
-  if (mInterface == nullptr) return std::nullopt;
-  return mInterface->GetSyncControlStrips()[mIndex % cSerialPortManager::kStripCount];
+  if (mInterface == nullptr || mIndex >= cSerialPortManager::kStripCount) return std::nullopt;
+  const auto records = mInterface->GetSyncControlStrips();
+  if (!records) return std::nullopt;
+  return (*records)[mIndex];
 }

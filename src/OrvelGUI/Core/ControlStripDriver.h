@@ -27,6 +27,11 @@ class cControlStripDriver : public cAudioDriver {
   // 10^(dB / 20) x (2^31 - 1) of the exact gain in 1/256 dB, truncated
   // toward zero; full scale (0) and above saturate at 2147483647.
   static std::int32_t GainToLinear(int gain);
+  // The linear gain an unmuted strip queues for a fader gain and device
+  // polarity: 0 below kSilenceBelow, negative with the polarity set. The
+  // tools that describe the processor's signal path use it too, so that they
+  // follow what the device is sent.
+  static std::int32_t LinearGain(GAIN gainWord, bool devicePolarity);
 
   void SetMute(bool mute);
   void SetPolarity(bool polarity);  // the device's polarity (unit polarity XOR invert)
@@ -36,7 +41,8 @@ class cControlStripDriver : public cAudioDriver {
   void Reload();
   void Update();
   void LoadDefaults();
-  // The device's record of this strip; none without a device link.
+  // The device's record of this strip; none until the device's strip
+  // records have arrived.
   std::optional<sControlStripRecord> GetSyncData() const;
 
   UBYTE GetIndex() const { return mIndex; }

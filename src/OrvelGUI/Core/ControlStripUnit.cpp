@@ -5,6 +5,7 @@
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
 #include "OrvelGUI/Core/ControlStripDriver.h"
+#include "OrvelGUI/Core/Plausibility.h"
 
 cControlStripUnit::cControlStripUnit(const char* name, cControlStripDriver* driver, cNonVolatileStorageManager* storage,
                                      cSavesManager* savesManager, UBYTE invert)
@@ -35,8 +36,15 @@ void cControlStripUnit::EntrypointMessage(cEWNetMessage& message) {
     case kMethodMute:
     case kMethodPolarity: {
       if (!HasPayload(message, 1)) return;
-      const bool value = UBYTEToBool(message.GetUBYTE(0));
-      if (message.mMethod == kMethodMute) {
+      const bool mute = message.mMethod == kMethodMute;
+      const std::string refusal = plausibility::CheckSwitch(Label(), mute ? "mute" : "polarity", message.GetUBYTE(0));
+      if (!refusal.empty()) {
+        ReportRefusal(refusal);
+        InformUBYTE(message.mMethod, mute ? mMute.Get() : mPolarity.Get());
+        return;
+      }
+      const bool value = message.GetUBYTE(0) != 0;
+      if (mute) {
         if (value == GetMute()) return;
         mMute.Set(value ? 1 : 0);
         mDriver->SetMute(value);
@@ -52,6 +60,12 @@ void cControlStripUnit::EntrypointMessage(cEWNetMessage& message) {
       if (!HasPayload(message, 2)) return;
       const GAIN gain = UWORDToGain(message.GetUWORD(0));
       if (gain == GetGain()) return;
+      const std::string refusal = plausibility::CheckStripGain(Label(), gain);
+      if (!refusal.empty()) {
+        ReportRefusal(refusal);
+        InformUWORD(kMethodGain, GainToUWORD(GetGain()));
+        return;
+      }
       mGain.Set(gain);
       mDriver->SetGain(gain);
       InformParameter(message);
@@ -110,22 +124,38 @@ bool cControlStripUnit::ApplySettings(bool mute, bool polarity, GAIN gain) {
   return changed;
 }
 
+std::string cControlStripUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
+  stream >> block.mMute >> block.mPolarity >> block.mGain;
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
+  std::string refusal = plausibility::CheckSwitch(Label(), "mute", block.mMute);
+  if (refusal.empty()) refusal = plausibility::CheckSwitch(Label(), "polarity", block.mPolarity);
+  if (refusal.empty()) refusal = plausibility::CheckStripGain(Label(), block.mGain);
+  return refusal;
+}
+
+bool cControlStripUnit::CheckData(QDataStream* stream, std::string& refusal) {
+  sBlock block;
+  refusal = ReadBlock(*stream, block);
+  return refusal.empty();
+}
+
 void cControlStripUnit::RecallData(QDataStream* stream) {
-  bool mute = false;
-  bool polarity = false;
-  qint16 gain = 0;
-  *stream >> mute >> polarity >> gain;
-  if (stream->status() != QDataStream::Ok) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    return;
-  }
-  ApplySettings(mute, polarity, GAIN(gain));
-  mDriver->SetAll(mute, polarity != (mInvert != 0), GAIN(gain));
+  sBlock block;
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
+  const bool mute = block.mMute != 0;
+  const bool polarity = block.mPolarity != 0;
+  ApplySettings(mute, polarity, GAIN(block.mGain));
+  mDriver->SetAll(mute, polarity != (mInvert != 0), GAIN(block.mGain));
 }
 
 void cControlStripUnit::SyncData() {
   const std::optional<sControlStripRecord> record = mDriver->GetSyncData();
   if (!record) return;
+  const std::string refusal = plausibility::CheckStripRecord(Label(), *record);
+  if (!refusal.empty()) {
+    ReportRefusedRecords(refusal);
+    return;
+  }
   const bool mute = record->mMute != 0;
   const bool polarity = (record->mPolarity != 0) != (mInvert != 0);
   if (ApplySettings(mute, polarity, record->mGain)) mDriver->SetAll(mute, polarity != (mInvert != 0), record->mGain);

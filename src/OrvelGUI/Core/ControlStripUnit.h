@@ -33,6 +33,7 @@ class cControlStripUnit : public cAudioObject, public cSaveObject {
   // that the device holds it whatever it held before.
   void RecallData(QDataStream* stream) override;
   void SyncData() override;
+  bool CheckData(QDataStream* stream, std::string& refusal) override;
   void LoadDefaults();
 
   bool GetMute() const { return mMute.Get() != 0; }
@@ -41,6 +42,13 @@ class cControlStripUnit : public cAudioObject, public cSaveObject {
   UBYTE GetInvert() const { return mInvert; }
 
  private:
+  struct sBlock {
+    qint8 mMute = 0;  // bools in the file
+    qint8 mPolarity = 0;
+    qint16 mGain = 0;
+  };
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
   // Stores and informs what differs; true when anything did.
   bool ApplySettings(bool mute, bool polarity, GAIN gain);
 

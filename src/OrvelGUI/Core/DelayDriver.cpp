@@ -27,8 +27,9 @@ void cDelayDriver::SendDelay(UBYTE channel, UWORD code) {
   if (mInterface != nullptr) mInterface->QueueDelayMessage(ULONG(mBase + channel), SamplesOfCode(code));
 }
 
-std::array<std::int32_t, 6> cDelayDriver::GetSyncDelays() const {
-  return mInterface != nullptr ? mInterface->GetSyncDelays() : std::array<std::int32_t, 6>{};
+std::optional<std::array<std::int32_t, 6>> cDelayDriver::GetSyncDelays() const {
+  if (mInterface == nullptr) return std::nullopt;
+  return mInterface->GetSyncDelays();
 }
 
 void cDelayDriver::LoadDefaults() {

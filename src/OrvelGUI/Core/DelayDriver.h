@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include "EWNet/Core/audiodrv.h"
 
@@ -22,7 +23,8 @@ class cDelayDriver : public cAudioDriver {
   static std::int32_t SamplesOfCode(UWORD code);
 
   void SendDelay(UBYTE channel, UWORD code);
-  std::array<std::int32_t, 6> GetSyncDelays() const;
+  // The device's six delays of the last read-back; none until they arrived.
+  std::optional<std::array<std::int32_t, 6>> GetSyncDelays() const;
   void LoadDefaults();
 
   UBYTE GetBase() const { return mBase; }

@@ -5,10 +5,12 @@
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
 #include "OrvelGUI/Core/DelayDriver.h"
+#include "OrvelGUI/Core/Plausibility.h"
 
 namespace {
 
 constexpr UWORD MethodOf(UBYTE channel) { return UWORD(cDelayUnit::kMethodLeft + channel); }
+const char* const kSides[2] = {"left", "right"};
 
 }  // namespace
 
@@ -69,6 +71,12 @@ void cDelayUnit::EntrypointMessage(cEWNetMessage& message) {
     case kMethodRight: {
       if (!HasPayload(message, 2)) return;
       const UBYTE channel = UBYTE(message.mMethod - kMethodLeft);
+      const std::string refusal = plausibility::CheckDelay(Label(), kSides[channel], message.GetUWORD(0));
+      if (!refusal.empty()) {
+        ReportRefusal(refusal);
+        InformUWORD(message.mMethod, GetDelay(channel));
+        return;
+      }
       SetDelay(channel, message.GetUWORD(0));
       InformParameter(message);
       if (GetGang()) FollowGang(channel);
@@ -76,7 +84,13 @@ void cDelayUnit::EntrypointMessage(cEWNetMessage& message) {
     }
     case kMethodGang: {
       if (!HasPayload(message, 1)) return;
-      const bool gang = UBYTEToBool(message.GetUBYTE(0));
+      const std::string refusal = plausibility::CheckSwitch(Label(), "gang", message.GetUBYTE(0));
+      if (!refusal.empty()) {
+        ReportRefusal(refusal);
+        InformUBYTE(kMethodGang, mGang.Get());
+        return;
+      }
+      const bool gang = message.GetUBYTE(0) != 0;
       mGang.Set(gang ? 1 : 0);
       if (gang) FollowGang(0);
       InformParameter(message);
@@ -108,20 +122,29 @@ void cDelayUnit::WriteBlock(QDataStream& stream, UWORD left, UWORD right, UBYTE 
 
 void cDelayUnit::SaveData(QDataStream* stream) { WriteBlock(*stream, GetDelay(0), GetDelay(1), mGang.Get()); }
 
+std::string cDelayUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
+  stream >> block.mLeft >> block.mRight >> block.mGang;
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
+  std::string refusal = plausibility::CheckDelay(Label(), kSides[0], UWORD(block.mLeft));
+  if (refusal.empty()) refusal = plausibility::CheckDelay(Label(), kSides[1], UWORD(block.mRight));
+  if (refusal.empty()) refusal = plausibility::CheckSwitch(Label(), "gang", block.mGang);
+  return refusal;
+}
+
+bool cDelayUnit::CheckData(QDataStream* stream, std::string& refusal) {
+  sBlock block;
+  refusal = ReadBlock(*stream, block);
+  return refusal.empty();
+}
+
 void cDelayUnit::RecallData(QDataStream* stream) {
-  qint16 left = 0;
-  qint16 right = 0;
-  qint16 gangValue = 0;
-  *stream >> left >> right >> gangValue;
-  if (stream->status() != QDataStream::Ok) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    return;
-  }
-  const UWORD codes[2] = {UWORD(left), UWORD(right)};
+  sBlock block;
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
+  const UWORD codes[2] = {UWORD(block.mLeft), UWORD(block.mRight)};
   for (UBYTE channel = 0; channel < 2; ++channel) {
     if (SetDelay(channel, codes[channel])) InformUWORD(MethodOf(channel), codes[channel]);
   }
-  const bool gang = gangValue != 0;
+  const bool gang = block.mGang != 0;
   const bool settled = gang == GetGang() && (!gang || codes[0] == codes[1]);
   if (!settled) {
     mGang.Set(gang ? 1 : 0);
@@ -134,13 +157,22 @@ void cDelayUnit::RecallData(QDataStream* stream) {
 
 void cDelayUnit::SyncData() {
   const UBYTE base = mDriver->GetBase();
-  const std::array<std::int32_t, 6> samples = mDriver->GetSyncDelays();
-  if (base + 1 >= static_cast<int>(samples.size())) return;
+  const std::optional<std::array<std::int32_t, 6>> samples = mDriver->GetSyncDelays();
+  if (!samples || base + 1 >= static_cast<int>(samples->size())) return;
+  UWORD codes[2] = {0, 0};
   for (UBYTE channel = 0; channel < 2; ++channel) {
-    const UWORD code = TimeToUWORD(samples[std::size_t(base + channel)] / 96000.0);
-    if (code == GetDelay(channel)) continue;
-    mDelays.Set(channel, code);  // the device has it already
-    InformUWORD(MethodOf(channel), code);
+    const std::int32_t count = (*samples)[std::size_t(base + channel)];
+    const std::string refusal = plausibility::CheckDelaySamples(Label(), kSides[channel], count);
+    if (!refusal.empty()) {
+      ReportRefusedRecords(refusal);
+      return;
+    }
+    codes[channel] = TimeToUWORD(count / 96000.0);
+  }
+  for (UBYTE channel = 0; channel < 2; ++channel) {
+    if (codes[channel] == GetDelay(channel)) continue;
+    mDelays.Set(channel, codes[channel]);  // the device has it already
+    InformUWORD(MethodOf(channel), codes[channel]);
   }
   if (GetDelay(0) != GetDelay(1) && GetGang()) {
     mGang.Set(0);

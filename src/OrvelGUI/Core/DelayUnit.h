@@ -35,6 +35,7 @@ class cDelayUnit : public cAudioObject, public cSaveObject {
   // sending so that the device holds them whatever it held before.
   void RecallData(QDataStream* stream) override;
   void SyncData() override;
+  bool CheckData(QDataStream* stream, std::string& refusal) override;
   void LoadDefaults();
 
   UWORD GetDelay(UBYTE channel) const { return mDelays.Get(channel); }
@@ -43,6 +44,13 @@ class cDelayUnit : public cAudioObject, public cSaveObject {
   bool IsSendPending() const { return mPending[0] || mPending[1]; }
 
  private:
+  struct sBlock {
+    qint16 mLeft = 0;
+    qint16 mRight = 0;
+    qint16 mGang = 0;
+  };
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
   // Stores a differing code and marks it pending; true when it differed.
   bool SetDelay(UBYTE channel, UWORD code);
   void MarkPending(UBYTE channel);

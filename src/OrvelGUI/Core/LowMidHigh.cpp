@@ -25,7 +25,22 @@ constexpr sPanelConfiguration kLow{2, 1, 1, 0, 0};
 constexpr sPanelConfiguration kMid{4, 1, 1, 2, 2};
 constexpr sPanelConfiguration kHigh{6, 2, 0, 4, 4};
 
+const sPanelConfiguration& ConfigurationOf(int panelType) {
+  switch (panelType) {
+    case LOW:
+      return kLow;
+    case MID:
+      return kMid;
+    default:
+      return kHigh;
+  }
+}
+
 }  // namespace
+
+UBYTE cLowMidHigh::HighPassBiquadsOf(int panelType) { return ConfigurationOf(panelType).mHighPassBiquads; }
+
+UBYTE cLowMidHigh::LowPassBiquadsOf(int panelType) { return ConfigurationOf(panelType).mLowPassBiquads; }
 
 std::string cLowMidHigh::ObjectName(int panelType, const char* side, const char* object) {
   char name[64];
@@ -35,18 +50,12 @@ std::string cLowMidHigh::ObjectName(int panelType, const char* side, const char*
 
 cLowMidHigh::cLowMidHigh(int panelType, cNonVolatileStorageManager* storage, cSerialInterface* serialInterface,
                          cSavesManager* savesManager) {
-  sPanelConfiguration c = kHigh;
+  const sPanelConfiguration& c = ConfigurationOf(panelType);
   switch (panelType) {
     case LOW:
-      c = kLow;
-      mPanelType = LOW;
-      break;
     case MID:
-      c = kMid;
-      mPanelType = MID;
-      break;
     case HIGH:
-      mPanelType = HIGH;
+      mPanelType = ePanelType(panelType);
       break;
     default:
       EW_REPORT_ERROR("Invalid Low/Mid/High PanelType. Assuming HIGH mode");

@@ -30,6 +30,11 @@ class cLowMidHigh {
   // "LMH <panel>: <side> <object>", as the panel names its objects.
   static std::string ObjectName(int panelType, const char* side, const char* object);
 
+  // Sections of the pass filters on a panel of `panelType` (an unknown type
+  // is HIGH): what a slope can be realised with there.
+  static UBYTE HighPassBiquadsOf(int panelType);
+  static UBYTE LowPassBiquadsOf(int panelType);
+
   // The panel built (an unknown type builds HIGH).
   ePanelType GetPanelType() const { return mPanelType; }
   UBYTE GetBandCount() const { return mBandCount; }

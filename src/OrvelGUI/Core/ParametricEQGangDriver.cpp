@@ -9,6 +9,7 @@
 #include "EWNet/Core/audiodrv.h"
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
+#include "OrvelGUI/Core/Plausibility.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ cParametricEQGangDriver::cParametricEQGangDriver(const char* name, cNonVolatileS
   mMarkers.AllocateLastOrReset(*storage, [this] { mGang.Set(0); });
   mLeft->SetGang(GetGang());
   mRight->SetGang(GetGang());
+  mRight->GetUnit()->SetLeader(mLeft->GetUnit()->GetHandle());
   // Freshly made units have no links to remove.
   if (GetGang()) ApplyGang(false);
 }
@@ -72,8 +74,18 @@ void cParametricEQGangDriver::EntrypointMessage(cEWNetMessage& message) {
     return;
   }
   if (!EWNetPayloadLongEnough(*this, message, 1)) return;
-  SetGang(UBYTEToBool(message.GetUBYTE(0)));
+  const std::string refusal = plausibility::CheckSwitch(Label(), "gang", message.GetUBYTE(0));
+  if (!refusal.empty()) {
+    EW_REPORT_ERROR("%s; not applied", refusal.c_str());
+    EWNetPublishUBYTE(*this, mSystemMessage, kMethodGang, mGang.Get());
+    return;
+  }
+  SetGang(message.GetUBYTE(0) != 0);
 }
+
+std::string cParametricEQGangDriver::Label() const { return plausibility::UnitLabel(GetName()); }
+
+void cParametricEQGangDriver::FollowLeft() { mRight->GetUnit()->FollowLeader(*mLeft->GetUnit()); }
 
 void cParametricEQGangDriver::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle,
                                               EW_NET_DATA_SCALE destinationMethod, EW_NET_DATA_SCALE sourceMethod) {
@@ -88,13 +100,26 @@ void cParametricEQGangDriver::WriteBlock(QDataStream& stream, bool gang) { strea
 
 void cParametricEQGangDriver::SaveData(QDataStream* stream) { WriteBlock(*stream, GetGang()); }
 
+std::string cParametricEQGangDriver::ReadBlock(QDataStream& stream, qint8& gang) const {
+  stream >> gang;
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
+  return plausibility::CheckSwitch(Label(), "gang", gang);
+}
+
+bool cParametricEQGangDriver::CheckData(QDataStream* stream, std::string& refusal) {
+  qint8 gang = 0;
+  refusal = ReadBlock(*stream, gang);
+  return refusal.empty();
+}
+
 void cParametricEQGangDriver::RecallData(QDataStream* stream) {
-  bool gang = false;
-  *stream >> gang;
-  if (stream->status() != QDataStream::Ok) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    return;
-  }
+  qint8 value = 0;
+  if (!AcceptRecalledBlock(ReadBlock(*stream, value))) return;
+  const bool gang = value != 0;
+  // The right block of a ganged file may differ from the left one (a file
+  // written elsewhere); the left one's links would copy it over only once
+  // the system builder has made them.
+  if (gang) FollowLeft();
   if (gang == GetGang()) return;
   SetGang(gang);
   EWNetPublishUBYTE(*this, mSystemMessage, kMethodGang, gang ? 1 : 0);
@@ -104,12 +129,23 @@ void cParametricEQGangDriver::RecallData(QDataStream* stream) {
 }
 
 void cParametricEQGangDriver::SyncData() {
+  // Bit 7 of a band's flags is the gang its packet went out with. Only bands
+  // sent while ganged carry it, so it turns the gang on and never off.
   bool gang = GetGang();
-  for (UBYTE band = 0; band < mBandCount && !gang; ++band) {
+  for (UBYTE band = 0; band < mBandCount; ++band) {
     const std::optional<sFilter> left = mLeft->GetSyncData(band);
     const std::optional<sFilter> right = mRight->GetSyncData(band);
-    if (left && right && (left->mFlags & 0xFF80) != 0 && (right->mFlags & 0xFF80) != 0) gang = true;
+    if (!left || !right) return;
+    // Records the equalisers refuse tell nothing about the gang either.
+    if (!plausibility::CheckBandRecord(Label(), band, *left).empty() ||
+        !plausibility::CheckBandRecord(Label(), band, *right).empty()) {
+      EW_REPORT_ERROR("%s: the device's records are not plausible; the gang keeps its value", Label().c_str());
+      return;
+    }
+    if ((left->mFlags & plausibility::kFlagGang) != 0 && (right->mFlags & plausibility::kFlagGang) != 0) gang = true;
   }
+  if (mBandCount == 0) return;
   SetGang(gang);
+  if (gang) FollowLeft();
   EWNetPublishUBYTE(*this, mSystemMessage, kMethodGang, gang ? 1 : 0);
 }

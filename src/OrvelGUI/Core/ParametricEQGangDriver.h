@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QtGlobal>
+#include <string>
+
 #include "EWNet/Core/NetObjct.h"
 #include "OrvelGUI/Core/SaveObject.h"
 #include "OrvelGUI/Core/StoredField.h"
@@ -26,8 +29,13 @@ class cParametricEQGangDriver : public cNetObject, public cSaveObject {
   // The block SaveData writes: the gang.
   static void WriteBlock(QDataStream& stream, bool gang);
   void SaveData(QDataStream* stream) override;
+  // A ganged file leaves the right equaliser following the left one at
+  // once, whatever the links still being made or removed do afterwards.
   void RecallData(QDataStream* stream) override;
+  // The gang the device's records show (bit 7 of a band's flags on both
+  // sides turns it on); ganged, the right equaliser follows the left at once.
   void SyncData() override;
+  bool CheckData(QDataStream* stream, std::string& refusal) override;
 
   // Queues one link (or its removal) per parameter, left to right.
   void ApplyGang(bool remove);
@@ -35,6 +43,11 @@ class cParametricEQGangDriver : public cNetObject, public cSaveObject {
 
  private:
   void SetGang(bool gang);
+  // The right unit takes the left one's linked parameters now.
+  void FollowLeft();
+  std::string Label() const;
+  // Reads the block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, qint8& gang) const;
 
   cParametricEQDriver* mLeft;
   cParametricEQDriver* mRight;

@@ -6,6 +6,7 @@
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/ParametricEQDriver.h"
+#include "OrvelGUI/Core/Plausibility.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ void cParametricEQUnit::UpdateBiquad(UBYTE band, bool defaultQ) {
       !biquad::DesignEQSection(b.mType, b.mVariant, b.mGain * biquad::kGainStep, frequency, q, mSampling, section)) {
     section = biquad::DesignFlatSection(b.mType, frequency, q, mSampling);
   }
-  mCoefficients.Store(band, section, mSampling.mScale, GetName(), frequency);
+  if (!mCoefficients.Store(band, section, mSampling.mScale, GetName(), frequency)) NoteApplyFault();
 }
 
 void cParametricEQUnit::SendBiquad(UBYTE band) {
@@ -149,23 +150,62 @@ void cParametricEQUnit::EntrypointMessage(cEWNetMessage& message) {
     cNetObject::EntrypointMessage(message);
     return;
   }
+  if (IsStaleLeaderMessage(message)) return;
   if (!HasPayload(message, needed)) return;
-  ApplyParameter(message);
-  InformParameter(message);
+  if (ApplyParameter(message)) InformParameter(message);
 }
 
-void cParametricEQUnit::ApplyParameter(const cEWNetMessage& message) {
-  const UWORD method = message.mMethod;
+bool cParametricEQUnit::IsStaleLeaderMessage(const cEWNetMessage& message) const {
+  return mLeader != EW_INVALID_HANDLE && message.mConnectionId == 0 && message.mSource == mLeader &&
+         !mDriver->GetGang();
+}
+
+void cParametricEQUnit::PublishParameter(UWORD method) {
   if (method == kMethodBypass) {
-    const bool bypass = UBYTEToBool(message.GetUBYTE(0));
-    if (bypass == GetBypass()) return;
+    InformUBYTE(method, GetBypass() ? 1 : 0);
+  } else if (method == kMethodFirstBandType || method == kMethodLastBandType) {
+    InformUBYTE(method, UBYTE(mType.Get(method == kMethodFirstBandType ? 0 : UBYTE(mBandCount - 1))));
+  } else {
+    const sBand b = GetBand(UBYTE((method - kMethodBandBase) / 5));
+    switch ((method - kMethodBandBase) % 5) {
+      case BAND_FREQUENCY:
+        InformUWORD(method, b.mFrequency);
+        break;
+      case BAND_WIDTH:
+        InformUWORD(method, b.mWidth);
+        break;
+      case BAND_GAIN:
+        InformUWORD(method, GainToUWORD(b.mGain));
+        break;
+      default:
+        InformUBYTE(method, b.mBypass ? 1 : 0);
+        break;
+    }
+  }
+}
+
+bool cParametricEQUnit::ApplyParameter(const cEWNetMessage& message) {
+  const UWORD method = message.mMethod;
+  const bool isSwitch =
+      method == kMethodBypass || (method >= kMethodBandBase && (method - kMethodBandBase) % 5 == BAND_BYPASS);
+  if (isSwitch) {
+    const std::string refusal = plausibility::CheckSwitch(Label(), "bypass", message.GetUBYTE(0));
+    if (!refusal.empty()) {
+      ReportRefusal(refusal);
+      PublishParameter(method);
+      return false;
+    }
+  }
+  if (method == kMethodBypass) {
+    const bool bypass = message.GetUBYTE(0) != 0;
+    if (bypass == GetBypass()) return true;
     mBypass.Set(bypass ? 1 : 0);
     mDriver->SetBypass(bypass);
     for (UBYTE band = 0; band < mBandCount; ++band) UpdateBiquad(band);
     SendAllBiquads();
-    return;
+    return true;
   }
-  if (mBandCount == 0) return;
+  if (mBandCount == 0) return true;
   UBYTE band = 0;
   sBand b{};
   if (method == kMethodFirstBandType || method == kMethodLastBandType) {
@@ -186,18 +226,25 @@ void cParametricEQUnit::ApplyParameter(const cEWNetMessage& message) {
         b.mGain = UWORDToGain(message.GetUWORD(0));
         break;
       default:
-        b.mBypass = UBYTEToBool(message.GetUBYTE(0));
+        b.mBypass = message.GetUBYTE(0) != 0;
         break;
     }
   }
   const sBand old = GetBand(band);
   if (b.mFrequency == old.mFrequency && b.mWidth == old.mWidth && b.mGain == old.mGain && b.mType == old.mType &&
       b.mBypass == old.mBypass) {
-    return;
+    return true;
+  }
+  const std::string refusal = plausibility::CheckBand(Label(), band, b);
+  if (!refusal.empty()) {
+    ReportRefusal(refusal);
+    PublishParameter(method);
+    return false;
   }
   StoreBand(band, b);
   UpdateBiquad(band);
   SendBiquad(band);
+  return true;
 }
 
 void cParametricEQUnit::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle,
@@ -298,39 +345,89 @@ std::vector<bool> cParametricEQUnit::ApplyBands(bool eqBypass, const std::vector
   return recomputed;
 }
 
-void cParametricEQUnit::RecallData(QDataStream* stream) {
-  bool eqBypass = false;
-  *stream >> eqBypass;
-  std::vector<sBand> bands(mBandCount);
-  for (sBand& b : bands) {
+std::string cParametricEQUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
+  stream >> block.mBypass;
+  block.mBands.assign(mBandCount, sBand{});
+  block.mBandBypass.assign(mBandCount, 0);
+  for (UBYTE band = 0; band < mBandCount; ++band) {
     qint16 frequency = 0;
     qint16 width = 0;
     qint16 gain = 0;
     qint32 type = 0;
     qint8 variant = 0;
-    bool bypass = false;
-    *stream >> frequency >> width >> gain >> type >> variant >> bypass;
-    b = sBand{UWORD(frequency), UWORD(width), GAIN(gain), ULONG(type), UBYTE(variant), bypass};
+    stream >> frequency >> width >> gain >> type >> variant >> block.mBandBypass[band];
+    block.mBands[band] =
+        sBand{UWORD(frequency), UWORD(width), GAIN(gain), ULONG(type), UBYTE(variant), block.mBandBypass[band] != 0};
   }
-  if (stream->status() != QDataStream::Ok) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    return;
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
+  std::string refusal = plausibility::CheckSwitch(Label(), "bypass", block.mBypass);
+  for (UBYTE band = 0; band < mBandCount && refusal.empty(); ++band) {
+    refusal =
+        plausibility::CheckSwitch(Label() + " band " + std::to_string(band + 1), "bypass", block.mBandBypass[band]);
+    if (refusal.empty()) refusal = plausibility::CheckBand(Label(), band, block.mBands[band]);
   }
-  ApplyBands(eqBypass, bands, true);
+  return refusal;
+}
+
+bool cParametricEQUnit::CheckData(QDataStream* stream, std::string& refusal) {
+  sBlock block;
+  refusal = ReadBlock(*stream, block);
+  return refusal.empty();
+}
+
+void cParametricEQUnit::RecallData(QDataStream* stream) {
+  sBlock block;
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
+  ApplyBands(block.mBypass != 0, block.mBands, true);
   SendAllBiquads();
 }
 
-void cParametricEQUnit::SyncData() {
-  const std::optional<sFilter> first = mDriver->GetSyncData(0);
-  if (!first) return;
+void cParametricEQUnit::FollowLeader(const cParametricEQUnit& leader) {
+  if (leader.GetBandCount() != mBandCount) return;
   std::vector<sBand> bands(mBandCount);
   for (UBYTE band = 0; band < mBandCount; ++band) {
-    const std::optional<sFilter> record = mDriver->GetSyncData(band);
-    if (!record) return;
-    bands[band] =
-        sBand{record->mFrequency, record->mWidth, record->mGain, record->mType, UBYTE(record->mVariant & 0xFF), false};
+    const sBand l = leader.GetBand(band);
+    sBand& b = bands[band];
+    b = GetBand(band);
+    b.mFrequency = l.mFrequency;
+    b.mWidth = l.mWidth;
+    b.mGain = l.mGain;
+    b.mBypass = l.mBypass;
+    if (band == 0 || band + 1 == mBandCount) b.mType = l.mType;
   }
-  const std::vector<bool> recomputed = ApplyBands(first->mFlags != 0, bands, false);
+  const std::vector<bool> recomputed = ApplyBands(leader.GetBypass(), bands, true);
+  for (UBYTE band = 0; band < mBandCount; ++band) {
+    if (recomputed[band]) SendBiquad(band);
+  }
+}
+
+bool cParametricEQUnit::ReadSyncRecords(std::vector<sFilter>& records) const {
+  records.clear();
+  for (UBYTE band = 0; band < mBandCount; ++band) {
+    const std::optional<sFilter> record = mDriver->GetSyncData(band);
+    if (!record) return false;
+    records.push_back(*record);
+  }
+  return !records.empty();
+}
+
+void cParametricEQUnit::SyncData() {
+  std::vector<sFilter> records;
+  if (!ReadSyncRecords(records)) return;
+  std::vector<sBand> bands(mBandCount);
+  for (UBYTE band = 0; band < mBandCount; ++band) {
+    const sFilter& record = records[band];
+    const std::string refusal = plausibility::CheckBandRecord(Label(), band, record);
+    if (!refusal.empty()) {
+      ReportRefusedRecords(refusal);
+      return;
+    }
+    bands[band] =
+        sBand{record.mFrequency, record.mWidth, record.mGain, record.mType, UBYTE(record.mVariant & 0xFF), false};
+  }
+  // Bit 0 is the EQ bypass; bit 7 is the gang, which is the gang's.
+  const bool eqBypass = (records[0].mFlags & plausibility::kFlagBypass) != 0;
+  const std::vector<bool> recomputed = ApplyBands(eqBypass, bands, false);
   for (UBYTE band = 0; band < mBandCount; ++band) {
     if (recomputed[band]) SendBiquad(band);
   }

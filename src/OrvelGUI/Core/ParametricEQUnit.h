@@ -9,6 +9,7 @@
 #include "OrvelGUI/Core/StoredSections.h"
 
 class cParametricEQDriver;
+struct sFilter;
 
 // One channel's parametric equaliser of n bands (2 Low, 4 Mid, 6 High).
 //   4096 EQ bypass (1 byte)
@@ -59,6 +60,18 @@ class cParametricEQUnit : public cAudioObject, public cSaveObject {
   // the device holds the recalled state whatever it held before.
   void RecallData(QDataStream* stream) override;
   void SyncData() override;
+  bool CheckData(QDataStream* stream, std::string& refusal) override;
+
+  // The right equaliser of a gang takes values from the left one's unit only
+  // while the gang is on: what the left one sent through links that are
+  // being removed (they go asynchronously, through the system builder)
+  // arrives after the gang went off and must not undo the right one's own
+  // settings.
+  void SetLeader(EW_NET_DATA_SCALE leaderHandle) { mLeader = leaderHandle; }
+  // Takes the parameters a gang links (EQ bypass, the shelf switches, every
+  // band's frequency, width, gain and bypass) from `leader` at once, as a
+  // recall would: informs, recomputes and sends what changed.
+  void FollowLeader(const cParametricEQUnit& leader);
 
   void LoadDefaults();
   // Designs band `band` (Q 2.41 with `defaultQ`, else the width's Q) and
@@ -75,12 +88,29 @@ class cParametricEQUnit : public cAudioObject, public cSaveObject {
   cParametricEQDriver* GetDriver() const { return mDriver; }
 
  private:
+  // A block as the file holds it; the switches are bytes (bools in the
+  // file), so that any other value can be refused.
+  struct sBlock {
+    qint8 mBypass = 0;
+    std::vector<sBand> mBands;
+    std::vector<qint8> mBandBypass;
+  };
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
+  // What the device reported for every band; none when a record is missing.
+  bool ReadSyncRecords(std::vector<sFilter>& records) const;
+  // A message from the leader while the gang is off.
+  bool IsStaleLeaderMessage(const cEWNetMessage& message) const;
   void StoreBand(UBYTE band, const sBand& values);
   // Applies the values of the block or the sync records. `takeBandBypass`:
   // the records carry no band bypass. Bands that changed are recomputed;
   // returns which.
   std::vector<bool> ApplyBands(bool eqBypass, const std::vector<sBand>& bands, bool takeBandBypass);
-  void ApplyParameter(const cEWNetMessage& message);
+  // False, with a report and nothing changed, for a value the processor
+  // could not realise.
+  bool ApplyParameter(const cEWNetMessage& message);
+  // Publishes the kept value of a refused parameter.
+  void PublishParameter(UWORD method);
 
   cParametricEQDriver* mDriver;
   UBYTE mBandCount;
@@ -94,4 +124,5 @@ class cParametricEQUnit : public cAudioObject, public cSaveObject {
   cStoredArray<UBYTE> mVariant;
   cStoredArray<UBYTE> mBandBypass;
   cStoredSections mCoefficients;
+  EW_NET_DATA_SCALE mLeader = EW_INVALID_HANDLE;
 };

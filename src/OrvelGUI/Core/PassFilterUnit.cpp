@@ -5,6 +5,7 @@
 #include "AES-Standards/Convert.h"
 #include "EWNet/Core/ErrLog.h"
 #include "OrvelGUI/Core/PassFilterDriver.h"
+#include "OrvelGUI/Core/Plausibility.h"
 
 cPassFilterUnit::cPassFilterUnit(const char* name, cPassFilterDriver* driver, cNonVolatileStorageManager* storage,
                                  cSavesManager* savesManager, UBYTE biquadCount, const biquad::sSampling& sampling,
@@ -32,8 +33,22 @@ cPassFilterUnit::~cPassFilterUnit() { Unregister(); }
 void cPassFilterUnit::UpdateBiquad(UBYTE index) {
   const double frequency = UWORDToFrequency(GetFrequency());
   biquad::tSection section{};
-  if (!biquad::DesignPassSection(mHighPass, GetSlope(), index, frequency, mSampling, section)) return;
-  mCoefficients.Store(index, section, mSampling.mScale, GetName(), frequency);
+  if (!biquad::DesignPassSection(mHighPass, GetSlope(), index, frequency, mSampling, section) ||
+      !mCoefficients.Store(index, section, mSampling.mScale, GetName(), frequency)) {
+    NoteApplyFault();
+  }
+}
+
+std::string cPassFilterUnit::CheckSettings(UWORD frequency, ULONG slope, int bypass) const {
+  std::string refusal = plausibility::CheckSwitch(Label(), "bypass", bypass);
+  if (refusal.empty()) refusal = plausibility::CheckPassFilter(Label(), mHighPass, mBiquadCount, frequency, slope);
+  return refusal;
+}
+
+void cPassFilterUnit::NoteRealisedSlope() const {
+  if (GetBypass()) return;
+  const std::string note = plausibility::RealisedSlope(mHighPass, GetSlope(), mBiquadCount);
+  if (!note.empty()) EW_REPORT_NOTIFICATION("%s: %s %s", Label().c_str(), biquad::SlopeName(GetSlope()), note.c_str());
 }
 
 void cPassFilterUnit::UpdateAllBiquads() {
@@ -59,27 +74,43 @@ void cPassFilterUnit::EntrypointMessage(cEWNetMessage& message) {
   switch (message.mMethod) {
     case kMethodBypass: {
       if (!HasPayload(message, 1)) return;
-      const bool bypass = UBYTEToBool(message.GetUBYTE(0));
+      const std::string refusal = plausibility::CheckSwitch(Label(), "bypass", message.GetUBYTE(0));
+      if (!refusal.empty()) {
+        ReportRefusal(refusal);
+        InformUBYTE(kMethodBypass, GetBypass() ? 1 : 0);
+        return;
+      }
+      const bool bypass = message.GetUBYTE(0) != 0;
       if (bypass == GetBypass()) return;
       mBypass.Set(bypass ? 1 : 0);
       mDriver->SetBypass(bypass);
       SendAllBiquads();
       InformParameter(message);
+      NoteRealisedSlope();
       return;
     }
     case kMethodFrequency:
     case kMethodSlope: {
-      const bool frequency = message.mMethod == kMethodFrequency;
-      if (!HasPayload(message, frequency ? 2 : 1)) return;
-      if (frequency) {
-        if (message.GetUWORD(0) == GetFrequency()) return;
-        mFrequency.Set(message.GetUWORD(0));
-      } else {
-        if (message.GetUBYTE(0) == GetSlope()) return;
-        mSlope.Set(message.GetUBYTE(0));
+      const bool isFrequency = message.mMethod == kMethodFrequency;
+      if (!HasPayload(message, isFrequency ? 2 : 1)) return;
+      const UWORD frequency = isFrequency ? message.GetUWORD(0) : GetFrequency();
+      const ULONG slope = isFrequency ? GetSlope() : message.GetUBYTE(0);
+      if (frequency == GetFrequency() && slope == GetSlope()) return;
+      const std::string refusal = CheckSettings(frequency, slope, 0);
+      if (!refusal.empty()) {
+        ReportRefusal(refusal);
+        if (isFrequency) {
+          InformUWORD(kMethodFrequency, GetFrequency());
+        } else {
+          InformUBYTE(kMethodSlope, UBYTE(GetSlope()));
+        }
+        return;
       }
+      mFrequency.Set(frequency);
+      mSlope.Set(slope);
       UpdateAllBiquads();
       SendAllBiquads();
+      if (!isFrequency) NoteRealisedSlope();
       return;
     }
     default:
@@ -131,21 +162,34 @@ bool cPassFilterUnit::ApplySettings(UWORD frequency, ULONG slope, bool bypass, b
   return changed;
 }
 
+std::string cPassFilterUnit::ReadBlock(QDataStream& stream, sBlock& block) const {
+  stream >> block.mFrequency >> block.mSlope >> block.mBypass;
+  if (stream.status() != QDataStream::Ok) return Label() + ": recalled block is incomplete";
+  return CheckSettings(UWORD(block.mFrequency), ULONG(block.mSlope), block.mBypass);
+}
+
+bool cPassFilterUnit::CheckData(QDataStream* stream, std::string& refusal) {
+  sBlock block;
+  refusal = ReadBlock(*stream, block);
+  return refusal.empty();
+}
+
 void cPassFilterUnit::RecallData(QDataStream* stream) {
-  qint16 frequency = 0;
-  qint32 slope = 0;
-  bool bypass = false;
-  *stream >> frequency >> slope >> bypass;
-  if (stream->status() != QDataStream::Ok) {
-    EW_REPORT_ERROR("%s: recalled block is incomplete; nothing applied", GetName());
-    return;
-  }
-  ApplySettings(UWORD(frequency), ULONG(slope), bypass, true);
+  sBlock block;
+  if (!AcceptRecalledBlock(ReadBlock(*stream, block))) return;
+  ApplySettings(UWORD(block.mFrequency), ULONG(block.mSlope), block.mBypass != 0, true);
   SendAllBiquads();
+  NoteRealisedSlope();
 }
 
 void cPassFilterUnit::SyncData() {
   const std::optional<sFilter> record = mDriver->GetSyncData();
   if (!record) return;
-  if (ApplySettings(record->mFrequency, record->mType, record->mFlags != 0, true)) SendAllBiquads();
+  const std::string refusal = plausibility::CheckPassRecord(Label(), mHighPass, mBiquadCount, *record);
+  if (!refusal.empty()) {
+    ReportRefusedRecords(refusal);
+    return;
+  }
+  const bool bypass = (record->mFlags & plausibility::kFlagBypass) != 0;
+  if (ApplySettings(record->mFrequency, record->mType, bypass, true)) SendAllBiquads();
 }

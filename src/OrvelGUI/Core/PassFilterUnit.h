@@ -35,6 +35,7 @@ class cPassFilterUnit : public cAudioObject, public cSaveObject {
   // that the device holds the recalled state whatever it held before.
   void RecallData(QDataStream* stream) override;
   void SyncData() override;
+  bool CheckData(QDataStream* stream, std::string& refusal) override;
 
   void LoadDefaults();
   // Designs biquad `index` and stores it quantised; a slope without a design
@@ -51,6 +52,18 @@ class cPassFilterUnit : public cAudioObject, public cSaveObject {
   cPassFilterDriver* GetDriver() const { return mDriver; }
 
  private:
+  struct sBlock {
+    qint16 mFrequency = 0;
+    qint32 mSlope = 0;
+    qint8 mBypass = 0;  // a bool in the file; any other byte is refused
+  };
+  // Reads a block; the refusal, or empty when it may be applied.
+  std::string ReadBlock(QDataStream& stream, sBlock& block) const;
+  // Empty when the processor realises these values on this panel.
+  std::string CheckSettings(UWORD frequency, ULONG slope, int bypass) const;
+  // Says so when the panel realises the slope with fewer sections than it
+  // names (or has no such filter) while the filter is in.
+  void NoteRealisedSlope() const;
   // Stores what differs and informs it when asked; true when anything changed.
   bool ApplySettings(UWORD frequency, ULONG slope, bool bypass, bool inform);
   void UpdateAllBiquads();

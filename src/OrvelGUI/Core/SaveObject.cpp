@@ -1,5 +1,7 @@
 #include "OrvelGUI/Core/SaveObject.h"
 
+#include <QBuffer>
+#include <QDataStream>
 #include <cstring>
 
 #include "EWNet/Core/ErrLog.h"
@@ -19,3 +21,30 @@ void cSaveObject::SaveData(QDataStream*) { EW_REPORT_ERROR("SaveData not impleme
 void cSaveObject::RecallData(QDataStream*) { EW_REPORT_ERROR("RecallData not implemented! (%s)", mName); }
 
 void cSaveObject::SyncData() { EW_REPORT_ERROR("SyncData not implemented! (%s)", mName); }
+
+bool cSaveObject::CheckData(QDataStream* stream, std::string& refusal) {
+  QBuffer block;
+  block.open(QIODevice::WriteOnly);
+  QDataStream measure(&block);
+  measure.setVersion(stream->version());
+  SaveData(&measure);
+  const int size = int(block.size());
+  if (stream->skipRawData(size) != size) {
+    refusal = std::string(mName) + ": its block is incomplete";
+    return false;
+  }
+  return true;
+}
+
+bool cSaveObject::AcceptRecalledBlock(const std::string& refusal) {
+  if (refusal.empty()) return true;
+  EW_REPORT_ERROR("%s; nothing of the block applied", refusal.c_str());
+  NoteApplyFault();
+  return false;
+}
+
+bool cSaveObject::TakeApplyFault() {
+  const bool fault = mApplyFault;
+  mApplyFault = false;
+  return fault;
+}

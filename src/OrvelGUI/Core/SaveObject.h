@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 class QDataStream;
 class cSavesManager;
@@ -23,12 +24,31 @@ class cSaveObject {
   virtual void RecallData(QDataStream* stream);
   // Adopt the settings the device reported during synchronisation.
   virtual void SyncData();
+  // Read the object's block without applying anything: false, with
+  // `refusal` naming the unit and the value, when the processor could not
+  // realise what the block holds. A recall checks every block of a file this
+  // way before any is applied. The default passes over as many bytes as
+  // SaveData writes and finds nothing to refuse.
+  virtual bool CheckData(QDataStream* stream, std::string& refusal);
+
+  // Whether a biquad of the object was left without a usable design (its
+  // previous coefficients stayed) since the last call; the call clears it.
+  bool TakeApplyFault();
 
  protected:
   // Save objects live as long as the application and are never deleted
   // through this base.
   ~cSaveObject() = default;
 
+  void NoteApplyFault() { mApplyFault = true; }
+  // Whether a block RecallData has read may be applied: `refusal` is empty.
+  // Otherwise the refusal is reported, nothing of the block is applied and
+  // the recall counts as faulted.
+  bool AcceptRecalledBlock(const std::string& refusal);
+
   char mName[kNameSize];
   cSavesManager* mSavesManager;
+
+ private:
+  bool mApplyFault = false;
 };

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <cstring>
+#include <utility>
 
 #include "EWNet/Core/ErrLog.h"
 #include "EWNet/Core/NetObjct.h"
@@ -99,6 +100,9 @@ void cSavesManager::RegisterSaveObject(cSaveObject* saveObject) {
 
 void cSavesManager::EntrypointMessage(cEWNetMessage& message) {
   QByteArray path;
+  // Whoever asks hears the answer, also when it is not linked back.
+  const sRequester asking{message.mConnectionId, message.mSource};
+  const sRequester previous = std::exchange(mRequester, asking);
   switch (message.mMethod) {
     case kMethodSave:
     case kMethodRecall: {
@@ -136,6 +140,7 @@ void cSavesManager::EntrypointMessage(cEWNetMessage& message) {
       cNetObject::EntrypointMessage(message);
       break;
   }
+  mRequester = previous;
 }
 
 void cSavesManager::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle, EW_NET_DATA_SCALE destinationMethod,
@@ -160,6 +165,14 @@ void cSavesManager::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle
 
 void cSavesManager::InformResult(UWORD method, UBYTE result) {
   EWNetPublishUBYTE(*this, mSystemMessage, method, result);
+  if (mRequester.mHandle == EW_INVALID_HANDLE) return;
+  const InformList* list = GetInformList(EW_NET_DATA_SCALE(method - PARAMETER_BASE));
+  if (list != nullptr) {
+    for (const sInformListEntry& entry : *list) {
+      if (entry.mConnectionId == mRequester.mConnectionId && entry.mHandle == mRequester.mHandle) return;
+    }
+  }
+  EWNetSendUBYTE(mSystemMessage, mRequester.mConnectionId, mRequester.mHandle, method, result);
 }
 
 void cSavesManager::StartSave(const char* path) {
@@ -307,6 +320,31 @@ bool cSavesManager::RecallFileHasFrameSize() {
   return false;
 }
 
+// Every block is read once without applying anything; a file in which any
+// unit finds a value the processor could not realise is refused whole, each
+// such value reported.
+bool cSavesManager::CheckAllBlocks() {
+  const qint64 blocksStart = mTempFile->pos();
+  bool plausible = true;
+  for (cSaveObject* saveObject : mSaveObjects) {
+    std::string refusal;
+    if (!saveObject->CheckData(&mStream, refusal)) {
+      EW_REPORT_ERROR("Save file refused: %s", refusal.c_str());
+      plausible = false;
+    }
+  }
+  if (!plausible) {
+    EW_REPORT_ERROR("Save file refused: nothing of it was applied");
+    return false;
+  }
+  mStream.resetStatus();
+  if (!mTempFile->seek(blocksStart)) {
+    EW_REPORT_ERROR("Couldn't reset read position on temporary file");
+    return false;
+  }
+  return true;
+}
+
 // StartRecall has already cleared mRecallValid.
 void cSavesManager::InvokeRecall() {
   qint16 magic = 0;
@@ -323,12 +361,22 @@ void cSavesManager::InvokeRecall() {
     EW_REPORT_ERROR("Save file error: potential corruption");
     return;
   }
+  if (!CheckAllBlocks()) return;
+  for (cSaveObject* saveObject : mSaveObjects) saveObject->TakeApplyFault();
   for (cSaveObject* saveObject : mSaveObjects) saveObject->RecallData(&mStream);
+  // A design the checks passed that still failed (the second line of
+  // defence) leaves that unit's previous coefficients on the device.
+  bool faulted = false;
+  for (cSaveObject* saveObject : mSaveObjects) faulted = saveObject->TakeApplyFault() || faulted;
   const bool readAsWritten = mTempFile->pos() == endMarkerPosition;
   qint16 endMarker = 0;
   mStream >> endMarker;
   if (!readAsWritten || mStream.status() != QDataStream::Ok || endMarker != kFileEndMarker) {
     EW_REPORT_ERROR("Save file error: potential corruption");
+    return;
+  }
+  if (faulted) {
+    EW_REPORT_ERROR("Recall incomplete: a unit kept settings the processor could not take");
     return;
   }
   mRecallValid = 1;

@@ -20,6 +20,9 @@ class cSaveObject;
 // objects between a header and an end marker, enciphered with Blowfish (ECB,
 // fixed key, last block zero-padded). Requests and results travel as net
 // messages on parameters 0x1000 (save), 0x1001 (recall) and 0x1002 (sync).
+// A result goes to the parameter's inform list and, when the requester is
+// not on it, to the requester as well: a screen links one way to hear only
+// the answers to its own requests.
 class cSavesManager : public cNetObject {
  public:
   static constexpr const char* kName = "Saves Manager NetObject";
@@ -70,11 +73,17 @@ class cSavesManager : public cNetObject {
   bool AttachTemporaryStream(bool fileOpened);
   void WriteAllSaveData();
   void InvokeRecall();
+  bool CheckAllBlocks();
   bool CheckFrameEnd(qint64 endMarkerPosition);
   bool RecallFileHasFrameSize();
   qint64 MeasureSaveBlocks();
   void CloseOperation();
   void InformResult(UWORD method, UBYTE result);
+
+  struct sRequester {
+    UWORD mConnectionId = EW_INVALID_CONNECTION;
+    EW_NET_DATA_SCALE mHandle = EW_INVALID_HANDLE;
+  };
 
   QSaveFile mSaveFile;
   QFile mRecallFile;
@@ -84,4 +93,5 @@ class cSavesManager : public cNetObject {
   std::mutex mMutex;
   UBYTE mStreamOk;
   UBYTE mRecallValid;
+  sRequester mRequester;  // of the request being handled (dispatch thread)
 };

@@ -2,6 +2,7 @@
 
 #include <QThread>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -12,6 +13,21 @@ namespace {
 
 // Calls of RequestMeters that may go by unanswered before one counts a miss.
 constexpr int kMeterCallsPerMiss = 50;
+
+const char* StateName(UBYTE state) {
+  switch (state) {
+    case cSerialInterface::GETTING_SYNC:
+      return "reading the device back";
+    case cSerialInterface::SYNCING:
+      return "waiting for the read-back to be taken";
+    case cSerialInterface::NO_REPLY:
+      return "without a port";
+    case cSerialInterface::DISCONNECTING:
+      return "disconnecting";
+    default:
+      return "not connected";
+  }
+}
 
 }  // namespace
 
@@ -68,7 +84,7 @@ std::uint64_t cSerialInterface::GetStepsRun() const {
 }
 
 bool cSerialInterface::StepWantedLocked() const {
-  if (mRequestPending || mWriting || mReplyWaiting || !QueuesEmptyLocked()) return true;
+  if (mRequestPending || mWriting || mReplyWaiting) return true;
   switch (LinkState(mState.load())) {
     case DISCONNECTED:
       return false;  // no port: only a request gives a step anything to do
@@ -77,16 +93,28 @@ bool cSerialInterface::StepWantedLocked() const {
     case DISCONNECTING:
       return true;
     case CONNECTED:
-      if (mMeterPolling && mMetersShown) return true;
+    case NO_REPLY:
+      if (mState == CONNECTED && (!mOutbox.Empty() || (mMeterPolling && mMetersShown))) return true;
+      // Acknowledgements come a moment after their packets: they are read on
+      // the next beats, not a supervision period later, so that the
+      // processor is known to hold the last of a change at once.
+      if (mOutbox.Unconfirmed() > 0 && mBeats - mLastWriteBeat <= std::uint64_t(kAcknowledgementBeats)) return true;
       break;
     default:
       break;
   }
+  // A silent device keeps what waits for it; it is asked again on
+  // supervision beats only.
   return mBeats % kSupervisionBeats == 0;
 }
 
 void cSerialInterface::SetState(LinkState state) {
   std::lock_guard<std::mutex> guard(mLock);
+  SetStateLocked(state);
+}
+
+void cSerialInterface::SetStateLocked(LinkState state) {
+  if (mState != state) mRefusalReported = 0xFF;
   mState = state;
 }
 
@@ -108,7 +136,7 @@ void cSerialInterface::SetConnected() {
                            mManager->IsOpen() ? "open" : "closed");
     return;
   }
-  mState = CONNECTED;
+  SetStateLocked(CONNECTED);
 }
 
 bool cSerialInterface::StartSync() {
@@ -116,12 +144,12 @@ bool cSerialInterface::StartSync() {
   if (mState != CONNECTED) return false;
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
-    mManager->mStripsReceived = false;
-    mManager->mDelaysReceived = false;
-    mManager->mRecordCount = 0;
-    mManager->mSyncOutstanding = false;
+    mManager->mAreas.mStripsReceived = false;
+    mManager->mAreas.mDelaysReceived = false;
+    mManager->mAreas.mRecordCount = 0;
+    mManager->mAreas.mSyncOutstanding = false;
   }
-  mState = GETTING_SYNC;
+  SetStateLocked(GETTING_SYNC);
   return true;
 }
 
@@ -129,27 +157,54 @@ UBYTE cSerialInterface::TakeLastError() { return mLastError.exchange(ERROR_NONE)
 
 UBYTE cSerialInterface::GetMissCount() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mMissCount;
+  return mManager->mAreas.mMissCount;
 }
 
-bool cSerialInterface::QueuesEmptyLocked() const {
-  return mFilterQueue.Empty() && mStripQueue.Empty() && mDelayQueue.Empty();
+bool cSerialInterface::TakesEntriesLocked() const {
+  if (!mOutbox.SessionOpen()) return false;
+  switch (LinkState(mState.load())) {
+    case PORT_OPEN:
+    case CONNECTED:
+    case NO_REPLY:
+      return true;
+    default:
+      return false;
+  }
 }
 
-void cSerialInterface::ClearQueuesLocked() {
-  mFilterQueue.Clear();
-  mStripQueue.Clear();
-  mDelayQueue.Clear();
+bool cSerialInterface::TakesEntries() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return TakesEntriesLocked();
+}
+
+bool cSerialInterface::SessionOpen() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mOutbox.SessionOpen();
+}
+
+cDeliveryLedger::sMark cSerialInterface::MarkDelivery() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mOutbox.Mark();
+}
+
+cDeliveryLedger::eStatus cSerialInterface::DeliveryStatus(const cDeliveryLedger::sMark& mark) const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mOutbox.StatusOf(mark);
+}
+
+cSerialInterface::sTraffic cSerialInterface::GetTraffic() const {
+  std::lock_guard<std::mutex> guard(mLock);
+  return mOutbox.Traffic();
 }
 
 cSerialInterface::sQueueLengths cSerialInterface::GetQueueLengths() const {
   std::lock_guard<std::mutex> guard(mLock);
-  return sQueueLengths{mFilterQueue.Size(), mStripQueue.Size(), mDelayQueue.Size()};
+  return mOutbox.Lengths();
 }
 
 bool cSerialInterface::AllSent() const {
   std::lock_guard<std::mutex> guard(mLock);
-  return QueuesEmptyLocked() && !mWriting;
+  return mOutbox.Empty() && !mWriting;
 }
 
 void cSerialInterface::StartImage() {
@@ -162,9 +217,10 @@ cSerialInterface::sImage cSerialInterface::GetImage() const {
   return mImage ? *mImage : sImage{};
 }
 
-template <typename tQueue, typename tEntry>
-void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target) {
+template <typename tEntry>
+void cSerialInterface::Enqueue(const tEntry& entry, const char* kind, ULONG target) {
   bool refused = false;
+  UBYTE refusedIn = 0xFF;
   {
     std::lock_guard<std::mutex> guard(mLock);
     if (mImage) {
@@ -176,8 +232,19 @@ void cSerialInterface::Enqueue(tQueue& queue, const tEntry& entry, const char* k
         mImage->mDelays[target] = entry;
       }
     }
-    if (mState != CONNECTED) return;
-    refused = !queue.Put(entry);
+    if (!TakesEntriesLocked()) {
+      // Without a port there is no processor to tell; in the other states
+      // the user is told once that changes do not reach it.
+      if (mState == DISCONNECTED || mRefusalReported == mState) return;
+      refusedIn = mState;
+      mRefusalReported = mState;
+    } else {
+      refused = !mOutbox.Offer(entry);
+    }
+  }
+  if (refusedIn != 0xFF) {
+    EW_REPORT_NOTIFICATION("Changes are not sent to the processor while the link is %s", StateName(refusedIn));
+    return;
   }
   // Only a caller with more targets than the device has gets here.
   if (refused) {
@@ -197,44 +264,47 @@ void cSerialInterface::QueueFilterMessage(ULONG address, const std::int32_t* coe
   // thread, and the entry must carry the values of this change.
   sFilterEntry entry{address, {}, length, word1, word2, word3, byte1, byte2, byte3};
   if (length > 0) std::memcpy(entry.mCoefficients.data(), coefficients, length);
-  Enqueue(mFilterQueue, entry, "Filter", address);
+  Enqueue(entry, "Filter", address);
 }
 
 void cSerialInterface::QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord, UBYTE polarity,
                                                 UBYTE mute) {
-  Enqueue(mStripQueue, sStripEntry{index, linearGain, gainWord, polarity, mute}, "Control strip", index);
+  Enqueue(sStripEntry{index, linearGain, gainWord, polarity, mute}, "Control strip", index);
 }
 
 void cSerialInterface::QueueDelayMessage(ULONG index, std::int32_t samples) {
-  Enqueue(mDelayQueue, sDelayEntry{index, samples}, "Delay", index);
+  Enqueue(sDelayEntry{index, samples}, "Delay", index);
 }
 
 std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> cSerialInterface::GetSyncFilters() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  if (mManager->mRecordCount != cSerialPortManager::kFilterRecordCount) return std::nullopt;
-  return mManager->mRecords;
+  if (mManager->mAreas.mRecordCount != cSerialPortManager::kFilterRecordCount) return std::nullopt;
+  return mManager->mAreas.mRecords;
 }
 
-std::array<sControlStripRecord, cSerialPortManager::kStripCount> cSerialInterface::GetSyncControlStrips() const {
+std::optional<std::array<sControlStripRecord, cSerialPortManager::kStripCount>> cSerialInterface::GetSyncControlStrips()
+    const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mStrips;
+  if (!mManager->mAreas.mStripsReceived) return std::nullopt;
+  return mManager->mAreas.mStrips;
 }
 
-std::array<std::int32_t, cSerialPortManager::kDelayCount> cSerialInterface::GetSyncDelays() const {
+std::optional<std::array<std::int32_t, cSerialPortManager::kDelayCount>> cSerialInterface::GetSyncDelays() const {
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mDelays;
+  if (!mManager->mAreas.mDelaysReceived) return std::nullopt;
+  return mManager->mAreas.mDelays;
 }
 
 std::optional<std::array<ULONG, cSerialPortManager::kMeterCount>> cSerialInterface::GetMeterValues() const {
   if (!mManager->IsOpen()) return std::nullopt;
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  return mManager->mMeters;
+  return mManager->mAreas.mMeters;
 }
 
 bool cSerialInterface::CountMeterRequest() {
   if (!mManager->IsOpen()) return false;
   std::lock_guard<std::mutex> area(mManager->mAreaLock);
-  cSerialPortManager& m = *mManager;
+  cSerialReplyAreas& m = mManager->mAreas;
   if (!m.mMeterPending) {
     m.mMeterPending = true;
     return true;
@@ -263,6 +333,11 @@ QStringList cSerialInterface::GetPortNames() {
   return mManager->PortNames();
 }
 
+std::vector<sSerialPortEntry> cSerialInterface::GetPorts() {
+  mManager->ScanPorts();
+  return mManager->Ports();
+}
+
 // ---------------------------------------------------------------------------
 // I/O thread
 
@@ -278,7 +353,10 @@ void cSerialInterface::RunIoThread() {
     const bool step = asked != mStepsDone;
     mStepBeat = mBeats;
     lock.unlock();
-    if (meters) mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+    if (meters) {
+      mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+      ++mMeterRequestsSent;
+    }
     bool replyWaiting = false;
     if (step) {
       Step();
@@ -329,14 +407,8 @@ void cSerialInterface::Step() {
   }
 
   if (!mManager->IsOpen() || GetState() == DISCONNECTED) return;
-  mManager->ProcessReply();
-  if (mManager->PortLost()) {
-    // Unplugged or hung up: say so at once instead of writing into nothing.
-    EW_REPORT_ERROR("Device port lost");
-    mManager->ClosePort();
-    EndSession(NO_REPLY);
-    return;
-  }
+  CountAcknowledgements(mManager->ProcessReplies());
+  if (EndSessionIfPortLost()) return;
 
   switch (GetState()) {
     case PORT_OPEN:
@@ -344,6 +416,7 @@ void cSerialInterface::Step() {
         if (std::chrono::steady_clock::now() - mPortOpenedAt > std::chrono::milliseconds(kVersionTimeoutMs)) {
           EW_REPORT_ERROR("No version reply from the device");
           mLastError = ERROR_TIMEOUT;
+          mVersionAskedBeat = mStepBeat;
           SetState(NO_REPLY);
         }
         return;
@@ -352,9 +425,15 @@ void cSerialInterface::Step() {
       break;
     case CONNECTED:
       if (GetMissCount() >= kMaxMisses) {
+        EW_REPORT_ERROR("The device does not answer; changes wait until it does");
         SetState(NO_REPLY);
         return;
       }
+      break;
+    case NO_REPLY:
+      if (!DeviceAnswersAgain()) return;
+      EW_REPORT_NOTIFICATION("The device answers again");
+      SetState(CONNECTED);
       break;
     case GETTING_SYNC:
       SyncStep();
@@ -365,7 +444,17 @@ void cSerialInterface::Step() {
       return;
   }
   SendPass();
+  if (EndSessionIfPortLost()) return;
   if (mMeterPolling && GetState() == CONNECTED) PollMeters();
+}
+
+bool cSerialInterface::EndSessionIfPortLost() {
+  if (!mManager->PortLost()) return false;
+  // Unplugged or hung up: say so at once instead of writing into nothing.
+  EW_REPORT_ERROR("Device port lost");
+  mManager->ClosePort();
+  EndSession(NO_REPLY, "the processor's port was lost");
+  return true;
 }
 
 // Measured in beats, not in steps, so that an idle link that steps only on
@@ -375,7 +464,7 @@ void cSerialInterface::PollMeters() {
   bool ask = false;
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
-    cSerialPortManager& m = *mManager;
+    cSerialReplyAreas& m = mManager->mAreas;
     if (!m.mMeterPending) {
       ask = mMetersShown || waited >= std::uint64_t(kSupervisionBeats);
     } else if (waited >= std::uint64_t(kMeterBeatsPerMiss)) {
@@ -387,28 +476,61 @@ void cSerialInterface::PollMeters() {
   if (!ask) return;
   mMeterAskedBeat = mStepBeat;
   mManager->SendPacket(cSerialPortManager::PACKET_METERS, nullptr, 0);
+  ++mMeterRequestsSent;
 }
 
-void cSerialInterface::EndSession(LinkState state) {
+bool cSerialInterface::DeviceAnswersAgain() {
+  if (!mManager->VersionText().isEmpty()) {
+    if (GetMissCount() == 0) return true;
+    if (mMeterPolling) PollMeters();
+    return false;
+  }
+  // It never told its version: ask again, a supervision period apart.
+  if (mStepBeat - mVersionAskedBeat >= std::uint64_t(kSupervisionBeats)) {
+    mVersionAskedBeat = mStepBeat;
+    mManager->SendPacket(cSerialPortManager::PACKET_VERSION, nullptr, 0);
+  }
+  return false;
+}
+
+void cSerialInterface::CountAcknowledgements(const cSerialReplyAreas::sReplyCounts& counts) {
+  if (counts.mReplies == 0) return;
+  mRepliesRead += std::uint64_t(counts.mReplies);
+  if (counts.mFilterAcks + counts.mStripAcks + counts.mDelayAcks == 0) return;
   std::lock_guard<std::mutex> guard(mLock);
-  ClearQueuesLocked();
-  mState = state;
+  mOutbox.Acknowledged(counts.mFilterAcks, counts.mStripAcks, counts.mDelayAcks);
+}
+
+void cSerialInterface::EndSession(LinkState state, const char* why) {
+  std::size_t dropped = 0;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    dropped = mOutbox.EndSession();
+    SetStateLocked(state);
+  }
+  if (dropped > 0) EW_REPORT_NOTIFICATION("%zu changes not sent: %s", dropped, why);
 }
 
 void cSerialInterface::OpenRequestedPort(const QString& portName) {
   const bool wasOpen = mManager->IsOpen();
-  if (mManager->AutoConnectPort(portName)) {
+  const bool opened = mManager->AutoConnectPort(portName);
+  if (wasOpen && (opened || !mManager->IsOpen())) {
+    // The attempt closed the session's port: what waited for it is not the
+    // new port's, and a link left "connected" would take entries nothing
+    // can send.
+    EndSession(DISCONNECTED, "the port was closed for another");
+  }
+  if (opened) {
     mPortOpenedAt = std::chrono::steady_clock::now();
     // The first meter request of the session goes out as soon as it is connected.
     mMeterAskedBeat = mStepBeat - kSupervisionBeats;
-    SetState(PORT_OPEN);
+    {
+      std::lock_guard<std::mutex> guard(mLock);
+      mOutbox.StartSession();
+      SetStateLocked(PORT_OPEN);
+    }
     mManager->SendPacket(cSerialPortManager::PACKET_VERSION, nullptr, 0);
     return;
-  }
-  if (wasOpen && !mManager->IsOpen()) {
-    // The attempt closed the session's port before the new one refused to
-    // open: a link left "connected" would take entries nothing can send.
-    EndSession(DISCONNECTED);
   }
   switch (mManager->OpenError()) {
     case QSerialPort::DeviceNotFoundError:
@@ -429,20 +551,17 @@ void cSerialInterface::OpenRequestedPort(const QString& portName) {
 void cSerialInterface::Disconnect() {
   {
     std::lock_guard<std::mutex> guard(mLock);
-    if (!QueuesEmptyLocked()) {
-      if (mManager->IsOpen()) {
-        mState = DISCONNECTING;  // the request stays pending until drained
-        return;
-      }
-      // Nothing can drain them without a port.
-      ClearQueuesLocked();
+    if (!mOutbox.Empty() && mManager->IsOpen()) {
+      SetStateLocked(DISCONNECTING);  // the request stays pending until drained
+      return;
     }
     // A connect request that came in since Step read this one must stay.
     if (!mRequestConnect) mRequestPending = false;
   }
   mManager->SendPacket(cSerialPortManager::PACKET_DISCONNECT, nullptr, 0);
   mManager->ClosePort();
-  EndSession(DISCONNECTED);
+  // Without a port nothing could drain what waits.
+  EndSession(DISCONNECTED, "the link was closed");
 }
 
 void cSerialInterface::SyncStep() {
@@ -450,7 +569,7 @@ void cSerialInterface::SyncStep() {
   bool complete = false;
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
-    cSerialPortManager& m = *mManager;
+    cSerialReplyAreas& m = mManager->mAreas;
     if (m.mSyncOutstanding) return;
     if (!m.mStripsReceived) {
       command = cSerialPortManager::PACKET_STRIP_SYNC;
@@ -469,7 +588,7 @@ void cSerialInterface::SyncStep() {
   if (complete) {
     std::lock_guard<std::mutex> guard(mLock);
     // The front end may have given up on the sync meanwhile.
-    if (mState == GETTING_SYNC) mState = SYNCING;
+    if (mState == GETTING_SYNC) SetStateLocked(SYNCING);
   } else {
     mManager->SendPacket(command, nullptr, 0);
   }
@@ -478,55 +597,25 @@ void cSerialInterface::SyncStep() {
 // Entries are taken under the lock and written without it: a queueing driver
 // never waits for the line.
 void cSerialInterface::SendPass() {
-  sFilterEntry filter{};
-  sStripEntry strip{};
-  sDelayEntry delay{};
-  bool hasFilter = false;
-  bool hasStrip = false;
-  bool hasDelay = false;
+  cSerialOutbox::sPass pass;
   {
     std::lock_guard<std::mutex> guard(mLock);
-    hasFilter = mFilterQueue.Take(filter);
-    hasStrip = mStripQueue.Take(strip);
-    hasDelay = mDelayQueue.Take(delay);
-    mWriting = hasFilter || hasStrip || hasDelay;
+    pass = mOutbox.TakePass();
+    mWriting = pass.Any();
   }
-  if (hasFilter) SendFilter(filter);
-  if (hasStrip) SendStrip(strip);
-  if (hasDelay) SendDelay(delay);
-  if (hasFilter || hasStrip || hasDelay) {
-    std::lock_guard<std::mutex> guard(mLock);
-    mWriting = false;
+  if (!pass.Any()) return;
+  UBYTE payload[cSerialOutbox::kMaxPayload];
+  if (pass.mHasFilter) {
+    mManager->SendPacket(cSerialPortManager::PACKET_FILTER, payload,
+                         cSerialOutbox::EncodeFilter(pass.mFilter, payload));
   }
-}
-
-void cSerialInterface::SendFilter(const sFilterEntry& e) {
-  UBYTE payload[4 + kMaxCoefficientBytes + 9];
-  qToLittleEndian<ULONG>(e.mAddress, payload);
-  const std::size_t n = e.mLength;
-  for (std::size_t i = 0; i < n / 4; ++i) qToLittleEndian<ULONG>(ULONG(e.mCoefficients[i]), payload + 4 + 4 * i);
-  qToLittleEndian<UWORD>(e.mWord1, payload + 4 + n);
-  qToLittleEndian<UWORD>(e.mWord2, payload + 6 + n);
-  qToLittleEndian<UWORD>(e.mWord3, payload + 8 + n);
-  payload[10 + n] = e.mByte1;
-  payload[11 + n] = e.mByte2;
-  payload[12 + n] = e.mByte3;
-  mManager->SendPacket(cSerialPortManager::PACKET_FILTER, payload, ULONG(13 + n));
-}
-
-void cSerialInterface::SendStrip(const sStripEntry& e) {
-  UBYTE payload[20];
-  qToLittleEndian<ULONG>(e.mIndex, payload);
-  qToLittleEndian<ULONG>(ULONG(e.mLinearGain), payload + 4);
-  qToLittleEndian<ULONG>(e.mGainWord, payload + 8);
-  qToLittleEndian<ULONG>(e.mPolarity, payload + 12);
-  qToLittleEndian<ULONG>(e.mMute, payload + 16);
-  mManager->SendPacket(cSerialPortManager::PACKET_STRIP, payload, sizeof payload);
-}
-
-void cSerialInterface::SendDelay(const sDelayEntry& e) {
-  UBYTE payload[8];
-  qToLittleEndian<ULONG>(e.mIndex, payload);
-  qToLittleEndian<ULONG>(ULONG(e.mSamples), payload + 4);
-  mManager->SendPacket(cSerialPortManager::PACKET_DELAY, payload, sizeof payload);
+  if (pass.mHasStrip) {
+    mManager->SendPacket(cSerialPortManager::PACKET_STRIP, payload, cSerialOutbox::EncodeStrip(pass.mStrip, payload));
+  }
+  if (pass.mHasDelay) {
+    mManager->SendPacket(cSerialPortManager::PACKET_DELAY, payload, cSerialOutbox::EncodeDelay(pass.mDelay, payload));
+  }
+  std::lock_guard<std::mutex> guard(mLock);
+  mWriting = false;
+  mLastWriteBeat = mBeats;
 }

@@ -11,9 +11,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "EWNet/Core/Types.h"
-#include "OrvelGUI/Core/LatestValueQueue.h"
+#include "OrvelGUI/Core/DeliveryLedger.h"
+#include "OrvelGUI/Core/SerialOutbox.h"
 #include "OrvelGUI/Core/SerialPortManager.h"
 
 class QThread;
@@ -34,7 +36,22 @@ class QThread;
 //
 // The queues keep the latest value per target (filter address, strip index,
 // delay index) in the order targets changed, so they never hold more than
-// 36 filters, 8 strips and 6 delays; each step sends at most one of each.
+// 36 filters, 8 strips and 6 delays; each step sends at most one of each,
+// and reads every reply that has arrived.
+//
+// Entries are taken while a session is open (from the port opening until it
+// closes) in the states that will send them: CONNECTED, PORT_OPEN (waiting
+// for the version) and NO_REPLY (a device that fell silent, asked again now
+// and then: once it answers, the link is connected again and what waited
+// goes out). Whatever still waits when the port closes (a disconnect, a
+// lost port, another port opened) is dropped with a report: the next
+// session starts from the device's own state. While no port is open, or the
+// link reads the device back or disconnects, entries are refused.
+//
+// Whether the processor holds what it was offered is kept by a delivery
+// ledger: a mark names everything offered so far in this session; it is
+// delivered once all of it has been written and acknowledged, lost when the
+// session ends first.
 class cSerialInterface {
  public:
   enum LinkState : UBYTE {
@@ -54,7 +71,7 @@ class cSerialInterface {
     ERROR_TIMEOUT = 3,
   };
 
-  static constexpr std::size_t kMaxCoefficientBytes = 20;
+  static constexpr std::size_t kMaxCoefficientBytes = cSerialOutbox::kMaxCoefficientBytes;
   // Unanswered meter requests after which the device counts as silent.
   static constexpr UBYTE kMaxMisses = 10;
   // An idle link steps on every this many beats (about half a second).
@@ -66,30 +83,20 @@ class cSerialInterface {
   // Beats after its own meter request in which the link steps to read the
   // reply.
   static constexpr int kMeterReplyBeats = 4;
+  // Beats after a write in which the link steps to read acknowledgements
+  // still to come.
+  static constexpr int kAcknowledgementBeats = 4;
   // A device that has not told its version this long after the port opened
   // is not going to.
   static constexpr int kVersionTimeoutMs = 2000;
   // Default wait of ServiceAndWait: longer than a write may stall.
   static constexpr int kServiceWaitMs = cSerialPortManager::kWriteWaitMs + 2000;
 
-  struct sFilterEntry {
-    ULONG mAddress;
-    std::array<std::int32_t, kMaxCoefficientBytes / 4> mCoefficients;
-    UWORD mLength;  // coefficient bytes
-    UWORD mWord1, mWord2, mWord3;
-    UBYTE mByte1, mByte2, mByte3;
-  };
-  struct sStripEntry {
-    ULONG mIndex;
-    std::int32_t mLinearGain;
-    UWORD mGainWord;
-    UBYTE mPolarity;
-    UBYTE mMute;
-  };
-  struct sDelayEntry {
-    ULONG mIndex;
-    std::int32_t mSamples;
-  };
+  using sFilterEntry = cSerialOutbox::sFilterEntry;
+  using sStripEntry = cSerialOutbox::sStripEntry;
+  using sDelayEntry = cSerialOutbox::sDelayEntry;
+  using sQueueLengths = cSerialOutbox::sQueueLengths;
+  using sTraffic = cSerialOutbox::sTraffic;
   // What a device would hold once every entry offered so far had gone out:
   // the latest entry per target (filter address, strip index, delay index).
   struct sImage {
@@ -97,13 +104,6 @@ class cSerialInterface {
     std::map<ULONG, sStripEntry> mStrips;
     std::map<ULONG, sDelayEntry> mDelays;
   };
-  // Entries waiting in each queue.
-  struct sQueueLengths {
-    std::size_t mFilters;
-    std::size_t mStrips;
-    std::size_t mDelays;
-  };
-
   // Starts the link's I/O thread; the destructor closes the port there and
   // stops it.
   cSerialInterface();
@@ -121,6 +121,8 @@ class cSerialInterface {
   // Steps the I/O thread has run so far.
   std::uint64_t GetStepsRun() const;
 
+  // `portName`: a name the port list shows, a device path, or empty for the
+  // first port.
   void RequestConnection(bool connect, const QString& portName);
   // The front end has taken the sync data: SYNCING with an open port becomes
   // CONNECTED; anything else is refused with a notification.
@@ -131,7 +133,7 @@ class cSerialInterface {
   LinkState GetState() const { return LinkState(mState.load()); }
 
   // `coefficients` holds length / 4 signed 32-bit values (b0, -a1, b1, -a2, b2);
-  // they are copied. Entries are taken only while CONNECTED.
+  // they are copied. Entries are taken only as the class comment says.
   void QueueFilterMessage(ULONG address, const std::int32_t* coefficients, UWORD length, UWORD word1, UWORD word2,
                           UWORD word3, UBYTE byte1, UBYTE byte2, UBYTE byte3);
   void QueueControlStripMessage(ULONG index, std::int32_t linearGain, UWORD gainWord, UBYTE polarity, UBYTE mute);
@@ -139,14 +141,28 @@ class cSerialInterface {
   sQueueLengths GetQueueLengths() const;
   // No entry waits and none is being written to the port.
   bool AllSent() const;
+  // A port is open and entries offered now will be sent.
+  bool TakesEntries() const;
+  bool SessionOpen() const;
+
+  // Everything offered so far in the current session.
+  cDeliveryLedger::sMark MarkDelivery() const;
+  cDeliveryLedger::eStatus DeliveryStatus(const cDeliveryLedger::sMark& mark) const;
+  // What the link did so far, for reports.
+  sTraffic GetTraffic() const;
+  // Whole replies read off the line so far (I/O thread counts).
+  std::uint64_t GetRepliesRead() const { return mRepliesRead.load(); }
+  std::uint64_t GetMeterRequestsSent() const { return mMeterRequestsSent.load(); }
   // From now on every entry offered is kept in the image, whether or not the
   // link takes it: an assembly without a device can tell what one would get.
   void StartImage();
   sImage GetImage() const;
 
   std::optional<std::array<sFilter, cSerialPortManager::kFilterRecordCount>> GetSyncFilters() const;
-  std::array<sControlStripRecord, cSerialPortManager::kStripCount> GetSyncControlStrips() const;
-  std::array<std::int32_t, cSerialPortManager::kDelayCount> GetSyncDelays() const;
+  // The strip and delay records of the last read-back; none until they have
+  // arrived (the reply areas are zero-filled, which no device reported).
+  std::optional<std::array<sControlStripRecord, cSerialPortManager::kStripCount>> GetSyncControlStrips() const;
+  std::optional<std::array<std::int32_t, cSerialPortManager::kDelayCount>> GetSyncDelays() const;
   std::optional<std::array<ULONG, cSerialPortManager::kMeterCount>> GetMeterValues() const;
 
   // Any thread: a meter request with reply supervision; the request itself is
@@ -161,15 +177,13 @@ class cSerialInterface {
   void SetMetersShown(bool shown) { mMetersShown = shown; }
   bool MetersShown() const { return mMetersShown; }
 
+  // A fresh scan of the accepted ports.
   QStringList GetPortNames();
+  std::vector<sSerialPortEntry> GetPorts();
   QString GetVersionText() const { return mManager->VersionText(); }
   UBYTE GetMissCount() const;
 
  private:
-  static constexpr std::size_t kFilterTargets = cSerialPortManager::kFilterRecordCount;
-  static constexpr std::size_t kStripTargets = cSerialPortManager::kStripCount;
-  static constexpr std::size_t kDelayTargets = cSerialPortManager::kDelayCount;
-
   // I/O thread.
   void RunIoThread();
   void Step();
@@ -178,22 +192,28 @@ class cSerialInterface {
   void OpenRequestedPort(const QString& portName);
   void Disconnect();
   void SyncStep();
+  // NO_REPLY with the port open: true once the device answers again; asks it
+  // now and then until it does.
+  bool DeviceAnswersAgain();
+  void CountAcknowledgements(const cSerialReplyAreas::sReplyCounts& counts);
+  // Closes a port that was unplugged or hung up; true when it did.
+  bool EndSessionIfPortLost();
   void SendPass();
-  void SendFilter(const sFilterEntry& entry);
-  void SendStrip(const sStripEntry& entry);
-  void SendDelay(const sDelayEntry& entry);
-  // After the port has closed: nothing waits any more, the state says why.
-  void EndSession(LinkState state);
+  // After the port has closed: nothing waits any more, the state says why;
+  // `why` completes the report of entries dropped.
+  void EndSession(LinkState state, const char* why);
 
   // Whether a meter request is to be written now (supervision counts).
   bool CountMeterRequest();
-  template <typename tQueue, typename tEntry>
-  void Enqueue(tQueue& queue, const tEntry& entry, const char* kind, ULONG target);
-  bool QueuesEmptyLocked() const;
+  // Keeps the entry for the image and offers it to the outbox when the link
+  // takes entries now.
+  template <typename tEntry>
+  void Enqueue(const tEntry& entry, const char* kind, ULONG target);
+  bool TakesEntriesLocked() const;
   // Whether the beat just counted needs a step.
   bool StepWantedLocked() const;
-  void ClearQueuesLocked();
   void SetState(LinkState state);
+  void SetStateLocked(LinkState state);
 
   std::unique_ptr<cSerialPortManager> mManager;  // lives in, and is deleted by, the I/O thread
   std::unique_ptr<QThread> mIoThread;
@@ -210,20 +230,24 @@ class cSerialInterface {
   bool mReplyWaiting = false;  // the last step left a reply unread, or one is still to come
   bool mMeterRequestToSend = false;
   bool mWriting = false;  // entries taken from the queues are on their way
+  std::uint64_t mLastWriteBeat = 0;
   bool mRequestPending = false;
   bool mRequestConnect = false;
   QString mRequestedPort;
-  cLatestValueQueue<sFilterEntry, &sFilterEntry::mAddress, kFilterTargets> mFilterQueue;
-  cLatestValueQueue<sStripEntry, &sStripEntry::mIndex, kStripTargets> mStripQueue;
-  cLatestValueQueue<sDelayEntry, &sDelayEntry::mIndex, kDelayTargets> mDelayQueue;
+  cSerialOutbox mOutbox;
   std::optional<sImage> mImage;
+  // The state in which a refused entry was last reported (one report a state).
+  UBYTE mRefusalReported = 0xFF;
 
   std::atomic<UBYTE> mState{DISCONNECTED};
   std::atomic<UBYTE> mLastError{ERROR_NONE};
   std::atomic<bool> mMeterPolling{true};
   std::atomic<bool> mMetersShown{false};
+  std::atomic<std::uint64_t> mRepliesRead{0};
+  std::atomic<std::uint64_t> mMeterRequestsSent{0};
   std::chrono::steady_clock::time_point mPortOpenedAt;  // I/O thread
   std::uint64_t mStepBeat = 0;                          // I/O thread: the beat being stepped
   std::uint64_t mMeterAskedBeat = 0;                    // I/O thread: the beat of its last meter request
+  std::uint64_t mVersionAskedBeat = 0;                  // I/O thread: the beat of its last version request
   int mMeterCallCounter = 0;                            // under the manager's area lock
 };

@@ -30,6 +30,23 @@ std::vector<sSerialPortEntry> cSerialPortList::ParseOverride(const QString& valu
   return ports;
 }
 
+void cSerialPortList::MakeNamesUnique(std::vector<sSerialPortEntry>& ports) {
+  std::vector<sSerialPortEntry> kept;
+  for (const sSerialPortEntry& port : ports) {
+    bool listed = false;
+    for (const sSerialPortEntry& other : kept) listed = listed || other.mSystemLocation == port.mSystemLocation;
+    if (!listed) kept.push_back(port);
+  }
+  std::vector<bool> shared(kept.size(), false);
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    for (std::size_t j = 0; j < kept.size(); ++j) shared[i] = shared[i] || (i != j && kept[i].mName == kept[j].mName);
+  }
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (shared[i]) kept[i].mName = kept[i].mSystemLocation;
+  }
+  ports = std::move(kept);
+}
+
 std::vector<sSerialPortEntry> cSerialPortList::AcceptedPorts() {
   std::vector<sSerialPortEntry> ports = ParseOverride(qEnvironmentVariable(kEnvironmentVariable));
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -38,5 +55,6 @@ std::vector<sSerialPortEntry> cSerialPortList::AcceptedPorts() {
       ports.push_back({info.portName(), info.systemLocation()});
     }
   }
+  MakeNamesUnique(ports);
   return ports;
 }

@@ -1,6 +1,7 @@
 #include "OrvelGUI/Core/SerialPortManager.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 #include <QtEndian>
 #include <algorithm>
@@ -18,8 +19,8 @@ constexpr UBYTE kSync = 0xA5;
 // A stalled write is looked at this often, so that a shutdown need not wait
 // for the whole write timeout.
 constexpr int kWriteSliceMs = 50;
-// A tick must stay short even when the line is flooded with noise.
-constexpr std::size_t kMaxBytesPerReply = 16384;
+// Bytes taken from the port at a time.
+constexpr std::size_t kReadChunk = 1024;
 
 // The serial port takes a hung-up line for an empty read and carries on; it
 // notices the device is gone only when it next writes. The line itself says
@@ -58,13 +59,31 @@ QStringList cSerialPortManager::PortNames() const {
   return names;
 }
 
+std::vector<sSerialPortEntry> cSerialPortManager::Ports() const {
+  std::lock_guard<std::mutex> guard(mAreaLock);
+  return mPorts;
+}
+
 int cSerialPortManager::FindPort(const QString& portName) const {
   if (mPorts.empty()) return -1;
   if (portName.isEmpty()) return 0;
-  // The port list reaches the user in 7-character slots, so a longer name
-  // comes back cut short, and then it may also be another port's full name
-  // ("ttyACM1" for ttyACM10 and ttyACM1). A name is accepted only when it
-  // can mean exactly one port: opening the wrong device is worse than none.
+  // The device path, which is never cut and never shared.
+  for (std::size_t i = 0; i < mPorts.size(); ++i) {
+    if (mPorts[i].mSystemLocation == portName) return int(i);
+  }
+  // Another path to a listed device (a link, a path with "..").
+  if (portName.contains(QLatin1Char('/'))) {
+    const QString device = QFileInfo(portName).canonicalFilePath();
+    for (std::size_t i = 0; !device.isEmpty() && i < mPorts.size(); ++i) {
+      if (QFileInfo(mPorts[i].mSystemLocation).canonicalFilePath() == device) return int(i);
+    }
+    return -1;
+  }
+  // A name as the port list shows it. The list in 8-byte slots reaches peers
+  // with every name cut to 7 characters, so such a name may stand for a
+  // longer one, and then it may also be another port's full name ("ttyACM1"
+  // for ttyACM10 and ttyACM1). A name is accepted only when it can mean
+  // exactly one port: opening the wrong device is worse than none.
   const bool mayBeCut = portName.size() == kPortNameSlotChars;
   int found = -1;
   for (std::size_t i = 0; i < mPorts.size(); ++i) {
@@ -114,11 +133,11 @@ bool cSerialPortManager::AutoConnectPort(const QString& portName) {
   mOpenError = QSerialPort::NoError;
   mHungUp = false;
   mPort->clear(QSerialPort::AllDirections);
-  mReceiveFill = 0;
+  mParser.Clear();
   {
     // Whatever a previous session left behind belongs to another device.
     std::lock_guard<std::mutex> guard(mAreaLock);
-    ResetSessionLocked();
+    mAreas.ResetSession();
   }
   mOpen = true;
   return true;
@@ -130,15 +149,25 @@ void cSerialPortManager::WaitUntilWritten() {
   QElapsedTimer waited;
   waited.start();
   while (mPort->bytesToWrite() > 0 && !mAbortWrites.load() && waited.elapsed() < kWriteWaitMs) {
-    if (!mPort->waitForBytesWritten(kWriteSliceMs) && mPort->error() == QSerialPort::TimeoutError) {
+    if (mPort->waitForBytesWritten(kWriteSliceMs)) continue;
+    const QSerialPort::SerialPortError error = mPort->error();
+    if (error == QSerialPort::TimeoutError) {
       mPort->clearError();
+    } else if (error != QSerialPort::NoError) {
+      return;  // nothing more will leave: the link sees the error
+    }
+    // A line that was hung up takes nothing any more; waiting the whole
+    // time for it would hide the loss.
+    if (LineHungUp(*mPort)) {
+      mHungUp = true;
+      return;
     }
   }
 }
 
 void cSerialPortManager::WriteToPort(const UBYTE* bytes, qint64 length) {
   AssertPortThread();
-  if (!mPort->isOpen()) return;
+  if (!mPort->isOpen() || PortLost()) return;
   mLastWriteResult = mPort->write(reinterpret_cast<const char*>(bytes), length);
   WaitUntilWritten();
   if (mLastWriteResult == -1) {
@@ -151,7 +180,7 @@ void cSerialPortManager::WriteToPort(const UBYTE* bytes, qint64 length) {
 
 void cSerialPortManager::WriteToPort(const QByteArray& bytes) {
   AssertPortThread();
-  if (!mPort->isOpen()) return;
+  if (!mPort->isOpen() || PortLost()) return;
   mLastWriteResult = mPort->write(bytes);
   WaitUntilWritten();
   if (mLastWriteResult == -1) {
@@ -186,20 +215,9 @@ void cSerialPortManager::ClosePort() {
     mPort->close();
   }
   mOpen = false;
-  mReceiveFill = 0;
+  mParser.Clear();
   std::lock_guard<std::mutex> guard(mAreaLock);
-  ResetSessionLocked();
-}
-
-void cSerialPortManager::ResetSessionLocked() {
-  mVersion.clear();
-  mStripsReceived = false;
-  mDelaysReceived = false;
-  mRecordCount = 0;
-  mMissCount = 0;
-  mMeterPending = false;
-  mSyncOutstanding = false;
-  mMeters.fill(0);
+  mAreas.ResetSession();
 }
 
 bool cSerialPortManager::SendPacket(UBYTE command, const UBYTE* payload, ULONG length) {
@@ -218,127 +236,42 @@ bool cSerialPortManager::SendPacket(UBYTE command, const UBYTE* payload, ULONG l
 
 QString cSerialPortManager::VersionText() const {
   std::lock_guard<std::mutex> guard(mAreaLock);
-  return mVersion;
+  return mAreas.mVersion;
 }
 
-void cSerialPortManager::TopUpReceiveBuffer() {
-  const qint64 room = qint64(mReceive.size() - mReceiveFill);
-  const qint64 wanted = std::min(room, mPort->bytesAvailable());
-  if (wanted <= 0) return;
-  const qint64 got = ReadFromPort(reinterpret_cast<char*>(&mReceive[mReceiveFill]), wanted);
-  if (got > 0) mReceiveFill += std::size_t(got);
-}
-
-void cSerialPortManager::DropReceived(std::size_t count) {
-  count = std::min(count, mReceiveFill);
-  std::memmove(mReceive.data(), mReceive.data() + count, mReceiveFill - count);
-  mReceiveFill -= count;
-}
-
-void cSerialPortManager::ProcessReply() {
+cSerialReplyAreas::sReplyCounts cSerialPortManager::ProcessReplies() {
   AssertPortThread();
-  if (!mPort->isOpen()) return;
+  cSerialReplyAreas::sReplyCounts counts;
+  if (!mPort->isOpen()) return counts;
   // Without an event loop in this thread nothing moves bytes from the line
   // into the port's buffer; a zero wait does it without blocking.
   if (!mPort->waitForReadyRead(0)) {
     if (mPort->error() == QSerialPort::TimeoutError) mPort->clearError();
     if (mPort->bytesAvailable() == 0 && LineHungUp(*mPort)) mHungUp = true;
   }
-  if (mReceiveFill == 0 && mPort->bytesAvailable() == 0) return;
-
-  std::size_t budget = kMaxBytesPerReply;
-  for (;;) {
-    TopUpReceiveBuffer();
-    // Skip to the next possible header; a trailing 0xA5 or 0xA5 0xA5 may be
-    // the start of one that is still on its way.
-    std::size_t start = 0;
-    while (start < mReceiveFill) {
-      const std::size_t left = mReceiveFill - start;
-      if (mReceive[start] == kSync && (left < 2 || mReceive[start + 1] == kSync) &&
-          (left < 3 || mReceive[start + 2] == 0)) {
-        break;
-      }
-      ++start;
-    }
-    if (start > 0) {
-      DropReceived(start);
-      if (start >= budget) return;
-      budget -= start;
-      continue;
-    }
-    if (mReceiveFill < kHeaderSize) return;  // the rest comes on a later tick
-    const ULONG length = qFromLittleEndian<ULONG>(&mReceive[4]);
-    if (length > kMaxReplyPayload) {
-      EW_REPORT_ERROR("Reply of type %d states %lu payload bytes; skipped", int(mReceive[3]),
-                      static_cast<unsigned long>(length));
-      DropReceived(2);
-      if (budget <= 2) return;
-      budget -= 2;
-      continue;
-    }
-    if (mReceiveFill < kHeaderSize + length) return;
-    ApplyReply(mReceive[3], &mReceive[kHeaderSize], length);
-    DropReceived(kHeaderSize + length);
-    return;
+  std::array<UBYTE, kReadChunk> chunk{};
+  std::size_t budget = kMaxBytesPerStep;
+  while (budget > 0 && mPort->bytesAvailable() > 0) {
+    const qint64 wanted = std::min<qint64>({qint64(chunk.size()), qint64(budget), mPort->bytesAvailable()});
+    const qint64 got = ReadFromPort(reinterpret_cast<char*>(chunk.data()), wanted);
+    if (got <= 0) break;
+    budget -= std::size_t(got);
+    std::lock_guard<std::mutex> guard(mAreaLock);
+    counts.Add(mAreas.ReadAll(mParser, chunk.data(), std::size_t(got)));
+    // The line may have more by now: a busy device keeps talking.
+    if (mPort->bytesAvailable() == 0) mPort->waitForReadyRead(0);
   }
+  if (mPort->error() == QSerialPort::TimeoutError) mPort->clearError();
+  return counts;
 }
 
 bool cSerialPortManager::ReplyWaiting() const {
   AssertPortThread();
-  return mReceiveFill >= kHeaderSize || (mPort->isOpen() && mPort->bytesAvailable() > 0);
+  // A header without all of its payload yet: the rest is on its way.
+  return mPort->isOpen() && (mPort->bytesAvailable() > 0 || mParser.Buffered() >= cSerialReplyParser::kHeaderSize);
 }
 
 bool cSerialPortManager::MeterReplyOutstanding() const {
   std::lock_guard<std::mutex> area(mAreaLock);
-  return mMeterPending;
-}
-
-void cSerialPortManager::ApplyReply(UBYTE type, const UBYTE* payload, ULONG length) {
-  static constexpr ULONG kNeeded[] = {2, 0, 0, 12, 4 * kMeterCount, 0, 0, 6 * kStripCount, 0, 4 * kDelayCount};
-  if (type < sizeof kNeeded / sizeof kNeeded[0] && length < kNeeded[type]) {
-    EW_REPORT_ERROR("Reply of type %d with %lu payload bytes is too short; ignored", int(type),
-                    static_cast<unsigned long>(length));
-    return;
-  }
-  std::lock_guard<std::mutex> guard(mAreaLock);
-  switch (type) {
-    case PACKET_VERSION:
-      mVersion = QString::asprintf("V%d.%d", payload[0], payload[1]);
-      break;
-    case PACKET_FILTER_SYNC:
-      if (mRecordCount < kFilterRecordCount) {
-        sFilter& record = mRecords[std::size_t(mRecordCount)];
-        record.mFrequency = qFromLittleEndian<UWORD>(payload);
-        record.mWidth = qFromLittleEndian<UWORD>(payload + 2);
-        record.mGain = GAIN(qFromLittleEndian<UWORD>(payload + 4));
-        record.mType = qFromLittleEndian<UWORD>(payload + 6);
-        record.mVariant = qFromLittleEndian<UWORD>(payload + 8);
-        record.mFlags = qFromLittleEndian<UWORD>(payload + 10);
-        if (++mRecordCount == kFilterRecordCount) mSyncOutstanding = false;
-      }
-      break;
-    case PACKET_METERS:
-      for (int i = 0; i < kMeterCount; ++i) mMeters[std::size_t(i)] = qFromLittleEndian<ULONG>(payload + 4 * i);
-      mMeterPending = false;
-      mMissCount = 0;
-      break;
-    case PACKET_STRIP_SYNC:
-      for (int i = 0; i < kStripCount; ++i) {
-        const UBYTE* at = payload + 6 * i;
-        mStrips[std::size_t(i)] = {std::int16_t(qFromLittleEndian<UWORD>(at)),
-                                   std::int16_t(qFromLittleEndian<UWORD>(at + 2)),
-                                   std::int16_t(qFromLittleEndian<UWORD>(at + 4))};
-      }
-      mStripsReceived = true;
-      mSyncOutstanding = false;
-      break;
-    case PACKET_DELAY_SYNC:
-      for (int i = 0; i < kDelayCount; ++i)
-        mDelays[std::size_t(i)] = std::int32_t(qFromLittleEndian<ULONG>(payload + 4 * i));
-      mDelaysReceived = true;
-      mSyncOutstanding = false;
-      break;
-    default:  // acknowledgements and types this program does not use
-      break;
-  }
+  return mAreas.mMeterPending;
 }

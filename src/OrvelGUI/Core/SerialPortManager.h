@@ -13,23 +13,8 @@
 
 #include "EWNet/Core/Types.h"
 #include "OrvelGUI/Core/SerialPortList.h"
-
-// One filter record of the device's sync answer, as the units read it.
-struct sFilter {
-  UWORD mFrequency;
-  UWORD mWidth;
-  GAIN mGain;
-  UWORD mType;
-  UWORD mVariant;  // low byte used
-  UWORD mFlags;    // bit 0 bypass, bit 7 gang
-};
-
-// One control strip of the device's sync answer.
-struct sControlStripRecord {
-  std::int16_t mMute;
-  std::int16_t mGain;
-  std::int16_t mPolarity;
-};
+#include "OrvelGUI/Core/SerialReplyAreas.h"
+#include "OrvelGUI/Core/SerialReplyParser.h"
 
 // Finds the processor among the serial ports, opens it, writes command
 // packets and reads replies into the reply areas. The port belongs to the
@@ -44,11 +29,14 @@ class cSerialPortManager : public QObject {
   static constexpr int kBaudRate = 921600;
   static constexpr std::size_t kHeaderSize = 8;
   static constexpr std::size_t kTransmitBufferSize = 520;
-  static constexpr ULONG kMaxReplyPayload = 48;
-  static constexpr int kFilterRecordCount = 36;
-  static constexpr int kMeterCount = 8;
-  static constexpr int kStripCount = 8;
-  static constexpr int kDelayCount = 6;
+  static constexpr ULONG kMaxReplyPayload = sSerialReply::kMaxPayload;
+  static constexpr int kFilterRecordCount = cSerialReplyAreas::kFilterRecordCount;
+  static constexpr int kMeterCount = cSerialReplyAreas::kMeterCount;
+  static constexpr int kStripCount = cSerialReplyAreas::kStripCount;
+  static constexpr int kDelayCount = cSerialReplyAreas::kDelayCount;
+  // Bytes read off the line in one step at most: a line flooded with noise
+  // still gives the step back soon.
+  static constexpr std::size_t kMaxBytesPerStep = 16384;
   // Port names travel in 8-byte slots: 7 characters and the terminating NUL.
   static constexpr int kPortNameSlotChars = 7;
   // Longest wait for a packet to leave; AbortWrites() ends it early.
@@ -72,7 +60,10 @@ class cSerialPortManager : public QObject {
 
   void ScanPorts();
   QStringList PortNames() const;
-  // Opens the named accepted port, or the first one when the name is empty.
+  std::vector<sSerialPortEntry> Ports() const;
+  // Opens the accepted port named by `portName` (a name the port list shows,
+  // its device path or another path to it), or the first one when the name is
+  // empty.
   bool AutoConnectPort(const QString& portName = QString());
   bool IsOpen() const { return mOpen.load(); }
   // Why the last AutoConnectPort failed.
@@ -85,10 +76,11 @@ class cSerialPortManager : public QObject {
   qint64 ReadFromPort(char* buffer, qint64 length);
   bool ErrorCheck();
   void ClosePort();
-  // Reads what has arrived and applies at most one whole reply.
-  void ProcessReply();
-  // After ProcessReply: bytes enough for another reply are waiting, so the
-  // next step has something to read.
+  // Reads what has arrived (up to kMaxBytesPerStep) and applies every whole
+  // reply in it, in order.
+  cSerialReplyAreas::sReplyCounts ProcessReplies();
+  // After ProcessReplies: bytes are waiting, so the next step has something
+  // to read.
   bool ReplyWaiting() const;
   // A meter request is out and not answered yet: its reply is read on the
   // next step, not half a second later on a supervision beat.
@@ -104,13 +96,7 @@ class cSerialPortManager : public QObject {
  private:
   void AssertPortThread() const;
   void WaitUntilWritten();
-  // Everything that describes a session with the device: forgotten when
-  // the port closes and when a port is opened.
-  void ResetSessionLocked();
   int FindPort(const QString& portName) const;
-  void TopUpReceiveBuffer();
-  void DropReceived(std::size_t count);
-  void ApplyReply(UBYTE type, const UBYTE* payload, ULONG length);
 
   QSerialPort* mPort;  // owned as a Qt child
   std::vector<sSerialPortEntry> mPorts;
@@ -121,21 +107,9 @@ class cSerialPortManager : public QObject {
   bool mHungUp = false;
   QSerialPort::SerialPortError mOpenError = QSerialPort::NoError;
   std::array<UBYTE, kTransmitBufferSize> mTransmit{};
-  // Room for a whole reply of the largest size plus noise in front of it.
-  std::array<UBYTE, 512> mReceive{};
-  std::size_t mReceiveFill = 0;
+  cSerialReplyParser mParser;  // port thread
 
   // Reply areas and the flags the link's supervision works with.
   mutable std::mutex mAreaLock;
-  QString mVersion;
-  std::array<ULONG, kMeterCount> mMeters{};
-  bool mMeterPending = false;
-  bool mSyncOutstanding = false;
-  bool mStripsReceived = false;
-  bool mDelaysReceived = false;
-  int mRecordCount = 0;
-  std::array<sFilter, kFilterRecordCount> mRecords{};
-  std::array<sControlStripRecord, kStripCount> mStrips{};
-  std::array<std::int32_t, kDelayCount> mDelays{};
-  UBYTE mMissCount = 0;
+  cSerialReplyAreas mAreas;
 };

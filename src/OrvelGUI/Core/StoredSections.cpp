@@ -16,7 +16,7 @@ biquad::tQuantised cStoredSections::Get(std::size_t index) const {
 bool cStoredSections::Store(std::size_t index, const biquad::tSection& section, double scale, const char* owner,
                             double frequency) {
   if (index >= mReported.size()) return false;
-  if (!biquad::IsUsableSection(section, scale)) {
+  if (!biquad::IsRealisableSection(section, scale)) {
     if (!mReported[index]) {
       EW_REPORT_ERROR("%s: biquad %d at %.1f Hz has no usable design; its previous coefficients stay", owner,
                       int(index), frequency);

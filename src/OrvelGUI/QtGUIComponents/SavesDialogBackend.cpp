@@ -10,7 +10,9 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "EWNet/Core/SysBuild.h"
 #include "EWNet/Core/Syscall.h"
+#include "OrvelGUI/Core/DeliveryWatch.h"
 #include "OrvelGUI/Core/SavesManager.h"
+#include "OrvelGUI/Core/SerialConnectDriver.h"
 #include "OrvelGUI/QtGUIComponents/BackendMessaging.h"
 #include "QtGUIComponents/EWNetDrivers/SignalSlotDrivers/GuiThreadHandoff.h"
 
@@ -20,20 +22,25 @@ namespace {
 constexpr EW_NET_DATA_SCALE kSave = cSavesManager::kMethodSave;
 constexpr EW_NET_DATA_SCALE kRecall = cSavesManager::kMethodRecall;
 constexpr EW_NET_DATA_SCALE kSync = cSavesManager::kMethodSync;
+constexpr EW_NET_DATA_SCALE kDeliveryRequest = cSavesDialogBackend::kMethodDeliveryRequest;
+// The driver answers on its own parameter's number.
+constexpr EW_NET_DATA_SCALE kDeliveryAnswer = cSerialConnectDriver::kMethodDelivery;
 
 }  // namespace
 
-cSavesDialogBackend::cSavesDialogBackend(QObject* parent, const char* managerName)
+cSavesDialogBackend::cSavesDialogBackend(QObject* parent, const char* managerName, const char* linkDriverName)
     : QObject(parent), cNetObject(kObjectName, kParameterCount, false, false), mToGui(new cGuiThreadHandoff(this)) {
   const char* manager = managerName != nullptr ? managerName : cSavesManager::kName;
+  const char* driver = linkDriverName != nullptr ? linkDriverName : cSerialConnectDriver::kObjectName;
   cSystemBuilder* builder = GetSystemBuilder();
   if (builder == nullptr) {
     EW_REPORT_ERROR("No system builder: %s stays unlinked", kObjectName);
     return;
   }
   for (EW_NET_DATA_SCALE method : {kSave, kRecall, kSync}) {
-    builder->AddLinkCommandToList(MakeLinkCommand(kObjectName, method, manager, method, false), true);
+    builder->AddLinkCommandToList(MakeLinkCommand(kObjectName, method, manager, method, false), false);
   }
+  builder->AddLinkCommandToList(MakeLinkCommand(kObjectName, kDeliveryRequest, driver, kDeliveryAnswer, false), false);
 }
 
 cSavesDialogBackend::~cSavesDialogBackend() { RemoveFromNetwork(); }
@@ -50,10 +57,16 @@ void cSavesDialogBackend::Send(EW_NET_DATA_SCALE method, const QByteArray& paylo
   SendBackendParameter(*this, method, payload);
 }
 
+bool cSavesDialogBackend::HasLink(EW_NET_DATA_SCALE method) const {
+  cRegistryLocker lock;
+  const InformList* list = GetInformList(EW_NET_DATA_SCALE(method - PARAMETER_BASE));
+  return list != nullptr && !list->empty();
+}
+
 // The manager opens the path in the local 8-bit encoding. A path that
 // encoding cannot carry, or too long for one message, would open another
 // file or none: it is refused here and counts as a failed operation.
-void cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
+bool cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
   const QString path = url.toLocalFile();
   const QTextCodec* codec = QTextCodec::codecForLocale();
   QByteArray payload = path.toLocal8Bit();
@@ -61,13 +74,29 @@ void cSavesDialogBackend::SendPath(EW_NET_DATA_SCALE method, const QUrl& url) {
   if (path.isEmpty() || (codec != nullptr && !codec->canEncode(path)) ||
       payload.size() > std::numeric_limits<EW_NET_DATA_SCALE>::max()) {
     EW_REPORT_ERROR("Configuration file \"%s\" cannot be passed on", url.toString().toUtf8().constData());
-    ApplyResult(false);
-    return;
+    return false;
   }
   Send(method, payload);
+  return true;
 }
 
-void cSavesDialogBackend::saveConfig(const QUrl& url) { SendPath(kSave, url); }
+void cSavesDialogBackend::Begin(eOperation kind, const QString& fileName) {
+  if (mPending.size() == kMaxPending) {
+    EW_REPORT_ERROR("%d requests to the saves manager unanswered; the oldest is given up", int(kMaxPending));
+    mPending.pop_front();
+  }
+  mPending.push_back({kind, fileName});
+}
+
+void cSavesDialogBackend::saveConfig(const QUrl& url) {
+  AssertGuiThread();
+  const QString name = url.fileName(QUrl::FullyDecoded);
+  if (!SendPath(kSave, url)) {
+    Finish({SAVE, name}, FAILED);
+    return;
+  }
+  Begin(SAVE, name);
+}
 
 void cSavesDialogBackend::recallConfig(const QUrl& url) {
   AssertGuiThread();
@@ -76,10 +105,19 @@ void cSavesDialogBackend::recallConfig(const QUrl& url) {
     mRecallFileName = name;
     emit recallFileNameChanged();
   }
-  SendPath(kRecall, url);
+  // Asked for before it is sent: the answer cannot come first.
+  Begin(RECALL, name);
+  if (!SendPath(kRecall, url)) {
+    mPending.pop_back();
+    Finish({RECALL, name}, FAILED);
+  }
 }
 
-void cSavesDialogBackend::syncDevice() { Send(kSync, QByteArray()); }
+void cSavesDialogBackend::syncDevice() {
+  AssertGuiThread();
+  Begin(SYNC, QString());
+  Send(kSync, QByteArray());
+}
 
 void cSavesDialogBackend::setButtonSave(bool State) {
   AssertGuiThread();
@@ -95,10 +133,63 @@ void cSavesDialogBackend::setButtonRecall(bool State) {
   emit buttonRecallChanged();
 }
 
-void cSavesDialogBackend::ApplyResult(bool success) {
+void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome) {
   AssertGuiThread();
-  mOperationSuccess = success;
+  mOperation = operation.mKind;
+  mOutcome = outcome;
+  const QString verb = operation.mKind == SAVE ? tr("Save ") : operation.mKind == RECALL ? tr("Recall ") : tr("Sync");
+  const QString name = operation.mKind == SYNC ? QString() : operation.mFileName;
+  switch (outcome) {
+    case SUCCESSFUL:
+      mResultText = verb + name + tr(" Successful");
+      break;
+    case NOT_SENT:
+      mResultText = verb + name + tr(" Loaded, not sent: no processor connected");
+      break;
+    case FAILED:
+      mResultText = verb + name + tr(" Failed");
+      break;
+  }
   emit operationSuccessChanged();
+}
+
+void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success) {
+  AssertGuiThread();
+  auto it = mPending.begin();
+  while (it != mPending.end() && (it->mKind != kind || it->mApplied)) ++it;
+  if (it == mPending.end()) {
+    EW_REPORT_NOTIFICATION("A saves result this screen did not ask for is ignored");
+    return;
+  }
+  if (kind == RECALL && success) {
+    // The units hold the file; whether the processor does, the link says.
+    if (HasLink(kDeliveryRequest)) {
+      it->mApplied = true;
+      Send(kDeliveryRequest, QByteArray());
+      return;
+    }
+    EW_REPORT_ERROR("No device link to ask whether the processor holds the recall");
+    const sOperation done = *it;
+    mPending.erase(it);
+    Finish(done, NOT_SENT);
+    return;
+  }
+  const sOperation done = *it;
+  mPending.erase(it);
+  Finish(done, success ? SUCCESSFUL : FAILED);
+}
+
+void cSavesDialogBackend::ApplyDelivery(UBYTE outcome) {
+  AssertGuiThread();
+  auto it = mPending.begin();
+  while (it != mPending.end() && !it->mApplied) ++it;
+  if (it == mPending.end()) {
+    EW_REPORT_NOTIFICATION("A delivery answer this screen did not ask for is ignored");
+    return;
+  }
+  const sOperation done = *it;
+  mPending.erase(it);
+  Finish(done, outcome == cDeliveryWatch::HELD ? SUCCESSFUL : outcome == cDeliveryWatch::NOT_SENT ? NOT_SENT : FAILED);
 }
 
 void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
@@ -106,10 +197,18 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
   switch (message.mMethod) {
     case kSave:
     case kRecall:
-    case kSync: {
+    case kSync:
+    case kDeliveryAnswer: {
       // A result that carries no answer is no success.
-      const bool success = EWNetPayloadLongEnough(*this, message, 1) && UBYTEToBool(message.GetUBYTE(0));
-      mToGui->Post([this, success] { ApplyResult(success); });
+      const bool present = EWNetPayloadLongEnough(*this, message, 1);
+      const UBYTE value = present ? message.GetUBYTE(0) : UBYTE(0);
+      if (message.mMethod == kDeliveryAnswer) {
+        mToGui->Post([this, value] { ApplyDelivery(value); });
+        return;
+      }
+      const bool success = present && UBYTEToBool(value);
+      const eOperation kind = message.mMethod == kSave ? SAVE : message.mMethod == kRecall ? RECALL : SYNC;
+      mToGui->Post([this, kind, success] { ApplyManagerAnswer(kind, success); });
       return;
     }
     default:

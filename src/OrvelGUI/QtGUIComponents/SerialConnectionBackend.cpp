@@ -18,11 +18,25 @@ constexpr EW_NET_DATA_SCALE kPortList = cSerialConnectDriver::kMethodPortList;
 constexpr EW_NET_DATA_SCALE kVersion = cSerialConnectDriver::kMethodVersion;
 constexpr EW_NET_DATA_SCALE kStatus = cSerialConnectDriver::kMethodStatus;
 constexpr EW_NET_DATA_SCALE kSyncDone = cSerialConnectDriver::kMethodSyncDone;
+constexpr EW_NET_DATA_SCALE kPorts = cSerialConnectDriver::kMethodPorts;
 
 // Text of at most `room` bytes from `at`, ending at its NUL if it has one.
 QString TextIn(const cEWNetMessage& message, EW_NET_DATA_SCALE at, std::size_t room) {
   const char* text = reinterpret_cast<const char*>(message.GetPointer(at));
   return QString::fromUtf8(text, int(strnlen(text, room)));
+}
+
+// The NUL-terminated text at `at`, which moves past it; false when the
+// payload ends first.
+bool NextText(const cEWNetMessage& message, int& at, QString& text) {
+  if (at >= message.mLength) return false;
+  const std::size_t room = std::size_t(message.mLength - at);
+  const char* start = reinterpret_cast<const char*>(message.GetPointer(EW_NET_DATA_SCALE(at)));
+  const std::size_t length = strnlen(start, room);
+  if (length == room) return false;
+  text = QString::fromUtf8(start, int(length));
+  at += int(length) + 1;
+  return true;
 }
 
 }  // namespace
@@ -38,8 +52,9 @@ cSerialConnectionBackend::cSerialConnectionBackend(QObject* parent, const char* 
     return;
   }
   // The driver's published values come here and are sent once at linking;
-  // the sync-done request goes the other way.
-  for (EW_NET_DATA_SCALE method : {kConnect, kPortList, kVersion, kStatus}) {
+  // the sync-done request goes the other way. The port list is the one with
+  // whole names and paths: the 8-byte slots of the other cut names short.
+  for (EW_NET_DATA_SCALE method : {kConnect, kPorts, kVersion, kStatus}) {
     builder->AddLinkCommandToList(MakeLinkCommand(driver, method, kObjectName, method, true), true);
   }
   builder->AddLinkCommandToList(MakeLinkCommand(kObjectName, kSyncDone, driver, kSyncDone, false), true);
@@ -78,15 +93,23 @@ void cSerialConnectionBackend::RequestLink(bool connect, const QString& name) {
   SendParameter(kConnect, payload);
 }
 
+QString cSerialConnectionBackend::PortPathOf(const QString& name) const {
+  const int index = mPortNames.indexOf(name);
+  return index >= 0 && index < mPortPaths.size() ? mPortPaths.at(index) : name;
+}
+
+// The request names the port by its device path where the list gives one:
+// a path is never cut short and never shared by two ports.
 void cSerialConnectionBackend::connectToNamedUnit(const QString& name) {
   AssertGuiThread();
   if (mConnect) return;
-  if (name.toUtf8().size() > kMaxPortNameBytes) {
-    EW_REPORT_ERROR("Port name of %d bytes refused", int(name.toUtf8().size()));
+  const QString port = PortPathOf(name);
+  if (port.toUtf8().size() > kMaxPortNameBytes) {
+    EW_REPORT_ERROR("Port name of %d bytes refused", int(port.toUtf8().size()));
     return;
   }
   mConnect = true;
-  RequestLink(true, name);
+  RequestLink(true, port);
   emit connectChanged();
 }
 
@@ -111,6 +134,12 @@ void cSerialConnectionBackend::updatePortNames(const QStringList& names) {
   if (names == mPortNames) return;
   mPortNames = names;
   emit portNamesChanged();
+}
+
+void cSerialConnectionBackend::ApplyPorts(const QStringList& names, const QStringList& paths) {
+  AssertGuiThread();
+  mPortPaths = paths;
+  emit updatePortNamesSignal(names);
 }
 
 void cSerialConnectionBackend::StoreState(UBYTE state) {
@@ -163,22 +192,27 @@ void cSerialConnectionBackend::EntrypointMessage(cEWNetMessage& message) {
       mToGui->Post([this, state] { ApplyLinkState(state); });
       return;
     }
-    case kPortList: {
+    case kPorts: {
       if (!EWNetPayloadLongEnough(*this, message, 1)) return;
       const int count = message.GetUBYTE(0);
       QStringList names;
+      QStringList paths;
+      int at = 1;
       for (int k = 0; k < count; ++k) {
-        const int at = 1 + kPortNameSlotBytes * k;
-        if (at >= message.mLength) {
-          EW_REPORT_ERROR("Port list of %d names carries only %d", count, k);
+        QString name;
+        QString path;
+        if (!NextText(message, at, name) || !NextText(message, at, path)) {
+          EW_REPORT_ERROR("Port list of %d ports carries only %d", count, k);
           break;
         }
-        const std::size_t room = std::min<std::size_t>(kPortNameSlotBytes, std::size_t(message.mLength - at));
-        names << TextIn(message, EW_NET_DATA_SCALE(at), room);
+        names << name;
+        paths << path;
       }
-      mToGui->Post([this, names] { emit updatePortNamesSignal(names); });
+      mToGui->Post([this, names, paths] { ApplyPorts(names, paths); });
       return;
     }
+    case kPortList:
+      return;  // the list in 8-byte slots, for peers: the whole names come on kPorts
     case kVersion: {
       const QString version = message.mLength > 0 ? TextIn(message, 0, message.mLength) : QString();
       mToGui->Post([this, version] { ApplyVersion(version); });
@@ -205,5 +239,5 @@ void cSerialConnectionBackend::ActionTick() {
     return;
   }
   mTickCounter = 0;
-  SendFromDispatchThread(mConnectRequested ? kStatus : kPortList);
+  SendFromDispatchThread(mConnectRequested ? kStatus : kPorts);
 }

@@ -11,8 +11,10 @@ class cGuiThreadHandoff;
 
 // The loader's view of the device link: connect and disconnect requests, the
 // port list, the firmware version and the link state, exchanged with the
-// serial connect driver over parameters 4096-4100 (linked by name through
-// the system builder when it is made).
+// serial connect driver over parameters 4096 and 4098-4100 and the port list
+// with whole names and device paths on 4102 (linked by name through the
+// system builder when it is made). A port is shown by its name and asked
+// for by its path.
 //
 // Threads: properties, signals, slots and invokables belong to the GUI
 // thread. EntrypointMessage and ActionTick run on the dispatch thread: they
@@ -39,11 +41,11 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   Q_ENUM(eConnectionState)
 
   static constexpr const char* kObjectName = "Serial Connection Backend NetObject";
-  static constexpr EW_NET_DATA_SCALE kParameterCount = 5;
+  // The driver's parameter numbers, 4096-4102 (4097 and 4101 unused here).
+  static constexpr EW_NET_DATA_SCALE kParameterCount = 7;
   // Polls: the port list while idle, the link status while a request stands.
   static constexpr UBYTE kPortListPollTicks = 250;
   static constexpr UBYTE kStatusPollTicks = 50;
-  static constexpr int kPortNameSlotBytes = 8;
   static constexpr int kMaxPortNameBytes = 255;
 
   explicit cSerialConnectionBackend(QObject* parent = nullptr, const char* driverName = nullptr);
@@ -56,6 +58,8 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   bool connectFlag() const { return mConnect; }
   eConnectionState state() const { return mState; }
   QStringList portNames() const { return mPortNames; }
+  // The device path of each name, in the same order.
+  QStringList portPaths() const { return mPortPaths; }
   QString version() const { return mVersion; }
 
   // Tells the link that the front end has taken the device's settings.
@@ -85,6 +89,9 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   void ApplyLinkState(UBYTE state);
   void ApplyStatus(UBYTE state, UBYTE error);
   void ApplyVersion(const QString& version);
+  void ApplyPorts(const QStringList& names, const QStringList& paths);
+  // What a connect request names for a port the list shows as `name`.
+  QString PortPathOf(const QString& name) const;
   void StoreState(UBYTE state);
   void AssertGuiThread() const;
 
@@ -94,6 +101,7 @@ class cSerialConnectionBackend : public QObject, public cNetObject {
   bool mConnect = false;
   eConnectionState mState = DISCONNECTED;
   QStringList mPortNames;
+  QStringList mPortPaths;
   QString mVersion;
   // Registry lock.
   UBYTE mTickCounter = 0;

@@ -21,6 +21,7 @@
 #include "OrvelGUI/Core/ParametricEQGangDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
+#include "OrvelGUI/Core/SerialInterface.h"
 #include "TestSupport.h"
 
 using namespace biquad;
@@ -110,30 +111,38 @@ class tst_AudioUnits : public QObject {
     QCOMPARE(int(sent.mFilters.at(0).mType), 2);
     QCOMPARE(listener.Received().size(), std::size_t(1));
 
-    // An unknown slope is kept, its coefficients are not.
+    // What the processor cannot realise stays off the wire: an unknown slope,
+    // a switch byte that is neither 0 nor 1, a frequency whose design is
+    // unstable. The unit keeps its values, says why, and tells its listeners
+    // the value it kept; nothing is sent.
     const tQuantised before = hpf.GetCoefficients(0);
+    listener.mReceived.clear();
     sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodSlope, Bytes1(9));
-    sent = rig.Sent();
-    QCOMPARE(hpf.GetSlope(), ULONG(9));
+    sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodBypass, Bytes1(2));
+    for (UWORD code : {UWORD(65535), UWORD(65000)})
+      sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodFrequency, UWORDBytes(code));
+    QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    QCOMPARE(hpf.GetSlope(), ULONG(HPF_BUTTERWORTH_24_DB));
+    QCOMPARE(hpf.GetFrequency(), UWORD(21398));
+    QVERIFY(!hpf.GetBypass());
     QCOMPARE(hpf.GetCoefficients(0), before);
-    QCOMPARE(sent.mFilters.at(0).mWire, WireOrder(before));
-    QCOMPARE(reports.Count("Unknown filter type! 9"), 1);
+    QCOMPARE(reports.Count("Mid high-pass: slope 9 is not a slope of the table (0 .. 3); not applied"), 1);
+    QCOMPARE(reports.Count("Mid high-pass: bypass 2 is not 0 or 1; not applied"), 1);
+    QCOMPARE(reports.Count("Mid high-pass (24dB Butterworth): frequency 76.44 kHz is outside 4.00 Hz .. 47.99 kHz"), 1);
+    QCOMPARE(Methods(listener),
+             (std::vector<UWORD>{cPassFilterUnit::kMethodSlope, cPassFilterUnit::kMethodBypass,
+                                 cPassFilterUnit::kMethodFrequency, cPassFilterUnit::kMethodFrequency}));
+    QCOMPARE(Word(listener.Received(cPassFilterUnit::kMethodFrequency).back()), UWORD(21398));
+    // The 24 dB slope on this one-section panel is said to be realised as 12 dB.
+    QCOMPARE(reports.Count("Mid high-pass: 24dB Butterworth realised as 12 dB, one section"), 1);
     sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodSlope, Bytes1(HPF_BUTTERWORTH_12_DB));
     rig.Sent();
 
-    // Hostile values: a short message changes nothing; a frequency above half
-    // the rate keeps the previous coefficients and is reported once.
+    // A short message changes nothing.
     sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodFrequency, {0x12});
     QCOMPARE(rig.Sent().Count(), std::size_t(0));
     QVERIFY(reports.Contains("Message too short for method 0x1001: 1 bytes, 2 needed"));
     QCOMPARE(hpf.GetFrequency(), UWORD(21398));
-    for (UWORD code : {UWORD(65535), UWORD(65000)}) {
-      sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodFrequency, UWORDBytes(code));
-      sent = rig.Sent();
-      QCOMPARE(sent.mFilters.at(0).mWire, WireOrder(butterworth));
-      QCOMPARE(int(sent.mFilters.at(0).mFrequency), int(code));
-    }
-    QCOMPARE(reports.Count("has no usable design"), 1);
     sender.SendTo(hpf.GetHandle(), cPassFilterUnit::kMethodFrequency, UWORDBytes(0));
     QCOMPARE(rig.Sent().mFilters.at(0).mWire,
              WireOrder(Designed(DESIGN_HIGH_PASS_2, 0, 0, kButterworthQ, kPassSampling)));
@@ -195,10 +204,14 @@ class tst_AudioUnits : public QObject {
     QCOMPARE(listener.Received(BandMethod(2, cParametricEQUnit::BAND_GAIN)).size(), std::size_t(2));
     QCOMPARE(listener.Received().size(), std::size_t(2));
 
-    // NOTCH has no design: the flat section goes out. A bypassed low shelf is
-    // a first-order unity section, not the identity.
+    // NOTCH has no design on the processor: refused, nothing sent, and the
+    // listeners hear the type kept. A bypassed low shelf is a first-order
+    // unity section, not the identity.
     sender.SendTo(eq.GetHandle(), cParametricEQUnit::kMethodFirstBandType, Bytes1(nPEQ::NOTCH));
-    QCOMPARE(rig.Sent().mFilters.at(0).mWire, WireOrder(Designed(DESIGN_BELL, 20657, 0, kFlatQ, kEQSampling)));
+    QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    QCOMPARE(eq.GetBand(0).mType, ULONG(nPEQ::BELL));
+    QVERIFY(reports.Contains("High EQ left band 1: type NOTCH has no design on the processor; not applied"));
+    QCOMPARE(listener.Received(cParametricEQUnit::kMethodFirstBandType).back().mPayload, Bytes1(nPEQ::BELL));
     sender.SendTo(eq.GetHandle(), cParametricEQUnit::kMethodFirstBandType, Bytes1(nPEQ::LFSHELF));
     sender.SendTo(eq.GetHandle(), BandMethod(0, cParametricEQUnit::BAND_BYPASS), Bytes1(1));
     sent = rig.Sent();
@@ -214,11 +227,10 @@ class tst_AudioUnits : public QObject {
     sender.SendTo(eq.GetHandle(), cParametricEQUnit::kMethodBypass, Bytes1(0));
     rig.Sent();
 
-    // The extreme codes of every band field all design (a bell above half
-    // the rate is still stable); a shelf there is not, and keeps its
-    // previous coefficients with one report.
-    for (auto field :
-         {cParametricEQUnit::BAND_FREQUENCY, cParametricEQUnit::BAND_WIDTH, cParametricEQUnit::BAND_GAIN}) {
+    // The extreme frequency and width codes of a bell all design (a bell
+    // above half the rate is still stable); gains beyond the screens' +-15 dB
+    // and a shelf above half the rate are refused and keep everything.
+    for (auto field : {cParametricEQUnit::BAND_FREQUENCY, cParametricEQUnit::BAND_WIDTH}) {
       for (UWORD code : {UWORD(0), UWORD(65535)}) {
         const tQuantised before = eq.GetCoefficients(3);
         sender.SendTo(eq.GetHandle(), BandMethod(3, field), UWORDBytes(code));
@@ -227,17 +239,31 @@ class tst_AudioUnits : public QObject {
         QVERIFY(eq.GetCoefficients(3) != before);
       }
     }
+    for (GAIN gain : {GAIN(-3840), GAIN(3840)}) {
+      sender.SendTo(eq.GetHandle(), BandMethod(3, cParametricEQUnit::BAND_GAIN), UWORDBytes(GainToUWORD(gain)));
+      QCOMPARE(rig.Sent().mFilters.size(), std::size_t(1));
+    }
+    for (UWORD code : {UWORD(0), UWORD(65535), GainToUWORD(3841), GainToUWORD(-3841)}) {
+      sender.SendTo(eq.GetHandle(), BandMethod(3, cParametricEQUnit::BAND_GAIN), UWORDBytes(code));
+      QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    }
+    QCOMPARE(reports.Count("High EQ left band 4: gain +128.0 dB is outside -15 .. +15 dB; not applied"), 1);
+    QCOMPARE(reports.Count("High EQ left band 4: gain -15.004 dB is outside -15 .. +15 dB; not applied"), 1);
     sender.SendTo(eq.GetHandle(), cParametricEQUnit::kMethodLastBandType, Bytes1(nPEQ::HFSHELF));
     rig.Sent();
     const tQuantised shelf = eq.GetCoefficients(5);
-    for (UWORD code : {UWORD(65535), UWORD(65534)}) {
+    const UWORD shelfFrequency = eq.GetBand(5).mFrequency;
+    for (UWORD code : {UWORD(65535), UWORD(62442)}) {
       sender.SendTo(eq.GetHandle(), BandMethod(5, cParametricEQUnit::BAND_FREQUENCY), UWORDBytes(code));
-      QCOMPARE(rig.Sent().mFilters.at(0).mWire, WireOrder(shelf));
+      QCOMPARE(rig.Sent().Count(), std::size_t(0));
     }
-    QCOMPARE(reports.Count("has no usable design"), 1);
-    const tBand extreme = eq.GetBand(3);
-    QCOMPARE(int(extreme.mGain), 32767);
-    QCOMPARE(int(extreme.mWidth), 65535);
+    QCOMPARE(eq.GetCoefficients(5), shelf);
+    QCOMPARE(eq.GetBand(5).mFrequency, shelfFrequency);
+    QCOMPARE(reports.Count("High EQ left band 6 (HFSHELF): frequency 76.44 kHz is outside 4.00 Hz .. 47.99 kHz"), 1);
+    QCOMPARE(reports.Count("has no usable design"), 0);
+    const tBand kept = eq.GetBand(3);
+    QCOMPARE(int(kept.mGain), 3840);
+    QCOMPARE(int(kept.mWidth), 65535);
   }
 
   // A recall changing only band 2's gain recomputes bands 2..5, informs the
@@ -285,6 +311,16 @@ class tst_AudioUnits : public QObject {
     Recall(eq, EQBlock(false, bands).left(20));
     QVERIFY(reports.Contains("recalled block is incomplete"));
     QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    // So does a block with a value the processor cannot realise, read by a
+    // caller that did not check it first (the tools apply blocks directly).
+    std::vector<tBand> impossible = bands;
+    impossible[4].mGain = 86 * 256;
+    impossible[1].mFrequency = 60000;
+    Recall(eq, EQBlock(false, impossible));
+    QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    QCOMPARE(eq.GetBand(1).mFrequency, bands[1].mFrequency);
+    QVERIFY(
+        reports.Contains("High EQ left band 5: gain +86.0 dB is outside -15 .. +15 dB; nothing of the block applied"));
   }
 
   void gangMakesTheRightFollow() {
@@ -328,6 +364,38 @@ class tst_AudioUnits : public QObject {
     }
     QCOMPARE(addresses,
              (std::set<ULONG>{FilterAddress(2, 0), FilterAddress(3, 0), FilterAddress(2, 1), FilterAddress(3, 1)}));
+    rig.Settle();
+
+    // A recall of an unganged file into ganged units: the left block's
+    // informs still travel through the old links, delivered after the right
+    // unit has read its own block and the gang has gone off. The right unit
+    // keeps its own block.
+    std::vector<tBand> leftBands{left.GetBand(0), left.GetBand(1)};
+    std::vector<tBand> rightBands = leftBands;
+    leftBands[0].mGain = 1000;
+    leftBands[1].mFrequency = 25000;
+    rightBands[0].mGain = -1000;
+    rightBands[1].mFrequency = 27000;
+    Recall(left, EQBlock(false, leftBands));
+    Recall(right, EQBlock(false, rightBands));
+    QByteArray off;
+    QDataStream(&off, QIODevice::WriteOnly) << false;
+    Recall(*low.GetGang(), off);
+    rig.Settle();
+    QVERIFY(!low.GetGang()->GetGang());
+    QCOMPARE(int(right.GetBand(0).mGain), -1000);
+    QCOMPARE(int(right.GetBand(1).mFrequency), 27000);
+    QCOMPARE(int(left.GetBand(1).mFrequency), 25000);
+    // A ganged file whose right blocks differ: the right follows the left
+    // at once, before any link is made.
+    Recall(right, EQBlock(false, rightBands));
+    QByteArray on;
+    QDataStream(&on, QIODevice::WriteOnly) << true;
+    Recall(*low.GetGang(), on);
+    QCOMPARE(int(right.GetBand(0).mGain), 1000);
+    QCOMPARE(int(right.GetBand(1).mFrequency), 25000);
+    rig.Settle();
+    QCOMPARE(int(right.GetBand(1).mFrequency), 25000);
   }
 
   void delays() {
@@ -346,16 +414,29 @@ class tst_AudioUnits : public QObject {
     // Rapid changes: only the last, two ticks after it.
     sender.SendTo(unit.GetHandle(), cDelayUnit::kMethodLeft, UWORDBytes(40000));
     QCOMPARE(rig.Tick().Count(), std::size_t(0));
-    sender.SendTo(unit.GetHandle(), cDelayUnit::kMethodLeft, UWORDBytes(65535));
+    sender.SendTo(unit.GetHandle(), cDelayUnit::kMethodLeft, UWORDBytes(50000));
     QCOMPARE(rig.Tick().Count(), std::size_t(0));
     sent = rig.Tick();
     QCOMPARE(sent.mDelays.size(), std::size_t(1));
-    QCOMPARE(sent.mDelays.at(0).mSamples, INT32_MAX);  // 10^5 s does not fit: saturated
+    QCOMPARE(sent.mDelays.at(0).mSamples, cDelayDriver::SamplesOfCode(50000));
+    // 10^5 s does not fit the device's field: kept off the wire, and the
+    // listeners hear the delay kept.
+    cReportCapture reports;
+    listener.mReceived.clear();
+    sender.SendTo(unit.GetHandle(), cDelayUnit::kMethodLeft, UWORDBytes(65535));
+    sender.SendTo(unit.GetHandle(), cDelayUnit::kMethodGang, Bytes1(3));
+    rig.Tick();
+    QCOMPARE(rig.Tick().Count(), std::size_t(0));
+    QCOMPARE(unit.GetDelay(0), UWORD(50000));
+    QVERIFY(!unit.GetGang());
+    QVERIFY(reports.Contains("delay left: 99922.7 s does not fit the device's delay (at most 22369.6 s); not applied"));
+    QVERIFY(reports.Contains("delay: gang 3 is not 0 or 1; not applied"));
+    QCOMPARE(Word(listener.Received(cDelayUnit::kMethodLeft).at(0)), UWORD(50000));
     // Gang on copies left to right; setting the right copies it to the left
     // and informs the left.
     sender.SendTo(unit.GetHandle(), cDelayUnit::kMethodGang, Bytes1(1));
     Deliver();
-    QCOMPARE(unit.GetDelay(1), UWORD(65535));
+    QCOMPARE(unit.GetDelay(1), UWORD(50000));
     listener.mReceived.clear();
     sender.SendTo(unit.GetHandle(), cDelayUnit::kMethodRight, UWORDBytes(30000));
     Deliver();
@@ -407,7 +488,14 @@ class tst_AudioUnits : public QObject {
     const std::int32_t quiet = gain(-29690).mStrips.at(0).mLinear;  // just above the silence limit
     QVERIFY(quiet < 0 && quiet > -1000);
     QCOMPARE(gain(-29696).mStrips.at(0).mLinear, 0);
-    QCOMPARE(gain(32767).mStrips.at(0).mLinear, -INT32_MAX);
+    // Above the processor's full scale: refused, nothing sent.
+    {
+      cReportCapture reports;
+      QCOMPARE(gain(32767).Count(), std::size_t(0));
+      QCOMPARE(gain(3083).Count(), std::size_t(0));
+      QCOMPARE(int(output.GetGain()), -29696);
+      QVERIFY(reports.Contains("Output 1 L fader: gain +127.996 dB is above the processor's full scale +12.039 dB"));
+    }
     // Muting holds the gain; the fader moves only the held gain; unmuting sends it.
     gain(1546);
     sender.SendTo(output.GetHandle(), cControlStripUnit::kMethodMute, Bytes1(1));
@@ -552,9 +640,65 @@ class tst_AudioUnits : public QObject {
     QCOMPARE(int(mid.GetEQ(0)->GetUnit()->GetBand(1).mGain), 768);
     QCOMPARE(int(mid.GetEQ(1)->GetUnit()->GetBand(1).mGain), 768);
     QVERIFY(mid.GetGang()->GetGang());
+    // The gang travels in bit 7 of the flags: it is no EQ bypass.
+    QVERIFY(!mid.GetEQ(0)->GetUnit()->GetBypass());
+    QVERIFY(!mid.GetEQ(1)->GetUnit()->GetBypass());
     QVERIFY(std::abs(int(mid.GetDelay()->GetUnit()->GetDelay(1)) - 30000) <= 1);  // samples round the code
     QCOMPARE(int(faders.GetStrip(4)->GetUnit()->GetGain()), -512);
     QVERIFY(!faders.GetStrip(4)->GetUnit()->GetPolarity());  // the device's 1 on an output strip
+  }
+
+  // The read-back adopts only records that arrived, and none that the
+  // processor could not have been given.
+  void syncTakesOnlyWhatArrived() {
+    cAudioRig rig;
+    QVERIFY(rig.Ready());
+    cLowMidHigh mid(MID, rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+    cInOutFader faders(rig.mStorage.get(), rig.mLink.get(), rig.mSaves.get());
+    cNetProbe sender("sender");
+    cControlStripUnit& input = *faders.GetStrip(0)->GetUnit();
+    cControlStripUnit& output = *faders.GetStrip(5)->GetUnit();
+    sender.SendTo(input.GetHandle(), cControlStripUnit::kMethodGain, UWORDBytes(GainToUWORD(-1024)));
+    sender.SendTo(mid.GetDelay()->GetUnit()->GetHandle(), cDelayUnit::kMethodLeft, UWORDBytes(20000));
+    rig.Tick();
+    rig.Tick();
+    // Nothing read back yet: the zero-filled reply areas are no records.
+    cReportCapture reports;
+    for (int i = 0; i < cInOutFader::kStripCount; ++i) faders.GetStrip(i)->GetUnit()->SyncData();
+    mid.GetDelay()->GetUnit()->SyncData();
+    mid.GetEQ(0)->GetUnit()->SyncData();
+    rig.Settle();
+    QCOMPARE(int(input.GetGain()), -1024);
+    QCOMPARE(int(output.GetGain()), int(kGainMinusInfinity));
+    QVERIFY(!output.GetPolarity());
+    QCOMPARE(int(mid.GetDelay()->GetUnit()->GetDelay(0)), 20000);
+    QCOMPARE(rig.Sent().Count(), std::size_t(0));
+
+    // The processor holds what no unit would send: a Mid left band at
+    // +86 dB, an input strip muted with 2, a negative delay.
+    const std::int32_t flat[5] = {kEQIdentity, 0, 0, 0, 0};
+    rig.mLink->QueueFilterMessage(FilterAddress(2, 2), flat, 20, 30000, 3328, UWORD(86 * 256), 0, 0, 0);
+    rig.mLink->QueueControlStripMessage(0, 0, 0, 0, 2);
+    rig.mLink->QueueDelayMessage(2, -5);
+    rig.Sent();
+    QVERIFY(rig.mLink->StartSync());
+    QVERIFY(StepLinkUntil(*rig.mLink, cSerialInterface::SYNCING));
+    const tBand band0 = mid.GetEQ(0)->GetUnit()->GetBand(0);
+    input.SyncData();
+    mid.GetDelay()->GetUnit()->SyncData();
+    mid.GetEQ(0)->GetUnit()->SyncData();
+    mid.GetGang()->SyncData();
+    rig.Settle();
+    QCOMPARE(int(input.GetGain()), -1024);
+    QVERIFY(!input.GetMute());
+    QCOMPARE(int(mid.GetDelay()->GetUnit()->GetDelay(0)), 20000);
+    QCOMPARE(mid.GetEQ(0)->GetUnit()->GetBand(0).mGain, band0.mGain);
+    QVERIFY(reports.Contains("Input L fader: mute 2 is not 0 or 1; Input L fader keeps its values"));
+    QVERIFY(reports.Contains("Mid delay left: -5 samples is no delay; Mid delay keeps its values"));
+    QVERIFY(
+        reports.Contains("Mid EQ left band 1: gain +86.0 dB is outside -15 .. +15 dB; Mid EQ left keeps its values"));
+    QVERIFY(reports.Contains("Mid EQ gang: the device's records are not plausible; the gang keeps its value"));
+    rig.mLink->SetConnected();
   }
 
   void panelTypes() {

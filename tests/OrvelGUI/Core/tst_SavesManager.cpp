@@ -46,14 +46,24 @@ class cRecordedSaveObject final : public cSaveObject {
     ++mRecalls;
     *stream >> mValues.mA >> mValues.mB >> mValues.mC;
     stream->readRawData(mExtra.data(), mExtra.size());
+    if (mFaultOnRecall) NoteApplyFault();
   }
   void SyncData() override { mSyncLog->push_back(mName); }
+  bool CheckData(QDataStream* stream, std::string& refusal) override {
+    ++mChecks;
+    if (!cSaveObject::CheckData(stream, refusal)) return false;
+    refusal = mRefusal;
+    return mRefusal.empty();
+  }
 
   int BlockSize() const { return 7 + mExtra.size(); }
 
   sValues mValues;
   QByteArray mExtra;
   int mRecalls = 0;
+  int mChecks = 0;
+  std::string mRefusal;         // what the block check finds
+  bool mFaultOnRecall = false;  // a design failed while applying
   std::vector<std::string>* mSyncLog;
 };
 
@@ -472,6 +482,39 @@ class tst_SavesManager : public QObject {
     QVERIFY(mObjects[0]->mValues == kSaved[0] && mObjects[1]->mValues == kSaved[1]);
     QCOMPARE(Request(cSavesManager::kMethodSync, nullptr), 1);
     QCOMPARE(reports.Count("SyncData not implemented! (Bare)"), 1);
+  }
+
+  // Every block is checked before any is applied: one refusal stops the
+  // whole recall with nothing applied; a design that still failed while
+  // applying (the second line of defence) makes the recall a failed one.
+  void refusalsAndApplyFaults() {
+    AddObject(0);
+    AddObject(3);
+    mObjects[0]->mValues = kSaved[0];
+    mObjects[1]->mValues = kSaved[1];
+    const QString path = mHome->filePath("config.cfg");
+    QCOMPARE(Request(cSavesManager::kMethodSave, path), 1);
+    mObjects[0]->mValues = kOther[0];
+    mObjects[1]->mRefusal = "Second: value 7 is impossible";
+    cReportCapture reports;
+    QCOMPARE(Request(cSavesManager::kMethodRecall, path), 0);
+    QCOMPARE(mObjects[0]->mChecks, 1);
+    QCOMPARE(mObjects[1]->mChecks, 1);
+    QCOMPARE(mObjects[0]->mRecalls + mObjects[1]->mRecalls, 0);
+    QVERIFY(mObjects[0]->mValues == kOther[0]);
+    QVERIFY2(reports.Contains("Save file refused: Second: value 7 is impossible"), qPrintable(reports.Dump()));
+    QCOMPARE(SyncUp(cSavesManager::kMethodRecall), 0);
+
+    mObjects[1]->mRefusal.clear();
+    mObjects[0]->mFaultOnRecall = true;
+    QCOMPARE(Request(cSavesManager::kMethodRecall, path), 0);
+    QCOMPARE(mObjects[1]->mRecalls, 1);  // the others still apply
+    QVERIFY(mObjects[0]->mValues == kSaved[0]);
+    QVERIFY2(reports.Contains("Recall incomplete"), qPrintable(reports.Dump()));
+    QCOMPARE(SyncUp(cSavesManager::kMethodRecall), 0);
+    mObjects[0]->mFaultOnRecall = false;
+    QCOMPARE(Request(cSavesManager::kMethodRecall, path), 1);
+    QCOMPARE(SyncUp(cSavesManager::kMethodRecall), 1);
   }
 
  private:

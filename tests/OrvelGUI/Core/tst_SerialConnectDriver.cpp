@@ -1,4 +1,4 @@
-// The connect driver as the user interface reaches it: messages 4096 to 4100
+// The connect driver as the user interface reaches it: messages 4096 to 4102
 // over the object network, with the link talking to the simulated device.
 
 #include <QtTest>
@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr UWORD kConnect = 4096, kPortList = 4097, kVersion = 4098, kStatus = 4099, kSyncDone = 4100;
+constexpr UWORD kConnect = 4096, kPortList = 4097, kVersion = 4098, kStatus = 4099, kSyncDone = 4100, kDelivery = 4101,
+                kPorts = 4102;
 
 std::vector<UBYTE> ConnectPayload(bool connect, const QByteArray& name, bool terminate = true) {
   std::vector<UBYTE> payload{UBYTE(connect ? 1 : 0)};
@@ -33,7 +34,7 @@ struct sDriverUnderTest {
     mLink->SetMeterPolling(false);
     mDriver = std::make_unique<cSerialConnectDriver>(mLink.get());
     mFront = std::make_unique<cRecordingObject>("Front End", 5);
-    for (UWORD method : {kPortList, kVersion, kStatus}) {
+    for (UWORD method : {kPortList, kVersion, kStatus, kPorts}) {
       mDriver->AddObjectToInformList(0, mFront->GetHandle(), method, method, 0, 0, false);
     }
   }
@@ -55,6 +56,20 @@ struct sDriverUnderTest {
   }
   bool TickUntilState(cSerialInterface::LinkState state) {
     return TickUntil([this] { mLink->ServiceAndWait(); }, [&] { return mLink->GetState() == state; });
+  }
+  // A beat of both threads, by hand: the link's step, then the driver's tick.
+  void Beat() {
+    mLink->ServiceAndWait();
+    mDriver->ActionTick();
+    Deliver();
+  }
+  // The delivery answers the front end received, oldest first.
+  QByteArray DeliveryAnswers() const {
+    QByteArray answers;
+    for (const auto& received : mFront->mReceived) {
+      if (received.mMethod == kDelivery) answers += Bytes(received.mPayload);
+    }
+    return answers;
   }
 };
 
@@ -140,27 +155,98 @@ class tst_SerialConnectDriver : public QObject {
     QCOMPARE(t.Last(kStatus), QByteArray("\x00\x00", 2));
   }
 
-  void portListSlots_data() {
+  // Both lists go out on a request for either: the 8-byte slots peers read,
+  // and the whole names with their paths the screens read.
+  void portLists_data() {
     QTest::addColumn<QStringList>("paths");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<int>("cutNames");
-    QTest::newRow("none") << QStringList() << QByteArray(1, '\0') << 0;
+    QTest::addColumn<QByteArray>("slotted");
+    QTest::addColumn<QByteArray>("whole");
+    QTest::newRow("none") << QStringList() << QByteArray(1, '\0') << QByteArray(1, '\0');
     QTest::newRow("seven characters fit")
-        << QStringList{"/dev/ttyORV0", "/x/ttyACM1"} << QByteArray("\x02ttyORV0\0ttyACM1\0", 17) << 0;
-    QTest::newRow("longer names are cut to the slot") << QStringList{"/x/ttyORVLONG1", "/x/a", "/x/ttyACM10"}
-                                                      << QByteArray("\x03ttyORVL\0a\0\0\0\0\0\0\0ttyACM1\0", 25) << 2;
+        << QStringList{"/dev/ttyORV0", "/x/ttyACM1"} << QByteArray("\x02ttyORV0\0ttyACM1\0", 17)
+        << QByteArray("\x02ttyORV0\0/dev/ttyORV0\0ttyACM1\0/x/ttyACM1\0", 41);
+    QTest::newRow("longer names are cut to the slot, not in the whole list")
+        << QStringList{"/x/ttyOrvelLeft", "/x/a", "/x/ttyOrvelRight"}
+        << QByteArray("\x03ttyOrve\0a\0\0\0\0\0\0\0ttyOrve\0", 25)
+        << QByteArray("\x03ttyOrvelLeft\0/x/ttyOrvelLeft\0a\0/x/a\0ttyOrvelRight\0/x/ttyOrvelRight\0", 68);
+    QTest::newRow("one name in two folders: named by the paths")
+        << QStringList{"/a/ttyORV0", "/b/ttyORV0", "/a/ttyORV0"} << QByteArray("\x02/a/ttyO\0/b/ttyO\0", 17)
+        << QByteArray("\x02/a/ttyORV0\0/a/ttyORV0\0/b/ttyORV0\0/b/ttyORV0\0", 45);
   }
-  void portListSlots() {
+  void portLists() {
     QFETCH(QStringList, paths);
-    QFETCH(QByteArray, expected);
-    QFETCH(int, cutNames);
-    cReportCapture reports;
+    QFETCH(QByteArray, slotted);
+    QFETCH(QByteArray, whole);
     sDriverUnderTest t;
     UseDevicePorts(paths);  // read on every request, not only at start
-    t.Send(kPortList);
-    QCOMPARE(t.Last(kPortList), expected);
-    QCOMPARE(reports.Count("is listed as its first 7 characters"), cutNames);
-    if (cutNames > 0) QVERIFY2(reports.Contains("Port name ttyACM10 is listed"), qPrintable(reports.Dump()));
+    for (UWORD request : {kPortList, kPorts}) {
+      t.mFront->mReceived.clear();
+      t.Send(request);
+      QCOMPARE(t.Last(kPortList).replace('\0', '.'), QByteArray(slotted).replace('\0', '.'));
+      QCOMPARE(t.Last(kPorts), whole);
+    }
+  }
+
+  // "Does the processor hold what was sent?": answered at once without a
+  // port; otherwise once the units have settled and every packet offered
+  // until then is acknowledged.
+  void deliveryIsAnsweredWhenTheProcessorHoldsIt() {
+    {
+      sDriverUnderTest t;
+      t.Send(kDelivery);
+      QCOMPARE(t.DeliveryAnswers(), QByteArray(1, '\x02'));
+    }
+    auto device = StartSimulator();
+    QVERIFY(device);
+    UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    sDriverUnderTest t;
+    bool unitsBusy = true;
+    t.mDriver->SetUnitsBusyCheck([&] { return unitsBusy; });
+    t.Send(kConnect, ConnectPayload(true, QByteArray()));
+    QVERIFY(t.TickUntilState(cSerialInterface::CONNECTED));
+    for (ULONG i = 0; i < 6; ++i) t.mLink->QueueDelayMessage(i, std::int32_t(100 + i));
+    t.Send(kDelivery);
+    // Everything goes out and is acknowledged, but a unit still has
+    // something to send: no answer yet.
+    for (int beat = 0; beat < 20; ++beat) t.Beat();
+    QTRY_COMPARE(device->Model().Delays()[5], 105);
+    for (int beat = 0; beat < 5; ++beat) t.Beat();
+    QCOMPARE(t.DeliveryAnswers(), QByteArray());
+    // What the unit sends as it settles belongs to the delivery too.
+    unitsBusy = false;
+    t.mLink->QueueDelayMessage(0, 7);
+    QVERIFY(TickUntil([&] { t.Beat(); }, [&] { return !t.DeliveryAnswers().isEmpty(); }));
+    QCOMPARE(t.DeliveryAnswers(), QByteArray(1, '\x01'));
+    QCOMPARE(device->Model().Delays()[0], 7);
+  }
+
+  // A device that hangs up before it has acknowledged everything: the
+  // delivery fails, and the lost link is published without being asked for.
+  void deliveryFailsWhenTheLinkIsLost() {
+    devsim::sFaultModes faults;
+    faults.mHangUpAfter = 4;  // the version request and three delays
+    auto device = StartSimulator({1, 4, {}, {}, faults});
+    QVERIFY(device);
+    UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    sDriverUnderTest t;
+    t.Send(kConnect, ConnectPayload(true, QByteArray()));
+    QVERIFY(t.TickUntilState(cSerialInterface::CONNECTED));
+    t.Beat();  // the driver has seen the connected state
+    t.mFront->mReceived.clear();
+    for (ULONG i = 0; i < 6; ++i) t.mLink->QueueDelayMessage(i, std::int32_t(i));
+    t.Send(kDelivery);
+    QVERIFY(TickUntil([&] { t.Beat(); }, [&] { return !t.DeliveryAnswers().isEmpty(); }));
+    QCOMPARE(t.DeliveryAnswers(), QByteArray(1, '\0'));
+    QCOMPARE(t.mLink->GetState(), cSerialInterface::NO_REPLY);
+    QCOMPARE(t.Last(kStatus), QByteArray("\x05\x00", 2));
+    // The state came before the answer that it explains.
+    int status = -1;
+    int answer = -1;
+    for (int i = 0; i < int(t.mFront->mReceived.size()); ++i) {
+      if (t.mFront->mReceived[std::size_t(i)].mMethod == kStatus && status < 0) status = i;
+      if (t.mFront->mReceived[std::size_t(i)].mMethod == kDelivery) answer = i;
+    }
+    QVERIFY(status >= 0 && status < answer);
   }
 
   void longVersionTextIsCut() {

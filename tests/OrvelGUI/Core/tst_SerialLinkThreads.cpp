@@ -2,6 +2,7 @@
 // with the object network's dispatch and tick threads running for real.
 
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -77,6 +78,55 @@ class cTickClock : public cNetObject {
   std::vector<qint64> mTimes;
 };
 
+// The object network with its dispatch thread and a tick thread that steps
+// `link`, running from construction to destruction.
+struct sFrameworkThreads {
+  explicit sFrameworkThreads(cSerialInterface* link) {
+    mHook.mLink = link;
+    mTicks = MakeNetObject<cActionTickDriver>(&mHook);
+    mDispatch.Start();
+    mTicks->start();
+    SetSystemRunning(true);
+  }
+  ~sFrameworkThreads() { Stop(); }
+  // Joins both threads: what they wrote can be read afterwards.
+  void Stop() {
+    if (!mTicks) return;
+    SetSystemRunning(false);
+    mDispatch.Stop();
+    mTicks->StopBeats();
+    mHook.mLink = nullptr;
+    mTicks.reset();
+  }
+
+  cServiceHook mHook;
+  tNetPtr<cActionTickDriver> mTicks;
+  cSyscallThread mDispatch;
+};
+
+// On every tick, as a user dragging three controls at once: a filter, a
+// strip and a delay change; it notes the largest miss count it sees.
+class cBusyEditor : public cNetObject {
+ public:
+  explicit cBusyEditor(cSerialInterface* link) : cNetObject("Busy Editor", 0, true, false), mLink(link) {}
+  ~cBusyEditor() override { Unregister(); }
+  void ActionTick() override {
+    mMaxMisses = std::max<int>(mMaxMisses, mLink->GetMissCount());
+    if (mLink->GetState() != cSerialInterface::CONNECTED) mLeftConnected = true;
+    if (!mEditing) return;
+    ++mValue;
+    const std::int32_t coefficients[5] = {mValue, 0, 0, 0, 0};
+    mLink->QueueFilterMessage(0x0102, coefficients, 20, UWORD(mValue), 0, 0, 0, 0, 0);
+    mLink->QueueControlStripMessage(3, mValue, UWORD(mValue), 0, 0);
+    mLink->QueueDelayMessage(4, mValue);
+  }
+  cSerialInterface* mLink;
+  std::atomic<bool> mEditing{true};
+  std::int32_t mValue = 0;  // dispatch thread
+  int mMaxMisses = 0;       // dispatch thread
+  bool mLeftConnected = false;
+};
+
 }  // namespace
 
 class tst_SerialLinkThreads : public QObject {
@@ -143,14 +193,8 @@ class tst_SerialLinkThreads : public QObject {
     QVERIFY(link);
 
     cNetworkScope network;
-    cServiceHook hook;
-    hook.mLink = link.get();
     auto clock = MakeNetObject<cTickClock>();
-    auto ticks = MakeNetObject<cActionTickDriver>(&hook);
-    cSyscallThread dispatch;
-    dispatch.Start();
-    ticks->start();
-    SetSystemRunning(true);
+    sFrameworkThreads threads(link.get());
 
     devsim::sFaultModes stall;
     stall.mStallReading = true;
@@ -184,11 +228,52 @@ class tst_SerialLinkThreads : public QObject {
       QCOMPARE(model.Filters()[std::size_t(devsim::FilterRecordIndex(address))].mCoefficients[0], 2);
     }
 
-    SetSystemRunning(false);
-    dispatch.Stop();
-    ticks->StopBeats();
-    hook.mLink = nullptr;
-    ticks.reset();
+    threads.Stop();
+    clock.reset();
+  }
+
+  // Three packets a beat with the meters on show: the processor answers
+  // each, and the link reads every answer as it comes, so the meter replies
+  // keep pace with the requests and the device is never taken for silent.
+  void busyLinkKeepsUpWithTheProcessor() {
+    auto device = StartSimulator();
+    QVERIFY(device);
+    auto link = ConnectedLink(*device);
+    QVERIFY(link);
+    link->SetMeterPolling(true);
+    link->SetMetersShown(true);
+
+    cNetworkScope network;
+    auto editor = MakeNetObject<cBusyEditor>(link.get());
+    auto clock = MakeNetObject<cTickClock>();
+    sFrameworkThreads threads(link.get());
+    const std::uint64_t repliesBefore = link->GetRepliesRead();
+    QTest::qWait(3000);
+    editor->mEditing = false;
+    const int beats = clock->Since(0).first;
+    QTRY_VERIFY_WITH_TIMEOUT(link->AllSent(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(link->GetTraffic().mUnconfirmed, std::size_t(0), 5000);
+    threads.Stop();
+
+    const std::vector<devsim::sWirePacket> received = device->Received();
+    const int meterRequests =
+        int(std::count_if(received.begin(), received.end(), [](const devsim::sWirePacket& p) { return p.mType == 4; }));
+    const std::uint64_t replies = link->GetRepliesRead() - repliesBefore;
+    const QString figures = QString("%1 beats, %2 meter requests, %3 replies read, largest miss count %4")
+                                .arg(beats)
+                                .arg(meterRequests)
+                                .arg(replies)
+                                .arg(editor->mMaxMisses);
+    qInfo("%s", qPrintable(figures));
+    QVERIFY2(editor->mMaxMisses == 0 && !editor->mLeftConnected, qPrintable(figures));
+    // A request goes out once the last is answered: most beats have one.
+    QVERIFY2(meterRequests >= beats / 2, qPrintable(figures));
+    QVERIFY2(replies >= std::uint64_t(4 * beats / 2), qPrintable(figures));
+    const devsim::cDeviceModel model = device->Model();
+    QCOMPARE(model.Filters()[std::size_t(devsim::FilterRecordIndex(0x0102))].mCoefficients[0], editor->mValue);
+    QCOMPARE(model.Strips()[3].mLinear, editor->mValue);
+    QCOMPARE(model.Delays()[4], editor->mValue);
+    editor.reset();
     clock.reset();
   }
 

@@ -111,6 +111,27 @@ class tst_EditorWindow : public QObject {
   void init() { BeginScreenTest(mScope); }
   void cleanup() { EndScreenTest(mScope); }
 
+  // The editor recalls with no processor connected: the units take the
+  // file, and the result line does not claim the processor holds it.
+  void recallWithoutAProcessor() {
+    sConfiguration wanted;
+    {
+      cStandaloneAssembly defaults;
+      wanted = Distinct(ReadConfiguration(defaults.Core()));
+    }
+    const QString path = mScope->FilePath("offline.cfg");
+    QVERIFY(!SavedConfiguration(wanted, path).isEmpty());
+    sEditor editor;
+    QVERIFY(editor.mScreen->Show());
+    QTRY_COMPARE(editor.Status(), QString("Status: No devices detected"));
+    editor.ClickBar("recallButton");
+    QTRY_VERIFY(editor.mScreen->Object("recallDialog")->property("visible").toBool());
+    QVERIFY(editor.Choose("recallDialog", path));
+    QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Recall offline.cfg Loaded, not sent: no processor connected"),
+                              kLinkTimeoutMs);
+    QCOMPARE(Json(ReadConfiguration(editor.Core())), Json(wanted));
+  }
+
   // What the units hold before the editor opens is what it shows.
   void opensWithTheModelsValues() {
     sConfiguration model;

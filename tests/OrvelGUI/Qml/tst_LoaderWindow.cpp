@@ -25,6 +25,27 @@ constexpr int kLinkTimeoutMs = 8000;
 
 }  // namespace
 
+// Notes every value a QML property takes, also one shown only for a moment
+// (the link reads a device back in a few beats).
+class cPropertyRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  cPropertyRecorder(QObject* item, const char* property) : mItem(item), mProperty(property) {
+    const QMetaProperty watched = item->metaObject()->property(item->metaObject()->indexOfProperty(property));
+    connect(item, watched.notifySignal(), this, metaObject()->method(metaObject()->indexOfSlot("Record()")));
+  }
+  QStringList Values() const { return mValues; }
+
+ public slots:
+  void Record() { mValues << mItem->property(mProperty).toString(); }
+
+ private:
+  QObject* mItem;
+  const char* mProperty;
+  QStringList mValues;
+};
+
 class tst_LoaderWindow : public QObject {
   Q_OBJECT
 
@@ -154,6 +175,48 @@ class tst_LoaderWindow : public QObject {
     QCOMPARE(ReceivedTypes(*device).section(',', -1), QString("15"));  // the disconnect packet
   }
 
+  // Ports whose names share their first seven characters (and more), as the
+  // 8-byte slots of the older port list could not tell apart: each button
+  // shows the whole name and opens its own port.
+  void portsSharingALongPrefix_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("left and right") << "ttyOrvelLeft"
+                                    << "ttyOrvelRight";
+    QTest::newRow("USB modems") << "cu.usbmodem14101"
+                                << "cu.usbmodem14201";
+  }
+  void portsSharingALongPrefix() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    auto one = mScope->Simulator(first);
+    auto other = mScope->Simulator(second);
+    QVERIFY(one && other);
+    UseDevicePorts({QString::fromStdString(one->DevicePath()), QString::fromStdString(other->DevicePath())});
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QTRY_COMPARE(loader.Serial()->portNames(), QStringList({first, second}));
+    for (int pick : {1, 0}) {
+      devsim::cDeviceSimulator& chosen = pick == 1 ? *other : *one;
+      devsim::cDeviceSimulator& notChosen = pick == 1 ? *one : *other;
+      chosen.ClearReceived();
+      notChosen.ClearReceived();
+      loader.ClickConnect();
+      QObject* popup = loader.mScreen->Object("portPopup");
+      QTRY_VERIFY(popup->property("opened").toBool());
+      QQuickItem* button = FindItem(loader.mScreen->Window()->contentItem(), "portButton" + QString::number(pick));
+      QVERIFY(button != nullptr);
+      QCOMPARE(button->property("text").toString(), pick == 1 ? second : first);
+      QVERIFY(button->width() >= 150.0);
+      loader.mScreen->Click(button);
+      QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
+      QVERIFY(chosen.ReceivedCount() > 0);
+      QCOMPARE(notChosen.ReceivedCount(), std::size_t(0));
+      loader.ClickConnect();
+      QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Not connected"), kLinkTimeoutMs);
+    }
+  }
+
   void portPopupWithTwoPorts() {
     auto first = mScope->Simulator("ttyORVA");
     auto second = mScope->Simulator("ttyORVB");
@@ -178,17 +241,79 @@ class tst_LoaderWindow : public QObject {
     QVERIFY(second->ReceivedCount() > 0);
   }
 
-  void recallDoesNothingWhileNotConnected() {
+  // A recall goes to the processor: the button works only while one is
+  // connected (a lost link disables it again: hangUpDuringARecall).
+  void recallOnlyWhileConnected() {
     auto device = mScope->OnlyDevice();
     QVERIFY(device);
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
+    QQuickItem* recall = loader.mScreen->Item("recallButton");
     QTRY_COMPARE(loader.Status(), QString("Status: Not connected"));
+    QVERIFY(!recall->isEnabled());
     loader.ClickRecall();
     QTest::qWait(50);
     QVERIFY(!loader.DialogShown("recallDialog"));
     QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
     QVERIFY(!loader.mBackend->backendSavesDialog()->buttonRecall());
+    QVERIFY(ConnectThroughTheWindow(loader));
+    QVERIFY(recall->isEnabled());
+  }
+
+  // The processor hangs up half-way through a recall: the result says it
+  // failed and the status line shows the lost link at once.
+  void hangUpDuringARecall() {
+    const QString path = mScope->FilePath("halfway.cfg");
+    QVERIFY(WriteFile(path, mGoodFile));
+    auto device = mScope->OnlyDevice();
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QVERIFY(ConnectThroughTheWindow(loader));
+    devsim::sFaultModes faults;
+    faults.mHangUpAfter = int(device->ReceivedCount()) + 12;  // in the middle of the recall's 50 packets
+    device->SetFaults(faults);
+    loader.ClickRecall();
+    QTRY_VERIFY(loader.DialogShown("recallDialog"));
+    QVERIFY(loader.ChooseRecallFile(path));
+    QVERIFY(device->WaitForHangUp(kLinkTimeoutMs));
+    QElapsedTimer sinceHangUp;
+    sinceHangUp.start();
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: No Reply"), kLinkTimeoutMs);
+    const qint64 shownAfter = sinceHangUp.elapsed();
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Result(), QString("Recall halfway.cfg Failed"), kLinkTimeoutMs);
+    QVERIFY(loader.ResultShown());
+    QCOMPARE(loader.Status(), QString("Status: No Reply"));
+    // From the lost port itself, not from the ten seconds of silence after
+    // which the link gives a device up (a loose bound for a loaded machine).
+    QVERIFY2(shownAfter < 5000, qPrintable(QString("%1 ms").arg(shownAfter)));
+    QCOMPARE(loader.ConnectImage(), QString("qrc:/Connect.svg"));
+    QVERIFY(!loader.mScreen->Item("recallButton")->isEnabled());
+  }
+
+  // A recall that another object asks the saves manager for (another
+  // screen, a tool, a peer on the network) changes the units, but its
+  // result is not the user's and does not appear on the result line.
+  void recallOfAnotherObjectIsNotShown() {
+    const QString theirs = mScope->FilePath("theirs.cfg");
+    const QString mine = mScope->FilePath("mine.cfg");
+    QVERIFY(WriteFile(theirs, mGoodFile) && WriteFile(mine, mGoodFile));
+    auto device = mScope->OnlyDevice();
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QVERIFY(ConnectThroughTheWindow(loader));
+    QSignalSpy results(loader.mBackend->backendSavesDialog(), &cSavesDialogBackend::operationSuccessChanged);
+    QVERIFY(results.isValid());
+    // "Saves Client NetObject", linked both ways to the manager as a peer is.
+    QVERIFY(loader.mProgram.Core().RecallConfiguration(theirs, kLinkTimeoutMs));
+    QCOMPARE(Json(ReadConfiguration(loader.mProgram.Core())), Json(mGood));
+    loader.ClickRecall();
+    QTRY_VERIFY(loader.DialogShown("recallDialog"));
+    QVERIFY(loader.ChooseRecallFile(mine));
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Result(), QString("Recall mine.cfg Successful"), kLinkTimeoutMs);
+    // Answers reach the screen in order: the other recall's would have come first.
+    QCOMPARE(results.count(), 1);
   }
 
   void recallResults_data() {
@@ -221,7 +346,7 @@ class tst_LoaderWindow : public QObject {
     QVERIFY(loader.mScreen->Item("overlay")->isVisible());
     QVERIFY(loader.mBackend->backendSavesDialog()->buttonRecall());
     QVERIFY(loader.ChooseRecallFile(path));
-    QTRY_COMPARE(loader.Result(), result);
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Result(), result, kLinkTimeoutMs);
     QVERIFY(loader.ResultShown());
     QVERIFY(!loader.DialogShown("recallDialog"));
     QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
@@ -280,9 +405,10 @@ class tst_LoaderWindow : public QObject {
     sLoader loader;
     QVERIFY(loader.mScreen->Show());
     QVERIFY(ConnectThroughTheWindow(loader));
+    cPropertyRecorder shown(loader.mScreen->Object("messageBox"), "statusText");
     QVERIFY(loader.mProgram.Link().StartSync());
     // Synced: the window takes the settings over and returns to connected.
-    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Syncing"), kLinkTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.Values().contains("Status: Syncing"), kLinkTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Connected, V1.4"), kLinkTimeoutMs);
     QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
     QCOMPARE(loader.Result(), QString());

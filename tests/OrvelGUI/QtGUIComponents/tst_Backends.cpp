@@ -14,8 +14,21 @@
 
 namespace {
 
-constexpr UWORD kConnect = 4096, kPortList = 4097, kVersion = 4098, kStatus = 4099, kSyncDone = 4100;
+constexpr UWORD kConnect = 4096, kPortList = 4097, kVersion = 4098, kStatus = 4099, kSyncDone = 4100, kDelivery = 4101,
+                kPorts = 4102;
 constexpr UWORD kSave = 4096, kRecall = 4097, kSync = 4098;
+
+// A port list with whole names, as the driver publishes it on 4102.
+std::vector<UBYTE> PortsPayload(const std::vector<std::pair<QByteArray, QByteArray>>& ports) {
+  std::vector<UBYTE> payload{UBYTE(ports.size())};
+  for (const auto& [name, path] : ports) {
+    payload.insert(payload.end(), name.begin(), name.end());
+    payload.push_back(0);
+    payload.insert(payload.end(), path.begin(), path.end());
+    payload.push_back(0);
+  }
+  return payload;
+}
 
 QByteArray PayloadOf(const cRecordingObject::sReceived& received) {
   return QByteArray(reinterpret_cast<const char*>(received.mPayload.data()), int(received.mPayload.size()));
@@ -34,7 +47,7 @@ QList<QByteArray> Received(const cRecordingObject& object, UWORD method) {
 // and the top-level backend linked to them; delivery is by hand.
 struct sBackendsUnderTest {
   cNetworkScope mNetwork;
-  std::unique_ptr<cRecordingObject> mDriver = std::make_unique<cRecordingObject>(cSerialConnectDriver::kObjectName, 5);
+  std::unique_ptr<cRecordingObject> mDriver = std::make_unique<cRecordingObject>(cSerialConnectDriver::kObjectName, 7);
   std::unique_ptr<cRecordingObject> mManager = std::make_unique<cRecordingObject>(cSavesManager::kName, 3);
   std::unique_ptr<cOrvelQmlBackend> mBackend;
   cSerialConnectionBackend* mSerial = nullptr;
@@ -64,8 +77,12 @@ struct sBackendsUnderTest {
     Post(mDriver->GetHandle(), mSerial->GetHandle(), method, std::move(payload));
     Settle();
   }
-  void FromManager(UWORD method, std::vector<UBYTE> payload) {
-    Post(mManager->GetHandle(), mSaves->GetHandle(), method, std::move(payload));
+  void FromManager(UWORD method, std::vector<UBYTE> payload, UWORD connection = 0) {
+    Post(mManager->GetHandle(), mSaves->GetHandle(), method, std::move(payload), connection);
+    Settle();
+  }
+  void DeliveryFromDriver(UBYTE outcome) {
+    Post(mDriver->GetHandle(), mSaves->GetHandle(), kDelivery, {outcome});
     Settle();
   }
   void Ticks(int count) {
@@ -135,12 +152,17 @@ class tst_Backends : public QObject {
     QSignalSpy connectSpy(t.mSerial, &cSerialConnectionBackend::connectChanged);
     QVERIFY(connectSpy.isValid());
     t.mSerial->connectToUnit();  // no ports: nothing
-    t.FromDriver(kPortList, {2, 't', 't', 'y', 'O', 'R', 'V', '0', 0, 'A', 'C', 'M', '1', 0, 0, 0, 0});
-    QCOMPARE(t.mSerial->portNames(), QStringList({"ttyORV0", "ACM1"}));
-    t.mSerial->connectToUnit();
-    t.mSerial->connectToNamedUnit("ACM1");  // already asked: ignored
+    t.FromDriver(kPorts,
+                 PortsPayload({{"ttyOrvelLeft", "/dev/ttyOrvelLeft"}, {"ttyOrvelRight", "/x/y/ttyOrvelRight"}}));
+    QCOMPARE(t.mSerial->portNames(), QStringList({"ttyOrvelLeft", "ttyOrvelRight"}));
+    // The slots of the older list (names cut to 7 characters) are not the screen's.
+    t.FromDriver(kPortList, {2, 't', 't', 'y', 'O', 'r', 'v', 'e', 0, 't', 't', 'y', 'O', 'r', 'v', 'e', 0});
+    QCOMPARE(t.mSerial->portNames(), QStringList({"ttyOrvelLeft", "ttyOrvelRight"}));
+    // A port is asked for by its path, which no other port shares.
+    t.mSerial->connectToNamedUnit("ttyOrvelRight");
+    t.mSerial->connectToUnit();  // already asked: ignored
     t.Settle();
-    QCOMPARE(Received(*t.mDriver, kConnect), QList<QByteArray>{QByteArray("\1ttyORV0\0", 9)});
+    QCOMPARE(Received(*t.mDriver, kConnect), QList<QByteArray>{QByteArray("\1/x/y/ttyOrvelRight\0", 20)});
     QVERIFY(t.mSerial->connectFlag());
     QCOMPARE(connectSpy.count(), 1);
 
@@ -189,9 +211,9 @@ class tst_Backends : public QObject {
     sBackendsUnderTest t;
     // Idle: the port list every 251st tick.
     t.Ticks(250);
-    QCOMPARE(Received(*t.mDriver, kPortList).size(), 0);
+    QCOMPARE(Received(*t.mDriver, kPorts).size(), 0);
     t.Ticks(1);
-    QCOMPARE(Received(*t.mDriver, kPortList).size(), 1);
+    QCOMPARE(Received(*t.mDriver, kPorts).size(), 1);
     // A request: the status a full 51 ticks later, when the link has acted.
     t.Ticks(100);
     t.mSerial->connectToNamedUnit("ttyORV0");
@@ -203,27 +225,28 @@ class tst_Backends : public QObject {
     t.FromDriver(kStatus, {0, 2});
     t.Ticks(251);
     QCOMPARE(Received(*t.mDriver, kStatus).size(), 1);
-    QCOMPARE(Received(*t.mDriver, kPortList).size(), 2);
+    QCOMPARE(Received(*t.mDriver, kPorts).size(), 2);
   }
 
   void receivedPayloadsAreChecked() {
     sBackendsUnderTest t;
-    t.FromDriver(kPortList, {1, 'p', 'o', 'r', 't', 0, 0, 0, 0});
+    t.FromDriver(kPorts, PortsPayload({{"port", "/dev/port"}}));
     QSignalSpy names(t.mSerial, &cSerialConnectionBackend::portNamesChanged);
     cReportCapture reports;
-    // More names announced than carried: the ones that are there.
-    t.FromDriver(kPortList, {3, 'a', 0, 0, 0, 0, 0, 0, 0, 'b', 'c'});
+    // More ports announced than carried: the ones that are whole.
+    std::vector<UBYTE> short3 = PortsPayload({{"a", "/a"}, {"bc", "/bc"}});
+    short3[0] = 3;
+    short3.insert(short3.end(), {'d', 0, '/'});
+    t.FromDriver(kPorts, short3);
     QCOMPARE(t.mSerial->portNames(), QStringList({"a", "bc"}));
-    QCOMPARE(reports.Count("Port list of 3 names carries only 2"), 1);
-    // A name without its NUL ends with its slot.
-    t.FromDriver(kPortList, {2, '1', '2', '3', '4', '5', '6', '7', '8', 'x', 0});
-    QCOMPARE(t.mSerial->portNames(), QStringList({"12345678", "x"}));
+    QCOMPARE(t.mSerial->portPaths(), QStringList({"/a", "/bc"}));
+    QCOMPARE(reports.Count("Port list of 3 ports carries only 2"), 1);
     // None at all.
-    t.FromDriver(kPortList, {0});
+    t.FromDriver(kPorts, {0});
     QVERIFY(t.mSerial->portNames().isEmpty());
-    QCOMPARE(names.count(), 3);
+    QCOMPARE(names.count(), 2);
     // Too short to read: reported and dropped.
-    t.FromDriver(kPortList, {});
+    t.FromDriver(kPorts, {});
     t.FromDriver(kStatus, {2});
     t.FromDriver(kConnect, {});
     QCOMPARE(reports.Count("Message too short"), 3);
@@ -237,34 +260,72 @@ class tst_Backends : public QObject {
     QCOMPARE(reports.Count("Unknown Method: 0x1068"), 1);
   }
 
+  // Results reach the screen only for its own requests: the manager answers
+  // the asker, a result nobody here asked for is not the user's. A recall is
+  // successful only once the link says the processor holds it.
   void recallRequestsAndResults() {
     sBackendsUnderTest t;
     QSignalSpy results(t.mSaves, &cSavesDialogBackend::operationSuccessChanged);
     QVERIFY(results.isValid());
-    QVERIFY(t.mSaves->operationSuccess());
+    cReportCapture reports;
+    t.FromManager(kRecall, {1});  // nobody asked: not shown
+    QCOMPARE(results.count(), 0);
+    QCOMPARE(reports.Count("did not ask for is ignored"), 1);
+
     t.mSaves->recallConfig(QUrl("file:///tmp/My%20Setup.cfg"));
     t.Settle();
     QCOMPARE(Received(*t.mManager, kRecall), QList<QByteArray>{QByteArray("/tmp/My Setup.cfg\0", 18)});
     QCOMPARE(t.mSaves->recallFileName(), QString("My Setup.cfg"));
+    t.FromManager(kRecall, {1});
+    // Applied: the driver is asked whether the processor holds it; no result yet.
+    QCOMPARE(Received(*t.mDriver, kDelivery).size(), 1);
+    QCOMPARE(results.count(), 0);
+    t.DeliveryFromDriver(1);
+    QCOMPARE(results.count(), 1);
+    QVERIFY(t.mSaves->operationSuccess());
+    QCOMPARE(t.mSaves->operation(), cSavesDialogBackend::RECALL);
+    QCOMPARE(t.mSaves->resultText(), QString("Recall My Setup.cfg Successful"));
+
+    // Every outcome of the processor's side, and the manager's refusal.
+    const struct {
+      int mManager;
+      int mDelivery;
+      const char* mText;
+    } cases[] = {{1, 0, "Recall b.cfg Failed"},
+                 {1, 2, "Recall b.cfg Loaded, not sent: no processor connected"},
+                 {0, -1, "Recall b.cfg Failed"},
+                 {1, 1, "Recall b.cfg Successful"}};
+    for (const auto& c : cases) {
+      t.mSaves->recallConfig(QUrl::fromLocalFile("/tmp/b.cfg"));
+      t.Settle();
+      t.FromManager(kRecall, {UBYTE(c.mManager)});
+      if (c.mDelivery >= 0) t.DeliveryFromDriver(UBYTE(c.mDelivery));
+      QCOMPARE(t.mSaves->resultText(), QString(c.mText));
+      QCOMPARE(t.mSaves->operationSuccess(), QString(c.mText).endsWith(" Successful"));
+    }
+    QCOMPARE(results.count(), 5);
+    QCOMPARE(Received(*t.mDriver, kDelivery).size(), 4);
+
+    // A save's result is the file's; a result without its byte is no success.
     t.mSaves->saveConfig(QUrl::fromLocalFile("/tmp/out.cfg"));
     t.Settle();
     QCOMPARE(Received(*t.mManager, kSave), QList<QByteArray>{QByteArray("/tmp/out.cfg\0", 13)});
-
-    // Every result is signalled, also the same one twice.
-    t.FromManager(kRecall, {1});
-    t.FromManager(kRecall, {1});
-    QCOMPARE(results.count(), 2);
-    QVERIFY(t.mSaves->operationSuccess());
-    t.FromManager(kRecall, {0});
-    QVERIFY(!t.mSaves->operationSuccess());
-    cReportCapture reports;
+    t.FromManager(kSave, {});
+    QCOMPARE(t.mSaves->resultText(), QString("Save out.cfg Failed"));
+    t.mSaves->syncDevice();
+    t.Settle();
     t.FromManager(kSync, {2});
+    QCOMPARE(t.mSaves->operation(), cSavesDialogBackend::SYNC);
     QVERIFY(t.mSaves->operationSuccess());
     QCOMPARE(reports.Count("Bad conversion to boolean for UBYTE with value 0x2"), 1);
-    // A result without its byte is no success.
-    t.FromManager(kRecall, {});
-    QVERIFY(!t.mSaves->operationSuccess());
-    QCOMPARE(results.count(), 5);
+    QCOMPARE(results.count(), 7);
+
+    // An answer from a remote connection is refused, even to a request.
+    t.mSaves->recallConfig(QUrl::fromLocalFile("/tmp/c.cfg"));
+    t.Settle();
+    t.FromManager(kRecall, {0}, 3);
+    QCOMPARE(results.count(), 7);
+    QCOMPARE(reports.Count("refused method 0x1001 from connection 3"), 1);
 
     // A file that is not local cannot be recalled: failed at once, nothing sent.
     t.mManager->mReceived.clear();
@@ -273,6 +334,7 @@ class tst_Backends : public QObject {
     QVERIFY(Received(*t.mManager, kRecall).isEmpty());
     QVERIFY(!t.mSaves->operationSuccess());
     QCOMPARE(t.mSaves->recallFileName(), QString("remote.cfg"));
+    QCOMPARE(t.mSaves->resultText(), QString("Recall remote.cfg Failed"));
     QCOMPARE(reports.Count("cannot be passed on"), 1);
   }
 

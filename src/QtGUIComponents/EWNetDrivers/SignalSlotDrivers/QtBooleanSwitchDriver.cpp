@@ -8,7 +8,7 @@ cQtBooleanSwitchDriver::cQtBooleanSwitchDriver(const QString& netObjectName, UBY
   if (!netObjectName.isEmpty()) setNetObjectName(netObjectName, actionTick);
 }
 
-cQtBooleanSwitchDriver::~cQtBooleanSwitchDriver() = default;
+cQtBooleanSwitchDriver::~cQtBooleanSwitchDriver() { DestroySwitchObject(); }
 
 void cQtBooleanSwitchDriver::setNetObjectName(const QString& name, bool actionTick) {
   if (name.isEmpty()) return;

@@ -8,7 +8,7 @@ cQtIntegerSwitchDriver::cQtIntegerSwitchDriver(const QString& netObjectName, UBY
   if (!netObjectName.isEmpty()) setNetObjectName(netObjectName, actionTick);
 }
 
-cQtIntegerSwitchDriver::~cQtIntegerSwitchDriver() = default;
+cQtIntegerSwitchDriver::~cQtIntegerSwitchDriver() { DestroySwitchObject(); }
 
 void cQtIntegerSwitchDriver::setNetObjectName(const QString& name, bool actionTick) {
   if (name.isEmpty()) return;

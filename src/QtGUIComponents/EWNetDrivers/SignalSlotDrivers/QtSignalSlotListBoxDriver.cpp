@@ -13,7 +13,7 @@ cQtSignalSlotListBoxDriver::cQtSignalSlotListBoxDriver(QObject* parent, const QS
   if (!netObjectName.isEmpty()) setNetObjectName(netObjectName);
 }
 
-cQtSignalSlotListBoxDriver::~cQtSignalSlotListBoxDriver() = default;
+cQtSignalSlotListBoxDriver::~cQtSignalSlotListBoxDriver() { DestroySwitchObject(); }
 
 void cQtSignalSlotListBoxDriver::setNetObjectName(const QString& name) {
   if (name.isEmpty()) return;

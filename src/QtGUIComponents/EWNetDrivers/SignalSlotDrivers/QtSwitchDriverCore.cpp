@@ -9,8 +9,9 @@ cQtSwitchDriverCore::cQtSwitchDriverCore(UBYTE readDivider, QObject* parent)
       mToGui(new cGuiThreadHandoff(this)),
       mReadDivider(readDivider) {}
 
-cQtSwitchDriverCore::~cQtSwitchDriverCore() {
-  // The switch object calls into this driver until it is gone.
+cQtSwitchDriverCore::~cQtSwitchDriverCore() { DestroySwitchObject(); }
+
+void cQtSwitchDriverCore::DestroySwitchObject() {
   cRegistryLocker lock;
   DestroyAudioObject();
 }

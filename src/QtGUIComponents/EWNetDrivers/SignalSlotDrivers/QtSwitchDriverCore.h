@@ -45,6 +45,13 @@ class cQtSwitchDriverCore : public QObject, public cSwitchBaseDriver {
   // False for an empty name. GUI thread.
   bool CreateSwitchObject(const QString& name, bool actionTick);
 
+  // Destroys the switch object under the registry lock. Every most-derived
+  // driver calls it first thing in its destructor: the dispatch thread calls
+  // the driver's virtuals until the object is gone, and once a destructor
+  // has begun to unwind the classes those calls would meet a half-destroyed
+  // driver. GUI thread.
+  void DestroySwitchObject();
+
   // The GUI side's value changed: the network sees it on the next poll.
   void ShareValue(UBYTE value) { mShared.store(value); }
   UBYTE SharedValue() const { return mShared.load(); }

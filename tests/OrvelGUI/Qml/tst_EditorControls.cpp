@@ -13,9 +13,9 @@
 #include "AES-Standards/Convert.h"
 #include "DevSim/SimFixture.h"
 #include "EWNet/Core/RegRoutr.h"
-#include "OrvelGUI/Application/EditorProgram.h"
 #include "OrvelGUI/Core/ControlStripUnit.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
+#include "OrvelGUI/Qml/EditorScreen.h"
 #include "OrvelGUI/Qml/ScreenSupport.h"
 #include "OrvelGUI/QtGUIComponents/FaderControlStripBackend.h"
 #include "OrvelGUI/QtGUIComponents/PEQQmlBackEnd2.h"
@@ -55,31 +55,17 @@ class tst_EditorControls : public QObject {
  private:
   // The program with the editor's backends and main.qml on them, shown and
   // active (keys go to the focused control); torn down screen first.
-  struct sEditor {
-    cLoaderProgram mProgram;
-    std::unique_ptr<cQmlScreen> mScreen;
-
-    sEditor()
-        : mProgram(CreateEditorBackends),
-          mScreen(std::make_unique<cQmlScreen>(QStringLiteral("qrc:/main.qml"), mProgram.Backend())) {}
-    ~sEditor() { mScreen.reset(); }
-
+  struct sEditor : sEditorScreen {
     bool Show() {
       if (!mScreen->Show()) return false;
       Window()->requestActivate();
       return QTest::qWaitForWindowActive(Window());
     }
-    cApplicationCore& Core() { return mProgram.Core(); }
-    QQuickWindow* Window() const { return mScreen->Window(); }
-    QString Status() const { return mScreen->Object("topBar")->property("statusText").toString(); }
-    QQuickItem* Find(QQuickItem* below, const char* name) const { return FindItem(below, QString::fromLatin1(name)); }
-    QQuickItem* Panel(const char* alias) const { return mScreen->Item(alias); }
     // A strip of a fader block ("inputBlock", ...) of the fader panel, or of
     // a panel's output faders.
     QQuickItem* Strip(const char* panel, const char* block, const char* side) const {
       return Find(Find(Panel(panel), block), side);
     }
-    void Click(QQuickItem* item) const { mScreen->Click(item); }
     // Presses the item's centre, moves by `by` in steps, releases.
     void Drag(QQuickItem* item, QPoint by) const {
       const QPoint from = Centre(item).toPoint();

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <memory>
 
-#include "OrvelGUI/Application/EditorProgram.h"
+#include "OrvelGUI/Qml/EditorScreen.h"
 #include "OrvelGUI/Qml/ScreenSupport.h"
 #include "QmlFixture.h"
 
@@ -62,19 +62,10 @@ class tst_EditorLayout : public QObject {
   Q_OBJECT
 
  private:
-  // The program with the editor's backends and main.qml on them, shown (no
-  // processor: the layout does not depend on one); torn down screen first.
-  struct sEditor {
-    cLoaderProgram mProgram;
-    std::unique_ptr<cQmlScreen> mScreen;
+  // The editor (no processor: the layout does not depend on one).
+  struct sEditor : sEditorScreen {
+    using sEditorScreen::sEditorScreen;
 
-    explicit sEditor(const std::function<void(cApplicationCore&)>& before = {})
-        : mProgram(CreateEditorBackends, before),
-          mScreen(std::make_unique<cQmlScreen>(QStringLiteral("qrc:/main.qml"), mProgram.Backend())) {}
-    ~sEditor() { mScreen.reset(); }
-
-    QQuickWindow* Window() const { return mScreen->Window(); }
-    QObject* TopBar() const { return mScreen->Object("topBar"); }
     QQuickItem* Bar(const char* alias) const { return TopBar()->property(alias).value<QQuickItem*>(); }
     void ShowTab(int index) const { TopBar()->setProperty("currentIndex", index); }
     // Resized, and every binding and layout settled.

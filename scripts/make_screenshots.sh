@@ -3,8 +3,9 @@
 # themselves: the release builds of orvel-loader-headless, rendered
 # offscreen, against two simulated processors (so the port popup shows),
 # recalling the example configuration; then orvel-editor-headless against
-# one, recalling the shaped example, with a picture of every tab. Run it
-# again whenever the screens' look changes.
+# one, recalling the shaped example, with a picture of every tab, at the
+# default size and at the minimum (640 x 480). Run it again whenever the
+# screens' look changes.
 set -euo pipefail
 # shellcheck source=release-build.sh
 source "$(dirname "${BASH_SOURCE[0]}")/release-build.sh"
@@ -50,5 +51,14 @@ HOME="$WORK/home" TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/tmp" ORVEL_NETWORK_P
   "$BUILD/bin/orvel-editor-headless" --recall "$EDITOR_EXAMPLE" --shots "$WORK/shots" 2>/dev/null
 for shot in faders low mid high high-device mid-output; do
   cp "$WORK/shots/editor-$shot.png" "$OUT/editor-$shot.png"
+done
+
+# The editor again at its minimum size.
+rm -f "$WORK/shots"/editor-*.png
+HOME="$WORK/home" TMPDIR="$WORK/tmp" XDG_RUNTIME_DIR="$WORK/tmp" ORVEL_NETWORK_PORT=0 \
+  ORVEL_SERIAL_PORTS="$WORK/ttyACM0" \
+  "$BUILD/bin/orvel-editor-headless" --recall "$EDITOR_EXAMPLE" --shots "$WORK/shots" --size 640x480 2>/dev/null
+for shot in faders low mid high high-device; do
+  cp "$WORK/shots/editor-$shot.png" "$OUT/editor-$shot-640x480.png"
 done
 echo "Pictures written to $OUT"

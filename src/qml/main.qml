@@ -89,8 +89,11 @@ Window {
         resultText = savesBackend.resultText
     }
 
-    width: 1280
-    height: 720
+    // 1280 x 720, or what the screen has room for (its title bar included),
+    // in the screen's own scale (with QT_SCALE_FACTOR=2 a 1600 x 1000 screen
+    // has room for 800 x 500); never below the minimum.
+    width: Math.max(minimumWidth, Math.min(1280, Screen.desktopAvailableWidth))
+    height: Math.max(minimumHeight, Math.min(720, Screen.desktopAvailableHeight - 32))
     minimumWidth: 640
     minimumHeight: 480
     visible: true
@@ -189,6 +192,23 @@ Window {
             LowMidHighPanel { id: lowPanel; objectName: "lowPanel"; backend: _App.backendLow }
             LowMidHighPanel { id: midPanel; objectName: "midPanel"; backend: _App.backendMid }
             LowMidHighPanel { id: highPanel; objectName: "highPanel"; backend: _App.backendHigh }
+        }
+
+        // A press outside the control that has the keyboard's focus takes it
+        // away (so an open value entry is applied) before the press goes on
+        // to whatever lies under it.
+        MouseArea {
+            id: focusCatcher
+
+            anchors.fill: parent
+            acceptedButtons: Qt.AllButtons
+            onPressed: {
+                const focused = editorWindow.activeFocusItem
+                if (focused !== null && focused !== focusCatcher
+                        && !focused.contains(focused.mapFromItem(focusCatcher, mouse.x, mouse.y)))
+                    focusCatcher.forceActiveFocus()
+                mouse.accepted = false
+            }
         }
     }
 

@@ -94,9 +94,30 @@ Item {
             compare(scale.position(0), 0)
             compare(scale.position(256), 0)
             compare(meter.barPosition, 200)
-            const label = findChild(scale, "label3")
-            verify(label)
-            verify(!label.visible)
+            verify(findChild(scale, "label0") === null)
+        }
+
+        // A strip's scale (its meter's range, -40 to +18): a label every
+        // 6 dB from the top, "-Inf" at the bottom, each where the meter's bar
+        // stands for that reading.
+        function test_scale_marks() {
+            const meter = createTemporaryObject(meterComponent, stage, { height: 300 })
+            const scale = createTemporaryObject(scaleComponent, stage, { driver: meter.driver })
+            meter.driver.bottomOfMeter = -10240
+            meter.driver.topOfMeter = 4608
+            const texts = ["+18", "+12", "+6", "0", "-6", "-12", "-18", "-24", "-30", "-36", "-Inf"]
+            for (let i = 0; i < texts.length; ++i) {
+                const label = findChild(scale, "label" + i)
+                verify(label, texts[i])
+                compare(label.text, texts[i])
+                const gain = i < 10 ? (18 - 6 * i) * 256 : -10240
+                const expected = Math.round(300 - meter.driver.getFloatForUWORD(gain) * 300)
+                verify(Math.abs(label.y + label.height / 2 - expected) <= 1, texts[i] + ": " + label.y + " vs " + expected)
+            }
+            verify(findChild(scale, "label11") === null)
+            // Ends off the 6 dB grid: the marks still fall on it.
+            meter.driver.topOfMeter = 3000
+            compare(findChild(scale, "label0").text, "+6")
         }
 
         function test_status_data() {

@@ -5,7 +5,7 @@ import OrvelGUI 1.0
 
 // The fader's drag maths on a driver of its own (no net object): where the
 // cap sits, how far a drag moves the value, sideways damping, what starts a
-// drag, and the double press.
+// drag, and the double press; its keys and wheel on a gain fader's range.
 Item {
     id: stage
 
@@ -107,6 +107,64 @@ Item {
             verify(fader.driver.networkValue > 300)
         }
 
+        // An output fader: -40 dB (off) to +12 dB, steps of 0.5 dB (Shift
+        // 0.1 dB), Page ten of them, the wheel one a notch.
+        function makeGainFader(gain) {
+            const fader = createTemporaryObject(faderComponent, stage)
+            verify(fader)
+            fader.driver.setRange(0x5800, 0x8C00, true)
+            fader.driver.networkValue = gain
+            return fader
+        }
+
+        function test_keys_step_the_gain() {
+            const fader = makeGainFader(0x8000 - 2432)
+            mouseClick(fader, 20, 2)
+            verify(fader.activeFocus)
+            verify(findChild(fader, "focusFrame").visible)
+            compare(fader.driver.networkValue, 0x8000 - 2432)
+            keyClick(Qt.Key_Up)
+            compare(fader.driver.networkValue, 0x8000 - 2304)
+            keyClick(Qt.Key_Down, Qt.ShiftModifier)
+            compare(fader.driver.networkValue, 0x8000 - 2330)  // -9.1 dB
+            keyClick(Qt.Key_PageUp)
+            compare(fader.driver.networkValue, 0x8000 - 1152)  // -4.5 dB: ten steps of the grid
+            for (let i = 0; i < 4; ++i)
+                keyClick(Qt.Key_PageUp)
+            compare(fader.driver.networkValue, 0x8C00)
+            for (let i = 0; i < 11; ++i)
+                keyClick(Qt.Key_PageDown)
+            compare(fader.driver.networkValue, 0)  // the bottom is off
+            keyClick(Qt.Key_Up)
+            compare(fader.driver.networkValue, 0x8000 - 10112)  // -39.5 dB
+        }
+
+        function test_wheel_steps_the_gain() {
+            const fader = makeGainFader(0x8000)
+            mouseWheel(fader, 20, 150, 0, 120)
+            compare(fader.driver.networkValue, 0x8000 + 128)
+            mouseWheel(fader, 20, 150, 0, -360)
+            compare(fader.driver.networkValue, 0x8000 - 256)
+            // A touchpad's small deltas add up to a notch.
+            for (let i = 0; i < 3; ++i)
+                mouseWheel(fader, 20, 150, 0, 40)
+            compare(fader.driver.networkValue, 0x8000 - 128)
+        }
+
+        // Typing while it has the focus, or Enter, asks for the gain's entry.
+        function test_typing_asks_for_entry() {
+            const fader = makeGainFader(0x8000)
+            const spy = createTemporaryObject(entrySpyComponent, testCase, { target: fader })
+            verify(spy.valid)
+            fader.forceActiveFocus()
+            keyClick("-")
+            keyClick(Qt.Key_Return)
+            keyClick("x")
+            compare(spy.count, 2)
+            compare(spy.signalArguments[0][0], "-")
+            compare(spy.signalArguments[1][0], "")
+        }
+
         function test_double_press() {
             const fader = makeFader(300)
             const spy = createTemporaryObject(spyComponent, testCase, { target: fader })
@@ -122,5 +180,11 @@ Item {
         id: spyComponent
 
         SignalSpy { signalName: "doubleClicked" }
+    }
+
+    Component {
+        id: entrySpyComponent
+
+        SignalSpy { signalName: "entryRequested" }
     }
 }

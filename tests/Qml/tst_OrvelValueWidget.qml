@@ -5,8 +5,9 @@ import EWQml 2.0
 import OrvelGUI 1.0
 
 // A value widget on a driver of its own: the text it shows, text entry
-// (Enter applies, Escape restores, refused text changes nothing) and the
-// right-button drag.
+// (Enter, Tab or leaving applies, Escape restores, refused text changes
+// nothing and says why, an entry beyond the range is held at its end and
+// says so), the keys and the wheel, and the right-button drag.
 Item {
     id: stage
 
@@ -31,12 +32,25 @@ Item {
         name: "OrvelValueWidget"
         when: windowShown
 
-        function makeWidget() {
-            const widget = createTemporaryObject(widgetComponent, stage)
+        function makeWidget(x) {
+            const widget = createTemporaryObject(widgetComponent, stage, { x: x === undefined ? 50 : x })
             verify(widget)
             widget.driver.setRange(0x7100, 0x8F00, false)
             widget.driver.networkValue = 0x8000
             return widget
+        }
+
+        // A fader's gain field: -40 dB (off) to 0 dB.
+        function makeInputGain() {
+            const widget = makeWidget()
+            widget.driver.setRange(0x5800, 0x8000, true)
+            return widget
+        }
+
+        function openEntry(widget) {
+            mouseClick(widget)
+            verify(widget.editing)
+            tryVerify(function() { return widget.entry.activeFocus })
         }
 
         function type(text) {
@@ -55,36 +69,117 @@ Item {
 
         function test_text_entry_applies_on_enter() {
             const widget = makeWidget()
-            mouseClick(widget)
-            verify(widget.editing)
-            compare(widget.entry.text, "")
-            tryVerify(function() { return widget.entry.activeFocus })
+            openEntry(widget)
+            // The value, selected: typing replaces it.
+            compare(widget.entry.text, "0.0 dB")
+            compare(widget.entry.selectedText, "0.0 dB")
             type("-6")
             keyClick(Qt.Key_Return)
             verify(!widget.editing)
-            // -6 dB: round(-6 x 256) + 32768 - 8.
-            compare(widget.driver.networkValue, 31224)
+            // -6 dB, its nearest code.
+            compare(widget.driver.networkValue, 0x8000 - 1536)
+            compare(widget.valueText, "-6.0\u2009dB")
+            compare(widget.notice, "")
+            // The field keeps the keyboard's focus, and shows it.
+            verify(widget.activeFocus)
+            verify(findChild(widget, "focusFrame").visible)
+        }
+
+        // Clicking another field, or Tab, applies what was typed; the first
+        // field then shows the value it holds, never a blank.
+        function test_leaving_applies() {
+            const first = makeWidget(20)
+            const second = makeWidget(160)
+            openEntry(first)
+            type("-3")
+            openEntry(second)
+            verify(!first.editing)
+            compare(first.driver.networkValue, 0x8000 - 768)
+            compare(findChild(first, "valueText").text, "-3.0\u2009dB")
+            type("4.5")
+            keyClick(Qt.Key_Tab)
+            verify(!second.editing)
+            compare(second.driver.networkValue, 0x8000 + 1152)
+            verify(!second.entry.activeFocus)
+        }
+
+        function test_hiding_applies_and_blank_restores() {
+            const widget = makeWidget()
+            makeWidget(160)
+            openEntry(widget)
+            type("2")
+            widget.visible = false
+            verify(!widget.editing)
+            compare(widget.driver.networkValue, 0x8000 + 512)
+            widget.visible = true
+            openEntry(widget)
+            keyClick(Qt.Key_Backspace)
+            compare(widget.entry.text, "")
+            keyClick(Qt.Key_Tab)
+            verify(!widget.editing)
+            compare(widget.driver.networkValue, 0x8000 + 512)
+            compare(widget.notice, "")
+        }
+
+        // Beyond the range: held at its end, and the field says so.
+        function test_entry_beyond_the_range() {
+            const widget = makeInputGain()
+            widget.driver.networkValue = 0x8000 - 768
+            openEntry(widget)
+            type("+6")
+            keyClick(Qt.Key_Return)
+            compare(widget.driver.networkValue, 0x8000)
+            compare(widget.notice, "The highest is 0.0\u2009dB")
+            verify(widget.noticeLabel.visible)
+            openEntry(widget)
+            compare(widget.notice, "")
+            type("-50")
+            keyClick(Qt.Key_Return)
+            compare(widget.driver.networkValue, 0)
+            compare(widget.valueText, "-Inf\u2009dB")
+            compare(widget.notice, "Below -40.0\u2009dB is off")
+        }
+
+        function test_keys_and_wheel_step() {
+            const widget = makeInputGain()
+            widget.driver.networkValue = 0x8000 - 2432
+            widget.forceActiveFocus()
+            keyClick(Qt.Key_Up)
+            compare(widget.driver.networkValue, 0x8000 - 2304)  // -9.0 dB
+            keyClick(Qt.Key_Up, Qt.ShiftModifier)
+            compare(widget.valueText, "-8.9\u2009dB")
+            keyClick(Qt.Key_Down)
+            compare(widget.valueText, "-9.0\u2009dB")
+            keyClick(Qt.Key_PageUp)
+            compare(widget.valueText, "-4.0\u2009dB")
+            keyClick(Qt.Key_PageUp)
+            compare(widget.driver.networkValue, 0x8000)  // held at the top
+            mouseWheel(widget, 40, 10, 0, -120)
+            compare(widget.valueText, "-0.5\u2009dB")
+            // A typed digit opens the entry with it.
+            keyClick("7")
+            verify(widget.editing)
+            compare(widget.entry.text, "7")
         }
 
         function test_escape_and_refused_text_change_nothing() {
             const widget = makeWidget()
-            mouseClick(widget)
-            tryVerify(function() { return widget.entry.activeFocus })
+            openEntry(widget)
             type("-9")
             keyClick(Qt.Key_Escape)
             verify(!widget.editing)
             compare(widget.driver.networkValue, 0x8000)
-            mouseClick(widget)
-            tryVerify(function() { return widget.entry.activeFocus })
+            openEntry(widget)
             type("loud")
             keyClick(Qt.Key_Return)
             compare(widget.driver.networkValue, 0x8000)
+            compare(widget.notice, "loud: not a gain")
+            compare(findChild(widget, "valueText").text, "0.0\u2009dB")
         }
 
         function test_entry_is_at_most_ten_characters() {
             const widget = makeWidget()
-            mouseClick(widget)
-            tryVerify(function() { return widget.entry.activeFocus })
+            openEntry(widget)
             type("-1.00000000000")
             compare(widget.entry.text.length, 10)
         }

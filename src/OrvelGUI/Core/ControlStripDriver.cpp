@@ -1,18 +1,11 @@
 #include "OrvelGUI/Core/ControlStripDriver.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "AES-Standards/Convert.h"
 #include "OrvelGUI/Core/ControlStripUnit.h"
 #include "OrvelGUI/Core/SerialInterface.h"
-
-namespace {
-
-constexpr int kGainCap = 6400;
-
-}  // namespace
 
 cControlStripDriver::cControlStripDriver(const char* name, cNonVolatileStorageManager* storage,
                                          cSerialInterface* serialInterface, cSavesManager* savesManager, UBYTE index,
@@ -35,11 +28,11 @@ cControlStripDriver::~cControlStripDriver() {
 }
 
 std::int32_t cControlStripDriver::GainToLinear(int gain) {
-  const int decibels = std::min(gain, kGainCap) / 256;
-  const float exponent = static_cast<float>(decibels * 0.05);
-  const float power = static_cast<float>(std::pow(10.0, static_cast<double>(exponent)));
-  const double linear = static_cast<double>(power) * 2147483647.0;
-  return linear >= 2147483647.0 ? INT32_MAX : static_cast<std::int32_t>(linear);
+  // From the exact 1/256 dB value: the field has room for it, and a fader at
+  // -9.5 dB must not reach the loudspeaker as -9 dB.
+  if (gain >= 0) return INT32_MAX;
+  const double linear = std::pow(10.0, double(gain) / (256.0 * 20.0)) * 2147483647.0;
+  return static_cast<std::int32_t>(linear);
 }
 
 double cControlStripDriver::RealisedGainDb(int gainWord) {

@@ -24,8 +24,8 @@ class cControlStripDriver : public cAudioDriver {
                       cSavesManager* savesManager, UBYTE index, UBYTE invert);
   ~cControlStripDriver() override;
 
-  // 10^(whole dB / 20) x (2^31 - 1), in single precision as the device's
-  // tables are; results above full scale saturate at 2147483647.
+  // 10^(dB / 20) x (2^31 - 1) of the exact gain in 1/256 dB, truncated
+  // toward zero; full scale (0) and above saturate at 2147483647.
   static std::int32_t GainToLinear(int gain);
   // The gain in dB the device plays for a gain word, from the linear field
   // it is sent (full scale being +12.04 dB); minus infinity for a word it

@@ -102,6 +102,17 @@ QString cEWCCFormat::interpretUnits(UWORD Value, double Exponent) const {
 
 QString cEWCCFormat::interpretUnits(UWORD Value) const { return interpretUnits(Value, 1.0, mType); }
 
+bool cEWCCFormat::IsGainType(int type) {
+  return type == GAIN_OFFSET_DB || type == GAIN_OFFSET_DB_FORCE_ZERO || type == GAIN_OFFSET_DB_NO_UNITS ||
+         type == GAIN_OFFSET_DB_SUB_40;
+}
+
+bool cEWCCFormat::IsTimeType(int type) {
+  return type == TIME_SEC || type == TIME_SEC_INVERTED || type == TIME_SEC_DOUBLED;
+}
+
+bool cEWCCFormat::IsFrequencyType(int type) { return type == FREQ_HZ || type == FREQ_HZ_COMPACT; }
+
 int cEWCCFormat::ClampDecimalPlaces(int places) { return std::clamp(places, 0, int(FOUR_DECIMAL_PLACES)); }
 
 double cEWCCFormat::Truncate(double value, int places) {
@@ -112,6 +123,14 @@ double cEWCCFormat::Truncate(double value, int places) {
 double cEWCCFormat::Round(double value, int places) {
   const double scale = kPowersOfTen[ClampDecimalPlaces(places)];
   return std::round(value * scale) / scale;
+}
+
+double cEWCCFormat::TruncateGain(int gain, int places) {
+  const double truncated = Truncate(gain / 256.0, places);
+  if (std::lround(truncated * 256.0) == gain) return truncated;
+  // One place further from zero, when this code is that number's nearest.
+  const double step = (gain > 0 ? 1.0 : -1.0) / kPowersOfTen[ClampDecimalPlaces(places)];
+  return std::lround((truncated + step) * 256.0) == gain ? truncated + step : truncated;
 }
 
 QString cEWCCFormat::Fixed(double value, int places) { return QString::number(value, 'f', ClampDecimalPlaces(places)); }
@@ -125,7 +144,7 @@ cValueUnitStrings cEWCCFormat::InterpretValue(UWORD Value, double Exponent, eEWC
                                               eEWCCTypeDecimalPlaces DecimalPlaces, bool CompressUnits) {
   const UWORD u = Value;
   const int d = ClampDecimalPlaces(DecimalPlaces);
-  const double dB = UWORDToGain(u) / 256.0;
+  const int gain = UWORDToGain(u);
   const auto decibels = [&] { return Unit(CompressUnits, "dB", "Units: Decibels"); };
   const auto plain = [](const QString& value) { return cValueUnitStrings(value, QString()); };
 
@@ -137,17 +156,15 @@ cValueUnitStrings cEWCCFormat::InterpretValue(UWORD Value, double Exponent, eEWC
       if (u == 0) {
         text = Type == GAIN_OFFSET_DB_SUB_40 ? Translated("<-40", "Units: Decibels") : Translated("-Inf", nullptr);
       } else {
-        text = Fixed(Truncate(dB, d), d);
+        text = Fixed(TruncateGain(gain, d), d);
       }
       return {text, Type == GAIN_OFFSET_DB_NO_UNITS ? QString() : decibels()};
     }
     case PADDED_GAIN_OFFSET_DB:
-      return {Fixed(Exponent / 256.0 + Truncate(dB, d), d), decibels()};
+      return {Fixed(Exponent / 256.0 + TruncateGain(gain, d), d), decibels()};
     case GAIN_OFFSET_DB_FORCE_ZERO: {
       if (u == 0) return {Translated("-Inf", nullptr), decibels()};
-      const int gain = UWORDToGain(u);
-      const double shown = (gain >= -51 && gain <= 51) ? 0.0 : dB;
-      return {Fixed(Truncate(shown, d), d), decibels()};
+      return {Fixed((gain >= -51 && gain <= 51) ? 0.0 : TruncateGain(gain, d), d), decibels()};
     }
     case TIME_SEC:
     case TIME_SEC_INVERTED:
@@ -158,13 +175,15 @@ cValueUnitStrings cEWCCFormat::InterpretValue(UWORD Value, double Exponent, eEWC
     }
     case FREQ_HZ:
     case FREQ_HZ_COMPACT: {
+      // The form follows the number as rounded: 999.6 Hz reads "1.00 kHz"
+      // beside "1.58 kHz", never "1000 Hz"; 99.96 Hz reads "100 Hz".
       const double hz = UWORDToFrequency(u);
-      if (hz >= 1000.0) {
-        const int places = Type == FREQ_HZ ? 2 : 1;
-        return {Fixed(Round(hz / 1000.0, places), places),
+      const int kiloPlaces = Type == FREQ_HZ ? 2 : 1;
+      if (Round(hz, 0) >= 1000.0) {
+        return {Fixed(Round(hz / 1000.0, kiloPlaces), kiloPlaces),
                 Unit(CompressUnits, Type == FREQ_HZ ? "kHz" : "k", "Units: kilohertz")};
       }
-      const int places = hz >= 100.0 ? 0 : 1;
+      const int places = Round(hz, 1) >= 100.0 ? 0 : 1;
       return {Fixed(Round(hz, places), places), Unit(CompressUnits, "Hz", "Units: Hertz")};
     }
     case DELAY_TIME_SAMPLES:

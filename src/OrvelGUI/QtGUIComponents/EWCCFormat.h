@@ -79,10 +79,19 @@ class cEWCCFormat : public QObject {
   static cValueUnitStrings InterpretValue(UWORD Value, double Exponent, eEWCCType Type,
                                           eEWCCTypeDecimalPlaces DecimalPlaces, bool CompressUnits);
 
+  // The kinds of type, for the parts that read or step values of them.
+  static bool IsGainType(int type);
+  static bool IsTimeType(int type);
+  static bool IsFrequencyType(int type);
+
   // Shared with the product's own types.
   static int ClampDecimalPlaces(int places);
   static double Truncate(double value, int places);
   static double Round(double value, int places);
+  // A gain in dB for display: truncated to `places`, except that the code
+  // nearest to a number shows that number (typed "0.7" is code 179,
+  // 0.6992 dB, and reads "0.7", not "0.6").
+  static double TruncateGain(int gain, int places);
   static QString Fixed(double value, int places);
   static QString Unit(bool compress, const char* text, const char* comment);
 

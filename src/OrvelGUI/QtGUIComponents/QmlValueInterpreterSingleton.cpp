@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
+#include "OrvelGUI/QtGUIComponents/ValueStepper.h"
 #include "OrvelGUI/QtGUIComponents/ValueTextParser.h"
 #include "QtGUIComponents/Common/ProcessInstance.h"
 
@@ -11,6 +12,8 @@ namespace {
 using cInstance = cProcessInstance<cQmlValueInterpreterSingleton>;
 
 const QString kThinSpace = QStringLiteral("\u2009");
+
+UWORD Code(int value) { return UWORD(std::clamp(value, 0, 65535)); }
 
 }  // namespace
 
@@ -83,7 +86,36 @@ int cQmlValueInterpreterSingleton::valueFromString(const QString& Text, QVariant
 
 int cQmlValueInterpreterSingleton::valueFromStringWithExponent(const QString& Text, double Exponent, QVariant Type,
                                                                int Minimum, int Maximum) const {
-  const std::optional<UWORD> value = cValueTextParser::Parse(Text, TypeOf(Type), UWORD(std::clamp(Minimum, 0, 65535)),
-                                                             UWORD(std::clamp(Maximum, 0, 65535)), Exponent);
+  const std::optional<UWORD> value =
+      cValueTextParser::Parse(Text, TypeOf(Type), Code(Minimum), Code(Maximum), Exponent);
   return value ? int(*value) : -1;
+}
+
+QString cQmlValueInterpreterSingleton::entryNotice(const QString& Text, QVariant Type, int Minimum, int Maximum,
+                                                   cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces, bool LevelType,
+                                                   double Exponent) const {
+  const int type = TypeOf(Type);
+  const QString typed = Text.trimmed();
+  if (typed.isEmpty()) return QString();
+  const cValueTextParser::sReading reading =
+      cValueTextParser::Read(typed, type, Code(Minimum), Code(Maximum), Exponent);
+  if (!reading.mValue) return tr("%1: %2").arg(typed, QString::fromLatin1(reading.mRefusal));
+  const auto shown = [&](int value) {
+    return interpretValueAndUnitsWithExponent(Code(value), Exponent, type, DecimalPlaces);
+  };
+  switch (reading.mFit) {
+    case cValueTextParser::eFit::AboveMaximum:
+      return tr("The highest is %1").arg(shown(std::max(Minimum, Maximum)));
+    case cValueTextParser::eFit::BelowMinimum:
+      return LevelType ? tr("Below %1 is off").arg(shown(std::min(Minimum, Maximum)))
+                       : tr("The lowest is %1").arg(shown(std::min(Minimum, Maximum)));
+    case cValueTextParser::eFit::Within:
+      break;
+  }
+  return QString();
+}
+
+int cQmlValueInterpreterSingleton::stepValue(int Value, QVariant Type, int Steps, bool Fine, int Minimum, int Maximum,
+                                             bool LevelType) const {
+  return cValueStepper::Step(Code(Value), TypeOf(Type), Steps, Fine, Code(Minimum), Code(Maximum), LevelType);
 }

@@ -50,6 +50,17 @@ class cQmlValueInterpreterSingleton : public QObject {
   // The same with the formatting's exponent (as above for a bell's Q).
   Q_INVOKABLE int valueFromStringWithExponent(const QString& Text, double Exponent, QVariant Type, int Minimum,
                                               int Maximum) const;
+  // What the user is told about an entry that was not taken as typed: why it
+  // was refused, or the end of the range it was held at ("The highest is
+  // 0.0 dB"); empty when it was taken as typed or nothing was typed.
+  // `Exponent` as the formatting takes it.
+  Q_INVOKABLE QString entryNotice(const QString& Text, QVariant Type, int Minimum, int Maximum,
+                                  cEWCCFormat::eEWCCTypeDecimalPlaces DecimalPlaces, bool LevelType,
+                                  double Exponent = 0.0) const;
+  // The value of a control one or more steps of its resolution away (see
+  // cValueStepper); `Fine` takes the fine step.
+  Q_INVOKABLE int stepValue(int Value, QVariant Type, int Steps, bool Fine, int Minimum, int Maximum,
+                            bool LevelType) const;
 
   // Types below 27 go to the generic formatter, the rest to the product's.
   static cValueUnitStrings Interpret(UWORD Value, double Exponent, int Type,

@@ -55,35 +55,33 @@ UWORD Saturate(double code) {
   return UWORD(std::lround(code));
 }
 
-bool IsGain(int type) {
-  return type == cEWCCFormat::GAIN_OFFSET_DB || type == cEWCCFormat::GAIN_OFFSET_DB_FORCE_ZERO ||
-         type == cEWCCFormat::GAIN_OFFSET_DB_NO_UNITS || type == cEWCCFormat::GAIN_OFFSET_DB_SUB_40;
-}
-
-bool IsTime(int type) {
-  return type == cEWCCFormat::TIME_SEC || type == cEWCCFormat::TIME_SEC_INVERTED ||
-         type == cEWCCFormat::TIME_SEC_DOUBLED;
-}
-
 bool IsRaw(int type) {
   return type == cEWCCFormat::NO_UNITS || type == cEWCCFormat::DOUBLED_VALUE || type == cEWCCFormat::DONT_INTERPRET;
 }
 
-std::optional<UWORD> Refuse(const QString& text, const char* why) {
-  EW_REPORT_NOTIFICATION("Value text \"%s\" refused: %s", text.toUtf8().constData(), why);
-  return std::nullopt;
+cValueTextParser::sReading Refuse(const char* why) {
+  cValueTextParser::sReading reading;
+  reading.mRefusal = why;
+  return reading;
 }
+
+// An end of the range, asked for by name ("0 ms", "0 Hz").
+cValueTextParser::sReading End(UWORD value) {
+  cValueTextParser::sReading reading;
+  reading.mValue = value;
+  return reading;
+}
+
+constexpr const char* kNoTextEntry = "Unhandled EWCCFormat type. Check and/or add type";
 
 std::optional<double> GainCode(const QString& lower, double minimum, double maximum) {
   if (lower.startsWith(QLatin1String("-inf"))) return minimum;
   if (lower.startsWith(QLatin1String("inf")) || lower.startsWith(QLatin1String("+inf"))) return maximum;
   const std::optional<sNumber> number = LeadingNumber(lower);
   if (!number) return std::nullopt;
-  const double dB = number->mValue;
-  if (dB == 0.0) return kZeroCode;
-  // Half a display step towards the typed sign, so that the truncating
-  // display shows the number that was typed.
-  return std::round(dB * 256.0) + kZeroCode + (dB > 0.0 ? 8.0 : -8.0);
+  // The nearest code: "6" is 6.00 dB, as a file or orvel-cli makes it. The
+  // display reads the nearest code of a number as that number.
+  return std::round(number->mValue * 256.0) + kZeroCode;
 }
 
 // "0.5", "q 0.5", "Q=0.5" or "0.5q" as a Q.
@@ -101,16 +99,27 @@ std::optional<double> QNumber(QString text) {
 
 std::optional<UWORD> cValueTextParser::Parse(const QString& text, int type, UWORD minimum, UWORD maximum,
                                              double exponent) {
+  const sReading reading = Read(text, type, minimum, maximum, exponent);
+  if (reading.mRefusal == kNoTextEntry) {
+    EW_REPORT_ERROR("%s", kNoTextEntry);
+  } else if (reading.mRefusal != nullptr) {
+    EW_REPORT_NOTIFICATION("Value text \"%s\" refused: %s", text.toUtf8().constData(), reading.mRefusal);
+  }
+  return reading.mValue;
+}
+
+cValueTextParser::sReading cValueTextParser::Read(const QString& text, int type, UWORD minimum, UWORD maximum,
+                                                  double exponent) {
   if (minimum > maximum) std::swap(minimum, maximum);
   const QString lower = text.trimmed().toLower();
   std::optional<double> code;
 
-  if (IsGain(type)) {
+  if (cEWCCFormat::IsGainType(type)) {
     code = GainCode(lower, minimum, maximum);
-    if (!code) return Refuse(text, "not a gain");
-  } else if (IsTime(type)) {
+    if (!code) return Refuse("not a gain");
+  } else if (cEWCCFormat::IsTimeType(type)) {
     const std::optional<sNumber> number = LeadingNumber(lower);
-    if (!number) return Refuse(text, "not a time");
+    if (!number) return Refuse("not a time");
     double ms = number->mValue;
     const QString& unit = number->mUnit;
     if (unit.contains(QLatin1String("us")) || unit.contains(QStringLiteral("\u00b5s")) ||
@@ -119,29 +128,29 @@ std::optional<UWORD> cValueTextParser::Parse(const QString& text, int type, UWOR
     } else if (!unit.contains(QLatin1String("ms")) && unit.contains(QLatin1Char('s'))) {
       ms *= 1000.0;
     }
-    if (ms == 0.0) return type == cEWCCFormat::TIME_SEC_INVERTED ? maximum : minimum;
-    if (ms < 0.0) return Refuse(text, "a time cannot be negative");
+    if (ms == 0.0) return End(type == cEWCCFormat::TIME_SEC_INVERTED ? maximum : minimum);
+    if (ms < 0.0) return Refuse("a time cannot be negative");
     double seconds = ms / 1000.0;
     if (type == cEWCCFormat::TIME_SEC_DOUBLED) seconds /= 2.0;
     double timeCode = std::round(std::log10(seconds / 1e-6) / kTimeDecadesPerCode + 1.0);
     if (type == cEWCCFormat::TIME_SEC_INVERTED) timeCode = 65535.0 - timeCode;
     code = timeCode;
-  } else if (type == cEWCCFormat::FREQ_HZ || type == cEWCCFormat::FREQ_HZ_COMPACT) {
+  } else if (cEWCCFormat::IsFrequencyType(type)) {
     const std::optional<sNumber> number = LeadingNumber(lower);
-    if (!number) return Refuse(text, "not a frequency");
+    if (!number) return Refuse("not a frequency");
     double hz = number->mValue;
     if (number->mUnit.contains(QLatin1String("khz")) || number->mUnit.endsWith(QLatin1Char('k'))) hz *= 1000.0;
-    if (hz == 0.0) return minimum;
-    if (hz < 0.0) return Refuse(text, "a frequency cannot be negative");
+    if (hz == 0.0) return End(minimum);
+    if (hz < 0.0) return Refuse("a frequency cannot be negative");
     code = std::round(kFrequencyCodesPerOctave * std::log2(hz / 4.0));
   } else if (IsRaw(type)) {
     const std::optional<sNumber> number = LeadingNumber(lower);
-    if (!number) return Refuse(text, "not a number");
+    if (!number) return Refuse("not a number");
     code = std::round(number->mValue * 256.0) + kZeroCode;
   } else if (type == cProjectCCFormat::FILTER_WIDTH) {
     const std::optional<double> octaves = WidthNumber(lower);
-    if (!octaves) return Refuse(text, "not a width");
-    if (*octaves <= 0.0) return Refuse(text, "a width must be positive");
+    if (!octaves) return Refuse("not a width");
+    if (*octaves <= 0.0) return Refuse("a width must be positive");
     // Narrower than the narrowest step is the narrowest step.
     int index = cProjectCCFormat::NUMBER_OF_WIDTH_VALUES - 1;
     for (int i = 0; i < cProjectCCFormat::NUMBER_OF_WIDTH_VALUES; ++i) {
@@ -153,17 +162,20 @@ std::optional<UWORD> cValueTextParser::Parse(const QString& text, int type, UWOR
     code = index * 256.0;
   } else if (type == cProjectCCFormat::BELL_Q) {
     const std::optional<double> q = QNumber(lower);
-    if (!q) return Refuse(text, "not a Q");
-    if (*q <= 0.0) return Refuse(text, "a Q must be positive");
+    if (!q) return Refuse("not a Q");
+    if (*q <= 0.0) return Refuse("a Q must be positive");
     GAIN gain = 0;
     UWORD frequency = 0;
     cProjectCCFormat::BellOfExponent(exponent, gain, frequency);
     UWORD width = 0;
-    if (!biquad::WidthOfRealisedBellQ(*q, gain, 0, frequency, width)) return Refuse(text, "not a Q");
+    if (!biquad::WidthOfRealisedBellQ(*q, gain, 0, frequency, width)) return Refuse("not a Q");
     code = width;
   } else {
-    EW_REPORT_ERROR("Unhandled EWCCFormat type. Check and/or add type");
-    return std::nullopt;
+    return Refuse(kNoTextEntry);
   }
-  return std::clamp(Saturate(*code), minimum, maximum);
+  sReading reading;
+  reading.mValue = std::clamp(Saturate(*code), minimum, maximum);
+  if (*code > maximum) reading.mFit = eFit::AboveMaximum;
+  if (*code < minimum) reading.mFit = eFit::BelowMinimum;
+  return reading;
 }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import Orvel 1.0
+import "private/Legible.js" as Legible
 
 // A pair of fader strips, left and right, on their panel (input or output
 // look), with the meters' scale between them and the title above. Base size
@@ -19,6 +20,8 @@ Item {
     implicitHeight: 610
 
     Item {
+        id: drawn
+
         x: Math.round((faderBlock.width - width * scale) / 2)
         width: 339
         height: 610
@@ -39,36 +42,23 @@ Item {
             color: Styles.fonts.colorText
             font.family: Styles.fonts.family
             font.bold: true
-            font.pixelSize: 18
+            font.pixelSize: Legible.pixels(18, drawn)
             horizontalAlignment: Text.AlignHCenter
         }
 
-        Row {
-            x: 12
-            y: 30
-            width: 315
-            height: 78
+        // Which side each strip is, over its gain, fader and meter.
+        Repeater {
+            model: [qsTr("L"), qsTr("R")]
 
             Text {
-                width: 157
-                height: parent.height / 2
-                text: qsTr("L")
+                objectName: "sideLabel" + index
+                x: (index === 0 ? leftStrip.x : rightStrip.x) + leftStrip.width / 2 - width / 2
+                y: 18
+                text: modelData
                 color: "#9a9a9a"
                 font.family: Styles.fonts.family
-                font.pixelSize: 12
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignBottom
-            }
-
-            Text {
-                width: 157
-                height: parent.height / 2
-                text: qsTr("R")
-                color: "#9a9a9a"
-                font.family: Styles.fonts.family
-                font.pixelSize: 12
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignBottom
+                font.bold: true
+                font.pixelSize: Legible.pixels(18, drawn)
             }
         }
 

@@ -3,9 +3,11 @@ import Orvel 1.0
 import ValueInterpreter 1.0
 import EWQml 2.0
 
-// One side of a fader pair: the gain as text, the fader and its meter, and
-// the polarity and mute buttons. `mirrored` puts the meter on the inner side
-// of a right-hand strip. Base size 150 x 600.
+// One side of a fader pair: the gain as text, the fader and its meter on
+// the meter's scale (the scale between the pair's meters), and the polarity
+// and mute buttons. `mirrored` puts the meter on the inner side
+// of a right-hand strip. A double click on the fader, or typing while it has
+// the focus, opens the gain's text entry. Base size 150 x 600.
 Item {
     id: strip
 
@@ -48,6 +50,10 @@ Item {
             width: 44
             height: 420
             driver: strip.backend ? strip.backend.faderDriver : null
+            scaleBottomGain: meter.driver !== null ? meter.driver.bottomOfMeter : bottomGain
+            scaleTopGain: meter.driver !== null ? meter.driver.topOfMeter : topGain
+            onDoubleClicked: gainText.startEditing("", fader)
+            onEntryRequested: gainText.startEditing(typed, fader)
         }
 
         OrvelMeter {

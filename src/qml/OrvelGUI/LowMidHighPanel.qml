@@ -2,6 +2,7 @@ import QtQuick 2.15
 import EWQml 2.0
 import Orvel 1.0
 import "private"
+import "private/Legible.js" as Legible
 
 // One output panel: high-pass, low-pass (not on High, which shows the
 // high-pass slope instead) and delays across the top, the two equalisers
@@ -86,12 +87,25 @@ Item {
         Repeater {
             model: panel.backend ? [panel.backend.delayL, panel.backend.delayR] : []
 
-            OrvelCombiWidget {
-                objectName: "delay" + index
-                width: 80; height: 26
-                driver: modelData
-                ewCCType: EWCCFormat.TIME_SEC
-                decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
+            Row {
+                spacing: 4
+
+                Text {
+                    height: 26
+                    text: index === 0 ? qsTr("L") : qsTr("R")
+                    color: "#9a9a9a"
+                    font.family: Styles.fonts.family
+                    font.bold: true
+                    font.pixelSize: Legible.pixels(14, panel)
+                    verticalAlignment: Text.AlignVCenter
+                }
+                OrvelCombiWidget {
+                    objectName: "delay" + index
+                    width: 80; height: 26
+                    driver: modelData
+                    ewCCType: EWCCFormat.TIME_SEC
+                    decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
+                }
             }
         }
         OrvelToggleButton {

@@ -1,8 +1,11 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "private"
+import "private/Legible.js" as Legible
 
 // A text button on a rectangle, an image or a border image, with an
-// optional popup indicator; dimmed while pressed or disabled.
+// optional popup indicator; dimmed while pressed or disabled, framed while
+// it has the keyboard's focus (Space then presses it).
 AbstractButton {
     id: orvelButton
 
@@ -14,15 +17,18 @@ AbstractButton {
     property color textColor: Styles.fonts.colorText
     property int fontPixelSize: 12
 
-    implicitWidth: 80
+    // Wide enough for its text, which may have grown to stay legible.
+    implicitWidth: Math.max(80, label.implicitWidth + 16)
     implicitHeight: 28
     opacity: !enabled ? 0.4 : pressed ? 0.7 : 1.0
     font.family: Styles.fonts.family
     font.bold: true
-    font.pixelSize: fontPixelSize
+    font.pixelSize: Legible.pixels(fontPixelSize, orvelButton)
 
     contentItem: Item {
         Text {
+            id: label
+
             anchors.centerIn: parent
             anchors.horizontalCenterOffset: orvelButton.popupIndicator ? -6 : 0
             text: orvelButton.text
@@ -67,5 +73,7 @@ AbstractButton {
             source: orvelButton.borderImageSource
             border { left: 6; right: 6; top: 6; bottom: 6 }
         }
+
+        FocusFrame { control: orvelButton }
     }
 }

@@ -1,6 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Window 2.15
+import "private"
+import "private/Legible.js" as Legible
 
 // A choice from a list model. The shown entry follows currentIndexSource
 // (the backend's index), which emits activatedBySource; a choice the user
@@ -17,7 +19,7 @@ ComboBox {
     currentIndex: currentIndexSource
     font.family: Styles.fonts.family
     font.bold: true
-    font.pixelSize: 11
+    font.pixelSize: Legible.pixels(11, combo)
 
     onCurrentIndexSourceChanged: activatedBySource(currentIndexSource)
 
@@ -25,6 +27,8 @@ ComboBox {
         radius: Styles.radius
         color: Styles.colorFG
         border.color: combo.pressed ? Styles.colorHighlight2 : "#5a5a5a"
+
+        FocusFrame { control: combo }
     }
 
     contentItem: Text {

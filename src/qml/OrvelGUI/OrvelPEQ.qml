@@ -24,9 +24,9 @@ Item {
     property LowMidHighBackend outputPanel: null
     property FaderControlStripBackend outputStrip: null
     property int selectedBand: -1
-    // 2.5 mm: with 5 mm, the touch areas of bands an octave apart covered
-    // each other's handles on a graph of the editor's size.
-    property real handleRadius: Math.max(6, 2.5 * Screen.pixelDensity)
+    // In the layout's own pixels, so handles scale with the window and not
+    // with the screen's density (which left them at 13 px on a scaled one).
+    property real handleRadius: 9
     readonly property PEQQmlBackEnd graph: graphInstance.object
     property alias handles: handles
 

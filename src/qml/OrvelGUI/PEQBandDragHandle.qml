@@ -1,5 +1,5 @@
 import QtQuick 2.15
-import QtQuick.Window 2.15
+import "private/Legible.js" as Legible
 
 // The handle of one equaliser band, centred on its point of the graph. It
 // answers presses within 5 x its radius: a press selects the band, a press
@@ -17,9 +17,10 @@ Item {
     property string label: ""
     property bool selected: false
     property bool marked: false
-    // 2.5 mm: with 5 mm, the touch areas of bands an octave apart covered
-    // each other's handles on a graph of the editor's size.
-    property real dragRadius: Math.max(6, 2.5 * Screen.pixelDensity)
+    // In the screen's own pixels, so that the handle scales with the rest
+    // of it (about 2.5 mm at 96 dpi and the default size); with 5 mm, the
+    // touch areas of bands an octave apart covered each other's handles.
+    property real dragRadius: 9
 
     signal selectRequested(bool select)
     // A press: the handle's centre, where the drag starts.
@@ -53,7 +54,7 @@ Item {
             color: "white"
             font.family: Styles.fonts.family
             font.bold: true
-            font.pixelSize: handle.dragRadius * 0.9
+            font.pixelSize: Legible.pixels(handle.dragRadius * 0.9, handle)
         }
     }
 

@@ -3,6 +3,7 @@ import EWDrivers 1.0
 import Orvel 1.0
 import "private"
 import "private/Bands.js" as Bands
+import "private/Legible.js" as Legible
 
 // One equaliser: its graph over the graph driver, the value widgets of each
 // band, the block's IN/OUT switch, the "Device curve" switch that draws
@@ -60,7 +61,7 @@ Rectangle {
             color: block.showQuantised && block.mismatchText !== "" ? "#ffcc00" : Styles.fonts.colorText
             font.family: Styles.fonts.family
             font.bold: true
-            font.pixelSize: 13
+            font.pixelSize: Legible.pixels(13, header)
             verticalAlignment: Text.AlignVCenter
             elide: Text.ElideRight
         }
@@ -139,20 +140,39 @@ Rectangle {
         outputStrip: block.outputStrip
     }
 
-    Row {
+    // The widest value a band shows, drawn at the legible floor.
+    TextMetrics {
+        id: widestValue
+
+        font.family: Styles.fonts.family
+        font.bold: true
+        font.pixelSize: Legible.MINIMUM
+        text: "12.00 kHz"
+    }
+
+    // The bands' fields side by side, or in two rows where a column would be
+    // drawn too narrow for a value at a legible size.
+    Grid {
         id: bands
 
+        readonly property int rowCount: block.bandCount > 2 && (width / block.bandCount - columnSpacing)
+                                        * Legible.drawnScale(bands) < widestValue.width + 4 ? 2 : 1
+        readonly property int perRow: Math.max(1, Math.ceil(block.bandCount / rowCount))
+
+        objectName: "bandFields"
         x: Styles.margin
         y: parent.height - height - Styles.margin
         width: parent.width - 2 * Styles.margin
-        height: 124
-        spacing: 6
+        height: rowCount * 124 + (rowCount - 1) * rowSpacing
+        columns: perRow
+        columnSpacing: 6
+        rowSpacing: 6
 
         Repeater {
             model: block.backend ? block.backend.bands : null
 
             PEQBandControls {
-                width: (bands.width - (block.bandCount - 1) * bands.spacing) / block.bandCount
+                width: (bands.width - (bands.perRow - 1) * bands.columnSpacing) / bands.perRow
                 band: model.qtObject
                 bandCount: block.bandCount
                 index: model.index

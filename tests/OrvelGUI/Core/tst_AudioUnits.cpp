@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QtTest>
+#include <cmath>
 #include <set>
 
 #include "AES-Standards/Convert.h"
@@ -452,10 +453,19 @@ class tst_AudioUnits : public QObject {
 
   void strips() {
     QCOMPARE(cControlStripDriver::GainToLinear(0), INT32_MAX);
-    QCOMPARE(cControlStripDriver::GainToLinear(2944 - 3082), INT32_MAX);  // D = 0 after truncation
-    QCOMPARE(cControlStripDriver::GainToLinear(1546 - 3082), 1076291327);
     QCOMPARE(cControlStripDriver::GainToLinear(6400), INT32_MAX);  // above full scale: saturated
-    QVERIFY(cControlStripDriver::GainToLinear(-32772) < 1000);     // -128 dB, never wrapped loud
+    // Every 1/256 dB reaches the device, not whole decibels: faders at -9.5,
+    // +0.1 and -0.5 dB are those gains, not -9, +1 and 0.
+    const auto below = [](int gain) {
+      return 20.0 * std::log10(cControlStripDriver::GainToLinear(gain) / 2147483647.0);
+    };
+    for (double fader : {-9.5, 0.1, -0.5, 12.0, -0.00390625, -39.99}) {
+      const int gain = int(std::lround(fader * 256.0)) - cControlStripDriver::kFullScaleGain;
+      QVERIFY2(std::fabs(below(gain) - gain / 256.0) < 1e-6, qPrintable(QString::number(fader)));
+    }
+    QCOMPARE(cControlStripDriver::GainToLinear(-1536), 1076291388);  // -6 dB, truncated
+    QVERIFY(cControlStripDriver::GainToLinear(-1) < INT32_MAX);
+    QVERIFY(cControlStripDriver::GainToLinear(-32772) < 1000);  // -128 dB, never wrapped loud
 
     cAudioRig rig;
     QVERIFY(rig.Ready());

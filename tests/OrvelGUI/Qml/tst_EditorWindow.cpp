@@ -489,7 +489,9 @@ class tst_EditorWindow : public QObject {
     QCOMPARE(graph->Band(0)->graphDragPoint(), graph->Band(1)->graphDragPoint());
     const auto centre = [&](int band) {
       QQuickItem* handle = editor.Field("highPanel", "leftEQ", qPrintable(QString("bandHandle%1").arg(band)));
-      return handle->mapToScene(QPointF(handle->width() / 2, handle->height() / 2));
+      // In the graph's own pixels, those of its spacing, whatever the
+      // window's scale.
+      return handle->mapToItem(handle->parentItem(), QPointF(handle->width() / 2, handle->height() / 2));
     };
     for (int pair = 0; pair < 6; pair += 2) {
       QTRY_VERIFY(QLineF(centre(pair), centre(pair + 1)).length() >= graph->handleSpacing() - 0.5);

@@ -35,7 +35,7 @@ class tst_ValueInterpretation : public QObject {
     QTest::addColumn<QString>("units");
     using F = cEWCCFormat;
     using P = cProjectCCFormat;
-    // Gains: truncated, never rounded.
+    // Gains: truncated, never rounded ...
     QTest::newRow("gain minus infinity") << int(F::GAIN_OFFSET_DB) << 0 << 1 << true << "-Inf"
                                          << "dB";
     QTest::newRow("gain 0 dB") << int(F::GAIN_OFFSET_DB) << 32768 << 1 << false << "0.0"
@@ -44,6 +44,14 @@ class tst_ValueInterpretation : public QObject {
                                  << "dB";
     QTest::newRow("gain truncated") << int(F::GAIN_OFFSET_DB) << 32768 + 25 << 1 << true << "0.0"
                                     << "dB";
+    // ... from half a code further out: the code nearest to 0.7 dB (179,
+    // 0.6992 dB) reads 0.7, the one below it 0.6.
+    QTest::newRow("gain at the code nearest a tenth") << int(F::GAIN_OFFSET_DB) << 32768 + 179 << 1 << true << "0.7"
+                                                      << "dB";
+    QTest::newRow("gain below it truncated") << int(F::GAIN_OFFSET_DB) << 32768 + 178 << 1 << true << "0.6"
+                                             << "dB";
+    QTest::newRow("negative gain at its nearest code") << int(F::GAIN_OFFSET_DB) << 32768 - 77 << 1 << true << "-0.3"
+                                                       << "dB";
     QTest::newRow("gain code 1 is finite") << int(F::GAIN_OFFSET_DB) << 1 << 0 << true << "-127"
                                            << "dB";
     QTest::newRow("forced zero inside 0.2 dB") << int(F::GAIN_OFFSET_DB_FORCE_ZERO) << 32768 + 51 << 1 << true << "0.0"
@@ -63,8 +71,15 @@ class tst_ValueInterpretation : public QObject {
                                       << " Hz";
     QTest::newRow("1024 Hz") << int(F::FREQ_HZ) << 4608 * 8 << 0 << true << "1.02"
                              << "kHz";
-    QTest::newRow("99.99 Hz rounds up in place") << int(F::FREQ_HZ) << 21398 << 0 << true << "100.0"
-                                                 << "Hz";
+    // One form beside another: the form follows the rounded number.
+    QTest::newRow("99.99 Hz rounds up to the integers") << int(F::FREQ_HZ) << 21398 << 0 << true << "100"
+                                                        << "Hz";
+    QTest::newRow("99.94 Hz keeps its place") << int(F::FREQ_HZ) << 21394 << 0 << true << "99.9"
+                                              << "Hz";
+    QTest::newRow("999.95 Hz is 1.00 kHz") << int(F::FREQ_HZ) << 36706 << 0 << true << "1.00"
+                                           << "kHz";
+    QTest::newRow("999.50 Hz is 999 Hz") << int(F::FREQ_HZ) << 36703 << 0 << true << "999"
+                                         << "Hz";
     QTest::newRow("100 Hz and up as integers") << int(F::FREQ_HZ) << 21399 << 0 << true << "100"
                                                << "Hz";
     QTest::newRow("compact kHz") << int(F::FREQ_HZ_COMPACT) << 39390 << 0 << true << "1.5"

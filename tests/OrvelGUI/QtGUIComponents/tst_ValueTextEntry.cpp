@@ -3,10 +3,12 @@
 // text that is no number of the type is refused before any logarithm.
 
 #include <QtTest>
+#include <cmath>
 
 #include "AES-Standards/Convert.h"
 #include "OrvelGUI/QtGUIComponents/ProjectCCFormat.h"
 #include "OrvelGUI/QtGUIComponents/QmlValueInterpreterSingleton.h"
+#include "OrvelGUI/QtGUIComponents/ValueStepper.h"
 #include "OrvelGUI/QtGUIComponents/ValueTextParser.h"
 #include "TestSupport.h"
 
@@ -37,8 +39,13 @@ class tst_ValueTextEntry : public QObject {
     QTest::addColumn<int>("value");
     using F = cEWCCFormat;
     QTest::newRow("0 dB") << "0" << int(F::GAIN_OFFSET_DB) << 32768;
-    QTest::newRow("+1.5 dB") << "1.5" << int(F::GAIN_OFFSET_DB) << 32768 + 384 + 8;
-    QTest::newRow("-1.5 dB with unit") << " -1.5 dB " << int(F::GAIN_OFFSET_DB_FORCE_ZERO) << 32768 - 384 - 8;
+    // A typed gain is its nearest code, as a file or orvel-cli gives it.
+    QTest::newRow("+1.5 dB") << "1.5" << int(F::GAIN_OFFSET_DB) << 32768 + 384;
+    QTest::newRow("-1.5 dB with unit") << " -1.5 dB " << int(F::GAIN_OFFSET_DB_FORCE_ZERO) << 32768 - 384;
+    QTest::newRow("6 dB") << "6" << int(F::GAIN_OFFSET_DB) << 32768 + 1536;
+    QTest::newRow("+6 dB") << "+6" << int(F::GAIN_OFFSET_DB) << 32768 + 1536;
+    QTest::newRow("-9.5 dB") << "-9.5" << int(F::GAIN_OFFSET_DB) << 32768 - 2432;
+    QTest::newRow("0.7 dB, nearest") << "0.7" << int(F::GAIN_OFFSET_DB) << 32768 + 179;
     QTest::newRow("minus infinity is the bottom") << "-Inf" << int(F::GAIN_OFFSET_DB) << 0x5800;
     QTest::newRow("infinity is the top") << "INF" << int(F::GAIN_OFFSET_DB_SUB_40) << 0x8C00;
     QTest::newRow("gain held at the top") << "40" << int(F::GAIN_OFFSET_DB_NO_UNITS) << 0x8C00;
@@ -87,6 +94,11 @@ class tst_ValueTextEntry : public QObject {
     QTest::newRow("gain") << "1.5" << int(F::GAIN_OFFSET_DB) << 1 << "1.5dB";
     QTest::newRow("negative gain") << "-7.3" << int(F::GAIN_OFFSET_DB) << 1 << "-7.3dB";
     QTest::newRow("small gain") << "0.1" << int(F::GAIN_OFFSET_DB) << 1 << "0.1dB";
+    QTest::newRow("gain below its nearest code") << "0.7" << int(F::GAIN_OFFSET_DB) << 1 << "0.7dB";
+    QTest::newRow("negative gain above its code") << "-0.3" << int(F::GAIN_OFFSET_DB) << 1 << "-0.3dB";
+    QTest::newRow("two places") << "-2.37" << int(F::GAIN_OFFSET_DB) << 2 << "-2.37dB";
+    QTest::newRow("1 kHz") << "1k" << int(F::FREQ_HZ) << 0 << "1.00kHz";
+    QTest::newRow("just below 1 kHz") << "999.7" << int(F::FREQ_HZ) << 0 << "1.00kHz";
     QTest::newRow("delay") << "5ms" << int(F::TIME_SEC) << 1 << "5.00ms";
     QTest::newRow("short delay") << "250us" << int(F::TIME_SEC) << 1 << "250\u00b5s";
     QTest::newRow("frequency") << "2.5k" << int(F::FREQ_HZ) << 0 << "2.50kHz";
@@ -132,6 +144,57 @@ class tst_ValueTextEntry : public QObject {
     QVERIFY2(reports.Contains(report.toStdString()), qPrintable(reports.Dump()));
   }
 
+  // Keys and the wheel step on each type's own grid; a value off the grid
+  // goes to its next point first; the ends hold.
+  void steps_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<bool>("fine");
+    QTest::addColumn<int>("to");
+    using F = cEWCCFormat;
+    constexpr int dB = 0x8000;
+    QTest::newRow("gain up") << int(F::GAIN_OFFSET_DB) << dB - 2432 << 1 << false << dB - 2304;
+    QTest::newRow("gain off the grid, down") << int(F::GAIN_OFFSET_DB) << dB - 2150 << -1 << false << dB - 2176;
+    QTest::newRow("gain on a tenth's nearest code") << int(F::GAIN_OFFSET_DB) << dB + 179 << 1 << true << dB + 205;
+    QTest::newRow("gain held at the top") << int(F::GAIN_OFFSET_DB) << dB + 2944 << 10 << false << 0x8C00;
+    QTest::newRow("fader up from off") << int(F::GAIN_OFFSET_DB) << 0 << 1 << false << dB - 10112;
+    QTest::newRow("fader down to off") << int(F::GAIN_OFFSET_DB) << dB - 10112 << -1 << false << 0x5800;
+    QTest::newRow("frequency up to 1/24 octave") << int(F::FREQ_HZ) << 36706 << 1 << false << 36864;
+    QTest::newRow("frequency fine") << int(F::FREQ_HZ) << 36864 << -1 << true << 36816;
+    QTest::newRow("frequency held at the bottom") << int(F::FREQ_HZ) << 10699 << -1 << false << 10699;
+    QTest::newRow("width a row") << int(cProjectCCFormat::FILTER_WIDTH) << 0x0D00 << 1 << false << 0x0E00;
+    QTest::newRow("width held") << int(cProjectCCFormat::FILTER_WIDTH) << 0x2C00 << 3 << false << 0x2C00;
+    // Up on a bell's Q field narrows the bell: the next width row.
+    QTest::newRow("bell Q a row up") << int(cProjectCCFormat::BELL_Q) << 0x0D00 << 1 << false << 0x0E00;
+    QTest::newRow("no grid") << int(F::PERCENTAGE) << 40 << 1 << false << 40;
+  }
+  void steps() {
+    QFETCH(int, type);
+    QFETCH(int, from);
+    QFETCH(int, steps);
+    QFETCH(bool, fine);
+    QFETCH(int, to);
+    const bool gain = cEWCCFormat::IsGainType(type);
+    const UWORD minimum = gain ? 0x5800 : cEWCCFormat::IsFrequencyType(type) ? 10699 : 0;
+    const UWORD maximum = gain ? 0x8C00 : cEWCCFormat::IsFrequencyType(type) ? 56622 : 0x2C00;
+    QCOMPARE(int(cValueStepper::Step(UWORD(from), type, steps, fine, minimum, maximum, gain)), to);
+  }
+
+  // Delays step by 0.1 ms, fine by one sample at 96 kHz.
+  void delaySteps() {
+    const auto seconds = [](UWORD code) { return UWORDToTime(code); };
+    const auto step = [](UWORD from, int steps, bool fine) {
+      return cValueStepper::Step(from, cEWCCFormat::TIME_SEC, steps, fine, 0, 23832, false);
+    };
+    QCOMPARE(QString::number(seconds(step(0, 1, false)) * 1e3, 'f', 3), QString("0.100"));
+    const UWORD oneMs = UWORD(std::lround(TimeCode(1e-3)));
+    QCOMPARE(QString::number(seconds(step(oneMs, 3, false)) * 1e3, 'f', 3), QString("1.300"));
+    QCOMPARE(std::lround(seconds(step(oneMs, 1, true)) * 96000.0), 97L);  // 96 samples and one
+    QCOMPARE(int(step(step(0, 1, false), -1, false)), 0);
+    QCOMPARE(int(step(23000, 100, false)), 23832);
+  }
+
   void throughTheSingleton() {
     cQmlValueInterpreterSingleton interpreter;
     QCOMPARE(interpreter.valueFromString("1k", int(cEWCCFormat::FREQ_HZ), 10699, 56622), 36706);
@@ -141,6 +204,19 @@ class tst_ValueTextEntry : public QObject {
     QCOMPARE(interpreter.valueFromString("-inf", int(cEWCCFormat::GAIN_OFFSET_DB), 70000, -4), 0);
     cReportCapture reports;
     QCOMPARE(interpreter.valueFromString("fast", int(cEWCCFormat::TIME_SEC), 0, 23832), -1);
+    // What the user is told about an entry not taken as typed.
+    const auto notice = [&](const QString& text, int type, int minimum, int maximum, bool levelType) {
+      return interpreter.entryNotice(text, type, minimum, maximum, cEWCCFormat::ONE_DECIMAL_PLACE, levelType);
+    };
+    QCOMPARE(notice("+6", cEWCCFormat::GAIN_OFFSET_DB, 0x5800, 0x8000, true), QString("The highest is 0.0\u2009dB"));
+    QCOMPARE(notice("-60", cEWCCFormat::GAIN_OFFSET_DB, 0x5800, 0x8000, true), QString("Below -40.0\u2009dB is off"));
+    QCOMPARE(notice("10", cEWCCFormat::FREQ_HZ, 10699, 56622, false), QString("The lowest is 20.0\u2009Hz"));
+    QCOMPARE(notice("-inf", cEWCCFormat::GAIN_OFFSET_DB, 0x5800, 0x8000, true), QString());
+    QCOMPARE(notice("-6", cEWCCFormat::GAIN_OFFSET_DB, 0x5800, 0x8000, true), QString());
+    QCOMPARE(notice(" ", cEWCCFormat::GAIN_OFFSET_DB, 0x5800, 0x8000, true), QString());
+    QCOMPARE(notice("fast", cEWCCFormat::TIME_SEC, 0, 23832, false), QString("fast: not a time"));
+    QCOMPARE(interpreter.stepValue(0, int(cEWCCFormat::GAIN_OFFSET_DB), 1, false, 0x5800, 0x8000, true),
+             0x8000 - 10112);
   }
 
   // A bell's width is shown and typed as the Q its curve realises at the

@@ -24,6 +24,8 @@ class cQtSignalSlotContinuousControllerDriver : public QObject, public cContinuo
   Q_PROPERTY(int range READ range NOTIFY rangeChanged)
   Q_PROPERTY(int min READ min NOTIFY rangeChanged)
   Q_PROPERTY(int max READ max NOTIFY rangeChanged)
+  // The minimum stands for "off" (minus infinity on a gain fader).
+  Q_PROPERTY(bool levelType READ levelType NOTIFY rangeChanged)
 
  public:
   explicit cQtSignalSlotContinuousControllerDriver(const QString& netObjectName = QString(), UWORD minimum = 0,
@@ -39,6 +41,7 @@ class cQtSignalSlotContinuousControllerDriver : public QObject, public cContinuo
   int range() const { return mGuiMaximum >= mGuiMinimum ? mGuiMaximum - mGuiMinimum : 0; }
   int min() const { return mGuiMinimum; }
   int max() const { return mGuiMaximum; }
+  bool levelType() const { return mGuiLevelType; }
 
   // Refused (with a report) when Min is above Max.
   Q_INVOKABLE void setRange(UWORD Min, UWORD Max, bool LevelType);

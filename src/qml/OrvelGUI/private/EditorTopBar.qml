@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import "../"
+import "Legible.js" as Legible
 
 // The editor's top bar: the tabs, the link's status with the object
 // network's and the result of the last save or recall below it, and the
@@ -67,6 +68,8 @@ Item {
                     color: tab.checked ? Styles.colorHighlight : Styles.colorFG
                     border.color: tab.checked ? Styles.colorHighlight2 : "#3a3a3a"
                     border.width: tab.checked ? 2 : 1
+
+                    FocusFrame { control: tab }
                 }
             }
         }
@@ -89,7 +92,7 @@ Item {
             color: topBar.statusColour
             font.family: Styles.fonts.family
             font.bold: true
-            font.pixelSize: 14
+            font.pixelSize: Legible.pixels(14, statusLabel)
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideRight
         }
@@ -113,7 +116,7 @@ Item {
             text: topBar.resultText
             color: Styles.fonts.colorText
             font.family: Styles.fonts.family
-            font.pixelSize: 10
+            font.pixelSize: Legible.pixels(10, resultLabel)
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideLeft
         }

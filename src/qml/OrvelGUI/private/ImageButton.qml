@@ -1,7 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 
-// A button drawn by its image alone; dimmed while pressed or disabled.
+// A button drawn by its image alone; dimmed while pressed or disabled,
+// framed while it has the keyboard's focus.
 AbstractButton {
     id: imageButton
 
@@ -15,4 +16,6 @@ AbstractButton {
         sourceSize.height: imageButton.height
         fillMode: Image.PreserveAspectFit
     }
+
+    background: Item { FocusFrame { control: imageButton } }
 }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../"
+import "Legible.js" as Legible
 
 // Whether the object network lets in peers beyond this machine and how many
 // are connected, with the switch that lets remote peers in or keeps them out.
@@ -20,7 +21,7 @@ Row {
         id: networkSwitch
 
         objectName: "networkSwitch"
-        width: 74
+        width: Math.max(74, implicitWidth)
         height: 18
         fontPixelSize: 9
         text: networkControl.remoteOn ? qsTr("REMOTE ON") : qsTr("REMOTE OFF")
@@ -38,6 +39,6 @@ Row {
         text: networkControl.statusText
         color: Styles.fonts.colorText
         font.family: Styles.fonts.family
-        font.pixelSize: 10
+        font.pixelSize: Legible.pixels(10, networkLabel)
     }
 }

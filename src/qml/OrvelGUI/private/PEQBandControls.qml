@@ -3,6 +3,7 @@ import EWQml 2.0
 import Orvel 1.0
 import "../"
 import "Bands.js" as Bands
+import "Legible.js" as Legible
 
 // The value widgets of one band (frequency, gain, Q) over its colour,
 // its name, and for the first and last band the shelf/bell switch.
@@ -14,6 +15,10 @@ Column {
     property int index: 0
     readonly property bool first: index === 0
     readonly property bool last: index === bandCount - 1
+    // What the band's type gives effect to: shelves have no width.
+    readonly property int type: band ? band.bandTypeSwitchDriver.value : PEQTypes.BELL
+    readonly property bool hasWidth: type === PEQTypes.BELL || type === PEQTypes.NOTCH
+    readonly property bool hasGain: hasWidth || type === PEQTypes.LFSHELF || type === PEQTypes.HFSHELF
 
     spacing: 4
 
@@ -23,7 +28,7 @@ Column {
         color: Bands.colour(controls.bandCount, controls.index)
         font.family: Styles.fonts.family
         font.bold: true
-        font.pixelSize: 12
+        font.pixelSize: Legible.pixels(12, controls)
         horizontalAlignment: Text.AlignHCenter
     }
 
@@ -44,6 +49,7 @@ Column {
         width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.gainDriver : null
+        enabled: controls.hasGain
         ewCCType: EWCCFormat.GAIN_OFFSET_DB
         decimalPlaces: EWCCFormat.ONE_DECIMAL_PLACE
         backgroundSource: Bands.background(controls.bandCount, controls.index)
@@ -55,6 +61,7 @@ Column {
         width: Math.min(parent.width, 120)
         height: 22
         driver: controls.band ? controls.band.widthDriver : null
+        enabled: controls.hasWidth
         // The Q the bell's curve has at its gain and frequency, as filter
         // tools read it (the exponent carries both: frequency x 65536 + gain).
         ewCCType: ProjectCCFormat.BELL_Q

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../"
+import "Legible.js" as Legible
 
 // A titled box of the panel's set-up controls; its children go in a row
 // below the title.
@@ -33,7 +34,7 @@ Rectangle {
         color: Styles.fonts.colorText
         font.family: Styles.fonts.family
         font.bold: true
-        font.pixelSize: 14
+        font.pixelSize: Legible.pixels(14, box)
         verticalAlignment: Text.AlignVCenter
     }
 

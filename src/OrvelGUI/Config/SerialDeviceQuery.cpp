@@ -90,14 +90,17 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
   cSerialInterface link;
   if (!OpenPort(link, portName, error)) return false;
   bool read = false;
-  if (!TickUntilState(link, cSerialInterface::CONNECTED, cSerialInterface::kVersionTimeoutMs + 1000)) {
-    error = link.GetState() == cSerialInterface::NO_REPLY ? ErrorText(link.TakeLastError()) : QString(kTimeout);
-  } else if (!link.StartSync()) {
-    error = "The device link refused to start reading the settings back.";
-  } else if (!TickUntilState(link, cSerialInterface::SYNCING, syncTimeoutMs)) {
-    error = QString("The device stopped answering while its settings were read back (link state %1 after %2 ms).")
-                .arg(link.GetState() == cSerialInterface::GETTING_SYNC ? "GETTING_SYNC" : "NO_REPLY")
-                .arg(syncTimeoutMs);
+  // Every session reads the device back once the version has come, as the
+  // program's own connects do.
+  if (!TickUntilState(link, cSerialInterface::SYNCING, cSerialInterface::kVersionTimeoutMs + syncTimeoutMs)) {
+    const bool versionCame = !link.GetVersionText().isEmpty();
+    const UBYTE linkError = link.TakeLastError();
+    if (!versionCame) {
+      error = linkError != cSerialInterface::ERROR_NONE ? ErrorText(linkError) : QString(kTimeout);
+    } else {
+      error = QString("The device stopped answering while its settings were read back (link state %1).")
+                  .arg(link.GetState() == cSerialInterface::GETTING_SYNC ? "GETTING_SYNC" : "NO_REPLY");
+    }
   } else {
     const auto filters = link.GetSyncFilters();
     const auto strips = link.GetSyncControlStrips();
@@ -141,7 +144,8 @@ bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString
   }
   core.Start();
   link.RequestConnection(true, portName);
-  if (!AwaitState(link, cSerialInterface::CONNECTED, timeoutMs)) {
+  // The recall overwrites every setting: the read-back is not adopted.
+  if (!core.CompleteConnection(timeoutMs, false)) {
     const UBYTE error = link.TakeLastError();
     result.mError = error != cSerialInterface::ERROR_NONE ? ErrorText(error) : QString(kTimeout);
     link.RequestConnection(false, QString());
@@ -176,4 +180,38 @@ bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString
   link.RequestConnection(false, QString());
   const bool disconnected = AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
   return result.mRecalled && result.mHeld && disconnected;
+}
+
+bool PullFromDevice(cApplicationCore& core, const QString& path, const QString& portName, int timeoutMs,
+                    QString& error) {
+  cSerialInterface& link = *core.GetSerialInterface();
+  if (link.GetPortNames().isEmpty()) {
+    error = kNotFound;
+    return false;
+  }
+  core.Start();
+  link.RequestConnection(true, portName);
+  bool adopted = false;
+  bool saved = false;
+  if (!core.CompleteConnection(timeoutMs, true, &adopted)) {
+    const UBYTE linkError = link.TakeLastError();
+    if (linkError != cSerialInterface::ERROR_NONE) {
+      error = ErrorText(linkError);
+    } else if (!link.GetVersionText().isEmpty()) {
+      error = "The device stopped answering while its settings were read back; nothing was written.";
+    } else {
+      error = kTimeout;
+    }
+  } else if (!adopted) {
+    // A file would hold the program's defaults where the device's records
+    // were refused: not what the processor holds.
+    error = "Some of the device's settings are not plausible (see above); nothing was written.";
+  } else if (!core.SaveConfiguration(path, timeoutMs)) {
+    error = "The configuration could not be written to " + path + ".";
+  } else {
+    saved = true;
+  }
+  link.RequestConnection(false, QString());
+  AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+  return saved;
 }

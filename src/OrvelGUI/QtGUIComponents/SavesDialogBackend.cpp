@@ -133,10 +133,16 @@ void cSavesDialogBackend::setButtonRecall(bool State) {
   emit buttonRecallChanged();
 }
 
-void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome) {
+void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome, const QString& detail) {
   AssertGuiThread();
   mOperation = operation.mKind;
   mOutcome = outcome;
+  if (operation.mKind == SYNC && outcome == FAILED) {
+    mResultText =
+        detail.isEmpty() ? tr("Sync Failed") : tr("Kept own values, the processor's were not plausible: ") + detail;
+    emit operationSuccessChanged();
+    return;
+  }
   const QString verb = operation.mKind == SAVE ? tr("Save ") : operation.mKind == RECALL ? tr("Recall ") : tr("Sync");
   const QString name = operation.mKind == SYNC ? QString() : operation.mFileName;
   switch (outcome) {
@@ -153,7 +159,7 @@ void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome) 
   emit operationSuccessChanged();
 }
 
-void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success) {
+void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success, const QString& detail) {
   AssertGuiThread();
   auto it = mPending.begin();
   while (it != mPending.end() && (it->mKind != kind || it->mApplied)) ++it;
@@ -176,7 +182,7 @@ void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success) {
   }
   const sOperation done = *it;
   mPending.erase(it);
-  Finish(done, success ? SUCCESSFUL : FAILED);
+  Finish(done, success ? SUCCESSFUL : FAILED, detail);
 }
 
 void cSavesDialogBackend::ApplyDelivery(UBYTE outcome) {
@@ -208,7 +214,13 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
       }
       const bool success = present && UBYTEToBool(value);
       const eOperation kind = message.mMethod == kSave ? SAVE : message.mMethod == kRecall ? RECALL : SYNC;
-      mToGui->Post([this, kind, success] { ApplyManagerAnswer(kind, success); });
+      // A text after the result ends at its NUL or at the payload's end.
+      QString detail;
+      if (message.mLength > 1) {
+        const char* text = reinterpret_cast<const char*>(message.GetPointer(1));
+        detail = QString::fromUtf8(text, int(qstrnlen(text, message.mLength - 1)));
+      }
+      mToGui->Post([this, kind, success, detail] { ApplyManagerAnswer(kind, success, detail); });
       return;
     }
     default:

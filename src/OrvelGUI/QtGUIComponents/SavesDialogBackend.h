@@ -38,7 +38,8 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   // The file name of the last recall asked for, decoded for showing.
   Q_PROPERTY(QString recallFileName READ recallFileName NOTIFY recallFileNameChanged)
   // Which operation the last result belongs to, how it ended, and the line
-  // the screens show for it ("Recall NAME Successful").
+  // the screens show for it ("Recall NAME Successful"; for a sync whose
+  // records were not all plausible, the units that kept their own values).
   Q_PROPERTY(eOperation operation READ operation NOTIFY operationSuccessChanged)
   Q_PROPERTY(eOutcome outcome READ outcome NOTIFY operationSuccessChanged)
   Q_PROPERTY(QString resultText READ resultText NOTIFY operationSuccessChanged)
@@ -98,8 +99,10 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   bool SendPath(EW_NET_DATA_SCALE method, const QUrl& url);
   void Send(EW_NET_DATA_SCALE method, const QByteArray& payload);
   void Begin(eOperation kind, const QString& fileName);
-  void Finish(const sOperation& operation, eOutcome outcome);
-  void ApplyManagerAnswer(eOperation kind, bool success);
+  void Finish(const sOperation& operation, eOutcome outcome, const QString& detail = QString());
+  // `detail`: what the manager said beside the result (the units a sync left
+  // with their own values).
+  void ApplyManagerAnswer(eOperation kind, bool success, const QString& detail);
   void ApplyDelivery(UBYTE outcome);
   bool HasLink(EW_NET_DATA_SCALE method) const;
   void AssertGuiThread() const;

@@ -15,9 +15,18 @@ Window {
     readonly property SavesDialogBackend savesBackend: _App.backendSavesDialog
     readonly property bool linkConnected: serialBackend.connect
                                           && serialBackend.state === SerialConnectionBackend.CONNECTED
+    // The processor's settings are read back after every connect; the screen
+    // stays covered until the units hold them.
+    readonly property bool readingBack: serialBackend.state === SerialConnectionBackend.GETTING_SYNC
+                                        || serialBackend.state === SerialConnectionBackend.SYNCING
     property bool overlayOn: false
     property bool syncInProgress: false
+    property bool readBackStarted: false
     property string resultText: ""
+    // What the last read-back left the user to know (units that kept their
+    // own values, a processor that stopped answering); unlike the result
+    // line it outlasts the status changes that follow it.
+    property string linkNote: ""
     property alias connectButton: connectButton
     property alias recallButton: recallButton
     property alias portPopup: portPopup
@@ -47,8 +56,25 @@ Window {
 
     function startSync() {
         syncInProgress = true
-        overlayOn = true
         savesBackend.syncDevice()
+    }
+
+    function linkStateChanged() {
+        const state = serialBackend.state
+        if (state === SerialConnectionBackend.GETTING_SYNC) {
+            readBackStarted = true
+            linkNote = ""
+        } else if (state === SerialConnectionBackend.SYNCING) {
+            startSync()
+        } else if (state === SerialConnectionBackend.NO_REPLY && readBackStarted) {
+            readBackStarted = false
+            syncInProgress = false
+            linkNote = qsTr("Read-back not finished: nothing of the processor's settings adopted")
+        } else {
+            readBackStarted = false
+            if (state !== SerialConnectionBackend.CONNECTED)
+                linkNote = ""
+        }
     }
 
     // The device's settings are taken over once the saves manager has
@@ -60,7 +86,7 @@ Window {
             if (!syncInProgress)
                 return
             syncInProgress = false
-            overlayOn = recallDialog.visible
+            linkNote = savesBackend.outcome === SavesDialogBackend.SUCCESSFUL ? "" : savesBackend.resultText
             serialBackend.setSyncDone()
             return
         }
@@ -86,10 +112,7 @@ Window {
         target: loaderWindow.serialBackend
 
         function onErrorEvent(whichError) { loaderWindow.showError(whichError) }
-        function onStateChanged() {
-            if (loaderWindow.serialBackend.state === SerialConnectionBackend.SYNCING)
-                loaderWindow.startSync()
-        }
+        function onStateChanged() { loaderWindow.linkStateChanged() }
     }
 
     Connections {
@@ -103,7 +126,7 @@ Window {
 
         anchors.fill: parent
         color: Styles.colorBG
-        enabled: !loaderWindow.overlayOn
+        enabled: !overlay.visible
 
         Column {
             anchors.fill: parent
@@ -154,7 +177,7 @@ Window {
                 linkState: loaderWindow.serialBackend.state
                 version: loaderWindow.serialBackend.version
                 portCount: loaderWindow.serialBackend.portNames.length
-                resultText: loaderWindow.resultText
+                resultText: loaderWindow.resultText !== "" ? loaderWindow.resultText : loaderWindow.linkNote
                 onStatusTextChanged: loaderWindow.resultText = ""
             }
 
@@ -190,7 +213,7 @@ Window {
         anchors.fill: mainArea
         color: "black"
         opacity: 0.5
-        visible: loaderWindow.overlayOn
+        visible: loaderWindow.overlayOn || loaderWindow.readingBack
     }
 
     PortSelectionPopup {

@@ -17,6 +17,7 @@
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/ConfigText.h"
 #include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/DevicePull.h"
 #include "OrvelGUI/Config/NetworkCommand.h"
 #include "OrvelGUI/Config/RemoteCommand.h"
 #include "OrvelGUI/Config/SerialDeviceQuery.h"
@@ -283,6 +284,12 @@ const sCliCommand kCommands[] = {
      "when any. Band bypasses and coefficients are not read back by the device. A device that stops answering "
      "ends the read-back with an error.",
      -1, RunVerifyCommand},
+    {"pull", "OUT [--port NAME]",
+     "Connect, read the device's settings back as every connect does, and write them as configuration file OUT "
+     "(its values as show prints them), replacing OUT only when complete. Band bypasses and coefficients are not "
+     "read back: OUT has the defaults' band bypasses. Nothing is written, and the exit status is 1, when the device "
+     "stops answering or reports a value it could not realise.",
+     -1, RunPullCommand},
 };
 
 void PrintHelp(std::FILE* to) {

@@ -29,20 +29,31 @@ QString ErrorText(UBYTE error) {
   }
 }
 
-// Ticks until the link reaches `state`, for at most `timeoutMs`; a link that
-// has given up on the device ends the wait early.
-bool TickUntilState(cSerialInterface& link, cSerialInterface::LinkState state, int timeoutMs) {
+// The device has told its version: the link reads it back, or has done so.
+bool VersionCame(const cSerialInterface& link) {
+  const cSerialInterface::LinkState state = link.GetState();
+  return state == cSerialInterface::GETTING_SYNC || state == cSerialInterface::SYNCING ||
+         state == cSerialInterface::CONNECTED;
+}
+
+// Ticks until `done` holds, for at most `timeoutMs`; a link that has given
+// up on the device ends the wait early. A step that opens the port may
+// already read the version and start the read-back: `done` is asked first.
+bool TickUntilDone(cSerialInterface& link, const std::function<bool()>& done, int timeoutMs) {
   QElapsedTimer timer;
   timer.start();
   for (;;) {
-    // A step that stalls on the line counts against the same wait.
+    if (done()) return true;
     const int left = std::max(1, int(timeoutMs - timer.elapsed()));
-    if (!link.ServiceAndWait(std::min(left, cSerialInterface::kServiceWaitMs)) || link.GetState() == state) {
-      return link.GetState() == state;
-    }
+    if (!link.ServiceAndWait(std::min(left, cSerialInterface::kServiceWaitMs)) || done()) return done();
     if (link.GetState() == cSerialInterface::NO_REPLY || timer.elapsed() >= timeoutMs) return false;
     QThread::msleep(kTickMs);
   }
+}
+
+bool TickUntilState(cSerialInterface& link, cSerialInterface::LinkState state, int timeoutMs) {
+  return TickUntilDone(
+      link, [&link, state] { return link.GetState() == state; }, timeoutMs);
 }
 
 // A link the caller steps itself, asked to open `portName`; false with the
@@ -72,7 +83,8 @@ void ClosePort(cSerialInterface& link) {
 bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version, QString& error) {
   cSerialInterface link;
   if (!OpenPort(link, portName, error)) return false;
-  const bool connected = TickUntilState(link, cSerialInterface::CONNECTED, timeoutMs);
+  const bool connected = TickUntilDone(
+      link, [&link] { return VersionCame(link); }, timeoutMs);
   if (connected) {
     version = link.GetVersionText();
   } else if (link.GetState() == cSerialInterface::NO_REPLY) {
@@ -92,15 +104,13 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
   bool read = false;
   // Every session reads the device back once the version has come, as the
   // program's own connects do.
-  if (!TickUntilState(link, cSerialInterface::SYNCING, cSerialInterface::kVersionTimeoutMs + syncTimeoutMs)) {
-    const bool versionCame = !link.GetVersionText().isEmpty();
+  if (!TickUntilDone(
+          link, [&link] { return VersionCame(link); }, cSerialInterface::kVersionTimeoutMs + 1000)) {
     const UBYTE linkError = link.TakeLastError();
-    if (!versionCame) {
-      error = linkError != cSerialInterface::ERROR_NONE ? ErrorText(linkError) : QString(kTimeout);
-    } else {
-      error = QString("The device stopped answering while its settings were read back (link state %1).")
-                  .arg(link.GetState() == cSerialInterface::GETTING_SYNC ? "GETTING_SYNC" : "NO_REPLY");
-    }
+    error = linkError != cSerialInterface::ERROR_NONE ? ErrorText(linkError) : QString(kTimeout);
+  } else if (!TickUntilState(link, cSerialInterface::SYNCING, syncTimeoutMs)) {
+    error = QString("The device stopped answering while its settings were read back (link state %1).")
+                .arg(link.GetState() == cSerialInterface::GETTING_SYNC ? "GETTING_SYNC" : "NO_REPLY");
   } else {
     const auto filters = link.GetSyncFilters();
     const auto strips = link.GetSyncControlStrips();

@@ -30,7 +30,9 @@ std::int64_t SteadyNs() {
 cDeviceSimulator::cDeviceSimulator(sSimulatorOptions options)
     : mOptions(std::move(options)),
       mModel(mOptions.mFirmwareMajor, mOptions.mFirmwareMinor),
-      mFaults(mOptions.mFaults) {}
+      mFaults(mOptions.mFaults) {
+  for (const sDevicePacket& command : mOptions.mInitialCommands) mModel.HandleCommand(command);
+}
 
 cDeviceSimulator::~cDeviceSimulator() { Stop(); }
 
@@ -233,7 +235,7 @@ void cDeviceSimulator::HandlePacket(const sDevicePacket& packet, const sFaultMod
   mChanged.notify_all();
 }
 
-void cDeviceSimulator::Answer(const std::vector<sDevicePacket>& replies, const sFaultModes& faults) {
+void cDeviceSimulator::Answer(std::vector<sDevicePacket>& replies, const sFaultModes& faults) {
   const bool hangUp = faults.mHangUpAfter > 0 && mPacketCount >= static_cast<std::size_t>(faults.mHangUpAfter);
   if (hangUp) {
     // Cut the answer off in the middle, as a device that is unplugged would.
@@ -253,7 +255,23 @@ void cDeviceSimulator::Answer(const std::vector<sDevicePacket>& replies, const s
   }
   if (faults.mNoReply) return;
   if (faults.mSilentAfter > 0 && mPacketCount > static_cast<std::size_t>(faults.mSilentAfter)) return;
+  if (faults.mImplausibleRecords) SpoilRecords(replies);
   for (const sDevicePacket& reply : replies) SendReply(reply, faults);
+}
+
+void cDeviceSimulator::SpoilRecords(std::vector<sDevicePacket>& replies) {
+  int record = 0;
+  for (sDevicePacket& reply : replies) {
+    if (reply.mType == CMD_FILTER_SYNC && reply.mPayload.size() >= 12) {
+      // Bit 8 of the flags word means nothing on any slot.
+      if (record++ == kSpoiltFilterRecord) reply.mPayload[11] |= 0x01;
+    } else if (reply.mType == CMD_STRIP_SYNC && reply.mPayload.size() >= 6 * kStrips) {
+      // Gain word +80 dB, far above the strips' +12.04 dB.
+      const std::uint16_t gain = 80 * 256;
+      reply.mPayload[6 * kSpoiltStrip + 2] = static_cast<std::uint8_t>(gain & 0xFF);
+      reply.mPayload[6 * kSpoiltStrip + 3] = static_cast<std::uint8_t>(gain >> 8);
+    }
+  }
 }
 
 void cDeviceSimulator::SendReply(const sDevicePacket& reply, const sFaultModes& faults) {

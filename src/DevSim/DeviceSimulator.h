@@ -26,7 +26,16 @@ struct sFaultModes {
   int mSplitPauseMs = 1;       // pause between single bytes
   bool mStallReading = false;  // reads nothing: what the program writes waits on the line
   int mSilentAfter = 0;        // >0: packets after the Nth are read and applied but not answered
+  // The read-back reports what no processor could hold: an unknown flag bit
+  // in the record of the Mid panel's first left slot and +80 dB on the
+  // first strip. Everything else is reported as held.
+  bool mImplausibleRecords = false;
 };
+
+// The record of the Mid panel's first left slot and the strip that
+// mImplausibleRecords spoils.
+constexpr int kSpoiltFilterRecord = 8;
+constexpr int kSpoiltStrip = 0;
 
 struct sSimulatorOptions {
   std::uint8_t mFirmwareMajor = 1;
@@ -34,6 +43,10 @@ struct sSimulatorOptions {
   std::string mLinkPath;  // optional symbolic link to the device path
   std::string mLogPath;   // optional JSON-lines packet log
   sFaultModes mFaults;
+  // Commands the processor holds from before it was started (a powered
+  // processor that was set up earlier): applied to the model at
+  // construction, not logged, not answered, not counted as received.
+  std::vector<sDevicePacket> mInitialCommands{};
 };
 
 // A packet as it crossed the line, header included.
@@ -83,8 +96,10 @@ class cDeviceSimulator {
 
  private:
   void Run();
+  // The read-back answers as mImplausibleRecords spoils them.
+  static void SpoilRecords(std::vector<sDevicePacket>& replies);
   void HandlePacket(const sDevicePacket& packet, const sFaultModes& faults);
-  void Answer(const std::vector<sDevicePacket>& replies, const sFaultModes& faults);
+  void Answer(std::vector<sDevicePacket>& replies, const sFaultModes& faults);
   // False once the line is gone.
   bool Send(const std::vector<std::uint8_t>& bytes, const sFaultModes& faults);
   void SendReply(const sDevicePacket& reply, const sFaultModes& faults);

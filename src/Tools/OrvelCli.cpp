@@ -22,6 +22,7 @@
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/ConfigText.h"
 #include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/DevicePull.h"
 #include "OrvelGUI/Config/NetworkCommand.h"
 #include "OrvelGUI/Config/PortChoice.h"
 #include "OrvelGUI/Config/RemoteCommand.h"
@@ -363,6 +364,12 @@ const sCliCommand kCommands[] = {
      "program does not read. --json prints {\"a\", \"b\", \"same\", \"differences\": [{\"unit\", "
      "\"parameter\", \"a\", \"b\"}]}.",
      -1, RunDiffCommand},
+    {"pull", "OUT [--port NAME]",
+     "Connect, read the device's settings back as every connect does, and write them as configuration file OUT "
+     "(its values as show prints them), replacing OUT only when complete. Band bypasses and coefficients are not "
+     "read back: OUT has the defaults' band bypasses. Nothing is written, and the exit status is 1, when the device "
+     "stops answering or reports a value it could not realise.",
+     -1, RunPullCommand},
 };
 
 void PrintHelp(std::FILE* to) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "DevSim/DeviceSimulator.h"
+#include "OrvelGUI/Config/DeviceState.h"
 
 namespace {
 
@@ -21,6 +22,10 @@ const char* kDescription =
     "path to open (the --link path when given). The program answers the packet protocol: the version\n"
     "request, acknowledgements of filter, strip and delay commands, the three sync requests from what it\n"
     "was sent, and meter requests with levels that follow the strip gains and mutes.\n"
+    "\n"
+    "Like a powered processor it keeps what it was sent from one connection to the next. It starts holding\n"
+    "what a freshly started program sends, or, with --state, what recalling FILE.cfg sends (computed by the\n"
+    "program's own units).\n"
     "\n"
     "It runs until SIGTERM or SIGINT (exit 0), until standard input closes when --exit-on-eof is given\n"
     "(exit 0), or until it hangs up on purpose with --hangup-after (exit 0). Start-up failures exit 1.\n"
@@ -53,8 +58,12 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption silentAfter("silent-after",
                                        "Answer the first N commands, then none (they still take effect).", "N");
   const QCommandLineOption eof("exit-on-eof", "Exit when standard input is closed.");
-  parser.addOptions(
-      {link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, silentAfter, eof});
+  const QCommandLineOption state("state", "Start holding what recalling configuration FILE sends.", "FILE");
+  const QCommandLineOption implausible("implausible-records",
+                                       "Report an unknown flag bit in filter record 8 (Mid, first left slot) and "
+                                       "+80 dB on strip 0 when read back.");
+  parser.addOptions({link, firmware, log, noReply, split, splitPause, garbage, oversize, unknown, hangUp, silentAfter,
+                     eof, state, implausible});
   parser.process(application);
 
   devsim::sSimulatorOptions options;
@@ -83,6 +92,19 @@ int main(int argc, char* argv[]) {
     return false;
   };
   if (!count(hangUp, options.mFaults.mHangUpAfter) || !count(silentAfter, options.mFaults.mSilentAfter)) return 1;
+  options.mFaults.mImplausibleRecords = parser.isSet(implausible);
+  {
+    // Before any thread of the simulator exists: the units run here once,
+    // on this thread, and are gone again before the line opens.
+    std::vector<sDeviceCommand> commands;
+    QString error;
+    if (!DeviceStateCommands(parser.value(state), commands, error)) {
+      std::fprintf(stderr, "orvel-devsim: --state: %s\n", qPrintable(error));
+      return 1;
+    }
+    for (const sDeviceCommand& command : commands)
+      options.mInitialCommands.push_back({command.mType, command.mPayload});
+  }
 
   // The two ending signals are blocked in every thread (the simulator's
   // threads inherit the mask) and read from a descriptor, so no handler runs

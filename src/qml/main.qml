@@ -21,13 +21,26 @@ Window {
     readonly property real areaWidth: Math.min(width, 2 * height)
     readonly property real areaHeight: Math.min(height, width * 480 / 640)
     readonly property real areaScale: areaWidth / 1024
+    // The processor's settings are read back after every connect; the screen
+    // stays covered until the units hold them.
+    readonly property bool readingBack: serialBackend.state === SerialConnectionBackend.GETTING_SYNC
+                                        || serialBackend.state === SerialConnectionBackend.SYNCING
     property bool overlayOn: false
     property bool syncInProgress: false
+    property bool readBackStarted: false
     property string resultText: ""
+    // A recall the lost link cut short is said to have failed whether its
+    // result or the lost link's status arrives first: after such a result
+    // the status "No Reply" leaves it on show.
+    property bool resultOutlastsLoss: false
     // Closing waits for the answer to "Save changes?": a save that succeeds,
     // or a discard, lets it go on.
     property bool closeAfterSave: false
     property bool closeConfirmed: false
+    // What the last read-back left the user to know (units that kept their
+    // own values, a processor that stopped answering); unlike the result
+    // line it outlasts the status changes that follow it.
+    property string linkNote: ""
     property alias topBar: topBar
     property alias faderPanel: faderPanel
     property alias lowPanel: lowPanel
@@ -58,6 +71,32 @@ Window {
         return text.toLowerCase().endsWith(".cfg") ? text : text + ".cfg"
     }
 
+    function linkStateChanged() {
+        const state = serialBackend.state
+        if (state === SerialConnectionBackend.GETTING_SYNC) {
+            readBackStarted = true
+            linkNote = ""
+        } else if (state === SerialConnectionBackend.SYNCING) {
+            syncInProgress = true
+            savesBackend.syncDevice()
+        } else if (state === SerialConnectionBackend.NO_REPLY && readBackStarted) {
+            readBackStarted = false
+            syncInProgress = false
+            linkNote = qsTr("Read-back not finished: nothing of the processor's settings adopted")
+        } else {
+            readBackStarted = false
+            if (state !== SerialConnectionBackend.CONNECTED)
+                linkNote = ""
+        }
+    }
+
+    function statusChanged() {
+        if (resultOutlastsLoss && serialBackend.state === SerialConnectionBackend.NO_REPLY)
+            return
+        resultOutlastsLoss = false
+        resultText = ""
+    }
+
     // Only this screen's own requests come back here; a recall's result
     // says whether the processor holds it, or that none was connected.
     function operationFinished() {
@@ -65,7 +104,7 @@ Window {
             if (!syncInProgress)
                 return
             syncInProgress = false
-            overlayOn = saveDialog.visible || recallDialog.visible
+            linkNote = savesBackend.outcome === SavesDialogBackend.SUCCESSFUL ? "" : savesBackend.resultText
             serialBackend.setSyncDone()
             // The screen now shows what the processor holds.
             if (savesBackend.operationSuccess)
@@ -87,6 +126,7 @@ Window {
             }
         }
         resultText = savesBackend.resultText
+        resultOutlastsLoss = savesBackend.outcome === SavesDialogBackend.FAILED
     }
 
     // 1280 x 720, or what the screen has room for (its title bar included),
@@ -118,13 +158,7 @@ Window {
             if (errorDialog.text !== "")
                 errorDialog.open()
         }
-        function onStateChanged() {
-            if (editorWindow.serialBackend.state !== SerialConnectionBackend.SYNCING)
-                return
-            editorWindow.syncInProgress = true
-            editorWindow.overlayOn = true
-            editorWindow.savesBackend.syncDevice()
-        }
+        function onStateChanged() { editorWindow.linkStateChanged() }
     }
 
     Shortcut {
@@ -154,7 +188,7 @@ Window {
         height: editorWindow.areaHeight / editorWindow.areaScale
         scale: editorWindow.areaScale
         transformOrigin: Item.TopLeft
-        enabled: !editorWindow.overlayOn
+        enabled: !overlay.visible
 
         EditorTopBar {
             id: topBar
@@ -169,12 +203,12 @@ Window {
                                         editorWindow.serialBackend.portNames.length, true)
             statusColour: LinkStatus.colour(editorWindow.serialBackend.connect, editorWindow.serialBackend.state,
                                             editorWindow.serialBackend.portNames.length)
-            resultText: editorWindow.resultText
+            resultText: editorWindow.resultText !== "" ? editorWindow.resultText : editorWindow.linkNote
             networkText: editorWindow.networkBackend.statusText
             remotePeersOn: editorWindow.networkBackend.remotePeersAllowed
             connected: editorWindow.serialBackend.connect
                        && editorWindow.serialBackend.state === SerialConnectionBackend.CONNECTED
-            onStatusTextChanged: editorWindow.resultText = ""
+            onStatusTextChanged: editorWindow.statusChanged()
             onConnectClicked: editorWindow.connectClicked()
             onSaveClicked: saveDialog.openIn(editorWindow.savesBackend.dialogFolder)
             onRecallClicked: recallDialog.openIn(editorWindow.savesBackend.dialogFolder)
@@ -219,7 +253,7 @@ Window {
         anchors.fill: parent
         color: "black"
         opacity: 0.5
-        visible: editorWindow.overlayOn
+        visible: editorWindow.overlayOn || editorWindow.readingBack
     }
 
     PortSelectionPopup {

@@ -15,9 +15,22 @@ Window {
     readonly property SavesDialogBackend savesBackend: _App.backendSavesDialog
     readonly property bool linkConnected: serialBackend.connect
                                           && serialBackend.state === SerialConnectionBackend.CONNECTED
+    // The processor's settings are read back after every connect; the screen
+    // stays covered until the units hold them.
+    readonly property bool readingBack: serialBackend.state === SerialConnectionBackend.GETTING_SYNC
+                                        || serialBackend.state === SerialConnectionBackend.SYNCING
     property bool overlayOn: false
     property bool syncInProgress: false
+    property bool readBackStarted: false
     property string resultText: ""
+    // A recall the lost link cut short is said to have failed whether its
+    // result or the lost link's status arrives first: after such a result
+    // the status "No Reply" leaves it on show.
+    property bool resultOutlastsLoss: false
+    // What the last read-back left the user to know (units that kept their
+    // own values, a processor that stopped answering); unlike the result
+    // line it outlasts the status changes that follow it.
+    property string linkNote: ""
     property alias connectButton: connectButton
     property alias recallButton: recallButton
     property alias portPopup: portPopup
@@ -49,8 +62,32 @@ Window {
 
     function startSync() {
         syncInProgress = true
-        overlayOn = true
         savesBackend.syncDevice()
+    }
+
+    function linkStateChanged() {
+        const state = serialBackend.state
+        if (state === SerialConnectionBackend.GETTING_SYNC) {
+            readBackStarted = true
+            linkNote = ""
+        } else if (state === SerialConnectionBackend.SYNCING) {
+            startSync()
+        } else if (state === SerialConnectionBackend.NO_REPLY && readBackStarted) {
+            readBackStarted = false
+            syncInProgress = false
+            linkNote = qsTr("Read-back not finished: nothing of the processor's settings adopted")
+        } else {
+            readBackStarted = false
+            if (state !== SerialConnectionBackend.CONNECTED)
+                linkNote = ""
+        }
+    }
+
+    function statusChanged() {
+        if (resultOutlastsLoss && serialBackend.state === SerialConnectionBackend.NO_REPLY)
+            return
+        resultOutlastsLoss = false
+        resultText = ""
     }
 
     // The device's settings are taken over once the saves manager has
@@ -62,11 +99,12 @@ Window {
             if (!syncInProgress)
                 return
             syncInProgress = false
-            overlayOn = recallDialog.visible
+            linkNote = savesBackend.outcome === SavesDialogBackend.SUCCESSFUL ? "" : savesBackend.resultText
             serialBackend.setSyncDone()
             return
         }
         resultText = savesBackend.resultText
+        resultOutlastsLoss = savesBackend.outcome === SavesDialogBackend.FAILED
     }
 
     // 420 x 300 and no other size: the limits hold on every platform, also
@@ -88,10 +126,7 @@ Window {
         target: loaderWindow.serialBackend
 
         function onErrorEvent(whichError) { loaderWindow.showError(whichError) }
-        function onStateChanged() {
-            if (loaderWindow.serialBackend.state === SerialConnectionBackend.SYNCING)
-                loaderWindow.startSync()
-        }
+        function onStateChanged() { loaderWindow.linkStateChanged() }
     }
 
     Connections {
@@ -105,7 +140,7 @@ Window {
 
         anchors.fill: parent
         color: Styles.colorBG
-        enabled: !loaderWindow.overlayOn
+        enabled: !overlay.visible
 
         Column {
             anchors.fill: parent
@@ -156,8 +191,8 @@ Window {
                 linkState: loaderWindow.serialBackend.state
                 version: loaderWindow.serialBackend.version
                 portCount: loaderWindow.serialBackend.portNames.length
-                resultText: loaderWindow.resultText
-                onStatusTextChanged: loaderWindow.resultText = ""
+                resultText: loaderWindow.resultText !== "" ? loaderWindow.resultText : loaderWindow.linkNote
+                onStatusTextChanged: loaderWindow.statusChanged()
             }
 
             Rectangle {
@@ -192,7 +227,7 @@ Window {
         anchors.fill: mainArea
         color: "black"
         opacity: 0.5
-        visible: loaderWindow.overlayOn
+        visible: loaderWindow.overlayOn || loaderWindow.readingBack
     }
 
     PortSelectionPopup {

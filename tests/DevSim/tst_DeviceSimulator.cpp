@@ -123,6 +123,37 @@ class tst_DeviceSimulator : public QObject {
     QVERIFY(!device->HasHungUp());
   }
 
+  // A processor set up before it was started answers the read-back with
+  // that set-up; on request it spoils one filter record and one strip.
+  void startsFromItsSetUpAndSpoilsOnRequest() {
+    sSimulatorOptions options;
+    options.mInitialCommands = {{CMD_DELAY, {3, 0, 0, 0, 77, 0, 0, 0}},
+                                {CMD_STRIP, {1, 0, 0, 0, 9, 0, 0, 0, 0x00, 0xF4, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}}};
+    auto device = StartSimulator(options);
+    QVERIFY(device);
+    QCOMPARE(device->ReceivedCount(), std::size_t(0));
+    QCOMPARE(device->Model().Delays()[3], 77);
+    cHostEnd host(device->DevicePath());
+    QVERIFY(host.IsOpen());
+    QVERIFY(host.Write(Hex("a5a5000900000000")));
+    const QByteArray delays = host.Read(8 + 24, 3000);
+    QCOMPARE(delays.mid(8 + 12, 4).toHex(), QByteArray("4d000000"));
+
+    sFaultModes faults;
+    faults.mImplausibleRecords = true;
+    device->SetFaults(faults);
+    QVERIFY(host.Write(Hex("a5a5000700000000")));
+    const QByteArray strips = host.Read(8 + 48, 3000);
+    QCOMPARE(strips.mid(8 + 6 * kSpoiltStrip, 6).toHex(), QByteArray("000000500000"));  // +80 dB
+    QCOMPARE(strips.mid(8 + 6, 6).toHex(), QByteArray("010000f40000"));                 // as set up
+    QVERIFY(host.Write(Hex("a5a5000300000000")));
+    const QByteArray records = host.Read(36 * 20, 3000);
+    QCOMPARE(records.size(), 36 * 20);
+    for (int r = 0; r < 36; ++r) {
+      QCOMPARE(int(std::uint8_t(records.at(20 * r + 8 + 11))), r == kSpoiltFilterRecord ? 1 : 0);
+    }
+  }
+
   void symbolicLink() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());

@@ -7,8 +7,10 @@
 #include <QRandomGenerator>
 #include <QString>
 
+#include "AES-Standards/Convert.h"
 #include "OrvelGUI/Config/Configuration.h"
 #include "OrvelGUI/Config/StandaloneAssembly.h"
+#include "OrvelGUI/Core/DelayDriver.h"
 #include "Tools/CliSupport.h"
 
 // Writes `configuration` through the program's own units and saves manager.
@@ -58,6 +60,48 @@ inline sConfiguration RandomConfiguration(QRandomGenerator& random) {
     }
   }
   return c;
+}
+
+// The part of a configuration the processor's records carry: all of it but
+// the band bypasses, the delay gang and the High panel's low-pass, which the
+// processor does not have (those of `ownFrom` stand in, as the program keeps
+// its own), with the delays as exact as their sample counts.
+inline sConfiguration ReadBackPart(sConfiguration c, const sConfiguration& ownFrom) {
+  // A code read back from its sample count may have a count of its own:
+  // the one that reads back as itself.
+  const auto readBack = [](UWORD code) {
+    for (int round = 0; round < 8; ++round) {
+      const UWORD next = TimeToUWORD(cDelayDriver::SamplesOfCode(code) / 96000.0);
+      if (next == code) break;
+      code = next;
+    }
+    return code;
+  };
+  c.mPanels[2].mLowPass = ownFrom.mPanels[2].mLowPass;
+  for (std::size_t p = 0; p < c.mPanels.size(); ++p) {
+    sPanelConfiguration& panel = c.mPanels[p];
+    panel.mDelay.mLeft = readBack(panel.mDelay.mLeft);
+    panel.mDelay.mRight = readBack(panel.mDelay.mRight);
+    panel.mDelay.mGang = ownFrom.mPanels[p].mDelay.mGang;
+    for (std::size_t side = 0; side < panel.mEQ.size(); ++side) {
+      for (std::size_t b = 0; b < panel.mEQ[side].mBands.size(); ++b) {
+        panel.mEQ[side].mBands[b].mBypass = ownFrom.mPanels[p].mEQ[side].mBands[b].mBypass;
+      }
+    }
+  }
+  return c;
+}
+
+// The lines in which two indented JSON documents differ, for a failure.
+inline QString JsonLinesDiffering(const QByteArray& actual, const QByteArray& expected) {
+  const QList<QByteArray> a = actual.split('\n');
+  const QList<QByteArray> e = expected.split('\n');
+  QStringList lines;
+  for (int i = 0; i < std::max(a.size(), e.size()); ++i) {
+    if (a.value(i) != e.value(i))
+      lines << QString("line %1: %2 | expected %3").arg(i).arg(QString(a.value(i)), QString(e.value(i)));
+  }
+  return lines.mid(0, 12).join('\n');
 }
 
 inline QByteArray FileBytes(const QString& path) {

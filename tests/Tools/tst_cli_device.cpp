@@ -62,7 +62,10 @@ class tst_cli_device : public QObject {
         QCOMPARE(object["fields"].toObject()["version"].toString() + "\n", expected);
       }
     }
-    QCOMPARE(seen.join(' '), QString("rx0 tx0 rx15"));
+    // The version, what the read-back of every connect got to ask and hear
+    // before the disconnect, the disconnect; nothing written.
+    QVERIFY2(seen.join(' ').contains(QRegularExpression("^rx0 tx0( (rx|tx)(7|9|3))* rx15$")),
+             qPrintable(seen.join(' ')));
 
     sim->mProcess->terminate();
     int exitCode = -1;

@@ -29,20 +29,31 @@ QString ErrorText(UBYTE error) {
   }
 }
 
-// Ticks until the link reaches `state`, for at most `timeoutMs`; a link that
-// has given up on the device ends the wait early.
-bool TickUntilState(cSerialInterface& link, cSerialInterface::LinkState state, int timeoutMs) {
+// The device has told its version: the link reads it back, or has done so.
+bool VersionCame(const cSerialInterface& link) {
+  const cSerialInterface::LinkState state = link.GetState();
+  return state == cSerialInterface::GETTING_SYNC || state == cSerialInterface::SYNCING ||
+         state == cSerialInterface::CONNECTED;
+}
+
+// Ticks until `done` holds, for at most `timeoutMs`; a link that has given
+// up on the device ends the wait early. A step that opens the port may
+// already read the version and start the read-back: `done` is asked first.
+bool TickUntilDone(cSerialInterface& link, const std::function<bool()>& done, int timeoutMs) {
   QElapsedTimer timer;
   timer.start();
   for (;;) {
-    // A step that stalls on the line counts against the same wait.
+    if (done()) return true;
     const int left = std::max(1, int(timeoutMs - timer.elapsed()));
-    if (!link.ServiceAndWait(std::min(left, cSerialInterface::kServiceWaitMs)) || link.GetState() == state) {
-      return link.GetState() == state;
-    }
+    if (!link.ServiceAndWait(std::min(left, cSerialInterface::kServiceWaitMs)) || done()) return done();
     if (link.GetState() == cSerialInterface::NO_REPLY || timer.elapsed() >= timeoutMs) return false;
     QThread::msleep(kTickMs);
   }
+}
+
+bool TickUntilState(cSerialInterface& link, cSerialInterface::LinkState state, int timeoutMs) {
+  return TickUntilDone(
+      link, [&link, state] { return link.GetState() == state; }, timeoutMs);
 }
 
 // A link the caller steps itself, asked to open `portName`; false with the
@@ -72,7 +83,8 @@ void ClosePort(cSerialInterface& link) {
 bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version, QString& error) {
   cSerialInterface link;
   if (!OpenPort(link, portName, error)) return false;
-  const bool connected = TickUntilState(link, cSerialInterface::CONNECTED, timeoutMs);
+  const bool connected = TickUntilDone(
+      link, [&link] { return VersionCame(link); }, timeoutMs);
   if (connected) {
     version = link.GetVersionText();
   } else if (link.GetState() == cSerialInterface::NO_REPLY) {
@@ -88,14 +100,11 @@ bool QueryDeviceVersion(const QString& portName, int timeoutMs, QString& version
 
 namespace {
 
-// The sync sequence on a connected link.
+// The sync sequence every session runs once the version has come, as the
+// program's own connects do: wait for its records, then take them.
 bool ReadBack(cSerialInterface& link, int syncTimeoutMs, sDeviceSettings& settings, QString& error) {
   QElapsedTimer reading;
   reading.start();
-  if (!link.StartSync()) {
-    error = "The device link refused to start reading the settings back.";
-    return false;
-  }
   if (!TickUntilState(link, cSerialInterface::SYNCING, syncTimeoutMs)) {
     // The wait ends early when the link gives up on a silent device: the
     // time said is the time waited, not the limit.
@@ -126,8 +135,10 @@ bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSetti
   cSerialInterface link;
   if (!OpenPort(link, portName, error)) return false;
   bool read = false;
-  if (!TickUntilState(link, cSerialInterface::CONNECTED, cSerialInterface::kVersionTimeoutMs + 1000)) {
-    error = link.GetState() == cSerialInterface::NO_REPLY ? ErrorText(link.TakeLastError()) : QString(kTimeout);
+  if (!TickUntilDone(
+          link, [&link] { return VersionCame(link); }, cSerialInterface::kVersionTimeoutMs + 1000)) {
+    const UBYTE linkError = link.TakeLastError();
+    error = linkError != cSerialInterface::ERROR_NONE ? ErrorText(linkError) : QString(kTimeout);
   } else {
     read = ReadBack(link, syncTimeoutMs, settings, error);
   }
@@ -160,7 +171,8 @@ bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString
   }
   core.Start();
   link.RequestConnection(true, portName);
-  if (!AwaitState(link, cSerialInterface::CONNECTED, timeoutMs)) {
+  // The recall overwrites every setting: the read-back is not adopted.
+  if (!core.CompleteConnection(timeoutMs, false)) {
     const UBYTE error = link.TakeLastError();
     result.mError = error != cSerialInterface::ERROR_NONE ? ErrorText(error) : QString(kTimeout);
     link.RequestConnection(false, QString());
@@ -195,4 +207,38 @@ bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString
   link.RequestConnection(false, QString());
   const bool disconnected = AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
   return result.mRecalled && result.mHeld && disconnected;
+}
+
+bool PullFromDevice(cApplicationCore& core, const QString& path, const QString& portName, int timeoutMs,
+                    QString& error) {
+  cSerialInterface& link = *core.GetSerialInterface();
+  if (link.GetPortNames().isEmpty()) {
+    error = kNotFound;
+    return false;
+  }
+  core.Start();
+  link.RequestConnection(true, portName);
+  bool adopted = false;
+  bool saved = false;
+  if (!core.CompleteConnection(timeoutMs, true, &adopted)) {
+    const UBYTE linkError = link.TakeLastError();
+    if (linkError != cSerialInterface::ERROR_NONE) {
+      error = ErrorText(linkError);
+    } else if (!link.GetVersionText().isEmpty()) {
+      error = "The device stopped answering while its settings were read back; nothing was written.";
+    } else {
+      error = kTimeout;
+    }
+  } else if (!adopted) {
+    // A file would hold the program's defaults where the device's records
+    // were refused: not what the processor holds.
+    error = "Some of the device's settings are not plausible (see above); nothing was written.";
+  } else if (!core.SaveConfiguration(path, timeoutMs)) {
+    error = "The configuration could not be written to " + path + ".";
+  } else {
+    saved = true;
+  }
+  link.RequestConnection(false, QString());
+  AwaitState(link, cSerialInterface::DISCONNECTED, kDisconnectWaitMs);
+  return saved;
 }

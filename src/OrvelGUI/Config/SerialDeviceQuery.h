@@ -27,10 +27,12 @@ struct sDeviceSettings {
   std::array<std::int32_t, cSerialPortManager::kDelayCount> mDelays{};
 };
 
-// Connects, reads the device's settings back with the sync sequence (the
-// strip, delay and filter records; the link goes GETTING_SYNC, SYNCING and
-// back to CONNECTED) and disconnects, sending nothing else. A device that
-// stops answering ends the read-back after `syncTimeoutMs`.
+// Connects, reads the device's settings back with the sync sequence every
+// connect runs (the strip, delay and filter records; the link goes
+// GETTING_SYNC, SYNCING and, taking nothing, CONNECTED) and disconnects,
+// sending nothing else. A device that stops answering ends the read-back in
+// the link's own time, and the whole wait after `syncTimeoutMs` more than
+// the version's.
 bool ReadDeviceSettings(const QString& portName, int syncTimeoutMs, sDeviceSettings& settings, QString& error);
 
 // What a recall into the device did, for the caller to report.
@@ -55,3 +57,11 @@ struct sDeviceRecallResult {
 // succeeded and the processor holds all of it.
 bool RecallIntoDevice(cApplicationCore& core, const QString& path, const QString& portName, int timeoutMs,
                       const std::function<void(std::size_t waiting)>& progress, sDeviceRecallResult& result);
+
+// Connects the assembly's device link as RecallIntoDevice does, has every
+// unit adopt what the device reports in its read-back (as the screens do),
+// and saves that as configuration file `path` (replaced only when complete),
+// then disconnects. Nothing is written when the device stops answering or
+// any of its records is implausible. `core` must not be started yet.
+bool PullFromDevice(cApplicationCore& core, const QString& path, const QString& portName, int timeoutMs,
+                    QString& error);

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 
 #include "Common/Qt/NonVolatileStorageManager.h"
 #include "EWNet/Core/ErrLog.h"
@@ -120,6 +121,34 @@ bool cApplicationCore::RecallConfiguration(const QString& path, int timeoutMs) {
 
 bool cApplicationCore::SaveConfiguration(const QString& path, int timeoutMs) {
   return RunSavesRequest(cSavesClient::kMethodSave, path, timeoutMs);
+}
+
+bool cApplicationCore::SyncConfiguration(int timeoutMs) {
+  return RunSavesRequest(cSavesClient::kMethodSync, QString(), timeoutMs);
+}
+
+bool cApplicationCore::CompleteConnection(int timeoutMs, bool adopt, bool* adopted) {
+  Q_ASSERT(QThread::currentThread() == mOwnerThread);
+  if (adopted != nullptr) *adopted = false;
+  QElapsedTimer timer;
+  timer.start();
+  bool sawSession = false;
+  for (;;) {
+    const cSerialInterface::LinkState state = mSerialInterface->GetState();
+    if (state == cSerialInterface::CONNECTED) return true;
+    if (state == cSerialInterface::NO_REPLY) return false;
+    // Before the tick thread has acted on the request the link is still
+    // disconnected; once a session was seen, it is the end of it.
+    if (state == cSerialInterface::DISCONNECTED && sawSession) return false;
+    if (state != cSerialInterface::DISCONNECTED) sawSession = true;
+    if (state == cSerialInterface::SYNCING) {
+      const bool took = adopt && SyncConfiguration(std::max(1, int(timeoutMs - timer.elapsed())));
+      if (adopted != nullptr) *adopted = took;
+      mSerialInterface->SetConnected();
+    }
+    if (timer.elapsed() > timeoutMs) return false;
+    QThread::msleep(kPollMs);
+  }
 }
 
 bool cApplicationCore::RunSavesRequest(unsigned short method, const QString& path, int timeoutMs) {

@@ -85,6 +85,17 @@ class cApplicationCore : public cActionTickParent {
   // delivers the messages itself. False on failure or time-out.
   bool RecallConfiguration(const QString& path, int timeoutMs);
   bool SaveConfiguration(const QString& path, int timeoutMs);
+  // Has every unit adopt what the device reported in its read-back, as the
+  // screens do in SYNCING; false when the answer did not come or some unit
+  // found the device's records implausible and kept its own values.
+  bool SyncConfiguration(int timeoutMs);
+  // Main thread, after Start and a connect request: completes the connect
+  // as a screen does. When the link has read the device back it has the
+  // units adopt the records (`adopt`; a caller that overwrites everything
+  // anyway may skip it) and marks the link connected. False when the link
+  // gives up on the device, is disconnected, or `timeoutMs` passes;
+  // `adopted` says whether every unit took the device's values.
+  bool CompleteConnection(int timeoutMs, bool adopt, bool* adopted = nullptr);
   // A unit still has something to offer the device link: a delay waiting
   // for its tick, links being made. Any thread (takes the registry lock).
   bool UnitsBusy() const;

@@ -154,6 +154,7 @@ void cControlStripUnit::SyncData() {
   const std::string refusal = plausibility::CheckStripRecord(Label(), *record);
   if (!refusal.empty()) {
     ReportRefusedRecords(refusal);
+    NoteSyncRefusal();
     return;
   }
   const bool mute = record->mMute != 0;

@@ -165,6 +165,7 @@ void cDelayUnit::SyncData() {
     const std::string refusal = plausibility::CheckDelaySamples(Label(), kSides[channel], count);
     if (!refusal.empty()) {
       ReportRefusedRecords(refusal);
+      NoteSyncRefusal();
       return;
     }
     codes[channel] = TimeToUWORD(count / 96000.0);

@@ -140,6 +140,7 @@ void cParametricEQGangDriver::SyncData() {
     if (!plausibility::CheckBandRecord(Label(), band, *left).empty() ||
         !plausibility::CheckBandRecord(Label(), band, *right).empty()) {
       EW_REPORT_ERROR("%s: the device's records are not plausible; the gang keeps its value", Label().c_str());
+      NoteSyncRefusal();
       return;
     }
     if ((left->mFlags & plausibility::kFlagGang) != 0 && (right->mFlags & plausibility::kFlagGang) != 0) gang = true;

@@ -420,6 +420,7 @@ void cParametricEQUnit::SyncData() {
     const std::string refusal = plausibility::CheckBandRecord(Label(), band, record);
     if (!refusal.empty()) {
       ReportRefusedRecords(refusal);
+      NoteSyncRefusal();
       return;
     }
     bands[band] =

@@ -18,8 +18,10 @@ class cPassFilterDriver : public cBiquadDriver {
 
   // Queues biquad `index` for both channels with its parameter words.
   void SendBiquad(UBYTE index, const biquad::tQuantised& stored, UWORD frequency, UBYTE slope, bool bypass);
-  // The left channel's record of the first biquad.
-  std::optional<sFilter> GetSyncData() const { return SyncRecord(0, mSlotOffset); }
+  // The left channel's record of the first biquad; none for a filter the
+  // panel has no section for (the High low-pass), whose slot offset would
+  // name the next unit's record.
+  std::optional<sFilter> GetSyncData() const { return mBiquadCount > 0 ? SyncRecord(0, mSlotOffset) : std::nullopt; }
   void LoadDefaults();
 
   cPassFilterUnit* GetUnit() const { return mUnit; }

@@ -188,6 +188,7 @@ void cPassFilterUnit::SyncData() {
   const std::string refusal = plausibility::CheckPassRecord(Label(), mHighPass, mBiquadCount, *record);
   if (!refusal.empty()) {
     ReportRefusedRecords(refusal);
+    NoteSyncRefusal();
     return;
   }
   const bool bypass = (record->mFlags & plausibility::kFlagBypass) != 0;

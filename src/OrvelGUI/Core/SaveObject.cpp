@@ -48,3 +48,9 @@ bool cSaveObject::TakeApplyFault() {
   mApplyFault = false;
   return fault;
 }
+
+bool cSaveObject::TakeSyncRefusal() {
+  const bool refused = mSyncRefused;
+  mSyncRefused = false;
+  return refused;
+}

@@ -34,6 +34,10 @@ class cSaveObject {
   // Whether a biquad of the object was left without a usable design (its
   // previous coefficients stayed) since the last call; the call clears it.
   bool TakeApplyFault();
+  // Whether SyncData found the device's records for the object implausible
+  // (and so kept the object's own values) since the last call; clears it.
+  bool TakeSyncRefusal();
+  const char* SaveName() const { return mName; }
 
  protected:
   // Save objects live as long as the application and are never deleted
@@ -41,6 +45,7 @@ class cSaveObject {
   ~cSaveObject() = default;
 
   void NoteApplyFault() { mApplyFault = true; }
+  void NoteSyncRefusal() { mSyncRefused = true; }
   // Whether a block RecallData has read may be applied: `refusal` is empty.
   // Otherwise the refusal is reported, nothing of the block is applied and
   // the recall counts as faulted.
@@ -51,4 +56,5 @@ class cSaveObject {
 
  private:
   bool mApplyFault = false;
+  bool mSyncRefused = false;
 };

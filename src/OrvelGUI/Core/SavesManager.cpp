@@ -10,6 +10,7 @@
 #include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Core/AppPaths.h"
 #include "OrvelGUI/Core/Blowfish.h"
+#include "OrvelGUI/Core/Plausibility.h"
 #include "OrvelGUI/Core/SaveObject.h"
 
 namespace {
@@ -163,8 +164,16 @@ void cSavesManager::UpdateNewObject(UWORD connectionId, EW_NET_DATA_SCALE handle
   EWNetSendUBYTE(mSystemMessage, connectionId, handle, destinationMethod, value);
 }
 
-void cSavesManager::InformResult(UWORD method, UBYTE result) {
-  EWNetPublishUBYTE(*this, mSystemMessage, method, result);
+void cSavesManager::InformResult(UWORD method, UBYTE result, const QByteArray& text) {
+  // Byte 0 is the result; a text, when there is one, follows NUL-terminated.
+  const EW_NET_DATA_SCALE length = EW_NET_DATA_SCALE(text.isEmpty() ? 1 : 1 + text.size() + 1);
+  const auto address = [&](UWORD connectionId, EW_NET_DATA_SCALE handle) -> cEWNetMessage& {
+    cEWNetMessage& message = EWNetAddress(mSystemMessage, connectionId, handle, method, length);
+    message.SetUBYTE(0, result);
+    if (!text.isEmpty()) message.SetString(1, text.constData());
+    return message;
+  };
+  SendToInformList(address(EW_INVALID_CONNECTION, EW_INVALID_HANDLE));
   if (mRequester.mHandle == EW_INVALID_HANDLE) return;
   const InformList* list = GetInformList(EW_NET_DATA_SCALE(method - PARAMETER_BASE));
   if (list != nullptr) {
@@ -172,7 +181,7 @@ void cSavesManager::InformResult(UWORD method, UBYTE result) {
       if (entry.mConnectionId == mRequester.mConnectionId && entry.mHandle == mRequester.mHandle) return;
     }
   }
-  EWNetSendUBYTE(mSystemMessage, mRequester.mConnectionId, mRequester.mHandle, method, result);
+  SendMessage(address(mRequester.mConnectionId, mRequester.mHandle));
 }
 
 void cSavesManager::StartSave(const char* path) {
@@ -233,11 +242,19 @@ void cSavesManager::StartRecall(const char* path) {
 }
 
 void cSavesManager::StartSync() {
+  std::string kept;
   {
     std::lock_guard<std::mutex> lock(mMutex);
-    for (cSaveObject* saveObject : mSaveObjects) saveObject->SyncData();
+    for (cSaveObject* saveObject : mSaveObjects) {
+      saveObject->TakeSyncRefusal();
+      saveObject->SyncData();
+      if (!saveObject->TakeSyncRefusal()) continue;
+      if (!kept.empty()) kept += ", ";
+      kept += plausibility::UnitLabel(saveObject->SaveName());
+    }
   }
-  InformResult(kMethodSync, 1);
+  // A message carries at most 64 KiB; 36 labels never come near it.
+  InformResult(kMethodSync, kept.empty() ? 1 : 0, QByteArray::fromStdString(kept));
 }
 
 bool cSavesManager::SetupWriteStream(const char* path) {

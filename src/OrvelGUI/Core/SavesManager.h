@@ -23,6 +23,12 @@ class cSaveObject;
 // A result goes to the parameter's inform list and, when the requester is
 // not on it, to the requester as well: a screen links one way to hear only
 // the answers to its own requests.
+//
+// A sync (every object adopts what the device reported in its read-back)
+// answers 1 when every object took the device's values. When the records of
+// some objects were implausible, those kept their own values: the answer is
+// 0, followed by their labels ("Low high-pass, Mid EQ left") as a
+// NUL-terminated text, so that the user can be told which.
 class cSavesManager : public cNetObject {
  public:
   static constexpr const char* kName = "Saves Manager NetObject";
@@ -78,7 +84,7 @@ class cSavesManager : public cNetObject {
   bool RecallFileHasFrameSize();
   qint64 MeasureSaveBlocks();
   void CloseOperation();
-  void InformResult(UWORD method, UBYTE result);
+  void InformResult(UWORD method, UBYTE result, const QByteArray& text = QByteArray());
 
   struct sRequester {
     UWORD mConnectionId = EW_INVALID_CONNECTION;

@@ -16,10 +16,9 @@ constexpr int kMeterCallsPerMiss = 50;
 
 const char* StateName(UBYTE state) {
   switch (state) {
+    case cSerialInterface::PORT_OPEN:
     case cSerialInterface::GETTING_SYNC:
       return "reading the device back";
-    case cSerialInterface::SYNCING:
-      return "waiting for the read-back to be taken";
     case cSerialInterface::NO_REPLY:
       return "without a port";
     case cSerialInterface::DISCONNECTING:
@@ -142,6 +141,11 @@ void cSerialInterface::SetConnected() {
 bool cSerialInterface::StartSync() {
   std::lock_guard<std::mutex> guard(mLock);
   if (mState != CONNECTED) return false;
+  RestartReadBackLocked();
+  return true;
+}
+
+void cSerialInterface::RestartReadBackLocked() {
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
     mManager->mAreas.mStripsReceived = false;
@@ -149,8 +153,9 @@ bool cSerialInterface::StartSync() {
     mManager->mAreas.mRecordCount = 0;
     mManager->mAreas.mSyncOutstanding = false;
   }
+  // The I/O thread starts the read-back's clock on its next sync step.
+  mSyncStartAsked = true;
   SetStateLocked(GETTING_SYNC);
-  return true;
 }
 
 UBYTE cSerialInterface::TakeLastError() { return mLastError.exchange(ERROR_NONE); }
@@ -163,7 +168,6 @@ UBYTE cSerialInterface::GetMissCount() const {
 bool cSerialInterface::TakesEntriesLocked() const {
   if (!mOutbox.SessionOpen()) return false;
   switch (LinkState(mState.load())) {
-    case PORT_OPEN:
     case CONNECTED:
     case NO_REPLY:
       return true;
@@ -233,9 +237,11 @@ void cSerialInterface::Enqueue(const tEntry& entry, const char* kind, ULONG targ
       }
     }
     if (!TakesEntriesLocked()) {
-      // Without a port there is no processor to tell; in the other states
-      // the user is told once that changes do not reach it.
-      if (mState == DISCONNECTED || mRefusalReported == mState) return;
+      // Without a port there is no processor to tell; while the units
+      // adopt the read-back, what they offer is what the processor has
+      // just reported. In the other states the user is told once that
+      // changes do not reach it.
+      if (mState == DISCONNECTED || mState == SYNCING || mRefusalReported == mState) return;
       refusedIn = mState;
       mRefusalReported = mState;
     } else {
@@ -407,7 +413,9 @@ void cSerialInterface::Step() {
   }
 
   if (!mManager->IsOpen() || GetState() == DISCONNECTED) return;
-  CountAcknowledgements(mManager->ProcessReplies());
+  const cSerialReplyAreas::sReplyCounts replies = mManager->ProcessReplies();
+  CountAcknowledgements(replies);
+  if (replies.mReplies > 0) mSyncHeard = true;
   if (EndSessionIfPortLost()) return;
 
   switch (GetState()) {
@@ -421,8 +429,8 @@ void cSerialInterface::Step() {
         }
         return;
       }
-      SetState(CONNECTED);
-      break;
+      BeginReadBack();
+      return;
     case CONNECTED:
       if (GetMissCount() >= kMaxMisses) {
         EW_REPORT_ERROR("The device does not answer; changes wait until it does");
@@ -433,6 +441,10 @@ void cSerialInterface::Step() {
     case NO_REPLY:
       if (!DeviceAnswersAgain()) return;
       EW_REPORT_NOTIFICATION("The device answers again");
+      if (mReadBackDue) {
+        BeginReadBack();
+        return;
+      }
       SetState(CONNECTED);
       break;
     case GETTING_SYNC:
@@ -524,6 +536,7 @@ void cSerialInterface::OpenRequestedPort(const QString& portName) {
     mPortOpenedAt = std::chrono::steady_clock::now();
     // The first meter request of the session goes out as soon as it is connected.
     mMeterAskedBeat = mStepBeat - kSupervisionBeats;
+    mReadBackDue = true;
     {
       std::lock_guard<std::mutex> guard(mLock);
       mOutbox.StartSession();
@@ -564,13 +577,59 @@ void cSerialInterface::Disconnect() {
   EndSession(DISCONNECTED, "the link was closed");
 }
 
+void cSerialInterface::BeginReadBack() {
+  std::size_t dropped = 0;
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (!mOutbox.Empty() || mOutbox.Unconfirmed() > 0) {
+      dropped = mOutbox.EndSession();
+      mOutbox.StartSession();
+    }
+    RestartReadBackLocked();
+  }
+  if (dropped > 0) {
+    EW_REPORT_NOTIFICATION("%zu changes not sent: they were made before the processor's settings were read back",
+                           dropped);
+  }
+  SyncStep();
+}
+
 void cSerialInterface::SyncStep() {
+  const auto now = std::chrono::steady_clock::now();
+  {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (std::exchange(mSyncStartAsked, false)) {
+      mSyncProgressAt = now;
+      mSyncHeard = false;
+    }
+  }
+  // Any answer of the device counts, also one a request of another kind
+  // caused: only silence ends the read-back.
+  if (std::exchange(mSyncHeard, false)) mSyncProgressAt = now;
   UBYTE command = cSerialPortManager::PACKET_VERSION;
   bool complete = false;
+  bool silent = false;
   {
     std::lock_guard<std::mutex> area(mManager->mAreaLock);
     cSerialReplyAreas& m = mManager->mAreas;
-    if (m.mSyncOutstanding) return;
+    if (m.mSyncOutstanding) {
+      if (now - mSyncProgressAt <= std::chrono::milliseconds(kSyncReplyTimeoutMs)) return;
+      // Nothing is adopted from a read-back that did not end: the program
+      // keeps its own settings. The device counts as silent until it
+      // answers a meter request; then the read-back starts over.
+      m.mSyncOutstanding = false;
+      if (m.mMissCount == 0) m.mMissCount = 1;
+      silent = true;
+    }
+  }
+  if (silent) {
+    EW_REPORT_ERROR("The device stopped answering while its settings were read back; nothing of them was adopted");
+    SetState(NO_REPLY);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> area(mManager->mAreaLock);
+    cSerialReplyAreas& m = mManager->mAreas;
     if (!m.mStripsReceived) {
       command = cSerialPortManager::PACKET_STRIP_SYNC;
     } else if (!m.mDelaysReceived) {
@@ -586,10 +645,12 @@ void cSerialInterface::SyncStep() {
     if (!complete) m.mSyncOutstanding = true;
   }
   if (complete) {
+    mReadBackDue = false;
     std::lock_guard<std::mutex> guard(mLock);
     // The front end may have given up on the sync meanwhile.
     if (mState == GETTING_SYNC) SetStateLocked(SYNCING);
   } else {
+    mSyncProgressAt = now;
     mManager->SendPacket(command, nullptr, 0);
   }
 }

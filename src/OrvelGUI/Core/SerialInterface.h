@@ -39,14 +39,24 @@ class QThread;
 // 36 filters, 8 strips and 6 delays; each step sends at most one of each,
 // and reads every reply that has arrived.
 //
+// Every session begins by reading the device back: once the version has
+// come, the link is GETTING_SYNC, asks for the strip, delay and filter
+// records, and is SYNCING when all of them arrived; the front end then has
+// the units adopt them and says so with SetConnected. A device that stops
+// answering during the read-back leaves the link in NO_REPLY within
+// kSyncReplyTimeoutMs of its last answer, with nothing adopted; when it
+// answers again, the read-back starts over, so that the program never
+// sends into a state it has not seen.
+//
 // Entries are taken while a session is open (from the port opening until it
-// closes) in the states that will send them: CONNECTED, PORT_OPEN (waiting
-// for the version) and NO_REPLY (a device that fell silent, asked again now
-// and then: once it answers, the link is connected again and what waited
-// goes out). Whatever still waits when the port closes (a disconnect, a
-// lost port, another port opened) is dropped with a report: the next
-// session starts from the device's own state. While no port is open, or the
-// link reads the device back or disconnects, entries are refused.
+// closes) in the states that will send them: CONNECTED and NO_REPLY (a
+// device that fell silent, asked again now and then: once it answers, the
+// link is connected again and what waited goes out). Whatever still waits
+// when the port closes (a disconnect, a lost port, another port opened) or
+// when a read-back starts is dropped with a report: what follows starts
+// from the device's own state. While no port is open, before the device has
+// been read back, while it is read back or the link disconnects, entries
+// are refused.
 //
 // Whether the processor holds what it was offered is kept by a delivery
 // ledger: a mark names everything offered so far in this session; it is
@@ -89,6 +99,10 @@ class cSerialInterface {
   // A device that has not told its version this long after the port opened
   // is not going to.
   static constexpr int kVersionTimeoutMs = 2000;
+  // A read-back request unanswered this long since the device's last answer
+  // means the device stopped answering: well inside the 2 s in which the
+  // user is told so.
+  static constexpr int kSyncReplyTimeoutMs = 1500;
   // Default wait of ServiceAndWait: longer than a write may stall.
   static constexpr int kServiceWaitMs = cSerialPortManager::kWriteWaitMs + 2000;
 
@@ -127,7 +141,8 @@ class cSerialInterface {
   // The front end has taken the sync data: SYNCING with an open port becomes
   // CONNECTED; anything else is refused with a notification.
   void SetConnected();
-  // Starts reading the device's settings back (CONNECTED only).
+  // Reads the device's settings back again (CONNECTED only); every session
+  // does so by itself once the version has come.
   bool StartSync();
   UBYTE TakeLastError();
   LinkState GetState() const { return LinkState(mState.load()); }
@@ -192,6 +207,12 @@ class cSerialInterface {
   void OpenRequestedPort(const QString& portName);
   void Disconnect();
   void SyncStep();
+  // GETTING_SYNC from a state the I/O thread is in, entries still waiting
+  // dropped: they were made against settings not yet read back.
+  void BeginReadBack();
+  // Any thread, interface lock held: the reply areas forget the last
+  // read-back and the link is GETTING_SYNC.
+  void RestartReadBackLocked();
   // NO_REPLY with the port open: true once the device answers again; asks it
   // now and then until it does.
   bool DeviceAnswersAgain();
@@ -232,6 +253,7 @@ class cSerialInterface {
   bool mWriting = false;  // entries taken from the queues are on their way
   std::uint64_t mLastWriteBeat = 0;
   bool mRequestPending = false;
+  bool mSyncStartAsked = false;  // StartSync from another thread: the read-back's clock starts on the next step
   bool mRequestConnect = false;
   QString mRequestedPort;
   cSerialOutbox mOutbox;
@@ -249,5 +271,9 @@ class cSerialInterface {
   std::uint64_t mStepBeat = 0;                          // I/O thread: the beat being stepped
   std::uint64_t mMeterAskedBeat = 0;                    // I/O thread: the beat of its last meter request
   std::uint64_t mVersionAskedBeat = 0;                  // I/O thread: the beat of its last version request
-  int mMeterCallCounter = 0;                            // under the manager's area lock
+  // I/O thread: when the read-back last heard from the device or asked it.
+  std::chrono::steady_clock::time_point mSyncProgressAt;
+  bool mSyncHeard = false;    // I/O thread: a reply was read since the read-back last looked
+  bool mReadBackDue = false;  // I/O thread: the session's read-back has not been completed
+  int mMeterCallCounter = 0;  // under the manager's area lock
 };

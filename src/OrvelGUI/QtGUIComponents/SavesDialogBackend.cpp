@@ -163,11 +163,18 @@ QString cSavesDialogBackend::UnsendableReason(const QUrl& url) {
   return tr("its path is too long or has characters this system cannot pass on");
 }
 
-void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome, const QString& reason) {
+void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome, const QString& detail) {
   AssertGuiThread();
   mOperation = operation.mKind;
   mOutcome = outcome;
-  mFailureReason = outcome == FAILED ? reason : QString();
+  if (operation.mKind == SYNC && outcome == FAILED) {
+    mFailureReason.clear();
+    mResultText =
+        detail.isEmpty() ? tr("Sync Failed") : tr("Kept own values, the processor's were not plausible: ") + detail;
+    emit operationSuccessChanged();
+    return;
+  }
+  mFailureReason = outcome == FAILED ? detail : QString();
   // A file read or written: its folder is where the dialogs open next.
   if (operation.mKind != SYNC && outcome != FAILED) RememberFolder(operation.mPath);
   const QString verb = operation.mKind == SAVE ? tr("Save ") : operation.mKind == RECALL ? tr("Recall ") : tr("Sync");
@@ -187,7 +194,7 @@ void cSavesDialogBackend::Finish(const sOperation& operation, eOutcome outcome, 
   emit operationSuccessChanged();
 }
 
-void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success) {
+void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success, const QString& detail) {
   AssertGuiThread();
   auto it = mPending.begin();
   while (it != mPending.end() && (it->mKind != kind || it->mApplied)) ++it;
@@ -213,7 +220,7 @@ void cSavesDialogBackend::ApplyManagerAnswer(eOperation kind, bool success) {
   // The manager could not write or read the file: why, as the file system
   // tells. (A recall it applied that the processor then did not take is the
   // link's failure, told apart by the delivery.)
-  QString reason;
+  QString reason = detail;
   if (!success && kind == SAVE) reason = fileproblem::ForSaving(done.mPath);
   if (!success && kind == RECALL) reason = fileproblem::ForRecalling(done.mPath);
   Finish(done, success ? SUCCESSFUL : FAILED, reason);
@@ -248,7 +255,13 @@ void cSavesDialogBackend::EntrypointMessage(cEWNetMessage& message) {
       }
       const bool success = present && UBYTEToBool(value);
       const eOperation kind = message.mMethod == kSave ? SAVE : message.mMethod == kRecall ? RECALL : SYNC;
-      mToGui->Post([this, kind, success] { ApplyManagerAnswer(kind, success); });
+      // A text after the result ends at its NUL or at the payload's end.
+      QString detail;
+      if (message.mLength > 1) {
+        const char* text = reinterpret_cast<const char*>(message.GetPointer(1));
+        detail = QString::fromUtf8(text, int(qstrnlen(text, message.mLength - 1)));
+      }
+      mToGui->Post([this, kind, success, detail] { ApplyManagerAnswer(kind, success, detail); });
       return;
     }
     default:

@@ -46,7 +46,8 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   // nothing. Set before operationSuccessChanged.
   Q_PROPERTY(QString failureReason READ failureReason NOTIFY operationSuccessChanged)
   // Which operation the last result belongs to, how it ended, and the line
-  // the screens show for it ("Recall NAME Successful").
+  // the screens show for it ("Recall NAME Successful"; for a sync whose
+  // records were not all plausible, the units that kept their own values).
   Q_PROPERTY(eOperation operation READ operation NOTIFY operationSuccessChanged)
   Q_PROPERTY(eOutcome outcome READ outcome NOTIFY operationSuccessChanged)
   Q_PROPERTY(QString resultText READ resultText NOTIFY operationSuccessChanged)
@@ -114,10 +115,13 @@ class cSavesDialogBackend : public QObject, public cNetObject {
   void Send(EW_NET_DATA_SCALE method, const QByteArray& payload);
   void RememberFolder(const QString& path);
   void Begin(eOperation kind, const QString& fileName, const QString& path);
-  // `reason`: why a failure failed, shown after "Failed: ".
-  void Finish(const sOperation& operation, eOutcome outcome, const QString& reason = QString());
+  // `detail`: why a save or recall failed, shown after "Failed: "; for a
+  // sync, the units that kept their own values.
+  void Finish(const sOperation& operation, eOutcome outcome, const QString& detail = QString());
   static QString UnsendableReason(const QUrl& url);
-  void ApplyManagerAnswer(eOperation kind, bool success);
+  // `detail`: what the manager said beside the result (the units a sync left
+  // with their own values).
+  void ApplyManagerAnswer(eOperation kind, bool success, const QString& detail);
   void ApplyDelivery(UBYTE outcome);
   bool HasLink(EW_NET_DATA_SCALE method) const;
   void AssertGuiThread() const;

@@ -8,6 +8,7 @@
 
 #include "DevSim/SimFixture.h"
 #include "LoaderProcess.h"
+#include "OrvelGUI/Config/DeviceState.h"
 #include "OrvelGUI/Core/AppPaths.h"
 #include "Tools/CliSupport.h"
 
@@ -209,6 +210,13 @@ class tst_Program : public QObject {
     QTemporaryDir folder;
     devsim::sSimulatorOptions simulatorOptions;
     simulatorOptions.mLinkPath = folder.filePath("ttyORV0").toStdString();
+    // A processor set up as a fresh program sets it, which the connect reads
+    // back: the strips are not at 0 dB yet.
+    std::vector<sDeviceCommand> setUp;
+    QString error;
+    QVERIFY2(DeviceStateCommands(QString(), setUp, error), qPrintable(error));
+    for (const sDeviceCommand& command : setUp)
+      simulatorOptions.mInitialCommands.push_back({command.mType, command.mPayload});
     auto device = StartSimulator(simulatorOptions);
     QVERIFY(device);
     sLoaderPlace place;
@@ -223,6 +231,10 @@ class tst_Program : public QObject {
     sRun run = Remote(port, {"set", "Serial Connection Driver NetObject", "0", connect});
     QVERIFY2(run.mExit == 0, qPrintable(run.mErr));
     QTRY_VERIFY_WITH_TIMEOUT(ReceivedTypes(*device).startsWith("0"), 10000);
+    // The loader reads the processor back first; changes are taken once the
+    // link is connected (state 2).
+    QTRY_VERIFY_WITH_TIMEOUT(Remote(port, {"get", "Serial Connection Driver NetObject", "3"}).mOut.startsWith("02"),
+                             10000);
 
     // A signal through both inputs at 0 dB, the Low panel's left output at
     // 0 dB, then at -6 dB.

@@ -14,6 +14,7 @@
 #include "EWNet/Core/NetProbe.h"
 #include "EWNet/Core/SysBuild.h"
 #include "OrvelGUI/Core/BiquadDesign.h"
+#include "OrvelGUI/Core/LinkSupport.h"
 #include "OrvelGUI/Core/SavesManager.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 
@@ -70,7 +71,12 @@ inline sSentPackets DecodeSent(const std::vector<devsim::sWirePacket>& packets) 
 inline void StepLink(cSerialInterface& link) { link.ServiceAndWait(); }
 
 inline bool StepLinkUntil(cSerialInterface& link, cSerialInterface::LinkState state) {
-  return TickUntil([&] { StepLink(link); }, [&] { return link.GetState() == state; }, 5000);
+  return TickUntil(
+      [&] {
+        StepLink(link);
+        if (state == cSerialInterface::CONNECTED) TakeReadBack(link);
+      },
+      [&] { return link.GetState() == state; }, 5000);
 }
 
 inline ULONG FilterAddress(int slot, int channel) { return ULONG(slot << 8 | channel); }

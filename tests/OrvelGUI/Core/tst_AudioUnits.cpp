@@ -662,7 +662,10 @@ class tst_AudioUnits : public QObject {
     sender.SendTo(mid.GetDelay()->GetUnit()->GetHandle(), cDelayUnit::kMethodLeft, UWORDBytes(20000));
     rig.Tick();
     rig.Tick();
-    // Nothing read back yet: the zero-filled reply areas are no records.
+    // A read-back whose records have not arrived yet: the cleared reply
+    // areas are no records.
+    rig.Sent();
+    QVERIFY(rig.mLink->StartSync());
     cReportCapture reports;
     for (int i = 0; i < cInOutFader::kStripCount; ++i) faders.GetStrip(i)->GetUnit()->SyncData();
     mid.GetDelay()->GetUnit()->SyncData();
@@ -673,6 +676,7 @@ class tst_AudioUnits : public QObject {
     QVERIFY(!output.GetPolarity());
     QCOMPARE(int(mid.GetDelay()->GetUnit()->GetDelay(0)), 20000);
     QCOMPARE(rig.Sent().Count(), std::size_t(0));
+    QVERIFY(StepLinkUntil(*rig.mLink, cSerialInterface::CONNECTED));
 
     // The processor holds what no unit would send: a Mid left band at
     // +86 dB, an input strip muted with 2, a negative delay.

@@ -98,7 +98,8 @@ class cRunningProgram {
     if (!mDevice || Link().GetPortNames().isEmpty()) return false;
     Core().Start();
     Link().RequestConnection(true, QString());
-    return Await(cSerialInterface::CONNECTED);
+    // A recall overwrites everything: the read-back is not adopted.
+    return Core().CompleteConnection(kTimeoutMs, false);
   }
   bool Disconnect() {
     Link().RequestConnection(false, QString());

@@ -6,6 +6,7 @@
 #include "DevSim/SimFixture.h"
 #include "EWNet/Core/NetFactory.h"
 #include "NetTestObjects.h"
+#include "OrvelGUI/Core/LinkSupport.h"
 #include "OrvelGUI/Core/SerialConnectDriver.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 #include "TestSupport.h"
@@ -55,7 +56,12 @@ struct sDriverUnderTest {
     return QByteArray("<none>");
   }
   bool TickUntilState(cSerialInterface::LinkState state) {
-    return TickUntil([this] { mLink->ServiceAndWait(); }, [&] { return mLink->GetState() == state; });
+    return TickUntil(
+        [&] {
+          mLink->ServiceAndWait();
+          if (state == cSerialInterface::CONNECTED) TakeReadBack(*mLink);
+        },
+        [&] { return mLink->GetState() == state; });
   }
   // A beat of both threads, by hand: the link's step, then the driver's tick.
   void Beat() {
@@ -109,8 +115,8 @@ class tst_SerialConnectDriver : public QObject {
     t.Send(kConnect, ConnectPayload(false, QByteArray()));
     QCOMPARE(t.Last(kConnect), QByteArray(1, '\x02'));
     QVERIFY(t.TickUntilState(cSerialInterface::DISCONNECTED));
-    QVERIFY(device->WaitForReceived(2, 2000));
-    QCOMPARE(ReceivedTypes(*device), QString("0,15"));
+    QVERIFY(device->WaitForReceived(5, 2000));
+    QCOMPARE(ReceivedTypes(*device), QString("0,7,9,3,15"));
     t.Send(kStatus);
     QCOMPARE(t.Last(kStatus), QByteArray("\x00\x00", 2));
     t.Send(kVersion);
@@ -224,7 +230,7 @@ class tst_SerialConnectDriver : public QObject {
   // delivery fails, and the lost link is published without being asked for.
   void deliveryFailsWhenTheLinkIsLost() {
     devsim::sFaultModes faults;
-    faults.mHangUpAfter = 4;  // the version request and three delays
+    faults.mHangUpAfter = 7;  // the version request, the read-back and three delays
     auto device = StartSimulator({1, 4, {}, {}, faults});
     QVERIFY(device);
     UseDevicePorts({QString::fromStdString(device->DevicePath())});
@@ -325,7 +331,7 @@ class tst_SerialConnectDriver : public QObject {
       return false;
     };
     send(kConnect, ConnectPayload(true, QByteArray()));
-    QVERIFY(TickUntil([] {}, [&] { return stateSeen(cSerialInterface::CONNECTED); }, 5000));
+    QVERIFY(TickUntil([&] { TakeReadBack(*link); }, [&] { return stateSeen(cSerialInterface::CONNECTED); }, 5000));
     {
       cRegistryLocker lock;  // as a driver on the dispatch thread would
       link->QueueControlStripMessage(6, 42, 7, 0, 0);

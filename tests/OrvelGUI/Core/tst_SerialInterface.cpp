@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "DevSim/SimFixture.h"
+#include "OrvelGUI/Core/LinkSupport.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 #include "TestSupport.h"
 
@@ -19,7 +20,12 @@ QByteArray VersionReply(int major, int minor) {
 
 // Services the link, as the tick would, until it reaches `state`.
 bool ServiceUntil(cSerialInterface& link, LinkState state, int timeoutMs = 3000, int pauseMs = 2) {
-  return TickUntil([&] { link.ServiceAndWait(); }, [&] { return link.GetState() == state; }, timeoutMs, pauseMs);
+  return TickUntil(
+      [&] {
+        link.ServiceAndWait();
+        if (state == cSerialInterface::CONNECTED) TakeReadBack(link);
+      },
+      [&] { return link.GetState() == state; }, timeoutMs, pauseMs);
 }
 
 struct sLinkUnderTest {
@@ -210,12 +216,13 @@ class tst_SerialInterface : public QObject {
     QCOMPARE(model.Delays()[3], 300);
   }
 
-  // Without a port nothing is kept; while the device has not told its
-  // version yet, changes wait and go out once it has.
-  void entriesKeptOnlyWhileAPortIsOpen() {
+  // Without a port nothing is kept, nor before the device has been read
+  // back: what the screen shows may not be what the processor holds yet.
+  void entriesTakenOnlyOnceTheDeviceIsReadBack() {
     auto device = StartSimulator({1, 4, {}, {}, {true, false, false, false, false, 0, 1}});
     QVERIFY(device);
     UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    cReportCapture reports;
     cSerialInterface link;
     link.SetMeterPolling(false);
     link.QueueDelayMessage(0, 1);  // disconnected: refused
@@ -223,24 +230,91 @@ class tst_SerialInterface : public QObject {
     link.RequestConnection(true, QString());
     link.ServiceAndWait();
     QCOMPARE(link.GetState(), cSerialInterface::PORT_OPEN);
-    link.QueueDelayMessage(0, 2);  // waiting for the version: kept
+    link.QueueDelayMessage(0, 2);  // waiting for the version: refused
     link.QueueControlStripMessage(0, 2, 2, 0, 0);
-    for (int i = 0; i < 5; ++i) link.ServiceAndWait();
-    QVERIFY(device->WaitForReceived(1, 2000));
-    QVERIFY(!device->WaitForReceived(2, 100));
-    QCOMPARE(ReceivedTypes(*device), QString("0"));
-    QCOMPARE(int(link.GetTraffic().mWaiting), 2);
+    QCOMPARE(int(link.GetTraffic().mWaiting), 0);
+    QVERIFY2(reports.Contains("not sent to the processor while the link is reading the device back"),
+             qPrintable(reports.Dump()));
 
-    // Once connected what waited goes out, then what comes next.
+    // The version starts the read-back; entries wait for its end.
     device->SetFaults({});
     device->Inject({0xA5, 0xA5, 0, 0, 2, 0, 0, 0, 1, 4});
-    QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
-    link.QueueDelayMessage(1, 3);
-    QVERIFY(TickUntil([&] { link.ServiceAndWait(); }, [&] { return device->ReceivedCount() == 4; }));
-    QCOMPARE(ReceivedTypes(*device), QString("0,6,8,8"));
-    QCOMPARE(device->Model().Delays()[0], 2);
-    QCOMPARE(device->Model().Delays()[1], 3);
-    QCOMPARE(device->Model().Strips()[0].mLinear, 2);
+    QVERIFY(ServiceUntil(link, cSerialInterface::SYNCING));
+    link.QueueDelayMessage(1, 3);  // refused
+    QCOMPARE(ReceivedTypes(*device), QString("0,7,9,3"));
+    link.SetConnected();
+    link.QueueDelayMessage(1, 4);
+    QVERIFY(TickUntil([&] { link.ServiceAndWait(); }, [&] { return device->ReceivedCount() == 5; }));
+    QCOMPARE(ReceivedTypes(*device), QString("0,7,9,3,8"));
+    QCOMPARE(device->Model().Delays()[0], 0);
+    QCOMPARE(device->Model().Delays()[1], 4);
+    QCOMPARE(device->Model().Strips()[0].mLinear, 0);
+  }
+
+  // The read-back follows the version by itself: the records of what the
+  // processor held from before come in, and the link waits for the front
+  // end in SYNCING.
+  void readBackFollowsTheVersion() {
+    devsim::sSimulatorOptions options;
+    std::vector<std::uint8_t> filter{0x02, 0x03, 0, 0};  // Mid L (channel 2) slot 3: record 11
+    for (int i = 0; i < 20; ++i) filter.push_back(std::uint8_t(i));
+    filter.insert(filter.end(), {0x34, 0x12, 0x00, 0x03, 0x00, 0xFF, 2, 1, 0x81});
+    options.mInitialCommands = {{devsim::CMD_FILTER, filter},
+                                {devsim::CMD_STRIP, {5, 0, 0, 0, 9, 0, 0, 0, 0x00, 0xF4, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}},
+                                {devsim::CMD_DELAY, {4, 0, 0, 0, 0x39, 0x30, 0, 0}}};
+    auto device = StartSimulator(options);
+    QVERIFY(device);
+    UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    cSerialInterface link;
+    link.SetMeterPolling(false);
+    link.RequestConnection(true, QString());
+    QVERIFY(ServiceUntil(link, cSerialInterface::SYNCING));
+    QCOMPARE(ReceivedTypes(*device), QString("0,7,9,3"));
+    const sFilter record = (*link.GetSyncFilters())[11];
+    QCOMPARE(int(record.mFrequency), 0x1234);
+    QCOMPARE(int(record.mWidth), 0x0300);
+    QCOMPARE(int(record.mGain), int(GAIN(0xFF00)));
+    QCOMPARE(int(record.mFlags), 0x81);
+    QCOMPARE(int(UWORD((*link.GetSyncControlStrips())[5].mGain)), 0xF400);
+    QCOMPARE(int((*link.GetSyncControlStrips())[5].mMute), 1);
+    QCOMPARE((*link.GetSyncDelays())[4], 12345);
+    for (int i = 0; i < 3; ++i) link.ServiceAndWait();
+    QCOMPARE(link.GetState(), cSerialInterface::SYNCING);  // until the front end has taken it
+    link.SetConnected();
+    QCOMPARE(link.GetState(), cSerialInterface::CONNECTED);
+  }
+
+  // A processor that stops answering during the read-back: the link gives
+  // up with nothing complete to adopt, and starts the read-back over once
+  // the processor answers again.
+  void readBackEndsWhenTheDeviceFallsSilent() {
+    devsim::sSimulatorOptions options;
+    options.mFaults.mSilentAfter = 2;  // the version and the strips
+    auto device = StartSimulator(options);
+    QVERIFY(device);
+    UseDevicePorts({QString::fromStdString(device->DevicePath())});
+    cReportCapture reports;
+    cSerialInterface link;
+    link.RequestConnection(true, QString());
+    QVERIFY(ServiceUntil(link, cSerialInterface::GETTING_SYNC));
+    QVERIFY(ServiceUntil(link, cSerialInterface::NO_REPLY, 5000));
+    QVERIFY(!link.GetSyncFilters().has_value());
+    QVERIFY(!link.GetSyncDelays().has_value());
+    QVERIFY2(reports.Contains("stopped answering while its settings were read back"), qPrintable(reports.Dump()));
+    // Silent still: it stays so, and takes changes for later.
+    for (int i = 0; i < 30; ++i) link.ServiceAndWait();
+    QCOMPARE(link.GetState(), cSerialInterface::NO_REPLY);
+    link.QueueDelayMessage(2, 22);
+    QCOMPARE(int(link.GetTraffic().mWaiting), 1);
+
+    // Answering again: read back from the start; what waited was made
+    // against settings the screen never saw, and is dropped.
+    device->SetFaults({});
+    QVERIFY(ServiceUntil(link, cSerialInterface::SYNCING, 15000, 1));
+    QCOMPARE(int(link.GetTraffic().mWaiting), 0);
+    QVERIFY2(reports.Contains("made before the processor's settings were read back"), qPrintable(reports.Dump()));
+    QVERIFY(link.GetSyncFilters().has_value());
+    QCOMPARE(device->Model().Delays()[2], 0);
   }
 
   // A device that falls silent is asked again now and then; changes made
@@ -292,7 +366,7 @@ class tst_SerialInterface : public QObject {
     // The device stays usable: connect again.
     t.mLink->RequestConnection(true, QString());
     QVERIFY(t.TickUntilState(cSerialInterface::CONNECTED));
-    QCOMPARE(ReceivedTypes(*t.mDevice), QString("2,6,2,15,0"));
+    QCOMPARE(ReceivedTypes(*t.mDevice), QString("2,6,2,15,0,7,9,3"));
     QCOMPARE(t.mLink->GetVersionText(), QString("V1.4"));
   }
 
@@ -315,11 +389,9 @@ class tst_SerialInterface : public QObject {
     t.mLink->QueueDelayMessage(4, 12345);
     t.mLink->QueueDelayMessage(0, -7);
     QVERIFY(TickUntil([&] { t.Tick(); }, [&] { return t.mDevice->ReceivedCount() == 10; }));
-    QVERIFY(!t.mLink->GetSyncFilters().has_value());
-    // Nothing read back yet: no strip or delay records either, not the
-    // zero-filled reply areas.
-    QVERIFY(!t.mLink->GetSyncControlStrips().has_value());
-    QVERIFY(!t.mLink->GetSyncDelays().has_value());
+    // What the connect read back is from before the changes.
+    QCOMPARE(int((*t.mLink->GetSyncFilters())[0].mFrequency), 0);
+    QCOMPARE((*t.mLink->GetSyncDelays())[4], 0);
 
     t.mDevice->ClearReceived();
     QVERIFY(t.mLink->StartSync());
@@ -669,9 +741,9 @@ class tst_SerialInterface : public QObject {
     link.RequestConnection(true, secondPath.section('/', -1));
     QVERIFY(ServiceUntil(link, cSerialInterface::CONNECTED));
     for (int i = 0; i < 3; ++i) link.ServiceAndWait();
-    QVERIFY(!second->WaitForReceived(2, 100));
-    QCOMPARE(ReceivedTypes(*second), QString("0"));
-    QCOMPARE(ReceivedTypes(*first), QString("0"));
+    QVERIFY(!second->WaitForReceived(5, 100));
+    QCOMPARE(ReceivedTypes(*second), QString("0,7,9,3"));
+    QCOMPARE(ReceivedTypes(*first), QString("0,7,9,3"));
   }
 
   // Calls while a meter request is pending are counted; the 52nd of them

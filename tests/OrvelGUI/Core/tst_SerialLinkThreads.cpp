@@ -11,6 +11,7 @@
 #include "DevSim/SimFixture.h"
 #include "EWNet/Core/NetFactory.h"
 #include "NetTestObjects.h"
+#include "OrvelGUI/Core/LinkSupport.h"
 #include "OrvelGUI/Core/SerialInterface.h"
 #include "TestSupport.h"
 
@@ -34,7 +35,12 @@ std::unique_ptr<cSerialInterface> ConnectedLink(cDeviceSimulator& device) {
   auto link = std::make_unique<cSerialInterface>();
   link->SetMeterPolling(false);
   link->RequestConnection(true, QString());
-  if (!TickUntil([&] { link->ServiceAndWait(); }, [&] { return link->GetState() == cSerialInterface::CONNECTED; })) {
+  if (!TickUntil(
+          [&] {
+            link->ServiceAndWait();
+            TakeReadBack(*link);
+          },
+          [&] { return link->GetState() == cSerialInterface::CONNECTED; })) {
     return nullptr;
   }
   device.ClearReceived();

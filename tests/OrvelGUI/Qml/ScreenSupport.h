@@ -14,6 +14,7 @@
 #include "DevSim/SimFixture.h"
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/Configuration.h"
+#include "OrvelGUI/Config/DeviceState.h"
 #include "OrvelGUI/Config/StandaloneAssembly.h"
 #include "OrvelGUI/Core/ApplicationCore.h"
 #include "OrvelGUI/Core/ControlStripDriver.h"
@@ -26,6 +27,7 @@
 #include "OrvelGUI/Core/ParametricEQDriver.h"
 #include "OrvelGUI/Core/PassFilterUnit.h"
 #include "QmlFixture.h"
+#include "Tools/ConfigFiles.h"
 
 // Every strip gain, pass-filter frequency, delay and equaliser band away
 // from the program's defaults.
@@ -90,6 +92,19 @@ inline void ExpectDeviceHolds(const cApplicationCore& core, const devsim::cDevic
   }
 }
 
+// Whether `actual` is `expected`; else the lines in which they differ.
+inline bool SameConfiguration(const sConfiguration& actual, const sConfiguration& expected, QString& differing) {
+  const QByteArray a = QJsonDocument(configjson::Encode(actual)).toJson(QJsonDocument::Indented);
+  const QByteArray e = QJsonDocument(configjson::Encode(expected)).toJson(QJsonDocument::Indented);
+  differing = JsonLinesDiffering(a, e);
+  return a == e;
+}
+#define EXPECT_CONFIGURATION(actual, expected)                                             \
+  do {                                                                                     \
+    QString differing_;                                                                    \
+    QVERIFY2(SameConfiguration((actual), (expected), differing_), qPrintable(differing_)); \
+  } while (false)
+
 inline QByteArray Json(const sConfiguration& configuration) {
   return QJsonDocument(configjson::Encode(configuration)).toJson(QJsonDocument::Compact);
 }
@@ -97,6 +112,22 @@ inline QByteArray Json(const sConfiguration& configuration) {
 inline bool WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The commands after which a simulated processor holds what recalling
+// `path` sends (empty: what a freshly started program sends), computed by
+// the program's units as orvel-devsim --state does. No object network may
+// run yet.
+inline std::vector<devsim::sDevicePacket> DeviceHolding(const QString& path) {
+  std::vector<sDeviceCommand> commands;
+  QString error;
+  if (!DeviceStateCommands(path, commands, error)) {
+    QTest::qFail(qPrintable("no device state: " + error), __FILE__, __LINE__);
+    return {};
+  }
+  std::vector<devsim::sDevicePacket> packets;
+  for (const sDeviceCommand& command : commands) packets.push_back({command.mType, command.mPayload});
+  return packets;
 }
 
 // What each screen test starts and ends with: no device ports listed, a
@@ -108,6 +139,7 @@ class cScreenTestScope {
   cScreenTestScope() {
     qunsetenv("ORVEL_SERIAL_PORTS");
     mWarnings.Expect("This plugin does not support propagateSizeHints");
+    Defaults();
   }
 
   bool Valid() const { return mFolder.isValid(); }
@@ -116,19 +148,39 @@ class cScreenTestScope {
   // A warning the test's screens may give.
   void ExpectWarning(const QString& pattern) { mWarnings.Expect(pattern); }
 
-  // A simulated processor whose port is this folder's `name`.
-  std::unique_ptr<devsim::cDeviceSimulator> Simulator(const QString& name, devsim::sFaultModes faults = {}) const {
+  // A simulated processor whose port is this folder's `name`. It holds
+  // `holding`, or by default what a freshly started program sends, as a
+  // processor that was set up by the program earlier.
+  std::unique_ptr<devsim::cDeviceSimulator> Simulator(
+      const QString& name, devsim::sFaultModes faults = {},
+      const std::vector<devsim::sDevicePacket>* holding = nullptr) const {
     devsim::sSimulatorOptions options;
     options.mLinkPath = FilePath(name).toStdString();
     options.mFaults = faults;
+    options.mInitialCommands = holding != nullptr ? *holding : Defaults();
     return StartSimulator(options);
   }
   // The same, listed as the only device port.
-  std::unique_ptr<devsim::cDeviceSimulator> OnlyDevice(const QString& name = QStringLiteral("ttyORV0"),
-                                                       devsim::sFaultModes faults = {}) const {
-    auto device = Simulator(name, faults);
+  std::unique_ptr<devsim::cDeviceSimulator> OnlyDevice(
+      const QString& name = QStringLiteral("ttyORV0"), devsim::sFaultModes faults = {},
+      const std::vector<devsim::sDevicePacket>* holding = nullptr) const {
+    auto device = Simulator(name, faults, holding);
     if (device) UseDevicePorts({QString::fromStdString(device->DevicePath())});
     return device;
+  }
+  // The only device port, a processor holding `held` as orvel-devsim
+  // --state with a file of it does. Before the test builds its program.
+  std::unique_ptr<devsim::cDeviceSimulator> OnlyDeviceHolding(const sConfiguration& held,
+                                                              devsim::sFaultModes faults = {}) const {
+    const QString file = FilePath("held.cfg");
+    if (SavedConfiguration(held, file).isEmpty()) return nullptr;
+    const std::vector<devsim::sDevicePacket> holding = DeviceHolding(file);
+    return OnlyDevice(QStringLiteral("ttyORV0"), faults, &holding);
+  }
+  // Made on first use, which is in init(), before any test builds a program.
+  static const std::vector<devsim::sDevicePacket>& Defaults() {
+    static const std::vector<devsim::sDevicePacket> defaults = DeviceHolding(QString());
+    return defaults;
   }
 
  private:

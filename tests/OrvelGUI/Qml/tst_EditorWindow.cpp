@@ -27,6 +27,7 @@
 #include "OrvelGUI/QtGUIComponents/PEQQmlBackEnd2.h"
 #include "OrvelGUI/QtGUIComponents/PEQQmlBand2.h"
 #include "QmlFixture.h"
+#include "Tools/ConfigFiles.h"
 
 namespace {
 
@@ -252,6 +253,85 @@ class tst_EditorWindow : public QObject {
                      ->property("valueText")
                      .toString()
                      .isEmpty());
+  }
+
+  // Connecting shows what the processor holds: the link reads it back, the
+  // faders and every equaliser graph show the processor's values, a save
+  // writes them, and a fader moved afterwards sends only its strip.
+  void connectShowsTheProcessorsSettings() {
+    sConfiguration defaults;
+    {
+      cStandaloneAssembly fresh;
+      defaults = ReadConfiguration(fresh.Core());
+    }
+    QRandomGenerator random(1922);
+    const sConfiguration held = ReadBackPart(RandomConfiguration(random), defaults);
+    auto device = mScope->OnlyDeviceHolding(held);
+    QVERIFY(device);
+    const QString saved = mScope->FilePath("saved.cfg");
+    {
+      sEditor editor;
+      QVERIFY(editor.mScreen->Show());
+      cSerialConnectionBackend* serial = editor.mProgram.Backend()->backendSerialConnection();
+      QList<int> states;
+      QObject::connect(serial, &cSerialConnectionBackend::stateChanged, serial,
+                       [&] { states << int(serial->state()); });
+      QVERIFY(editor.Connect());
+      QVERIFY2(states.indexOf(3) >= 0 && states.indexOf(4) > states.indexOf(3),
+               qPrintable(QString::number(states.size()) + " states, last " +
+                          QString::number(states.value(states.size() - 1))));
+      QCOMPARE(editor.Result(), QString());
+      QVERIFY(!editor.mScreen->Item("overlay")->isVisible());
+      EXPECT_CONFIGURATION(ReadConfiguration(editor.Core()), held);
+
+      cInOutFaderPanelBackend* faders = editor.mProgram.Backend()->backendInOutFader();
+      const cFaderControlStripBackend* strips[8] = {faders->inputL(), faders->inputR(), faders->lowL(),
+                                                    faders->lowR(),   faders->midL(),   faders->midR(),
+                                                    faders->highL(),  faders->highR()};
+      for (std::size_t i = 0; i < 8; ++i) {
+        QTRY_COMPARE_WITH_TIMEOUT(strips[i]->faderDriver()->networkValue(), int(GainToUWORD(held.mStrips[i].mGain)),
+                                  kLinkTimeoutMs);
+        QCOMPARE(strips[i]->mute()->value(), held.mStrips[i].mMute);
+      }
+      const char* tabs[3] = {"tabLow", "tabMid", "tabHigh"};
+      const char* panels[3] = {"lowPanel", "midPanel", "highPanel"};
+      for (int p = 0; p < 3; ++p) {
+        editor.ShowTab(tabs[p]);
+        for (int side = 0; side < 2; ++side) {
+          const char* block = side == 0 ? "leftEQ" : "rightEQ";
+          const sEQConfiguration& eq = held.mPanels[std::size_t(p)].mEQ[std::size_t(side)];
+          QTRY_VERIFY(editor.Graph(panels[p], block) != nullptr);
+          for (std::size_t b = 0; b < eq.mBands.size(); ++b) {
+            QTRY_COMPARE_WITH_TIMEOUT(editor.Graph(panels[p], block)->Band(int(b))->Frequency(),
+                                      eq.mBands[b].mFrequency, kLinkTimeoutMs);
+            QCOMPARE(editor.Graph(panels[p], block)->Band(int(b))->Gain(), eq.mBands[b].mGain);
+          }
+        }
+      }
+
+      editor.ClickBar("saveButton");
+      QTRY_VERIFY(editor.mScreen->Object("saveDialog")->property("visible").toBool());
+      QVERIFY(TypeFileName(mScope->FilePath("saved")));
+      QTRY_COMPARE_WITH_TIMEOUT(editor.Result(), QString("Save saved.cfg Successful"), kLinkTimeoutMs);
+
+      // A change afterwards sends its own strip and nothing else.
+      device->ClearReceived();
+      editor.ShowTab("tabFaders");
+      QQuickItem* cap =
+          editor.Find(editor.Find(editor.Find(editor.Panel("faderPanel"), "lowBlock"), "leftStrip"), "faderCap");
+      editor.Drag(cap, QPoint(0, held.mStrips[kLowL].mGain > 0 ? 60 : -60));
+      QVERIFY(editor.Core().WaitUntilAllSent(kLinkTimeoutMs, [] { QCoreApplication::processEvents(); }));
+      // Meter requests (4) go on as they always do.
+      QStringList types = ReceivedTypes(*device).split(',', Qt::SkipEmptyParts);
+      types.removeAll("4");
+      QVERIFY2(!types.isEmpty() && types.count("6") == types.size(), qPrintable(types.join(',')));
+      for (const devsim::sWirePacket& packet : device->Received()) {
+        if (packet.mType == 6) QCOMPARE(int(packet.mBytes.at(8)), kLowL);
+      }
+    }
+    cStandaloneAssembly reader(false);
+    QVERIFY(reader.Core().RecallConfiguration(saved, kLinkTimeoutMs));
+    EXPECT_CONFIGURATION(ReadConfiguration(reader.Core()), held);
   }
 
   // A fader dragged up reaches the processor as the strip's packet with the

@@ -17,11 +17,15 @@
 #include "OrvelGUI/Qml/ScreenSupport.h"
 #include "QmlFixture.h"
 #include "TestSupport.h"
+#include "Tools/ConfigFiles.h"
 
 namespace {
 
 const QString kScreen = QStringLiteral("qrc:/main_load_only.qml");
 constexpr int kLinkTimeoutMs = 8000;
+const QString kNothingAdopted = QStringLiteral("Read-back not finished: nothing of the processor's settings adopted");
+const QString kRefusedUnits =
+    QStringLiteral("Kept own values, the processor's were not plausible: Input L fader, Mid high-pass");
 
 }  // namespace
 
@@ -87,6 +91,7 @@ class tst_LoaderWindow : public QObject {
   // A good configuration file, as the program writes it, and what it holds.
   QTemporaryDir mGoodFolder;
   sConfiguration mGood;
+  sConfiguration mDefaults;
   QByteArray mGoodFile;
 
   // Connects through the window to the only port and waits for the version.
@@ -101,7 +106,8 @@ class tst_LoaderWindow : public QObject {
     SetUpOrvelQml();
     {
       cStandaloneAssembly defaults;
-      mGood = Distinct(ReadConfiguration(defaults.Core()));
+      mDefaults = ReadConfiguration(defaults.Core());
+      mGood = Distinct(mDefaults);
     }
     mGoodFile = SavedConfiguration(mGood, mGoodFolder.filePath("good.cfg"));
     QVERIFY(!mGoodFile.isEmpty());
@@ -413,12 +419,89 @@ class tst_LoaderWindow : public QObject {
     QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
     QCOMPARE(loader.Result(), QString());
 
-    // A device that stops answering half-way stays in the reading state.
+    // A device that stops answering half-way is given up on: no reply, and
+    // the window says nothing was adopted.
     devsim::sFaultModes silent;
     silent.mNoReply = true;
     device->SetFaults(silent);
     QVERIFY(loader.mProgram.Link().StartSync());
     QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: Getting Sync"), kLinkTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: No Reply"), kLinkTimeoutMs);
+    QCOMPARE(loader.Result(), kNothingAdopted);
+    QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
+  }
+
+  // Connecting shows what the processor holds: the status passes through
+  // the read-back, the units take the processor's settings, and saving
+  // them writes what the processor holds. The processor then gets only
+  // what changes.
+  void connectReadsTheProcessorBack() {
+    QRandomGenerator random(1919);
+    const sConfiguration held = ReadBackPart(RandomConfiguration(random), mDefaults);
+    auto device = mScope->OnlyDeviceHolding(held);
+    QVERIFY(device);
+    const QString pulled = mScope->FilePath("pulled.cfg");
+    {
+      sLoader loader;
+      QVERIFY(loader.mScreen->Show());
+      cPropertyRecorder shown(loader.mScreen->Object("messageBox"), "statusText");
+      QVERIFY(ConnectThroughTheWindow(loader));
+      const QStringList states = shown.Values();
+      const int getting = states.indexOf("Status: Getting Sync");
+      const int syncing = states.indexOf("Status: Syncing");
+      QVERIFY2(getting >= 0 && syncing > getting && states.indexOf("Status: Connected, V1.4") > syncing,
+               qPrintable(states.join(" | ")));
+      QCOMPARE(loader.Result(), QString());
+      QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
+      EXPECT_CONFIGURATION(ReadConfiguration(loader.mProgram.Core()), held);
+      // Nothing was sent back: the processor had it all.
+      QCOMPARE(ReceivedTypes(*device), QString("0,7,9,3"));
+      QVERIFY(loader.mProgram.Core().SaveConfiguration(pulled, kLinkTimeoutMs));
+    }
+    cStandaloneAssembly reader(false);
+    QVERIFY(reader.Core().RecallConfiguration(pulled, kLinkTimeoutMs));
+    EXPECT_CONFIGURATION(ReadConfiguration(reader.Core()), held);
+  }
+
+  // A processor that falls silent during the read-back: "No Reply", and
+  // the units keep their own settings; nothing is adopted half-way.
+  void silentDuringTheReadBack() {
+    QRandomGenerator random(2020);
+    const sConfiguration held = RandomConfiguration(random);
+    devsim::sFaultModes faults;
+    faults.mSilentAfter = 3;  // the version, the strips and the delays
+    auto device = mScope->OnlyDeviceHolding(held, faults);
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QTRY_COMPARE(loader.Status(), QString("Status: Not connected"));
+    loader.ClickConnect();
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Status(), QString("Status: No Reply"), kLinkTimeoutMs);
+    QCOMPARE(loader.Result(), kNothingAdopted);
+    QCOMPARE(Json(ReadConfiguration(loader.mProgram.Core())), Json(mDefaults));
+    QVERIFY(!loader.mScreen->Item("overlay")->isVisible());
+    QVERIFY(!loader.mScreen->Item("recallButton")->isEnabled());
+  }
+
+  // Records the processor could not hold are not adopted: the window names
+  // the units that kept their own values, the others take the processor's.
+  void implausibleRecordsAreRefused() {
+    QRandomGenerator random(2121);
+    const sConfiguration held = ReadBackPart(RandomConfiguration(random), mDefaults);
+    devsim::sFaultModes faults;
+    faults.mImplausibleRecords = true;
+    auto device = mScope->OnlyDeviceHolding(held, faults);
+    QVERIFY(device);
+    sLoader loader;
+    QVERIFY(loader.mScreen->Show());
+    QVERIFY(ConnectThroughTheWindow(loader));
+    QTRY_COMPARE_WITH_TIMEOUT(loader.Result(), kRefusedUnits, kLinkTimeoutMs);
+    // The refused units have their own (default) values, every other unit
+    // the processor's.
+    sConfiguration expected = held;
+    expected.mStrips[devsim::kSpoiltStrip] = mDefaults.mStrips[devsim::kSpoiltStrip];
+    expected.mPanels[1].mHighPass = mDefaults.mPanels[1].mHighPass;
+    EXPECT_CONFIGURATION(ReadConfiguration(loader.mProgram.Core()), expected);
   }
 
   // Closing the window while a recall is on its way leaves nothing behind

@@ -343,12 +343,23 @@ class tst_Backends : public QObject {
     QVERIFY(t.mSaves->operationSuccess());
     QCOMPARE(reports.Count("Bad conversion to boolean for UBYTE with value 0x2"), 1);
     QCOMPARE(results.count(), 9);
+    // A sync some units did not take names them; the text ends at its NUL or
+    // at the payload's end.
+    for (const auto& answer : {std::vector<UBYTE>{0, 'M', 'i', 'd', ' ', 'E', 'Q', 0, 'x'},
+                               std::vector<UBYTE>{0, 'M', 'i', 'd', ' ', 'E', 'Q'}}) {
+      t.mSaves->syncDevice();
+      t.Settle();
+      t.FromManager(kSync, answer);
+      QCOMPARE(t.mSaves->outcome(), cSavesDialogBackend::FAILED);
+      QCOMPARE(t.mSaves->resultText(), QString("Kept own values, the processor's were not plausible: Mid EQ"));
+    }
+    results.clear();
 
     // An answer from a remote connection is refused, even to a request.
     t.mSaves->recallConfig(QUrl::fromLocalFile("/tmp/c.cfg"));
     t.Settle();
     t.FromManager(kRecall, {0}, 3);
-    QCOMPARE(results.count(), 9);
+    QCOMPARE(results.count(), 0);
     QCOMPARE(reports.Count("refused method 0x1001 from connection 3"), 1);
 
     // A file that is not local cannot be recalled: failed at once, nothing sent.

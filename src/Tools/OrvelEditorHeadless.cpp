@@ -151,6 +151,9 @@ int main(int argc, char** argv) {
   sOrvelProgramOptions options = OrvelEditorProgramOptions();
   options.mCommandName = QStringLiteral("orvel-editor-headless");
   options.mUnattended = true;
+  // Nobody answers the desktop's dialogs here: Qt Quick's own take the file
+  // the walk names, as in the headless loader.
+  options.mDesktopDialogs = false;
   options.mScreenLoaded = [walk](QQmlApplicationEngine& engine, cOrvelRuntime& runtime) {
     auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
     if (window == nullptr) {

@@ -23,6 +23,7 @@
 #include "OrvelGUI/Core/ControlStripUnit.h"
 #include "OrvelGUI/Core/ParametricEQGangDriver.h"
 #include "OrvelGUI/Core/ParametricEQUnit.h"
+#include "OrvelGUI/Qml/EditorScreen.h"
 #include "OrvelGUI/Qml/ScreenSupport.h"
 #include "OrvelGUI/QtGUIComponents/PEQQmlBackEnd2.h"
 #include "OrvelGUI/QtGUIComponents/PEQQmlBand2.h"
@@ -112,24 +113,11 @@ class tst_EditorWindow : public QObject {
   Q_OBJECT
 
  private:
-  // The program with the editor's backends, and main.qml on them; torn
-  // down screen first.
-  struct sEditor {
-    cLoaderProgram mProgram;
-    std::unique_ptr<cQmlScreen> mScreen;
+  // The editor's screen with the steps these tests take on it.
+  struct sEditor : sEditorScreen {
+    using sEditorScreen::sEditorScreen;
 
-    explicit sEditor(const std::function<void(cApplicationCore&)>& before = {})
-        : mProgram(CreateEditorBackends, before),
-          mScreen(std::make_unique<cQmlScreen>(QStringLiteral("qrc:/main.qml"), mProgram.Backend())) {}
-    ~sEditor() { mScreen.reset(); }
-
-    cApplicationCore& Core() { return mProgram.Core(); }
-    QQuickWindow* Window() const { return mScreen->Window(); }
-    QObject* TopBar() const { return mScreen->Object("topBar"); }
-    QString Status() const { return TopBar()->property("statusText").toString(); }
     QString Result() const { return TopBar()->property("resultText").toString(); }
-    QQuickItem* Find(QQuickItem* below, const char* name) const { return FindItem(below, QString::fromLatin1(name)); }
-    QQuickItem* Panel(const char* alias) const { return mScreen->Item(alias); }
     void ClickBar(const char* button) const { mScreen->Click(TopBar()->property(button).value<QQuickItem*>()); }
     void ShowTab(const char* name) const { mScreen->Click(Find(Window()->contentItem(), name)); }
     bool Connect() const {

@@ -12,6 +12,7 @@
 
 #include "DevSim/DeviceSimulator.h"
 #include "DevSim/SimFixture.h"
+#include "EWNet/Core/RegRoutr.h"
 #include "OrvelGUI/Config/ConfigJson.h"
 #include "OrvelGUI/Config/Configuration.h"
 #include "OrvelGUI/Config/DeviceState.h"
@@ -198,4 +199,12 @@ inline void EndScreenTest(std::unique_ptr<cScreenTestScope>& scope) {
   const QStringList warnings = scope->UnexpectedWarnings();
   scope.reset();
   QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+}
+
+// What `read` returns, read under the registry lock the dispatch thread
+// holds while it delivers.
+template <typename tRead>
+auto Locked(tRead read) {
+  cRegistryLocker lock;
+  return read();
 }

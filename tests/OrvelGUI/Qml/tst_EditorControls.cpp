@@ -27,12 +27,6 @@ constexpr int kTimeoutMs = 8000;
 constexpr int kInputL = 0;  // strip indexes of the units
 constexpr int kLowL = 2;
 
-template <typename tRead>
-auto Locked(tRead read) {
-  cRegistryLocker lock;
-  return read();
-}
-
 // Where an item's centre is drawn, in the window.
 QPointF Centre(const QQuickItem* item) { return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)); }
 

@@ -35,12 +35,6 @@ namespace {
 constexpr int kLinkTimeoutMs = 8000;
 constexpr int kLowL = 2;  // strip index of the Low panel's left output
 
-template <typename tRead>
-auto Locked(tRead read) {
-  cRegistryLocker lock;
-  return read();
-}
-
 // Everything the processor holds, as text, to compare two of them.
 QString DeviceState(const devsim::cDeviceModel& model) {
   QStringList lines;

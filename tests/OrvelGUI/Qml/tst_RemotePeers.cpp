@@ -29,12 +29,6 @@ namespace {
 constexpr int kWaitMs = 8000;
 constexpr int kLowL = 2;  // strip index of the Low panel's left output
 
-template <typename tRead>
-auto Locked(tRead read) {
-  cRegistryLocker lock;
-  return read();
-}
-
 QByteArray Text(const char* text) { return QByteArray(text).append('\0'); }
 QByteArray Bytes(std::initializer_list<int> bytes) {
   QByteArray out;

@@ -29,13 +29,6 @@ EW_NET_DATA_SCALE HandleOf(const QString& name) {
   return GetRegistryRouter()->FindHandle(name.toLocal8Bit().constData());
 }
 
-// Reads a value of the units under the registry lock.
-template <typename tRead>
-auto Locked(tRead read) {
-  cRegistryLocker lock;
-  return read();
-}
-
 }  // namespace
 
 class tst_PanelBackends : public QObject {
